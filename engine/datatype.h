@@ -1,0 +1,12 @@
+#pragma once
+// Datatype: the name of the ADO constant for a field's type code.
+
+#include <cstdint>
+#include <string>
+
+namespace Datatype {
+
+// "adInteger" for 3 ...; the empty text for a code without a name. Never fails.
+std::string GetDatatypeName(int16_t code);
+
+}  // namespace Datatype

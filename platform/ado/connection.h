@@ -1,0 +1,49 @@
+#pragma once
+// ADODB.Connection: set the properties, Open with a connection string, Execute
+// statements, OpenSchema(20), Close. Destroying an open connection closes it.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/ado/provider.h"
+
+namespace ado {
+
+class Recordset;
+
+class Connection {
+ public:
+  Connection() = default;
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  // Properties, set before Open.
+  int CursorLocation = 2;      // adUseServer
+  long CommandTimeout = 30;    // seconds
+  long ConnectionTimeout = 15;  // seconds
+  int Mode = 0;                // adModeUnknown
+
+  void Open(const std::string& connection_string);
+  // A query gives an open record set; other statements give a closed one.
+  std::unique_ptr<Recordset> Execute(std::string_view text);
+  std::unique_ptr<Recordset> OpenSchema(int schema);
+  void Close();
+  bool IsOpen() const { return provider_ != nullptr; }
+
+  // For Recordset::Open; raises 3704 when the connection is closed.
+  ProviderConnection& Provider();
+  const ConnectionOptions& Options() const { return options_; }
+
+ private:
+  std::unique_ptr<ProviderConnection> provider_;
+  ConnectionOptions options_;
+};
+
+// Creates an object by its programmatic name, as CreateObject does.
+// "ADODB.Connection" fails with 3706 when the ODBC driver manager cannot be loaded.
+std::unique_ptr<Connection> CreateConnection(std::string_view prog_id = "ADODB.Connection");
+std::unique_ptr<Recordset> CreateRecordset(std::string_view prog_id = "ADODB.RecordSet");
+
+}  // namespace ado

@@ -1,0 +1,3 @@
+namespace jet {
+const char* EngineName() { return "Pelmora Access file engine"; }
+}  // namespace jet

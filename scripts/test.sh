@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds Pelmora and runs every test against a throwaway PostgreSQL server.
+# Usage: bash scripts/test.sh [ctest arguments...]
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+
+ensure_packages
+ensure_node_modules
+export_shared
+build_project "$PELMORA_ROOT/build"
+
+pg_dir=$(mktemp -d /tmp/pelmora-pg.XXXXXX)
+trap 'stop_postgres' EXIT
+start_postgres "$pg_dir/cluster"
+echo "PostgreSQL on 127.0.0.1:$PELMORA_TEST_PG_PORT"
+
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$PELMORA_ROOT/build" --output-on-failure -j"$(nproc)" "$@"
