@@ -1,0 +1,1 @@
+// The SQL layer of the Access file engine.

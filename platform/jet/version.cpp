@@ -1,3 +1,0 @@
-namespace jet {
-const char* EngineName() { return "Pelmora Access file engine"; }
-}  // namespace jet
