@@ -10,7 +10,7 @@ export_shared
 build_project "$PELMORA_ROOT/build"
 
 pg_dir=$(mktemp -d /tmp/pelmora-pg.XXXXXX)
-trap 'stop_postgres' EXIT
+trap 'stop_postgres; rm -rf "$pg_dir"' EXIT
 start_postgres "$pg_dir/cluster"
 echo "PostgreSQL on 127.0.0.1:$PELMORA_TEST_PG_PORT"
 
