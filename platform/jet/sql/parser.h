@@ -1,0 +1,17 @@
+#pragma once
+// Parses exactly one Jet SQL statement: CREATE TABLE, INSERT INTO ... VALUES,
+// DROP TABLE or SELECT * FROM. Keywords in any case, any white space, an
+// optional final semicolon; names bare, in "double quotes" ("" inside) or in
+// [brackets]. Any text after the statement (even after the semicolon) is
+// refused. Every failure's message starts with "SQLException: ".
+
+#include <string_view>
+
+#include "platform/jet/result.h"
+#include "platform/jet/sql/ast.h"
+
+namespace jet::sql {
+
+Result<Statement> Parse(std::string_view text);
+
+}  // namespace jet::sql

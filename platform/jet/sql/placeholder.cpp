@@ -1,1 +1,0 @@
-// The SQL layer of the Access file engine.
