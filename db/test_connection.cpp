@@ -1,0 +1,41 @@
+#include "db/test_connection.h"
+
+#include <memory>
+#include <stdexcept>
+
+#include "app/error_report.h"
+#include "db/postgresql.h"
+#include "platform/ado/connection.h"
+#include "platform/ui/services.h"
+
+namespace db {
+
+void TestPostgreSQLConnection(const SourceFields& fields) {
+  report::Trap trap("Form1.PushButton1_Click");
+  std::unique_ptr<ado::Connection> connection;
+  trap(100, [&] { connection = ado::CreateConnection("ADODB.Connection"); });
+
+  // From here on a failure is the action's own: it goes to step 110.
+  ui::Services& ui = ui::Current();
+  bool failed = false;
+  try {
+    ui.SetPointer("Form1", ui::kPointerHourglass);  // 102
+    if (!connection) throw std::runtime_error("Object variable or With block variable not set");
+    connection->Open(PostgreSQL::PostgreSQLConnectionString(fields));  // 104
+    ui.MessageBox(kConnectionSuccessful);                             // 106
+    ui.SetPointer("Form1", ui::kPointerDefault);                      // 108
+  } catch (...) {
+    failed = true;
+  }
+  if (failed) {  // 110
+    try {
+      ui.MessageBox(kCouldNotConnect);              // 112
+      ui.SetPointer("Form1", ui::kPointerDefault);  // 114
+    } catch (...) {
+      // Nothing is left to tell the user with; the failure is cleared (116).
+    }
+  }
+  // The connection is released here, closing it when it opened.
+}
+
+}  // namespace db

@@ -1,0 +1,198 @@
+#include "db/access.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "db/file_exists.h"
+#include "platform/ado/error.h"
+#include "tests/support/environment.h"
+#include "tests/support/scripted_services.h"
+
+namespace {
+
+using testing_support::ScriptedServices;
+
+const db::TargetFields kNoWindow{};
+
+std::string ConnectionString(const std::string& path, const std::string& password = "") {
+  return Access::AccessConnectionString(db::TargetFields{path, password});
+}
+
+TEST(AccessConnectionString, ProviderFollowsTheLastFiveCharactersInAnyCase) {
+  EXPECT_EQ(ConnectionString("C:\\data\\shop.accdb", "pw"),
+            "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=C:\\data\\shop.accdb;JET OLEDB:Database Password=pw");
+  EXPECT_EQ(ConnectionString("/home/a/Shop.mdb", "pw"),
+            "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/home/a/Shop.mdb;JET OLEDB:Database Password=pw");
+  EXPECT_TRUE(ConnectionString("DATA.ACCDB").starts_with("Provider=Microsoft.ACE.OLEDB.12.0;"));
+  EXPECT_TRUE(ConnectionString("fileaccdb").starts_with("Provider=Microsoft.ACE.OLEDB.12.0;"));  // no dot needed
+  EXPECT_TRUE(ConnectionString("accdb").starts_with("Provider=Microsoft.ACE.OLEDB.12.0;"));
+  EXPECT_TRUE(ConnectionString("a.accdb ").starts_with("PROVIDER=Microsoft.Jet.OLEDB.4.0;"));  // trailing blank
+  EXPECT_TRUE(ConnectionString("ccdb").starts_with("PROVIDER=Microsoft.Jet.OLEDB.4.0;"));
+  EXPECT_EQ(ConnectionString(""), "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=;JET OLEDB:Database Password=");
+}
+
+TEST(AccessConnectionString, PathAndPasswordAreVerbatimAndComeFromOneSource) {
+  // An empty password still gives the key.
+  EXPECT_TRUE(ConnectionString("x.mdb").ends_with(";JET OLEDB:Database Password="));
+  EXPECT_EQ(ConnectionString("/a b/c;d.mdb", "p;w'\""),
+            "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/a b/c;d.mdb;JET OLEDB:Database Password=p;w'\"");
+  // With a path argument both path and password are the arguments' (no
+  // password argument: an empty one); without, both are the window's.
+  const db::TargetFields window{"/w/win.accdb", "winpw"};
+  EXPECT_EQ(Access::AccessConnectionString(window, "/other.mdb"),
+            "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/other.mdb;JET OLEDB:Database Password=");
+  EXPECT_EQ(Access::AccessConnectionString(window, "/other.mdb", "argpw"),
+            "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/other.mdb;JET OLEDB:Database Password=argpw");
+  EXPECT_EQ(Access::AccessConnectionString(window, "", "ignored"),
+            "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/w/win.accdb;JET OLEDB:Database Password=winpw");
+}
+
+TEST(FileExists, TrueForFilesAndFoldersFalseOtherwise) {
+  std::string folder = testing_support::ScratchFolder("FileExists");
+  std::string file = folder + "/x.mdb";
+  std::ofstream(file) << "x";
+  EXPECT_TRUE(db::FileExists(file));
+  EXPECT_TRUE(db::FileExists(folder));
+  EXPECT_FALSE(db::FileExists(""));
+  EXPECT_FALSE(db::FileExists(folder + "/missing.mdb"));
+  EXPECT_FALSE(db::FileExists(file + "/below-a-file"));
+  EXPECT_FALSE(db::FileExists(std::string("a\0b", 3)));
+}
+
+TEST(AccessCatalogue, MissingFileIsAbsentAndTheListStaysEmpty) {
+  ScriptedServices services;
+  std::string missing = testing_support::ScratchFolder("AccessMissing") + "/nothing.mdb";
+  EXPECT_FALSE(Access::GetAccessTables(missing, {missing, ""}).has_value());
+
+  db::MemoryListBox list;
+  list.AddItem("old");
+  Access::AddTablesToAccessListbox(list, missing, {missing, ""});
+  EXPECT_EQ(list.ListCount(), 0);
+  ASSERT_EQ(services.messages.size(), 1u);
+  EXPECT_EQ(services.messages[0].text, "Unable to access the database");
+  EXPECT_EQ(services.messages[0].buttons, ui::Buttons::Ok);
+  EXPECT_EQ(services.messages[0].icon, ui::Icon::None);
+  EXPECT_EQ(services.messages[0].title, ui::ApplicationTitle());
+}
+
+// A folder passes the existence test; opening it fails, and the failure goes
+// to the caller (whose trap reports it), leaving the list cleared.
+TEST(AccessCatalogue, AFolderPassesTheTestAndTheOpenFailureGoesToTheCaller) {
+  ScriptedServices services;
+  std::string folder = testing_support::ScratchFolder("AccessFolder");
+  db::MemoryListBox list;
+  list.AddItem("old");
+  EXPECT_THROW(Access::AddTablesToAccessListbox(list, folder, {folder, ""}), ado::Error);
+  EXPECT_EQ(list.ListCount(), 0);
+  EXPECT_TRUE(services.messages.empty());
+}
+
+// Reads a copy of a real Access file once the Access provider is there.
+std::optional<std::vector<std::string>> TablesOfFixture(const std::string& name, const std::string& test) {
+  auto fixture = testing_support::AccessFixture(name);
+  if (!fixture) return std::nullopt;
+  std::string copy = testing_support::CopyFile(*fixture, testing_support::ScratchFolder(test));
+  return Access::GetAccessTables(copy, {copy, ""});
+}
+
+#define SKIP_WITHOUT_ACCESS_PROVIDER(statement)                                            \
+  try {                                                                                    \
+    statement;                                                                             \
+  } catch (const ado::Error& e) {                                                          \
+    if (e.Number() == ado::kErrorProviderNotFound) GTEST_SKIP() << "no Access provider yet"; \
+    throw;                                                                                 \
+  }
+
+TEST(AccessCatalogue, ListsTheUserTablesOfARealFile) {
+  if (!testing_support::AccessFixture("content-2000.mdb")) GTEST_SKIP() << "no ../shared fixtures";
+  ScriptedServices services;
+  std::optional<std::vector<std::string>> tables;
+  SKIP_WITHOUT_ACCESS_PROVIDER(tables = TablesOfFixture("content-2000.mdb", "AccessContent2000"));
+  ASSERT_TRUE(tables.has_value());
+  // System and Access tables (MSys*) are left out.
+  EXPECT_EQ(*tables, (std::vector<std::string>{"Table1", "Table2", "Table3", "Table4"}));
+
+  std::optional<std::vector<std::string>> accdb;
+  SKIP_WITHOUT_ACCESS_PROVIDER(accdb = TablesOfFixture("content-2007.accdb", "AccessContent2007"));
+  ASSERT_TRUE(accdb.has_value());
+  EXPECT_EQ(*accdb, (std::vector<std::string>{"Table1", "Table2", "Table3", "Table4"}));
+
+  // Into a list box, with events processed once per name.
+  auto fixture = testing_support::AccessFixture("content-2003.mdb");
+  ASSERT_TRUE(fixture);
+  std::string copy = testing_support::CopyFile(*fixture, testing_support::ScratchFolder("AccessListbox"));
+  db::MemoryListBox list;
+  SKIP_WITHOUT_ACCESS_PROVIDER(Access::AddTablesToAccessListbox(list, copy, {copy, ""}));
+  EXPECT_EQ(list.Items(), (std::vector<std::string>{"Table1", "Table2", "Table3", "Table4"}));
+  EXPECT_EQ(services.events_processed, 4);
+  EXPECT_TRUE(services.messages.empty());
+}
+
+TEST(AccessCatalogue, AFileWithoutUserTablesGivesAnEmptyCatalogue) {
+  if (!testing_support::AccessFixture("empty-2000.mdb")) GTEST_SKIP() << "no ../shared fixtures";
+  ScriptedServices services;
+  std::optional<std::vector<std::string>> tables;
+  SKIP_WITHOUT_ACCESS_PROVIDER(tables = TablesOfFixture("empty-2000.mdb", "AccessEmpty2000"));
+  ASSERT_TRUE(tables.has_value());
+  EXPECT_TRUE(tables->empty());
+  EXPECT_TRUE(services.messages.empty());
+}
+
+TEST(EngineAdvisory, TextIsSevenParagraphsJoinedByTwoLineBreaks) {
+  EXPECT_EQ(Access::EngineAdvisory(),
+            "Error #3706: Provider cannot be found. It may not be properly installed.\r\n\r\n"
+            "You are getting this error because:\r\n\r\n"
+            "1. Microsoft Access is not installed on your computer.\r\n\r\n"
+            "2. A set of Microsoft components to transfer data is not installed on your computer.\r\n\r\n"
+            "You need to download and install Microsoft Access Database Engine 2010 or 2016 to solve this "
+            "problem.\r\n\r\n"
+            "Would you like me to open the Microsoft site now so you can do this?\r\n\r\n"
+            "(If you have any further questions please email a screenshot of this error message to "
+            "support@halvex.example)");
+}
+
+Access::ConnectionFactory Failing(long number, std::string description) {
+  return [=]() -> std::unique_ptr<ado::Connection> { throw ado::Error(number, description); };
+}
+
+TEST(CheckDatabaseComponents, TrueWhenAConnectionObjectCanBeMade) {
+  ScriptedServices services;
+  EXPECT_TRUE(Access::CheckDatabaseComponents());
+  EXPECT_TRUE(Access::CheckDatabaseComponents([] { return std::make_unique<ado::Connection>(); }));
+  EXPECT_TRUE(services.messages.empty());
+}
+
+TEST(CheckDatabaseComponents, MissingProviderShowsTheAdvisoryAndYesOpensBothPagesInOrder) {
+  ScriptedServices services;
+  services.answers = {ui::Answer::Yes};
+  EXPECT_FALSE(Access::CheckDatabaseComponents(Failing(3706, "whatever")));
+  ASSERT_EQ(services.messages.size(), 1u);
+  EXPECT_EQ(services.messages[0].text, Access::EngineAdvisory());
+  EXPECT_EQ(services.messages[0].buttons, ui::Buttons::YesNo);
+  EXPECT_EQ(services.messages[0].icon, ui::Icon::None);
+  EXPECT_EQ(services.messages[0].title, ui::ApplicationTitle());
+  EXPECT_EQ(services.opened_urls, (std::vector<std::string>{
+                                      "https://www.microsoft.com/en-us/download/details.aspx?id=13255",
+                                      "https://www.microsoft.com/en-us/download/details.aspx?id=54920"}));
+}
+
+TEST(CheckDatabaseComponents, TheDescriptionAloneAlsoNamesAMissingProvider) {
+  ScriptedServices services;
+  services.answers = {ui::Answer::No};
+  EXPECT_FALSE(Access::CheckDatabaseComponents(Failing(-1, "The PROVIDER CANNOT BE FOUND here")));
+  EXPECT_EQ(services.messages.size(), 1u);
+  EXPECT_TRUE(services.opened_urls.empty());  // No opens nothing
+}
+
+TEST(CheckDatabaseComponents, OtherFailuresEndSilently) {
+  ScriptedServices services;
+  EXPECT_FALSE(Access::CheckDatabaseComponents(Failing(429, "ActiveX component can't create object")));
+  EXPECT_FALSE(Access::CheckDatabaseComponents(
+      []() -> std::unique_ptr<ado::Connection> { throw std::runtime_error("out of memory"); }));
+  EXPECT_TRUE(services.messages.empty());
+  EXPECT_TRUE(services.opened_urls.empty());
+}
+
+}  // namespace

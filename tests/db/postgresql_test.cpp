@@ -1,0 +1,164 @@
+#include "db/postgresql.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "db/odbc_provider.h"
+#include "db/test_connection.h"
+#include "tests/db/pg_scratch.h"
+#include "tests/support/environment.h"
+#include "tests/support/scripted_services.h"
+
+namespace {
+
+using testing_support::Fields;
+using testing_support::FreshDatabase;
+using testing_support::Psql;
+using testing_support::ScriptedServices;
+
+using Pointers = std::vector<std::pair<std::string, int>>;
+
+// Nothing listens on port 1 of the loopback address: refused at once.
+const db::SourceFields kRefused{"127.0.0.1", "1", "nobody", "secret", "nothing"};
+
+TEST(PostgreSQLConnectionString, ConcatenatesTheFieldsAsDisplayed) {
+  EXPECT_EQ(PostgreSQL::PostgreSQLConnectionString({"localhost", "5432", "sa", "pw", "shop"}),
+            "Driver={PostgreSQL Unicode};Server=localhost;Port=5432;Uid=sa;Pwd=pw;Database=shop");
+  // Empty fields give empty values; nothing is trimmed.
+  EXPECT_EQ(PostgreSQL::PostgreSQLConnectionString({}),
+            "Driver={PostgreSQL Unicode};Server=;Port=;Uid=;Pwd=;Database=");
+  EXPECT_EQ(PostgreSQL::PostgreSQLConnectionString({" db.example ", "5432 ", "o'neil", "p}w=x", "my db"}),
+            "Driver={PostgreSQL Unicode};Server= db.example ;Port=5432 ;Uid=o'neil;Pwd=p}w=x;Database=my db");
+}
+
+// A value with ";" (or a leading "{") would otherwise add keys of its own.
+TEST(PostgreSQLConnectionString, BracesValuesThatCouldAddKeys) {
+  EXPECT_EQ(PostgreSQL::PostgreSQLConnectionString({"h", "1", "u", "a;Database=other", "d"}),
+            "Driver={PostgreSQL Unicode};Server=h;Port=1;Uid=u;Pwd={a;Database=other};Database=d");
+  EXPECT_EQ(PostgreSQL::PostgreSQLConnectionString({"h;Driver=x", "1", "{u}", "p", "d}}"}),
+            "Driver={PostgreSQL Unicode};Server={h;Driver=x};Port=1;Uid={{u}}};Pwd=p;Database=d}}");
+}
+
+TEST(PostgreSQLCatalogue, FilterSkipsOnlyNamesStartingWithSqlUnderscore) {
+  for (const char* name : {"sql_features", "sql_", " sql_x", "sql_x  ", "  sql_parts  "})
+    EXPECT_FALSE(PostgreSQL::IsListedTableName(name)) << name;
+  for (const char* name : {"SQL_Notes", "Sql_x", "sql", "sq", "", "sqlx", "my_sql_x", "pg_statistic", "\tsql_x",
+                           "sql-x"})
+    EXPECT_TRUE(PostgreSQL::IsListedTableName(name)) << name;
+}
+
+TEST(PostgreSQLCatalogue, RefusedConnectionIsReportedOnceAndAddsNothing) {
+  ScriptedServices services;
+  db::MemoryListBox list;
+  list.AddItem("kept");  // the procedure appends and never clears
+  PostgreSQL::AddTablesToPostgreSQLListbox(list, kRefused);
+  EXPECT_EQ(list.Items(), std::vector<std::string>{"kept"});
+  ASSERT_EQ(services.messages.size(), 1u);
+  EXPECT_EQ(services.messages[0].title, "Application Error");
+  EXPECT_NE(services.messages[0].text.find("\r\nin Tavrix2021/08/31.PostgreSQL.AddTablesToPostgreSQLListbox at line 106\r\r"),
+            std::string::npos)
+      << services.messages[0].text;
+}
+
+TEST(CanConnectToPostgreSQL, FalseWithoutAMessageWhenRefusedOrUnreachable) {
+  ScriptedServices services;
+  EXPECT_FALSE(ODBCProvider::CanConnectToPostgreSQL(kRefused));
+  EXPECT_FALSE(ODBCProvider::CanConnectToPostgreSQL({}));
+  EXPECT_TRUE(services.messages.empty());
+}
+
+TEST(TestConnection, RefusedShowsTheHintWithHourglassThenDefaultPointer) {
+  ScriptedServices services;
+  db::TestPostgreSQLConnection(kRefused);
+  ASSERT_EQ(services.messages.size(), 1u);
+  EXPECT_EQ(services.messages[0].text, "Could not connect. Please check with your administrator.");
+  EXPECT_EQ(services.messages[0].buttons, ui::Buttons::Ok);
+  EXPECT_EQ(services.messages[0].icon, ui::Icon::None);
+  EXPECT_EQ(services.messages[0].title, ui::ApplicationTitle());
+  EXPECT_EQ(services.pointer_changes, (Pointers{{"Form1", 11}, {"Form1", 0}}));
+}
+
+// --- Against the test server -------------------------------------------------
+
+TEST(TestConnection, AgainstTheServer) {
+  PELMORA_REQUIRE_PG(pg);
+  ScriptedServices services;
+  db::TestPostgreSQLConnection(Fields(pg, pg.database));
+  ASSERT_EQ(services.messages.size(), 1u);
+  EXPECT_EQ(services.messages[0].text, "Connection successful.");
+  EXPECT_EQ(services.pointer_changes, (Pointers{{"Form1", 11}, {"Form1", 0}}));
+
+  // A refused login: the driver's own text is never shown.
+  ScriptedServices refused;
+  auto wrong = Fields(pg, pg.database);
+  wrong.password = "not-the-password";
+  db::TestPostgreSQLConnection(wrong);
+  ASSERT_EQ(refused.messages.size(), 1u);
+  EXPECT_EQ(refused.messages[0].text, "Could not connect. Please check with your administrator.");
+  EXPECT_EQ(refused.pointer_changes, (Pointers{{"Form1", 11}, {"Form1", 0}}));
+
+  // A missing database is refused the same way.
+  ScriptedServices missing;
+  db::TestPostgreSQLConnection(Fields(pg, "no_such_database"));
+  ASSERT_EQ(missing.messages.size(), 1u);
+  EXPECT_EQ(missing.messages[0].text, "Could not connect. Please check with your administrator.");
+}
+
+TEST(CanConnectToPostgreSQL, AgainstTheServer) {
+  PELMORA_REQUIRE_PG(pg);
+  ScriptedServices services;
+  EXPECT_TRUE(ODBCProvider::CanConnectToPostgreSQL(Fields(pg, pg.database)));
+  auto wrong = Fields(pg, pg.database);
+  wrong.user = "nobody";
+  EXPECT_FALSE(ODBCProvider::CanConnectToPostgreSQL(wrong));
+  EXPECT_TRUE(services.messages.empty());
+}
+
+TEST(PostgreSQLCatalogue, ListsEveryVisibleTableExceptSqlUnderscoreNames) {
+  PELMORA_REQUIRE_PG(pg);
+  const std::string database = "pelmora_db_catalogue";
+  ASSERT_TRUE(FreshDatabase(pg, database));
+  ASSERT_EQ(Psql(pg, database,
+                 "CREATE TABLE sql_parts (a int);\n"
+                 "CREATE TABLE \"SQL_Notes\" (a int);\n"
+                 "CREATE TABLE \" sql_x\" (a int);\n"
+                 "CREATE TABLE sql (a int);\n"
+                 "CREATE TABLE orders (a int);\n"
+                 "CREATE SCHEMA second;\n"
+                 "CREATE TABLE second.orders (a int);\n"
+                 "CREATE VIEW order_view AS SELECT * FROM orders;\n"),
+            0);
+  std::string expected_text;
+  // The server's own order for the same query, read with psql.
+  ASSERT_EQ(Psql(pg, database, std::string(PostgreSQL::kCatalogueQuery), &expected_text), 0);
+  std::vector<std::string> expected;
+  long rows = 0;
+  for (size_t pos = 0; pos < expected_text.size();) {
+    size_t end = expected_text.find('\n', pos);
+    std::string name = expected_text.substr(pos, end - pos);
+    ++rows;
+    if (PostgreSQL::IsListedTableName(name)) expected.push_back(name);
+    pos = end == std::string::npos ? expected_text.size() : end + 1;
+  }
+
+  ScriptedServices services;
+  db::MemoryListBox list;
+  PostgreSQL::AddTablesToPostgreSQLListbox(list, Fields(pg, database));
+  EXPECT_TRUE(services.messages.empty()) << services.messages[0].text;
+  EXPECT_EQ(list.Items(), expected);
+  EXPECT_EQ(services.events_processed, rows);  // once per row read, listed or not
+  EXPECT_GT(rows, static_cast<long>(expected.size()));
+
+  auto count = [&](const std::string& name) { return std::count(list.Items().begin(), list.Items().end(), name); };
+  EXPECT_EQ(count("orders"), 2);       // listed once per schema
+  EXPECT_EQ(count("SQL_Notes"), 1);    // the filter is case-sensitive
+  EXPECT_EQ(count("sql"), 1);          // too short to match
+  EXPECT_EQ(count("pg_statistic"), 1); // system tables are listed
+  EXPECT_EQ(count("sql_parts"), 0);
+  EXPECT_EQ(count(" sql_x"), 0);
+  EXPECT_EQ(count("sql_features"), 0);
+  EXPECT_EQ(count("order_view"), 0);  // not a table
+}
+
+}  // namespace
