@@ -1,10 +1,471 @@
-// Interim: the parser arrives with the lexer in the next change.
 #include "platform/jet/sql/parser.h"
 
-namespace jet::sql {
+#include <string>
+#include <vector>
 
-Result<Statement> Parse(std::string_view) {
-  return MakeError(ErrorCode::kNotSupported, "SQLException: statements are not supported yet");
+#include "platform/jet/sql/lexer.h"
+#include "platform/jet/sql/names.h"
+#include "platform/jet/sql/sql_error.h"
+#include "platform/jet/sql/types.h"
+#include "platform/jet/sql/utf8.h"
+
+namespace jet::sql {
+namespace {
+
+constexpr size_t kMaxColumns = 255;
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsSpace(s.back())) s.remove_suffix(1);
+  return s;
 }
+
+std::string Describe(const Token& token) {
+  if (token.kind == TokenKind::kEnd) return "the end of the statement";
+  return Shown(token.raw);
+}
+
+// Keywords that begin a table-level constraint rather than a column.
+bool StartsConstraint(const std::vector<Token>& t) {
+  if (t.size() < 2) return false;
+  if (t[0].IsKeyword("CONSTRAINT")) return true;
+  if ((t[0].IsKeyword("PRIMARY") || t[0].IsKeyword("FOREIGN")) && t[1].IsKeyword("KEY")) return true;
+  return (t[0].IsKeyword("UNIQUE") || t[0].IsKeyword("CHECK")) && t[1].IsSymbol('(');
+}
+
+// The type part of a column definition: type words, optional (n[, m]), then
+// NOT NULL / NULL / WITH COMPRESSION. `recognized` tells whether the text
+// began with a type name, so that its failure is worth reporting.
+Status ParseColumnType(std::string_view text, ColumnSpec* column, bool* recognized) {
+  *recognized = false;
+  auto tokens_result = Tokenize(text);
+  if (!tokens_result) return tokens_result.error();
+  const std::vector<Token>& t = *tokens_result;
+  size_t i = 0;
+  if (t[i].kind != TokenKind::kWord) {
+    return SqlError(ErrorCode::kSyntax, "Column {} has no data type.", Shown(column->name));
+  }
+  std::string phrase(t[i++].raw);
+  if (!IsTypePhrasePrefix(phrase)) {
+    return SqlError(ErrorCode::kSyntax, "Unknown data type {} for column {}.", Shown(phrase), Shown(column->name));
+  }
+  while (t[i].kind == TokenKind::kWord && IsTypePhrasePrefix(phrase + " " + std::string(t[i].raw))) {
+    phrase += " ";
+    phrase += t[i++].raw;
+  }
+  *recognized = true;
+  std::optional<std::vector<int64_t>> args;
+  if (t[i].IsSymbol('(')) {
+    args.emplace();
+    ++i;
+    while (true) {
+      bool negative = false;
+      if (t[i].IsSymbol('-') || t[i].IsSymbol('+')) negative = t[i++].IsSymbol('-');
+      if (t[i].kind != TokenKind::kNumber || t[i].raw.find_first_not_of("0123456789") != std::string_view::npos) {
+        return SqlError(ErrorCode::kSyntax, "Column {}: expected a whole number in the size of {}, found {}.",
+                        Shown(column->name), phrase, Describe(t[i]));
+      }
+      int64_t value = 0;
+      for (char c : t[i].raw) value = value > 100000000 ? value : value * 10 + (c - '0');
+      args->push_back(negative ? -value : value);
+      ++i;
+      if (t[i].IsSymbol(',')) {
+        ++i;
+        continue;
+      }
+      if (t[i].IsSymbol(')')) {
+        ++i;
+        break;
+      }
+      return SqlError(ErrorCode::kSyntax, "Column {}: expected ',' or ')' in the size of {}, found {}.",
+                      Shown(column->name), phrase, Describe(t[i]));
+    }
+  }
+  if (auto applied = ApplyColumnType(phrase, args, column); !applied) {
+    Error e = applied.error();
+    e.message += fmt::format(" (column {})", Shown(column->name));
+    return e;
+  }
+  while (t[i].kind != TokenKind::kEnd) {
+    if (t[i].IsKeyword("NOT") && t[i + 1].IsKeyword("NULL")) {
+      column->not_null = true;
+      i += 2;
+    } else if (t[i].IsKeyword("NULL")) {
+      ++i;
+    } else if (t[i].IsKeyword("WITH") && (t[i + 1].IsKeyword("COMPRESSION") || t[i + 1].IsKeyword("COMP"))) {
+      i += 2;  // the storage layer decides about Unicode compression itself
+    } else if (t[i].IsKeyword("PRIMARY") || t[i].IsKeyword("UNIQUE") || t[i].IsKeyword("CONSTRAINT") ||
+               t[i].IsKeyword("REFERENCES") || t[i].IsKeyword("CHECK")) {
+      return SqlError(ErrorCode::kNotSupported,
+                      "Column {}: indexes, keys and constraints ({}) are not supported; declare the column only.",
+                      Shown(column->name), t[i].raw);
+    } else if (t[i].IsKeyword("DEFAULT")) {
+      return SqlError(ErrorCode::kNotSupported, "Column {}: DEFAULT values are not supported.", Shown(column->name));
+    } else {
+      return SqlError(ErrorCode::kSyntax, "Column {}: unexpected {} after the data type {}.", Shown(column->name),
+                      Describe(t[i]), phrase);
+    }
+  }
+  return {};
+}
+
+// True when a bare multi-word name holds a whole type phrase followed by more
+// words ("a INT b"): that is a missing comma, not a name.
+bool HidesTypeInside(std::string_view name) {
+  std::vector<std::string_view> words;
+  size_t i = 0;
+  while (i < name.size()) {
+    while (i < name.size() && IsSpace(name[i])) ++i;
+    size_t start = i;
+    while (i < name.size() && !IsSpace(name[i])) ++i;
+    if (i > start) words.push_back(name.substr(start, i - start));
+  }
+  for (size_t w = 0; w + 1 < words.size(); ++w) {
+    if (IsTypePhrasePrefix(words[w])) return true;
+  }
+  return false;
+}
+
+class Parser {
+ public:
+  explicit Parser(std::string_view text) : text_(text), lexer_(text) {}
+
+  Result<Statement> Run() {
+    JET_TRY(Fill());
+    if (Peek().kind == TokenKind::kEnd) return SqlError(ErrorCode::kSyntax, "The statement is empty.");
+    Result<Statement> statement = ParseStatement();
+    if (!statement) return statement;
+    if (Peek().IsSymbol(';')) JET_TRY(Take());
+    if (Peek().kind != TokenKind::kEnd) {
+      return SqlError(ErrorCode::kSyntax,
+                      "Only one statement can be executed at a time: unexpected {} at position {} after the end of "
+                      "the statement.",
+                      Describe(Peek()), Peek().offset + 1);
+    }
+    return statement;
+  }
+
+ private:
+  // Two tokens of lookahead.
+  Status Fill() {
+    while (ahead_.size() < 2) {
+      JET_ASSIGN_OR_RETURN(token, lexer_.Next());
+      ahead_.push_back(token);
+    }
+    return {};
+  }
+  const Token& Peek(size_t k = 0) const { return ahead_[k]; }
+  Result<Token> Take() {
+    Token token = ahead_.front();
+    ahead_.erase(ahead_.begin());
+    JET_TRY(Fill());
+    return token;
+  }
+  // Moves the lexer to `pos` and refills the lookahead from there.
+  Status Restart(size_t pos) {
+    ahead_.clear();
+    lexer_.set_position(pos);
+    return Fill();
+  }
+
+  Status Expect(std::string_view keyword, std::string_view statement) {
+    if (!Peek().IsKeyword(keyword)) {
+      return SqlError(ErrorCode::kSyntax, "Syntax error in {}: expected {}, found {}.", statement, keyword,
+                      Describe(Peek()));
+    }
+    JET_TRY(Take());
+    return {};
+  }
+  Status ExpectSymbol(char c, std::string_view where, std::string_view statement) {
+    if (!Peek().IsSymbol(c)) {
+      return SqlError(ErrorCode::kSyntax, "Syntax error in {}: expected '{}' {}, found {}.", statement, c, where,
+                      Describe(Peek()));
+    }
+    JET_TRY(Take());
+    return {};
+  }
+
+  Result<std::string> TakeName(std::string_view what, std::string_view statement) {
+    const Token& t = Peek();
+    if (t.kind != TokenKind::kWord && t.kind != TokenKind::kName) {
+      return SqlError(ErrorCode::kSyntax, "Syntax error in {}: expected a {} name, found {}.", statement, what,
+                      Describe(t));
+    }
+    std::string name = t.Value();
+    JET_TRY(CheckName(name, what));
+    JET_TRY(Take());
+    return name;
+  }
+
+  Result<Statement> ParseStatement() {
+    JET_ASSIGN_OR_RETURN(first, Take());
+    if (first.IsKeyword("CREATE")) return ParseCreateTable();
+    if (first.IsKeyword("INSERT")) return ParseInsert();
+    if (first.IsKeyword("DROP")) {
+      JET_TRY(Expect("TABLE", "DROP TABLE"));
+      JET_ASSIGN_OR_RETURN(table, TakeName("table", "DROP TABLE"));
+      return Statement{DropTable{std::move(table)}};
+    }
+    if (first.IsKeyword("SELECT")) {
+      JET_TRY(ExpectSymbol('*', "after SELECT (only SELECT * FROM table is supported)", "SELECT"));
+      JET_TRY(Expect("FROM", "SELECT"));
+      JET_ASSIGN_OR_RETURN(table, TakeName("table", "SELECT"));
+      return Statement{Select{std::move(table)}};
+    }
+    return SqlError(ErrorCode::kSyntax,
+                    "Invalid SQL statement; expected CREATE TABLE, INSERT INTO, DROP TABLE or SELECT, found {}.",
+                    Describe(first));
+  }
+
+  // CREATE TABLE name (column type, ...). Column definitions are read from the
+  // text itself: a bare column name is everything before its type, so that
+  // reserved words and names with blanks ("first name TEXT") are taken as
+  // written.
+  Result<Statement> ParseCreateTable() {
+    JET_TRY(Expect("TABLE", "CREATE TABLE"));
+    CreateTable create;
+    JET_ASSIGN_OR_RETURN(table, TakeName("table", "CREATE TABLE"));
+    create.table = std::move(table);
+    if (!Peek().IsSymbol('(')) {
+      return SqlError(ErrorCode::kSyntax, "Syntax error in CREATE TABLE: expected '(' after the table name, found {}.",
+                      Describe(Peek()));
+    }
+    size_t pos = Peek().offset + 1;
+    while (true) {
+      JET_ASSIGN_OR_RETURN(end, SegmentEnd(pos));
+      ColumnSpec column;
+      JET_TRY(ParseColumnDefinition(text_.substr(pos, end - pos), &column));
+      for (const auto& other : create.columns) {
+        if (SameName(other.name, column.name)) {
+          return SqlError(ErrorCode::kAlreadyExists, "Column {} is defined twice in table {}.", Shown(column.name),
+                          Shown(create.table));
+        }
+      }
+      create.columns.push_back(std::move(column));
+      if (create.columns.size() > kMaxColumns) {
+        return SqlError(ErrorCode::kTooLarge, "Table {} has more than {} columns, the most Access allows.",
+                        Shown(create.table), kMaxColumns);
+      }
+      pos = end + 1;
+      if (text_[end] == ')') break;
+    }
+    JET_TRY(Restart(pos));
+    return Statement{std::move(create)};
+  }
+
+  // Where the column definition starting at `pos` ends: the ',' or ')' outside
+  // parentheses and quotes.
+  Result<size_t> SegmentEnd(size_t pos) const {
+    size_t i = pos;
+    while (i < text_.size() && IsSpace(text_[i])) ++i;
+    if (i < text_.size() && (text_[i] == '"' || text_[i] == '[')) {
+      const char close = text_[i] == '[' ? ']' : '"';
+      ++i;
+      while (i < text_.size()) {
+        if (text_[i] == close) {
+          if (close == '"' && i + 1 < text_.size() && text_[i + 1] == '"') {
+            i += 2;
+            continue;
+          }
+          break;
+        }
+        ++i;
+      }
+      if (i >= text_.size()) {
+        return SqlError(ErrorCode::kSyntax, "Syntax error in CREATE TABLE: a column name is not closed.");
+      }
+      ++i;
+    }
+    int depth = 0;
+    for (; i < text_.size(); ++i) {
+      const char c = text_[i];
+      if (c == '\'' && i > pos && (IsSpace(text_[i - 1]) || text_[i - 1] == '(')) {
+        const size_t close = text_.find('\'', i + 1);
+        if (close == std::string_view::npos) break;
+        i = close;
+      } else if (c == '(') {
+        ++depth;
+      } else if (c == ')') {
+        if (depth == 0) return i;
+        --depth;
+      } else if (c == ',' && depth == 0) {
+        return i;
+      }
+    }
+    return SqlError(ErrorCode::kSyntax, "Syntax error in CREATE TABLE: the column list is not closed with ')'.");
+  }
+
+  Status ParseColumnDefinition(std::string_view definition, ColumnSpec* column) {
+    std::string_view text = Trim(definition);
+    if (text.empty()) {
+      return SqlError(ErrorCode::kSyntax, "Syntax error in CREATE TABLE: a column definition is missing.");
+    }
+    if (text.front() == '"' || text.front() == '[') {
+      Lexer lexer(text);
+      JET_ASSIGN_OR_RETURN(name_token, lexer.Next());
+      column->name = name_token.Value();
+      JET_TRY(CheckName(column->name, "column"));
+      bool recognized = false;
+      return ParseColumnType(text.substr(lexer.position()), column, &recognized);
+    }
+    if (auto tokens = Tokenize(text); tokens && StartsConstraint(*tokens)) {
+      return SqlError(ErrorCode::kNotSupported,
+                      "Indexes, keys and constraints ({}) are not supported in CREATE TABLE; declare columns only.",
+                      Shown(text));
+    }
+    // Try the shortest name first: "date DATE" is the column date of type DATE.
+    // Failing that, report the first attempt that got as far as a known type.
+    std::optional<Error> first_failure;
+    bool failure_recognized = false;
+    for (size_t split = 1; split < text.size(); ++split) {
+      if (!IsSpace(text[split]) || IsSpace(text[split - 1])) continue;
+      ColumnSpec candidate;
+      candidate.name = std::string(Trim(text.substr(0, split)));
+      bool recognized = false;
+      Status parsed = ParseColumnType(text.substr(split), &candidate, &recognized);
+      if (parsed) {
+        if (HidesTypeInside(candidate.name)) continue;
+        JET_TRY(CheckName(candidate.name, "column"));
+        *column = std::move(candidate);
+        return {};
+      }
+      if (!first_failure || (recognized && !failure_recognized)) {
+        first_failure = parsed.error();
+        failure_recognized = recognized;
+      }
+    }
+    if (first_failure) return *first_failure;
+    JET_TRY(CheckName(text, "column"));
+    return SqlError(ErrorCode::kSyntax, "Column {} has no data type.", Shown(text));
+  }
+
+  Result<Statement> ParseInsert() {
+    constexpr std::string_view kWhere = "INSERT INTO";
+    JET_TRY(Expect("INTO", kWhere));
+    InsertInto insert;
+    JET_ASSIGN_OR_RETURN(table, TakeName("table", kWhere));
+    insert.table = std::move(table);
+    if (Peek().IsSymbol('(')) {
+      JET_TRY(Take());
+      insert.columns.emplace();
+      while (true) {
+        JET_ASSIGN_OR_RETURN(name, TakeName("column", kWhere));
+        for (const auto& other : *insert.columns) {
+          if (SameName(other, name)) {
+            return SqlError(ErrorCode::kSyntax, "Column {} is named twice in INSERT INTO {}.", Shown(name),
+                            Shown(insert.table));
+          }
+        }
+        insert.columns->push_back(std::move(name));
+        if (Peek().IsSymbol(',')) {
+          JET_TRY(Take());
+          continue;
+        }
+        JET_TRY(ExpectSymbol(')', "after the column names", kWhere));
+        break;
+      }
+    }
+    JET_TRY(Expect("VALUES", kWhere));
+    JET_TRY(ExpectSymbol('(', "after VALUES", kWhere));
+    while (true) {
+      JET_ASSIGN_OR_RETURN(value, ParseValue(insert));
+      insert.values.push_back(std::move(value));
+      if (Peek().IsSymbol(',')) {
+        JET_TRY(Take());
+        continue;
+      }
+      if (!Peek().IsSymbol(')')) {
+        return SqlError(ErrorCode::kSyntax, "Syntax error in INSERT INTO {}: expected ',' or ')' after value {}, found {}.",
+                        Shown(insert.table), insert.values.size(), Describe(Peek()));
+      }
+      JET_TRY(Take());
+      break;
+    }
+    if (insert.columns && insert.columns->size() != insert.values.size()) {
+      return SqlError(ErrorCode::kInvalidValue, "INSERT INTO {} names {} columns but gives {} values.",
+                      Shown(insert.table), insert.columns->size(), insert.values.size());
+    }
+    return Statement{std::move(insert)};
+  }
+
+  Result<Literal> ParseValue(const InsertInto& insert) {
+    const size_t number = insert.values.size() + 1;
+    std::string sign;
+    bool has_sign = false;
+    if (Peek().IsSymbol('-') || Peek().IsSymbol('+')) {
+      JET_ASSIGN_OR_RETURN(sign_token, Take());
+      has_sign = true;
+      if (sign_token.IsSymbol('-')) sign = "-";
+    }
+    const Token t = Peek();
+    if (t.kind == TokenKind::kNumber) {
+      JET_TRY(Take());
+      return Literal{Literal::Kind::kNumber, sign + std::string(t.raw)};
+    }
+    if (t.IsKeyword("NaN") || t.IsKeyword("Infinity") || t.IsKeyword("Inf")) {
+      JET_TRY(Take());
+      return Literal{Literal::Kind::kNumber, sign + std::string(t.raw)};
+    }
+    if (has_sign) {
+      return SqlError(ErrorCode::kSyntax, "Syntax error in INSERT INTO {}: value {} has a sign but {} is not a number.",
+                      Shown(insert.table), number, Describe(t));
+    }
+    switch (t.kind) {
+      case TokenKind::kString: {
+        JET_TRY(Take());
+        std::string text = t.Value();
+        if (!Utf16Length(text)) {
+          return SqlError(ErrorCode::kInvalidValue, "Value {} of INSERT INTO {} is not valid UTF-8 text.", number,
+                          Shown(insert.table));
+        }
+        return Literal{Literal::Kind::kString, std::move(text)};
+      }
+      case TokenKind::kDate:
+        JET_TRY(Take());
+        return Literal{Literal::Kind::kDate, t.Value()};
+      case TokenKind::kBinary:
+        JET_TRY(Take());
+        if (t.Value().size() % 2 != 0) {
+          return SqlError(ErrorCode::kInvalidValue, "Value {} of INSERT INTO {}: {} has an odd number of hexadecimal digits.",
+                          number, Shown(insert.table), Shown(t.raw));
+        }
+        return Literal{Literal::Kind::kBinary, t.Value()};
+      case TokenKind::kWord:
+        if (t.IsKeyword("NULL")) {
+          JET_TRY(Take());
+          return Literal{Literal::Kind::kNull, {}};
+        }
+        for (std::string_view word : {"True", "Yes", "On"}) {
+          if (t.IsKeyword(word)) {
+            JET_TRY(Take());
+            return Literal{Literal::Kind::kBoolean, "True"};
+          }
+        }
+        for (std::string_view word : {"False", "No", "Off"}) {
+          if (t.IsKeyword(word)) {
+            JET_TRY(Take());
+            return Literal{Literal::Kind::kBoolean, "False"};
+          }
+        }
+        break;
+      default:
+        break;
+    }
+    return SqlError(ErrorCode::kSyntax,
+                    "Syntax error in INSERT INTO {}: value {} ({}) is not a number, a text in single quotes, NULL, "
+                    "True or False.",
+                    Shown(insert.table), number, Describe(t));
+  }
+
+  std::string_view text_;
+  Lexer lexer_;
+  std::vector<Token> ahead_;
+};
+
+}  // namespace
+
+Result<Statement> Parse(std::string_view text) { return Parser(text).Run(); }
 
 }  // namespace jet::sql

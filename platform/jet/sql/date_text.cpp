@@ -1,0 +1,82 @@
+#include "platform/jet/sql/date_text.h"
+
+#include <cstdint>
+
+namespace jet::sql {
+namespace {
+
+// Days from 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+int DaysInMonth(int y, int m) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
+}
+
+// Reads 1 to `max_digits` digits (exactly `max_digits` when `exact`).
+bool ReadNumber(std::string_view s, size_t* pos, int max_digits, bool exact, int* out) {
+  int value = 0, count = 0;
+  while (*pos < s.size() && count < max_digits && s[*pos] >= '0' && s[*pos] <= '9') {
+    value = value * 10 + (s[*pos] - '0');
+    ++*pos, ++count;
+  }
+  if (count == 0 || (exact && count != max_digits)) return false;
+  *out = value;
+  return true;
+}
+
+bool Expect(std::string_view s, size_t* pos, char c) {
+  if (*pos >= s.size() || s[*pos] != c) return false;
+  ++*pos;
+  return true;
+}
+
+}  // namespace
+
+DateTimeValue MakeDateTime(int year, int month, int day, int hour, int minute, int second) {
+  const int64_t days = DaysFromCivil(year, month, day) - DaysFromCivil(1899, 12, 30);
+  const double time = (hour * 3600 + minute * 60 + second) / 86400.0;
+  return DateTimeValue{days < 0 ? static_cast<double>(days) - time : static_cast<double>(days) + time};
+}
+
+std::optional<DateTimeValue> ParseDateText(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  size_t pos = 0;
+  int year = 0, month = 0, day = 0;
+  const size_t first_digits = s.find_first_not_of("0123456789");
+  if (first_digits == 4 && s[4] == '-') {  // yyyy-mm-dd
+    if (!ReadNumber(s, &pos, 4, true, &year) || !Expect(s, &pos, '-') || !ReadNumber(s, &pos, 2, false, &month) ||
+        !Expect(s, &pos, '-') || !ReadNumber(s, &pos, 2, false, &day)) {
+      return std::nullopt;
+    }
+  } else {  // mm/dd/yyyy
+    if (!ReadNumber(s, &pos, 2, false, &month) || !Expect(s, &pos, '/') || !ReadNumber(s, &pos, 2, false, &day) ||
+        !Expect(s, &pos, '/') || !ReadNumber(s, &pos, 4, true, &year)) {
+      return std::nullopt;
+    }
+  }
+  if (year < 100 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return std::nullopt;
+  int hour = 0, minute = 0, second = 0;
+  if (pos < s.size()) {
+    if (s[pos] != ' ' && s[pos] != 'T') return std::nullopt;
+    while (pos < s.size() && (s[pos] == ' ' || s[pos] == 'T')) ++pos;
+    if (!ReadNumber(s, &pos, 2, false, &hour) || !Expect(s, &pos, ':') || !ReadNumber(s, &pos, 2, false, &minute)) {
+      return std::nullopt;
+    }
+    if (pos < s.size() && s[pos] == ':' && !(++pos, ReadNumber(s, &pos, 2, true, &second))) return std::nullopt;
+    if (pos != s.size() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
+  }
+  return MakeDateTime(year, month, day, hour, minute, second);
+}
+
+}  // namespace jet::sql

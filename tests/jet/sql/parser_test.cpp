@@ -1,0 +1,191 @@
+#include "platform/jet/sql/parser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace jet::sql {
+namespace {
+
+Statement MustParse(std::string_view text) {
+  auto r = Parse(text);
+  EXPECT_TRUE(r.has_value()) << text << "\n -> " << (r ? "" : r.error().message);
+  return r ? *r : Statement{};
+}
+
+Error MustFail(std::string_view text) {
+  auto r = Parse(text);
+  EXPECT_FALSE(r.has_value()) << text;
+  if (r) return Error{};
+  EXPECT_EQ(r.error().message.rfind("SQLException: ", 0), 0u) << r.error().message;
+  return r.error();
+}
+
+TEST(SqlParser, StatementsTheProgramGenerates) {
+  auto drop = std::get<DropTable>(MustParse(R"(DROP TABLE "t")"));
+  EXPECT_EQ(drop.table, "t");
+
+  auto create = std::get<CreateTable>(MustParse(R"(CREATE TABLE "t" (id INT,name VARCHAR,price VARCHAR);)"));
+  EXPECT_EQ(create.table, "t");
+  ASSERT_EQ(create.columns.size(), 3u);
+  EXPECT_EQ(create.columns[0].name, "id");
+  EXPECT_EQ(create.columns[0].type, ColumnType::kLong);
+  EXPECT_EQ(create.columns[1].name, "name");
+  EXPECT_EQ(create.columns[1].type, ColumnType::kText);
+  EXPECT_EQ(create.columns[1].max_chars, 255);
+  EXPECT_EQ(create.columns[2].name, "price");
+
+  auto insert = std::get<InsertInto>(MustParse(R"(INSERT INTO "t" VALUES(1, 'O''Brien',NULL, '08/31/2021'))"));
+  EXPECT_EQ(insert.table, "t");
+  EXPECT_FALSE(insert.columns.has_value());
+  ASSERT_EQ(insert.values.size(), 4u);
+  EXPECT_EQ(insert.values[0], (Literal{Literal::Kind::kNumber, "1"}));
+  EXPECT_EQ(insert.values[1], (Literal{Literal::Kind::kString, "O'Brien"}));
+  EXPECT_EQ(insert.values[2], (Literal{Literal::Kind::kNull, ""}));
+  EXPECT_EQ(insert.values[3], (Literal{Literal::Kind::kString, "08/31/2021"}));
+
+  auto second = std::get<InsertInto>(MustParse(R"(INSERT INTO "t" VALUES(2,NULL, '08/31/2021'))"));
+  EXPECT_EQ(second.values.size(), 3u);
+  auto third = std::get<InsertInto>(MustParse(R"(INSERT INTO "t" VALUES(NULL, 'x',NULL))"));
+  EXPECT_EQ(third.values[0].kind, Literal::Kind::kNull);
+}
+
+TEST(SqlParser, WhatAUserMayTypeInThePreview) {
+  auto create = std::get<CreateTable>(MustParse("  create\ttable [My Table]\r\n(\n  a text(10) not null,\n  b Memo ,"
+                                                "c double precision, d decimal(10, 2), e counter, \"x\"\"y\" yesno )"));
+  EXPECT_EQ(create.table, "My Table");
+  ASSERT_EQ(create.columns.size(), 6u);
+  EXPECT_EQ(create.columns[0].max_chars, 10);
+  EXPECT_TRUE(create.columns[0].not_null);
+  EXPECT_EQ(create.columns[1].type, ColumnType::kMemo);
+  EXPECT_EQ(create.columns[2].type, ColumnType::kDouble);
+  EXPECT_EQ(create.columns[3].type, ColumnType::kNumeric);
+  EXPECT_EQ(create.columns[3].precision, 10);
+  EXPECT_EQ(create.columns[3].scale, 2);
+  EXPECT_TRUE(create.columns[4].auto_number);
+  EXPECT_EQ(create.columns[5].name, "x\"y");
+
+  auto insert = std::get<InsertInto>(MustParse("insert into t (a, [b c], \"d\") values (-1.5e3, +2, 'x');"));
+  ASSERT_TRUE(insert.columns.has_value());
+  EXPECT_EQ(*insert.columns, (std::vector<std::string>{"a", "b c", "d"}));
+  EXPECT_EQ(insert.values[0].text, "-1.5e3");
+  EXPECT_EQ(insert.values[1].text, "2");
+
+  auto values = std::get<InsertInto>(MustParse("INSERT INTO t VALUES (True, no, ON, #2021-08-31#, 0x0aFF, .5, NaN, -Infinity)"));
+  EXPECT_EQ(values.values[0], (Literal{Literal::Kind::kBoolean, "True"}));
+  EXPECT_EQ(values.values[1], (Literal{Literal::Kind::kBoolean, "False"}));
+  EXPECT_EQ(values.values[2], (Literal{Literal::Kind::kBoolean, "True"}));
+  EXPECT_EQ(values.values[3], (Literal{Literal::Kind::kDate, "2021-08-31"}));
+  EXPECT_EQ(values.values[4], (Literal{Literal::Kind::kBinary, "0aFF"}));
+  EXPECT_EQ(values.values[5].text, ".5");
+  EXPECT_EQ(values.values[6], (Literal{Literal::Kind::kNumber, "NaN"}));  // refused on conversion
+  EXPECT_EQ(values.values[7], (Literal{Literal::Kind::kNumber, "-Infinity"}));
+
+  EXPECT_EQ(std::get<Select>(MustParse("select * from [t]")).table, "t");
+  EXPECT_EQ(std::get<DropTable>(MustParse("DROP TABLE Orders;  \n")).table, "Orders");
+}
+
+TEST(SqlParser, ColumnNamesAreTakenByPosition) {
+  auto create = std::get<CreateTable>(
+      MustParse("CREATE TABLE \"t\" (date DATE,name VARCHAR,user INT,order INT,value FLOAT,position INT,"
+                "text TEXT,int INT,first name VARCHAR,order date TEXT,Größe VARCHAR,price(usd) FLOAT,not null INT)"));
+  std::vector<std::string> names;
+  for (const auto& c : create.columns) names.push_back(c.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"date", "name", "user", "order", "value", "position", "text", "int",
+                                             "first name", "order date", "Größe", "price(usd)", "not null"}));
+  EXPECT_EQ(create.columns[0].type, ColumnType::kDateTime);
+  EXPECT_EQ(create.columns[6].type, ColumnType::kMemo);
+  EXPECT_EQ(create.columns[9].type, ColumnType::kMemo);
+  // A forgotten comma is not taken for a name with blanks.
+  EXPECT_NE(MustFail("CREATE TABLE t (a INT b INT)").message.find("'b'"), std::string::npos);
+}
+
+TEST(SqlParser, TypeWords) {
+  struct Case {
+    const char* type;
+    ColumnType expected;
+    int max_chars = 255;
+  };
+  const Case cases[] = {
+      {"VARCHAR", ColumnType::kText},       {"CHAR", ColumnType::kText},        {"TEXT", ColumnType::kMemo},
+      {"TEXT(20)", ColumnType::kText, 20},  {"VARCHAR(1)", ColumnType::kText, 1}, {"CHAR(255)", ColumnType::kText},
+      {"MEMO", ColumnType::kMemo},          {"LONGTEXT", ColumnType::kMemo},    {"LONGCHAR", ColumnType::kMemo},
+      {"NOTE", ColumnType::kMemo},          {"INT", ColumnType::kLong},         {"INTEGER", ColumnType::kLong},
+      {"LONG", ColumnType::kLong},          {"SMALLINT", ColumnType::kInteger}, {"SHORT", ColumnType::kInteger},
+      {"BYTE", ColumnType::kByte},          {"TINYINT", ColumnType::kByte},     {"REAL", ColumnType::kSingle},
+      {"SINGLE", ColumnType::kSingle},      {"FLOAT", ColumnType::kDouble},     {"DOUBLE", ColumnType::kDouble},
+      {"DECIMAL", ColumnType::kNumeric},    {"NUMERIC(5)", ColumnType::kNumeric}, {"MONEY", ColumnType::kMoney},
+      {"CURRENCY", ColumnType::kMoney},     {"DATETIME", ColumnType::kDateTime}, {"DATE", ColumnType::kDateTime},
+      {"TIME", ColumnType::kDateTime},      {"BIT", ColumnType::kBoolean},      {"YESNO", ColumnType::kBoolean},
+      {"LOGICAL", ColumnType::kBoolean},    {"COUNTER", ColumnType::kLong},     {"AUTOINCREMENT", ColumnType::kLong},
+      {"GUID", ColumnType::kGuid},          {"BINARY(16)", ColumnType::kBinary, 16}, {"VARBINARY", ColumnType::kBinary},
+      {"LONGBINARY", ColumnType::kOle},     {"OLEOBJECT", ColumnType::kOle},
+  };
+  for (const auto& c : cases) {
+    auto create = std::get<CreateTable>(MustParse(std::string("CREATE TABLE t (x ") + c.type + ")"));
+    ASSERT_EQ(create.columns.size(), 1u);
+    EXPECT_EQ(create.columns[0].type, c.expected) << c.type;
+    if (c.expected == ColumnType::kText || c.expected == ColumnType::kBinary) {
+      EXPECT_EQ(create.columns[0].max_chars, c.max_chars) << c.type;
+    }
+  }
+  auto dec = std::get<CreateTable>(MustParse("CREATE TABLE t (x DECIMAL)")).columns[0];
+  EXPECT_EQ(dec.precision, 18);
+  EXPECT_EQ(dec.scale, 0);
+  EXPECT_EQ(MustFail("CREATE TABLE t (x TEXT(256))").code, ErrorCode::kInvalidValue);
+  EXPECT_EQ(MustFail("CREATE TABLE t (x TEXT(0))").code, ErrorCode::kInvalidValue);
+  EXPECT_EQ(MustFail("CREATE TABLE t (x DECIMAL(29))").code, ErrorCode::kInvalidValue);
+  EXPECT_EQ(MustFail("CREATE TABLE t (x DECIMAL(5,6))").code, ErrorCode::kInvalidValue);
+  MustFail("CREATE TABLE t (x INT(4))");
+  MustFail("CREATE TABLE t (x VARCHR)");
+  EXPECT_EQ(MustFail("CREATE TABLE t (x INT PRIMARY KEY)").code, ErrorCode::kNotSupported);
+  EXPECT_EQ(MustFail("CREATE TABLE t (x INT, PRIMARY KEY (x))").code, ErrorCode::kNotSupported);
+  EXPECT_EQ(MustFail("CREATE TABLE t (x INT, CONSTRAINT pk UNIQUE (x))").code, ErrorCode::kNotSupported);
+}
+
+TEST(SqlParser, NamesAccessForbids) {
+  for (const char* bad : {"\"a.b\"", "[a!b]", "\"a`b\"", "\"a[b\"", "\" lead\"", "\"tab\there\""}) {
+    const std::string text = std::string("DROP TABLE ") + bad;
+    auto e = MustFail(text);
+    EXPECT_NE(e.message.find("table name"), std::string::npos) << e.message;
+  }
+  MustFail("CREATE TABLE t (\"a.b\" INT)");
+  MustFail("CREATE TABLE t (a.b INT)");
+  MustFail("DROP TABLE \"\"");
+  const std::string long_name(65, 'n');
+  EXPECT_NE(MustFail("DROP TABLE " + long_name).message.find("64"), std::string::npos);
+  MustParse("DROP TABLE " + std::string(64, 'n'));
+  // Length counts UTF-16 units, as Access does: 32 emoji are 64 units.
+  std::string emoji;
+  for (int i = 0; i < 32; ++i) emoji += "\xF0\x9F\x98\x80";
+  MustParse("DROP TABLE \"" + emoji + "\"");
+  MustFail("DROP TABLE \"" + emoji + "x\"");
+  MustFail("CREATE TABLE t (a INT, A TEXT)");  // the same name without regard to case
+}
+
+TEST(SqlParser, ExactlyOneStatement) {
+  EXPECT_NE(MustFail("DROP TABLE a; DROP TABLE b").message.find("one statement"), std::string::npos);
+  MustFail("DROP TABLE a;;");
+  MustFail("DROP TABLE a b");
+  MustFail("");
+  MustFail("   ;");
+  MustFail("INSERT INTO t VALUES (1) x");
+}
+
+TEST(SqlParser, MalformedStatements) {
+  for (const char* text : {
+           "CREATE TABLE t", "CREATE TABLE t (", "CREATE TABLE t ()", "CREATE TABLE t (a INT,)", "CREATE TABLE t (a)",
+           "CREATE TABLE t (a INT", "CREATE t (a INT)", "INSERT t VALUES (1)", "INSERT INTO t VALUES 1",
+           "INSERT INTO t VALUES (1", "INSERT INTO t VALUES (1,)", "INSERT INTO t VALUES ('abc)",
+           "INSERT INTO t VALUES (1.2.3)", "INSERT INTO t VALUES (12abc)", "INSERT INTO t VALUES (- 'a')",
+           "INSERT INTO t VALUES (0x123)", "INSERT INTO t VALUES (#2021-01-01)", "INSERT INTO t VALUES (abc)",
+           "INSERT INTO t (a, b) VALUES (1)", "INSERT INTO t (a, a) VALUES (1, 2)", "SELECT a FROM t",
+           "UPDATE t SET a = 1", "DROP TABLE", "DROP TABLE [t", "DROP TABLE \"t", "INSERT INTO t VALUES (1 % 2)",
+           "INSERT INTO t VALUES ('\xff')",
+       }) {
+    MustFail(text);
+  }
+}
+
+}  // namespace
+}  // namespace jet::sql
