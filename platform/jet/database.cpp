@@ -1,0 +1,97 @@
+#include "platform/jet/database.h"
+
+#include <fmt/format.h>
+
+#include "platform/jet/table/check.h"
+
+namespace jet {
+namespace {
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+bool HasDefinition(const table::CatalogObject& o) {
+  return o.kind == table::ObjectKind::kTable || o.kind == table::ObjectKind::kSystemTable ||
+         o.kind == table::ObjectKind::kAccessTable;
+}
+
+}  // namespace
+
+Result<std::unique_ptr<Database>> Database::Open(const std::string& path, const OpenOptions& options) {
+  PagerOptions po;
+  po.writable = options.writable;
+  po.password = options.password;
+  po.env = options.env;
+  JET_ASSIGN_OR_RETURN(pager, Pager::Open(path, po));
+  auto objects = table::ReadCatalog(*pager);
+  if (!objects)
+    return MakeError(objects.error().code,
+                     fmt::format("The Access database '{}' is damaged: {}.", path, objects.error().message));
+  return std::unique_ptr<Database>(new Database(std::move(pager), std::move(*objects)));
+}
+
+Database::~Database() { (void)Close(); }
+
+std::vector<std::string> Database::UserTables() const {
+  std::vector<std::string> names;
+  for (const auto& o : objects_)
+    if (o.IsUserTable()) names.push_back(o.name);
+  return names;
+}
+
+Result<const table::CatalogObject*> Database::FindTable(std::string_view name) const {
+  for (const auto& o : objects_)
+    if (HasDefinition(o) && o.name == name) return &o;
+  for (const auto& o : objects_)
+    if (HasDefinition(o) && EqualNoCase(o.name, name)) return &o;
+  return MakeError(ErrorCode::kNotFound,
+                   fmt::format("The Microsoft Access database engine cannot find the input table or query '{}'.",
+                               name));
+}
+
+Status Database::RequireOpen() const {
+  if (!pager_) return MakeError(ErrorCode::kNotFound, "The database is closed.");
+  return {};
+}
+
+Result<std::vector<format::ColumnDef>> Database::TableColumns(std::string_view name) {
+  JET_TRY(RequireOpen());
+  JET_ASSIGN_OR_RETURN(object, FindTable(name));
+  JET_ASSIGN_OR_RETURN(t, table::Table::Open(*pager_, object->tdef_page(), object->name));
+  return t->columns();
+}
+
+Result<std::unique_ptr<TableReader>> Database::ReadTable(std::string_view name) {
+  JET_TRY(RequireOpen());
+  JET_ASSIGN_OR_RETURN(object, FindTable(name));
+  JET_ASSIGN_OR_RETURN(t, table::Table::Open(*pager_, object->tdef_page(), object->name));
+  return std::make_unique<TableReader>(std::move(t));
+}
+
+Result<std::vector<std::string>> Database::Check() {
+  JET_TRY(RequireOpen());
+  return table::CheckDatabase(*pager_, objects_);
+}
+
+Status Database::Execute(std::string_view sql) {
+  (void)sql;
+  return MakeError(ErrorCode::kNotSupported, "Statements are not supported yet by the Access file engine.");
+}
+
+Status Database::Close() {
+  if (!pager_) return {};
+  Status result;
+  if (pager_->HasChanges()) result = pager_->Commit();
+  pager_.reset();
+  return result;
+}
+
+}  // namespace jet

@@ -1,0 +1,92 @@
+#pragma once
+// The Access file engine's public face: open a .mdb or .accdb file, list its
+// catalogue, read a table's columns and rows, check its pages, close it.
+//
+//   auto db = jet::Database::Open(path, {.password = "pw"});
+//   if (!db) report(db.error().message);
+//   auto rows = (*db)->ReadTable("Customers");
+//   for (; (*rows)->Valid(); (*rows)->Next()) use((*rows)->row());
+//
+// Statements (CREATE TABLE, INSERT INTO, DROP TABLE) come through Execute,
+// which the SQL layer provides next; the pager is already opened writable for
+// them when OpenOptions::writable is set.
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/jet/file/env.h"
+#include "platform/jet/file/pager.h"
+#include "platform/jet/format/header.h"
+#include "platform/jet/format/tdef.h"
+#include "platform/jet/result.h"
+#include "platform/jet/table/catalog.h"
+#include "platform/jet/table/table.h"
+#include "platform/jet/value.h"
+
+namespace jet {
+
+struct OpenOptions {
+  std::string password;
+  bool writable = false;
+  Env* env = nullptr;  // nullptr: the operating system
+};
+
+// The rows of one table, streamed.
+class TableReader {
+ public:
+  explicit TableReader(std::unique_ptr<table::Table> table)
+      : table_(std::move(table)), cursor_(table_->Scan()) {}
+  const std::vector<format::ColumnDef>& columns() const { return table_->columns(); }
+  bool Valid() const { return cursor_.Valid(); }
+  void Next() { cursor_.Next(); }
+  const Status& status() const { return cursor_.status(); }
+  const std::vector<Cell>& row() const { return cursor_.row(); }
+
+ private:
+  std::unique_ptr<table::Table> table_;
+  table::RowCursor cursor_;
+};
+
+class Database {
+ public:
+  static Result<std::unique_ptr<Database>> Open(const std::string& path, const OpenOptions& options = {});
+  ~Database();
+
+  const format::Header& header() const { return pager_->header(); }
+  bool writable() const { return pager_->writable(); }
+
+  // Every catalogue object, in catalogue order.
+  const std::vector<table::CatalogObject>& Objects() const { return objects_; }
+  // Names of the user tables, in catalogue order.
+  std::vector<std::string> UserTables() const;
+  // A table (of any kind with a definition) by name: exact, else without regard to case.
+  Result<const table::CatalogObject*> FindTable(std::string_view name) const;
+
+  Result<std::vector<format::ColumnDef>> TableColumns(std::string_view name);
+  Result<std::unique_ptr<TableReader>> ReadTable(std::string_view name);
+
+  // Reads every page it can reach; the inconsistencies found (empty: none).
+  Result<std::vector<std::string>> Check();
+
+  // Executes one statement (CREATE TABLE / INSERT INTO / DROP TABLE): provided
+  // by the SQL layer; until then every statement is refused as not supported.
+  Status Execute(std::string_view sql);
+
+  // Writes what is pending and releases the file. Idempotent.
+  Status Close();
+
+  PageStore& pages() { return *pager_; }
+
+ private:
+  Database(std::unique_ptr<Pager> pager, std::vector<table::CatalogObject> objects)
+      : pager_(std::move(pager)), objects_(std::move(objects)) {}
+
+  Status RequireOpen() const;
+
+  std::unique_ptr<Pager> pager_;
+  std::vector<table::CatalogObject> objects_;
+};
+
+}  // namespace jet

@@ -1,0 +1,84 @@
+#include "platform/jet/format/data_page.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace jet::format {
+
+Status CheckDataPage(ConstBytes page, uint32_t page_number) {
+  if (page.size() < kDataRowTableOffset || PageType(page) != kPageTypeData)
+    return MakeError(ErrorCode::kCorruption,
+                     fmt::format("page {} should be a data page but has type {:#04x}", page_number,
+                                 page.empty() ? 0 : PageType(page)));
+  size_t count = DataPageRowCount(page);
+  if (!InRange(page.size(), kDataRowTableOffset, count * 2))
+    return MakeError(ErrorCode::kCorruption,
+                     fmt::format("data page {} claims {} rows, more than fit on a page", page_number, count));
+  return {};
+}
+
+Result<RowSlot> DataPageRow(ConstBytes page, uint32_t page_number, uint16_t index) {
+  JET_TRY(CheckDataPage(page, page_number));
+  uint16_t count = DataPageRowCount(page);
+  if (index >= count)
+    return MakeError(ErrorCode::kCorruption,
+                     fmt::format("row {} does not exist on data page {} ({} rows)", index, page_number, count));
+  uint16_t raw = U16(page, kDataRowTableOffset + 2 * index);
+  RowSlot slot;
+  slot.gone = raw & kRowMoved;
+  slot.deleted = (raw & kRowDeleted) == kRowDeleted;
+  slot.lookup = (raw & kRowDeleted) == kRowLookup;
+  slot.start = raw & kRowOffsetMask;
+  slot.end = index == 0 ? static_cast<uint16_t>(page.size())
+                        : static_cast<uint16_t>(U16(page, kDataRowTableOffset + 2 * (index - 1)) & kRowOffsetMask);
+  if (slot.gone) return slot;  // its bounds mean nothing any more
+  size_t table_end = kDataRowTableOffset + 2 * static_cast<size_t>(count);
+  if (slot.start < table_end || slot.start > slot.end || slot.end > page.size())
+    return MakeError(ErrorCode::kCorruption,
+                     fmt::format("row {} on data page {} has impossible bounds {}..{}", index, page_number,
+                                 slot.start, slot.end));
+  return slot;
+}
+
+size_t DataPageFreeSpace(ConstBytes page) {
+  size_t count = DataPageRowCount(page);
+  size_t lowest = page.size();
+  for (size_t i = 0; i < count; ++i) {
+    size_t start = U16(page, kDataRowTableOffset + 2 * i) & kRowOffsetMask;
+    lowest = std::min(lowest, start);
+  }
+  size_t table_end = kDataRowTableOffset + 2 * count;
+  return lowest > table_end ? lowest - table_end : 0;
+}
+
+void InitDataPage(MutableBytes page, uint32_t owner) {
+  std::memset(page.data(), 0, page.size());
+  Put8(page, 0, kPageTypeData);
+  Put8(page, 1, 0x01);
+  Put16(page, kDataFreeSpaceOffset, static_cast<uint16_t>(page.size() - kDataRowTableOffset));
+  Put32(page, kDataOwnerOffset, owner);
+}
+
+bool AppendRow(MutableBytes page, ConstBytes row, uint16_t* index) {
+  uint16_t count = DataPageRowCount(page);
+  if (count >= kMaxRowsPerPage) return false;
+  size_t top = count == 0 ? page.size() : (U16(page, kDataRowTableOffset + 2 * (count - 1)) & kRowOffsetMask);
+  size_t table_end = kDataRowTableOffset + 2 * (static_cast<size_t>(count) + 1);
+  if (top < table_end || top - table_end < row.size()) return false;
+  size_t start = top - row.size();
+  std::memcpy(page.data() + start, row.data(), row.size());
+  Put16(page, kDataRowTableOffset + 2 * count, static_cast<uint16_t>(start));
+  Put16(page, kDataRowCountOffset, static_cast<uint16_t>(count + 1));
+  Put16(page, kDataFreeSpaceOffset, static_cast<uint16_t>(start - table_end));
+  if (index) *index = count;
+  return true;
+}
+
+void MarkRowDeleted(MutableBytes page, uint16_t index) {
+  size_t at = kDataRowTableOffset + 2 * index;
+  Put16(page, at, static_cast<uint16_t>(U16(page, at) | kRowDeleted));
+}
+
+}  // namespace jet::format

@@ -1,0 +1,194 @@
+// pelmora-access: the Access file engine from the command line, in the manner
+// of mdbtools' commands.
+//
+//   pelmora-access tables FILE [--password P] [--all]
+//   pelmora-access schema FILE [--password P]
+//   pelmora-access export FILE TABLE [--password P]
+//   pelmora-access check  FILE [--password P]
+//
+// Exit status 0 on success, 1 on a failure (described on stderr), 2 on wrong usage.
+
+#include <CLI/CLI.hpp>
+#include <fmt/format.h>
+
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <variant>
+
+#include "platform/jet/database.h"
+#include "platform/jet/format/numeric.h"
+
+namespace {
+
+constexpr int kFailure = 1;
+constexpr int kUsage = 2;
+
+std::string QuoteCsv(const std::string& s) {
+  std::string out = "\"";
+  for (char c : s) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+bool NeedsQuotes(const std::string& s) {
+  return s.empty() || s.find_first_of(",\"\r\n") != std::string::npos || s.front() == ' ' || s.back() == ' ';
+}
+
+std::string Hex(const jet::Bytes& b) {
+  static const char* kDigits = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(b.size() * 2);
+  for (uint8_t x : b) {
+    out += kDigits[x >> 4];
+    out += kDigits[x & 15];
+  }
+  return out;
+}
+
+std::string Shortest(double d, bool single) {
+  char buffer[64];
+  auto r = single ? std::to_chars(buffer, buffer + sizeof buffer, static_cast<float>(d))
+                  : std::to_chars(buffer, buffer + sizeof buffer, d);
+  return std::string(buffer, r.ptr);
+}
+
+// One CSV field: text quoted, NULL empty, everything else bare in C-locale form.
+std::string CsvField(const jet::format::ColumnDef& column, const jet::Cell& cell) {
+  using jet::ColumnType;
+  struct Visitor {
+    const jet::format::ColumnDef& column;
+    std::string operator()(const jet::Null&) const { return ""; }
+    std::string operator()(bool b) const { return b ? "1" : "0"; }
+    std::string operator()(int64_t n) const { return std::to_string(n); }
+    std::string operator()(double d) const { return Shortest(d, column.type() == ColumnType::kSingle); }
+    std::string operator()(const jet::Money& m) const { return jet::format::MoneyText(m); }
+    std::string operator()(const jet::Decimal& d) const { return jet::format::DecimalText(d); }
+    std::string operator()(const jet::DateTimeValue& d) const { return jet::format::OleDateText(d.days); }
+    std::string operator()(const jet::Guid& g) const { return jet::format::GuidText(g); }
+    std::string operator()(const std::string& s) const { return QuoteCsv(s); }
+    std::string operator()(const jet::Bytes& b) const { return Hex(b); }
+  };
+  return std::visit(Visitor{column}, cell);
+}
+
+int Fail(const std::string& message) {
+  std::cerr << "pelmora-access: " << message << "\n";
+  return kFailure;
+}
+
+jet::Result<std::unique_ptr<jet::Database>> OpenDatabase(const std::string& file, const std::string& password) {
+  jet::OpenOptions options;
+  options.password = password;
+  return jet::Database::Open(file, options);
+}
+
+int Tables(jet::Database& db, bool all) {
+  for (const auto& object : db.Objects()) {
+    if (all)
+      std::cout << object.name << '\t' << jet::table::ObjectTypeName(object) << '\n';
+    else if (object.IsUserTable())
+      std::cout << object.name << '\n';
+  }
+  return 0;
+}
+
+std::string Bracketed(const std::string& name) { return "[" + name + "]"; }
+
+int Schema(jet::Database& db) {
+  for (const auto& name : db.UserTables()) {
+    auto columns = db.TableColumns(name);
+    if (!columns) return Fail(columns.error().message);
+    std::string line = "CREATE TABLE " + Bracketed(name) + " (";
+    for (size_t i = 0; i < columns->size(); ++i) {
+      const auto& c = (*columns)[i];
+      line += (i ? ", " : "") + Bracketed(c.name) + " " + jet::format::SqlTypeName(c);
+    }
+    std::cout << line << ");\n";
+  }
+  return 0;
+}
+
+int Export(jet::Database& db, const std::string& table) {
+  auto reader = db.ReadTable(table);
+  if (!reader) return Fail(reader.error().message);
+  const auto& columns = (*reader)->columns();
+  std::string out;
+  for (size_t i = 0; i < columns.size(); ++i)
+    out += (i ? "," : "") + (NeedsQuotes(columns[i].name) ? QuoteCsv(columns[i].name) : columns[i].name);
+  out += "\r\n";
+  for (; (*reader)->Valid(); (*reader)->Next()) {
+    const auto& row = (*reader)->row();
+    for (size_t i = 0; i < row.size(); ++i) {
+      if (i) out += ',';
+      out += CsvField(columns[i], row[i]);
+    }
+    out += "\r\n";
+    if (out.size() > (1 << 16)) {
+      std::fwrite(out.data(), 1, out.size(), stdout);
+      out.clear();
+    }
+  }
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  std::fflush(stdout);
+  if (!(*reader)->status()) return Fail((*reader)->status().error().message);
+  return 0;
+}
+
+int Check(jet::Database& db) {
+  auto problems = db.Check();
+  if (!problems) return Fail(problems.error().message);
+  if (problems->empty()) {
+    std::cout << "ok\n";
+    return 0;
+  }
+  for (const auto& p : *problems) std::cout << p << '\n';
+  return kFailure;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  CLI::App app{"Reads Microsoft Access databases (.mdb, .accdb) with Pelmora's own engine."};
+  app.require_subcommand(1);
+  std::string file, password, table;
+  bool all = false;
+
+  auto add_common = [&](CLI::App* sub) {
+    sub->add_option("FILE", file, "The Access database file")->required();
+    sub->add_option("--password", password, "The database password");
+  };
+  auto* tables = app.add_subcommand("tables", "List the user tables, one per line");
+  add_common(tables);
+  tables->add_flag("--all", all, "List every catalogue object as NAME<TAB>TABLE_TYPE");
+  auto* schema = app.add_subcommand("schema", "Print one CREATE TABLE statement per user table");
+  add_common(schema);
+  auto* exporter = app.add_subcommand("export", "Print a table's rows as CSV");
+  add_common(exporter);
+  exporter->add_option("TABLE", table, "The table")->required();
+  auto* check = app.add_subcommand("check", "Read every reachable page and report inconsistencies");
+  add_common(check);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return kUsage;
+  }
+
+  auto db = OpenDatabase(file, password);
+  if (!db) return Fail(db.error().message);
+  int status = 0;
+  if (tables->parsed()) status = Tables(**db, all);
+  else if (schema->parsed()) status = Schema(**db);
+  else if (exporter->parsed()) status = Export(**db, table);
+  else if (check->parsed()) status = Check(**db);
+  if (auto closed = (*db)->Close(); !closed && status == 0) return Fail(closed.error().message);
+  return status;
+}
