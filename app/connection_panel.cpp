@@ -1,0 +1,70 @@
+#include "app/connection_panel.h"
+
+#include <optional>
+
+#include "app/addresses.h"
+#include "app/error_report.h"
+#include "app/form1.h"
+#include "db/test_connection.h"
+#include "platform/ui/services.h"
+
+namespace app {
+
+std::string LoginHintText() {
+  std::string text = kLoginHintFirst;
+  text += kLoginHintSecond;
+  text += "\r\n\r\n";
+  text += addresses::kPgAdminDownload;
+  return text;
+}
+
+std::string TransferNotesText() {
+  std::string text =
+      "This software transfers text-based and numeric fields but does not handle binary / pictures fields.";
+  text += "\r\n\r\n";
+  text += "Use SQL Preview if your tables contains less than 32767 rows.";
+  text += "\r\n\r\n";
+  text += "Questions? Please contact Team Halvex at ";
+  text += addresses::kContactPage;
+  return text;
+}
+
+void Form1::PushButton1_Click() { db::TestPostgreSQLConnection(SourceFields()); }
+
+void Form1::PushButton2_Click() {
+  report::Trap trap("Form1.PushButton2_Click");
+  std::string hint;
+  trap(100, [&] { hint = kLoginHintFirst; });
+  trap(102, [&] { hint += kLoginHintSecond; });
+  trap(104, [&] {
+    hint += "\r\n\r\n";
+    hint += addresses::kPgAdminDownload;
+  });
+  trap(106, [&] { ui::Current().MessageBox(hint); });
+}
+
+void Form1::PushButton3_Click() {
+  report::Trap trap("Form1.PushButton3_Click");
+  ui::FileDialogRequest request;
+  std::string file_name;
+  trap(100, [&] { file_name.clear(); });
+  trap(102, [&] { request.flags = kAccessFileDialogFlags; });
+  trap(104, [&] { request.title = kAccessFileDialogTitle; });
+  trap(106, [&] { request.filter = kAccessFileFilter; });
+  trap(108, [&] { file_name = ui::Current().OpenFileDialog(request).value_or(""); });
+  bool chosen = false;
+  trap(110, [&] { chosen = !file_name.empty(); });
+  if (chosen) trap(112, [&] { Text5->SetText(file_name); });
+}
+
+void Form1::PushButton4_Click() {
+  report::Trap trap("Form1.PushButton4_Click");
+  trap(100, [&] { Text5->SetText(ui::Current().ProgramFolder() + kSampleDatabase); });
+}
+
+void Form1::PushButton5_Click() {
+  report::Trap trap("Form1.PushButton5_Click");
+  trap(100, [&] { ui::Current().MessageBox(TransferNotesText()); });
+}
+
+}  // namespace app

@@ -1,0 +1,87 @@
+#include "app/startup.h"
+
+#include <QApplication>
+#include <QStyleFactory>
+
+#include "app/addresses.h"
+#include "app/artwork.h"
+#include "app/error_report.h"
+#include "app/form1.h"
+#include "app/window_helpers.h"
+#include "db/access.h"
+#include "platform/ui/qt/cursor_file.h"
+#include "platform/ui/qt/qt_services.h"
+#include "platform/ui/qt/settings_store.h"
+#include "platform/ui/qt/window_pointers.h"
+#include "platform/ui/services.h"
+
+namespace app {
+namespace {
+
+constexpr size_t kTitleLength = 40;
+constexpr int kHomePageDraw = 7;  // one draw in a hundred opens the home page
+
+std::string CutBeforeLastSpace(const std::string& text) {
+  const auto space = text.rfind(' ');
+  if (space == std::string::npos) return text.substr(0, kTitleLength);
+  return text.substr(0, space);
+}
+
+}  // namespace
+
+std::string ApplicationTitleFor(std::string_view product_name) {
+  std::string title = CutBeforeLastSpace(std::string(product_name));
+  while (title.size() > kTitleLength) title = CutBeforeLastSpace(title);
+  return title;
+}
+
+bool Form_Load(Form1& form, const std::function<bool()>& check_database_components) {
+  report::Trap trap("Form1.Form_Load");
+  ui::Services& ui = ui::Current();
+  const std::string folder = ui.ProgramFolder();
+  const std::string pointer_file = folder + kHandPointerFile;
+
+  trap(100, [&] {
+    if (SkinFileExists(folder)) ApplySkin(&form);
+  });
+  bool has_pointer_file = true;
+  trap(104, [&] { has_pointer_file = FileExists(pointer_file); });
+  if (has_pointer_file) {
+    trap(106, [&] {
+      ui::WindowPointers::SetCustomImage(Form1::kName, ui::LoadCursorFile(QString::fromStdString(pointer_file)));
+    });
+    trap(108, [&] {
+      const int draw = int(ui.Random() * 100) + 1;
+      if (draw == kHomePageDraw) ui.OpenUrl(addresses::kHomePage);
+    });
+  }
+  trap(128, [&] { form.setWindowTitle(QString::fromUtf8(kProductName)); });
+  trap(128, [&] { form.setWindowIcon(AppIcon()); });
+  trap(128, [&] { ui::SetApplicationTitle(ApplicationTitleFor(kProductName)); });
+  form.LoadSettings(trap);
+
+  bool components = false;
+  trap(152, [&] { components = check_database_components(); });
+  return components && !report::EndRequested();
+}
+
+int RunProgram(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setOrganizationName(ui::SettingsStore::kOrganisation);
+  QApplication::setApplicationName(ui::SettingsStore::kApplication);
+  QGuiApplication::setDesktopFileName(QStringLiteral("pelmora"));
+  if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(style);
+  QApplication::setWindowIcon(AppIcon());
+
+  ui::QtServices services;
+  ui::SetCurrent(&services);
+  ui::SettingsStore settings;
+
+  Form1 form(settings);
+  // The conversion run fills form.start_converting (the "Start Converting" action).
+  if (!Form_Load(form, [] { return Access::CheckDatabaseComponents(); })) return 0;
+  form.show();
+  return QApplication::exec();
+}
+
+}  // namespace app

@@ -1,0 +1,30 @@
+#pragma once
+// Start-up: the main window's loading sequence (Form1.Form_Load) and the
+// program around it.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace app {
+
+class Form1;
+
+inline constexpr const char* kProductName = "Pelmora";
+inline constexpr const char* kHandPointerFile = "/HAND-M.CUR";  // below the program folder
+
+// The default message-box title: the product name cut before its last space,
+// once whatever its length, then again while it is longer than 40 characters.
+// A name without a space stays as it is (cut to 40 characters when longer).
+std::string ApplicationTitleFor(std::string_view product_name);
+
+// Form1.Form_Load, under its trap: skin (100), hand pointer (104, 106), now and
+// then the maker's home page (108), caption, icon and application title (128),
+// the settings (130 to 150), and the data-access check (152). False when that
+// check fails: the program then ends without showing the window.
+bool Form_Load(Form1& form, const std::function<bool()>& check_database_components);
+
+// The whole program: services, settings store, main window, loading, event loop.
+int RunProgram(int argc, char** argv);
+
+}  // namespace app
