@@ -1,0 +1,296 @@
+#include "platform/jet/format/index_key.h"
+
+#include <bit>
+#include <cstring>
+#include <string>
+
+#include <fmt/format.h>
+
+namespace jet::format {
+namespace {
+
+constexpr size_t kMaxTextKeyUnits = 255;
+constexpr uint8_t kFlagAscending = 0x7F;
+constexpr uint8_t kFlagAscendingNull = 0x00;
+constexpr uint8_t kFlagDescending = 0x80;
+constexpr uint8_t kFlagDescendingNull = 0xFF;
+constexpr uint8_t kEndOfText = 0x01;
+constexpr uint8_t kExtraPadding = 0x02;   // "no extra code" for a character
+constexpr uint8_t kFlagDefault = 0x03;    // the flag of a Z character without one
+constexpr uint8_t kUnprintableMark = 0x06;
+constexpr uint8_t kSurrogateExtra = 0x3F;
+
+// UTF-8 to UTF-16 code units; an invalid sequence becomes U+FFFD.
+std::u16string ToUtf16(std::string_view s) {
+  static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+  std::u16string out;
+  out.reserve(s.size());
+  size_t i = 0;
+  while (i < s.size()) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    char32_t cp = 0xFFFD;
+    size_t len = 1;
+    const int extra = b0 < 0x80 ? 0 : (b0 & 0xE0) == 0xC0 ? 1 : (b0 & 0xF0) == 0xE0 ? 2 : (b0 & 0xF8) == 0xF0 ? 3 : -1;
+    if (extra == 0) {
+      cp = b0;
+    } else if (extra > 0 && i + extra < s.size()) {
+      char32_t v = b0 & (0x3F >> extra);
+      bool ok = true;
+      for (int k = 1; ok && k <= extra; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        ok = (b & 0xC0) == 0x80;
+        v = (v << 6) | (b & 0x3F);
+      }
+      if (ok && v >= kMin[extra] && v <= 0x10FFFF && !(v >= 0xD800 && v <= 0xDFFF)) {
+        cp = v;
+        len = 1 + extra;
+      }
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (cp >> 10));
+      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(cp);
+    }
+    i += len;
+  }
+  return out;
+}
+
+// Inline code of a surrogate unit, which the code files leave out.
+uint16_t SurrogateInline(char16_t c) {
+  if (c <= 0xDBFF) return static_cast<uint16_t>(c - 10238);
+  const unsigned offset = (c - 0xDC00) % 1024;
+  const unsigned delta = offset < 8 ? 9992 : offset < 262 ? 9990 : offset < 516 ? 9988 : offset < 770 ? 9986 : 9984;
+  return static_cast<uint16_t>(c - delta);
+}
+
+void AppendBigEndian(uint64_t value, int bytes, bool ascending, IndexKey* key) {
+  for (int i = bytes - 1; i >= 0; --i) {
+    const auto b = static_cast<uint8_t>(value >> (8 * i));
+    key->push_back(ascending ? b : static_cast<uint8_t>(~b));
+  }
+}
+
+void AppendInteger(int64_t value, int bytes, bool ascending, IndexKey* key) {
+  uint64_t v = static_cast<uint64_t>(value);
+  v ^= uint64_t{1} << (8 * bytes - 1);  // negative sorts before positive
+  AppendBigEndian(v, bytes, ascending, key);
+}
+
+void AppendFloat(uint64_t bits, int bytes, bool ascending, IndexKey* key) {
+  const uint64_t sign = uint64_t{1} << (8 * bytes - 1);
+  const uint64_t all = bytes == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * bytes)) - 1;
+  bits = (bits & sign) ? (~bits & all) : (bits ^ sign);
+  AppendBigEndian(bits, bytes, ascending, key);
+}
+
+}  // namespace
+
+std::optional<TextSortOrder> SortOrderOfCollation(uint16_t lcid, uint8_t sort_version) {
+  if (lcid != 1033) return std::nullopt;
+  if (sort_version == 0) return TextSortOrder::kGeneralLegacy;
+  if (sort_version == 1) return TextSortOrder::kGeneral;
+  return std::nullopt;
+}
+
+void AppendTextKey(std::u16string_view text, TextSortOrder order, bool ascending, IndexKey* key) {
+  if (text.size() > kMaxTextKeyUnits) text = text.substr(0, kMaxTextKeyUnits);
+  while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
+
+  const size_t start = key->size();
+  // Extra codes: one byte list describing `extra_chars` characters, created by
+  // the first character that has one.
+  IndexKey extra;
+  bool has_extra = false;
+  size_t extra_chars = 0;
+  bool extra_starts_with_modifier = false;
+  IndexKey unprintable;
+  bool has_unprintable = false;
+  IndexKey flags;
+  bool has_flags = false;
+  size_t pos = 0;  // characters in the main part so far
+
+  auto pad_extra_to = [&](size_t position) {
+    if (!has_extra) {
+      has_extra = true;
+      extra_chars = 0;
+    }
+    if (extra_chars < position) {
+      extra.insert(extra.end(), position - extra_chars, kExtraPadding);
+      extra_chars = position;
+    }
+  };
+
+  for (char16_t c : text) {
+    const CharCode code = LookUpCharCode(order, c);
+    const size_t current = pos;
+    switch (code.type) {
+      case CharCodeType::kIgnored:
+        break;
+      case CharCodeType::kSimple:
+        key->insert(key->end(), code.inline_bytes.begin(), code.inline_bytes.end());
+        ++pos;
+        break;
+      case CharCodeType::kInternational:
+      case CharCodeType::kFlagged:
+        key->insert(key->end(), code.inline_bytes.begin(), code.inline_bytes.end());
+        ++pos;
+        if (!code.extra_bytes.empty()) {
+          pad_extra_to(current);
+          extra.insert(extra.end(), code.extra_bytes.begin(), code.extra_bytes.end());
+          ++extra_chars;
+        }
+        if (code.type == CharCodeType::kFlagged) {
+          has_flags = true;
+          flags.push_back(code.aux);
+        }
+        break;
+      case CharCodeType::kSurrogate: {
+        const uint16_t inline_code = SurrogateInline(c);
+        key->push_back(static_cast<uint8_t>(inline_code >> 8));
+        key->push_back(static_cast<uint8_t>(inline_code));
+        ++pos;
+        pad_extra_to(current);
+        extra.push_back(kSurrogateExtra);
+        ++extra_chars;
+        break;
+      }
+      case CharCodeType::kModifier:
+        if (code.aux == 0) break;
+        pad_extra_to(current);
+        if (!extra.empty()) {
+          extra.back() = static_cast<uint8_t>(extra.back() + code.aux);
+        } else {
+          extra.push_back(code.aux);
+          extra_starts_with_modifier = true;
+        }
+        break;
+      case CharCodeType::kUnprintable: {
+        has_unprintable = true;
+        size_t q = current;
+        if (has_extra) q = extra.size() + (current - extra_chars) - (extra_starts_with_modifier ? 1 : 0);
+        const unsigned v = (7 + 4 * static_cast<unsigned>(q)) | 0x8000;
+        unprintable.push_back(static_cast<uint8_t>(v >> 8));
+        unprintable.push_back(static_cast<uint8_t>(v));
+        unprintable.push_back(kUnprintableMark);
+        unprintable.insert(unprintable.end(), code.inline_bytes.begin(), code.inline_bytes.end());
+        break;
+      }
+    }
+  }
+  key->push_back(kEndOfText);
+
+  while (!extra.empty() && extra.back() <= kExtraPadding) extra.pop_back();
+  if (!extra.empty() || has_unprintable || has_flags) {
+    key->insert(key->end(), extra.begin(), extra.end());
+    if (has_unprintable || has_flags) {
+      key->push_back(0x01);
+      key->push_back(0x01);
+      if (has_flags) {
+        while (!flags.empty() && flags.back() == kFlagDefault) flags.pop_back();
+        uint8_t packed = 0x80;
+        int used = 0;
+        for (uint8_t f : flags) {
+          packed |= static_cast<uint8_t>(f << ((2 - used) * 2));
+          if (++used == 3) {
+            key->push_back(packed);
+            packed = 0x80;
+            used = 0;
+          }
+        }
+        if (used) key->push_back(packed);
+        for (uint8_t b : {0xFF, 0x02, 0x80, 0xFF, 0x80}) key->push_back(b);
+        if (has_unprintable) key->push_back(0xFF);
+      }
+      if (has_unprintable) {
+        key->push_back(0x01);
+        key->insert(key->end(), unprintable.begin(), unprintable.end());
+      }
+    }
+  }
+  if (!ascending) {
+    key->push_back(0x00);
+    for (size_t i = start; i < key->size(); ++i) (*key)[i] = static_cast<uint8_t>(~(*key)[i]);
+  }
+  key->push_back(0x00);
+}
+
+Status AppendKeyColumn(const KeyColumn& column, IndexKey* key) {
+  const Cell& value = *column.value;
+  const bool asc = column.ascending;
+  if (IsNull(value)) {
+    key->push_back(asc ? kFlagAscendingNull : kFlagDescendingNull);
+    return {};
+  }
+  auto mismatch = [&] {
+    return MakeError(ErrorCode::kInvalidValue,
+                     fmt::format("an index key of column type 0x{:02X} cannot hold this value",
+                                 static_cast<unsigned>(column.type)));
+  };
+  const size_t flag_at = key->size();
+  key->push_back(asc ? kFlagAscending : kFlagDescending);
+  switch (column.type) {
+    case ColumnType::kByte:
+    case ColumnType::kInteger:
+    case ColumnType::kLong:
+    case ColumnType::kBigInt: {
+      const auto* v = std::get_if<int64_t>(&value);
+      if (!v) return mismatch();
+      if (column.type == ColumnType::kByte) {
+        const auto b = static_cast<uint8_t>(*v);
+        key->push_back(asc ? b : static_cast<uint8_t>(~b));
+      } else {
+        const int bytes = column.type == ColumnType::kInteger ? 2 : column.type == ColumnType::kLong ? 4 : 8;
+        AppendInteger(*v, bytes, asc, key);
+      }
+      return {};
+    }
+    case ColumnType::kMoney: {
+      const auto* v = std::get_if<Money>(&value);
+      if (!v) return mismatch();
+      AppendInteger(v->scaled, 8, asc, key);
+      return {};
+    }
+    case ColumnType::kSingle: {
+      const auto* v = std::get_if<double>(&value);
+      if (!v) return mismatch();
+      AppendFloat(std::bit_cast<uint32_t>(static_cast<float>(*v)), 4, asc, key);
+      return {};
+    }
+    case ColumnType::kDouble:
+    case ColumnType::kDateTime: {
+      double d;
+      if (const auto* v = std::get_if<double>(&value)) {
+        d = *v;
+      } else if (const auto* t = std::get_if<DateTimeValue>(&value)) {
+        d = t->days;
+      } else {
+        return mismatch();
+      }
+      AppendFloat(std::bit_cast<uint64_t>(d), 8, asc, key);
+      return {};
+    }
+    case ColumnType::kText:
+    case ColumnType::kMemo: {
+      const auto* v = std::get_if<std::string>(&value);
+      if (!v) return mismatch();
+      AppendTextKey(ToUtf16(*v), column.sort_order, asc, key);
+      return {};
+    }
+    default:
+      key->resize(flag_at);
+      return MakeError(ErrorCode::kNotSupported,
+                       fmt::format("index keys of column type 0x{:02X} are not supported",
+                                   static_cast<unsigned>(column.type)));
+  }
+}
+
+Result<IndexKey> EncodeIndexKey(std::span<const KeyColumn> columns) {
+  IndexKey key;
+  for (const auto& column : columns) JET_TRY(AppendKeyColumn(column, &key));
+  return key;
+}
+
+}  // namespace jet::format

@@ -1,0 +1,54 @@
+#pragma once
+// Index keys (access-format.md 8.2 and 8.6): for each index column a flag byte
+//
+//   0x7F ascending, value follows     0x80 descending, value follows
+//   0x00 ascending NULL               0xFF descending NULL
+//
+// then the value, encoded so that keys compare as unsigned bytes in the
+// column's order; a descending value is the complement of the ascending one.
+//
+//   Byte                 the byte
+//   Integer, Long,       big-endian two's complement, top bit inverted
+//   Currency, BigInt
+//   Single, Double,      big-endian IEEE; non-negative: top bit inverted;
+//   Date/Time            negative: every bit inverted
+//   Text, Memo           the General / General-legacy text key (8.6.1)
+//
+// Text keys need the column's own collation (never the file header's);
+// other column types (Yes/No, GUID, Binary, Decimal, OLE) are refused.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "platform/jet/format/index_codes.h"
+#include "platform/jet/result.h"
+#include "platform/jet/value.h"
+
+namespace jet::format {
+
+using IndexKey = std::vector<uint8_t>;
+
+// The sort order of a text column's collation (column descriptor +11..+14),
+// or nothing for sort orders whose keys we cannot encode.
+std::optional<TextSortOrder> SortOrderOfCollation(uint16_t lcid, uint8_t sort_version);
+
+struct KeyColumn {
+  const Cell* value = nullptr;
+  ColumnType type = ColumnType::kLong;
+  bool ascending = true;
+  TextSortOrder sort_order = TextSortOrder::kGeneralLegacy;  // text and memo columns
+};
+
+// Appends one column's flag byte and encoded value to `key`.
+Status AppendKeyColumn(const KeyColumn& column, IndexKey* key);
+
+// The whole key of an index entry, column after column.
+Result<IndexKey> EncodeIndexKey(std::span<const KeyColumn> columns);
+
+// The text part of a key (after the flag byte) for UTF-16 code units.
+void AppendTextKey(std::u16string_view text, TextSortOrder order, bool ascending, IndexKey* key);
+
+}  // namespace jet::format
