@@ -1,0 +1,236 @@
+#include "engine/conversion_run.h"
+
+#include <algorithm>
+
+#include "app/error_report.h"
+#include "db/access.h"
+#include "db/odbc_provider.h"
+#include "db/postgresql.h"
+#include "engine/list_functions.h"
+#include "engine/row_statement.h"
+#include "engine/table_definition.h"
+#include "engine/text_case.h"
+#include "platform/ado/error.h"
+#include "platform/ado/recordset.h"
+#include "platform/ui/services.h"
+
+namespace engine {
+
+bool EndRunAfterPreview = false;
+
+namespace {
+
+constexpr const char* kTrapName = "Form1.PushButton7_Click";
+
+// What a step that uses a missing object meets, as the program would.
+[[noreturn]] void ObjectNotSet() { throw ado::Error(91, "Object variable or With block variable not set"); }
+
+template <typename T>
+T& Require(const std::unique_ptr<T>& object) {
+  if (!object) ObjectNotSet();
+  return *object;
+}
+
+// Closing a connection that is not open fails, as it does in ADO: a run whose
+// open failed reports that at the closing steps too.
+void CloseOpen(const std::unique_ptr<ado::Connection>& connection) {
+  ado::Connection& c = Require(connection);
+  if (!c.IsOpen()) throw ado::Error(ado::kErrorObjectClosed, "Operation is not allowed when the object is closed.");
+  c.Close();
+}
+
+
+long long CountRows(ado::Connection& source, const std::string& table) {
+  auto counted = source.Execute("SELECT count(*) FROM " + QuotedSourceName(table));
+  if (!counted->IsOpen() || counted->Eof()) return -1;
+  const ado::Value& v = counted->Fields(size_t{0}).Value();
+  long long n = -1;
+  if (v.Holds<int64_t>()) n = v.As<int64_t>();
+  else if (!v.IsNull()) n = std::stoll(v.ToText());
+  counted->Close();
+  return n;
+}
+
+int Percent(long long row, long long rows) {
+  if (rows <= 0) return 100;
+  return static_cast<int>(std::min<long long>(100, (row * 100 + rows - 1) / rows));
+}
+
+}  // namespace
+
+std::string QuotedSourceName(const std::string& table_name) {
+  std::string quoted = "\"";
+  for (char c : table_name) {
+    quoted += c;
+    if (c == '"') quoted += '"';
+  }
+  quoted += '"';
+  return quoted;
+}
+
+std::string SourceQuery(const std::string& table_name) { return "SELECT * FROM " + QuotedSourceName(table_name); }
+
+RunCounts RunConversion(RunWindow& w) {
+  RunCounts counts;
+  if (w.Busy()) return counts;  // step 100
+  report::Trap trap(kTrapName);
+  ui::Services& services = ui::Current();
+
+  std::unique_ptr<ado::Connection> source;
+  std::unique_ptr<ado::Recordset> records;
+  trap(102, [&] { w.Busy() = true; });
+  trap(104, [&] { w.AccessConn() = ado::CreateConnection(); });
+  trap(108, [&] { source = ado::CreateConnection(); });
+  trap(110, [&] { records = ado::CreateRecordset(); });
+
+  bool reachable = false;
+  trap(116, [&] { reachable = ODBCProvider::CanConnectToPostgreSQL(w.SourceFields()); });
+  if (!reachable) {
+    w.Busy() = false;
+    return counts;
+  }
+
+  trap(118, [&] { services.SetPointer("Form1", ui::kPointerHourglass); });
+  trap(120, [&] { w.List1().Clear(); });
+  trap(122, [&] { w.List2().Clear(); });
+  trap(124, [&] { Access::AddTablesToAccessListbox(w.List1(), w.TargetFields().path, w.TargetFields()); });
+  trap(126, [&] { PostgreSQL::AddTablesToPostgreSQLListbox(w.List2(), w.SourceFields()); });
+  trap(128, [&] { Require(source).CursorLocation = 2; });
+  trap(130, [&] { Require(source).CommandTimeout = 5000; });
+  trap(132, [&] { Require(source).ConnectionTimeout = 5000; });
+  trap(134, [&] { Require(source).Open(PostgreSQL::PostgreSQLConnectionString(w.SourceFields())); });
+  trap(136, [&] { Require(w.AccessConn()).CursorLocation = 3; });
+  trap(138, [&] { Require(w.AccessConn()).Mode = 3; });
+  trap(140, [&] { Require(w.AccessConn()).Open(Access::AccessConnectionString(w.TargetFields())); });
+  bool connections_open = false;
+  trap(142, [&] { connections_open = true; });
+  trap(146, [&] { w.PreviewList().Clear(); });
+  trap(148, [&] { w.Log().Clear(); });
+
+  auto preview_on = [&] { return w.PreviewCheck() == 1; };
+  // Direct execution: one statement on access_conn; false when it was refused.
+  auto execute = [&](int step, const std::string& statement) {
+    bool ok = trap(step, [&] { Require(w.AccessConn()).Execute(statement); });
+    if (!ok) ++counts.statements_refused;
+    return ok;
+  };
+  auto list = [&](int step, const std::string& statement) {
+    bool ok = trap(step, [&] { w.PreviewList().Append(statement); });
+    if (ok) ++counts.statements_listed;
+    return ok;
+  };
+
+  int table_count = 0;
+  trap(144, [&] { table_count = w.List2().ListCount(); });
+  for (int i = table_count - 1; i >= 0 && !report::EndRequested(); --i) {
+    trap(150, [&] { services.ProcessEvents(); });
+    std::string table;
+    trap(152, [&] { table = w.List2().List(i); });
+
+    enum class Answer { kNone, kYes, kNo } answer = Answer::kNone;
+    bool exists = false;
+    trap(154, [&] { exists = Main::ListboxContains(w.List1(), table); });
+    if (exists) {
+      trap(156, [&] {
+        ui::Answer a = services.MessageBox("Would you like to overwrite " + table + "?", ui::Buttons::YesNo,
+                                           ui::Icon::None, "Overwrite?");
+        answer = a == ui::Answer::Yes ? Answer::kYes : Answer::kNo;
+      });
+    }
+    if (answer == Answer::kNo) {  // step 160: the table is left alone
+      trap(420, [&] { w.SetProgressCaption(""); });
+      continue;
+    }
+
+    bool per_table = false;
+    trap(162, [&] { per_table = w.PerTableOption(); });
+    if (per_table) {
+      trap(164, [&] { w.PreviewList().Clear(); });
+      trap(166, [&] { w.Log().Clear(); });
+    }
+    if (answer == Answer::kYes) {
+      const std::string drop = "DROP TABLE \"" + table + "\"";
+      bool preview = false;
+      trap(170, [&] { preview = preview_on(); });
+      if (preview) list(172, drop);
+      else execute(174, drop);
+      trap(176, [&] { Main::RemoveFromListbox(w.List1(), LowerCase(table)); });
+    }
+    trap(178, [&] { w.SetProgressCaption("Please wait.. Processing table " + table); });
+
+    long long rows = -1;
+    trap(180, [&] {
+      rows = CountRows(Require(source), table);
+      Require(records).Open(SourceQuery(table), *source);
+    });
+    w.TableStarted(table, rows);
+
+    TableDefinition definition;
+    if (records) definition = BuildTableDefinition(table, *records, w.Log(), trap);
+    // A table without a column to declare gets no statements at all.
+    const bool declared = !definition.statement.empty();
+    if (declared) {
+      bool preview = false;
+      trap(290, [&] { preview = preview_on(); });
+      bool ok = preview ? list(292, definition.statement) : execute(294, definition.statement);
+      if (ok && !preview) ++counts.tables_created;
+    }
+
+    NumericPositions positions;
+    trap(296, [&] { positions = NumericPositions::Split(definition.numeric_positions); });
+    RowStatementBuilder builder(table, positions, trap);
+    bool has_rows = false;
+    trap(298, [&] { has_rows = declared && !Require(records).Eof() && !records->Bof(); });
+    long long row = 0;
+    while (has_rows && !report::EndRequested()) {
+      trap(302, [&] { services.ProcessEvents(); });
+      ++row;
+      trap(306, [&] { w.SetProgressValue(Percent(row, rows)); });
+      const std::string& statement = builder.Build(*records);
+      bool preview = false;
+      trap(390, [&] { preview = preview_on(); });
+      bool ok = preview ? list(392, statement) : execute(402, statement);
+      if (ok) ++counts.rows_written;
+      w.RowDone(row);
+      // A row that cannot be read ends the walk: going on would meet the same
+      // failure again and again.
+      if (!trap(404, [&] { records->MoveNext(); })) break;
+      trap(406, [&] { has_rows = !records->Eof(); });
+    }
+    w.TableFinished();
+    trap(408, [&] { Require(records).Close(); });
+    trap(410, [&] { EndRunAfterPreview = true; });
+    bool per_table_preview = false;
+    trap(412, [&] { per_table_preview = preview_on() && w.PerTableOption(); });
+    if (per_table_preview) {
+      trap(416, [&] { w.ShowPreview(); });
+      if (EndRunAfterPreview) break;  // step 418: only Skip Table goes on
+    }
+    trap(420, [&] { w.SetProgressCaption(""); });
+  }
+
+  bool per_file_preview = false;
+  trap(426, [&] { per_file_preview = preview_on() && w.PerFileOption(); });
+  if (per_file_preview) {
+    trap(428, [&] { w.SQLFormOK() = false; });
+    trap(430, [&] { w.ShowPreview(); });
+    if (!w.SQLFormOK()) {
+      trap(434, [&] { CloseOpen(w.AccessConn()); });
+      trap(436, [&] { CloseOpen(source); });
+      trap(438, [&] { connections_open = false; });
+      trap(440, [&] { w.SetProgressCaption(""); });
+    }
+  }
+  if (connections_open) {
+    trap(444, [&] { CloseOpen(w.AccessConn()); });
+    trap(446, [&] { CloseOpen(source); });
+  }
+  trap(448, [&] { services.SetPointer("Form1", ui::kPointerDefault); });
+  trap(450, [&] { w.SetProgressValue(0); });
+  trap(452, [&] { w.SetProgressCaption("Progress Bar"); });
+  trap(454, [&] { services.MessageBox("Done."); });
+  trap(456, [&] { w.Busy() = false; });
+  return counts;
+}
+
+}  // namespace engine
