@@ -64,6 +64,7 @@ TEST(PostgreSQLCatalogue, RefusedConnectionIsReportedOnceAndAddsNothing) {
 TEST(CanConnectToPostgreSQL, FalseWithoutAMessageWhenRefusedOrUnreachable) {
   ScriptedServices services;
   EXPECT_FALSE(ODBCProvider::CanConnectToPostgreSQL(kRefused));
+  EXPECT_FALSE(ODBCProvider::CanConnectToPostgreSQL({"no-such-host.invalid", "5432", "u", "p", "d"}));
   EXPECT_FALSE(ODBCProvider::CanConnectToPostgreSQL({}));
   EXPECT_TRUE(services.messages.empty());
 }
