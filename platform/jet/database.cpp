@@ -86,6 +86,12 @@ Status Database::Execute(std::string_view sql) {
   return MakeError(ErrorCode::kNotSupported, "Statements are not supported yet by the Access file engine.");
 }
 
+Status Database::Flush() {
+  JET_TRY(RequireOpen());
+  if (pager_->HasChanges()) return pager_->Commit();
+  return {};
+}
+
 Status Database::Close() {
   if (!pager_) return {};
   Status result;

@@ -74,8 +74,11 @@ class Database {
   // by the SQL layer; until then every statement is refused as not supported.
   Status Execute(std::string_view sql);
 
-  // Writes what is pending and releases the file. Idempotent.
+  // Writes what is pending to the file and syncs it.
+  Status Flush();
+  // Flushes and releases the file. Idempotent; afterwards every read fails.
   Status Close();
+  bool IsOpen() const { return pager_ != nullptr; }
 
   PageStore& pages() { return *pager_; }
 

@@ -1,0 +1,123 @@
+// The Access provider: connection strings as the program builds them, the
+// tables schema with ADO's TABLE_TYPE values, SELECT * record sets with ADO
+// type codes, and the failures the program tests for.
+
+#include <gtest/gtest.h>
+
+#include "platform/ado/connection.h"
+#include "platform/ado/data_type.h"
+#include "platform/ado/error.h"
+#include "platform/ado/jet_provider.h"
+#include "platform/ado/recordset.h"
+#include "tests/support/environment.h"
+
+namespace {
+
+using testing_support::AccessFixture;
+
+TEST(JetProviderTest, ConnectionStringKeepsSemicolonsInPathAndPassword) {
+  auto a = ado::ParseAccessConnectionString(
+      "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/tmp/a;b.accdb;JET OLEDB:Database Password=p;w=d;");
+  EXPECT_EQ(a.path, "/tmp/a;b.accdb");
+  EXPECT_EQ(a.password, "p;w=d;");
+  auto b = ado::ParseAccessConnectionString(
+      "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\x y\\db.mdb;JET OLEDB:Database Password=");
+  EXPECT_EQ(b.path, "C:\\x y\\db.mdb");
+  EXPECT_EQ(b.password, "");
+  auto c = ado::ParseAccessConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;data source=db.mdb");
+  EXPECT_EQ(c.path, "db.mdb");
+  EXPECT_EQ(c.password, "");
+}
+
+std::string Jet(const std::string& path, const std::string& password = "") {
+  return "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";JET OLEDB:Database Password=" + password;
+}
+std::string Ace(const std::string& path, const std::string& password = "") {
+  return "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + path + ";JET OLEDB:Database Password=" + password;
+}
+
+TEST(JetProviderTest, TablesSchemaHasAdoTableTypes) {
+  auto file = AccessFixture("indexes-2007.accdb");
+  if (!file) GTEST_SKIP() << "../shared is absent";
+  ado::Connection conn;
+  conn.Open(Jet(*file));  // the provider name does not decide the format
+  auto rs = conn.OpenSchema(ado::adSchemaTables);
+  std::vector<std::pair<std::string, std::string>> rows;
+  for (; !rs->Eof(); rs->MoveNext())
+    rows.emplace_back(rs->Fields("TABLE_TYPE").Value().ToText(), rs->Fields("TABLE_NAME").Value().ToText());
+  auto has = [&](const std::string& type, const std::string& name) {
+    return std::find(rows.begin(), rows.end(), std::make_pair(type, name)) != rows.end();
+  };
+  EXPECT_TRUE(has("TABLE", "Table1"));
+  EXPECT_TRUE(has("TABLE", "MSysCompactError"));  // flags 0: a table like any other
+  EXPECT_TRUE(has("SYSTEM TABLE", "MSysObjects"));
+  EXPECT_TRUE(has("ACCESS TABLE", "MSysNavPaneGroups"));
+  EXPECT_FALSE(has("TABLE", "Tables"));  // containers are no tables
+  for (size_t i = 1; i < rows.size(); ++i) EXPECT_LE(rows[i - 1].first, rows[i].first) << "ordered by type";
+  conn.Close();
+}
+
+TEST(JetProviderTest, SelectAllGivesAdoTypesAndValues) {
+  auto file = AccessFixture("content-2000.mdb");
+  if (!file) GTEST_SKIP() << "../shared is absent";
+  ado::Connection conn;
+  conn.CursorLocation = ado::adUseClient;
+  conn.Open(Ace(*file));
+  auto rs = conn.Execute("SELECT * FROM \"Table1\"");
+  ASSERT_TRUE(rs->IsOpen());
+  EXPECT_EQ(rs->RecordCount(), 2);
+  std::vector<int16_t> types;
+  for (auto& f : rs->Fields()) types.push_back(f.Type());
+  EXPECT_EQ(types, (std::vector<int16_t>{ado::adVarWChar, ado::adVarWChar, ado::adUnsignedTinyInt, ado::adSmallInt,
+                                         ado::adInteger, ado::adDouble, ado::adDate, ado::adCurrency,
+                                         ado::adBoolean}));
+  EXPECT_EQ(rs->Fields("A").Value().ToText(), "abcdefg");
+  EXPECT_EQ(rs->Fields("E").Value().ToText(), "333333333");
+  EXPECT_EQ(rs->Fields("F").Value().ToText(), "444.555");
+  EXPECT_EQ(rs->Fields("G").Value().ToText(), "1974-09-21");
+  EXPECT_EQ(rs->Fields("H").Value().ToText(), "3.5");
+  EXPECT_EQ(rs->Fields("I").Value().ToText(), "True");
+  auto bracketed = conn.Execute("select * from [table1];");  // names match without regard to case
+  EXPECT_EQ(bracketed->RecordCount(), 2);
+}
+
+TEST(JetProviderTest, FailuresCarryClearDescriptions) {
+  auto plain = AccessFixture("content-2000.mdb");
+  auto protected_file = AccessFixture("password-2003.mdb");
+  auto encrypted = AccessFixture("password-2010.accdb");
+  if (!plain || !protected_file || !encrypted) GTEST_SKIP() << "../shared is absent";
+  auto open_error = [](const std::string& cs) -> std::string {
+    try {
+      ado::Connection conn;
+      conn.Open(cs);
+    } catch (const ado::Error& e) {
+      EXPECT_EQ(e.Number(), ado::kErrorProvider);
+      return e.Description();
+    }
+    return "";
+  };
+  EXPECT_EQ(open_error(Jet(*protected_file, "wrong")), "Not a valid password.");
+  EXPECT_EQ(open_error(Jet(*protected_file)), "Not a valid password.");
+  EXPECT_NE(open_error(Ace(*encrypted, "password")).find("not supported yet"), std::string::npos);
+  EXPECT_NE(open_error(Jet("/nonexistent/x.mdb")).find("Could not find file"), std::string::npos);
+
+  ado::Connection ok;
+  ok.Open(Jet(*protected_file, "password"));
+  ok.Close();
+  ado::Connection conn;
+  conn.Open(Jet(*plain, "a password the file does not have"));  // ignored, as Jet does
+  try {
+    conn.Execute("DROP TABLE \"Table1\"");
+    ADD_FAILURE() << "statements are not executed yet";
+  } catch (const ado::Error& e) {
+    EXPECT_EQ(e.Description().rfind("SQLException: ", 0), 0u) << e.Description();
+  }
+  try {
+    conn.Execute("SELECT * FROM \"no such table\"");
+    ADD_FAILURE() << "a missing table must fail";
+  } catch (const ado::Error& e) {
+    EXPECT_NE(e.Description().find("no such table"), std::string::npos) << e.Description();
+  }
+}
+
+}  // namespace
