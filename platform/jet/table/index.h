@@ -1,0 +1,90 @@
+#pragma once
+// An index B-tree over the page store (access-format.md 8.4-8.5): find, insert
+// and remove entries, splitting pages as they fill and freeing them as they
+// empty, and walking or verifying the whole tree for `check`.
+//
+// Invariants kept after every operation:
+//  1. Leaves hold the entries in order (key bytes, then data page and row) and
+//     are chained through prev/next across the whole level.
+//  2. A node entry is a copy of the largest entry of its child's subtree plus
+//     the child's page number; a node with several children keeps the last in
+//     its tail field, one with a single child keeps it as its one entry.
+//  3. Node pages are chained only with siblings under the same parent.
+//  4. The root page number never changes: a full root moves its entries down
+//     into two new pages; an emptied root becomes an empty leaf.
+// New pages come from `allocate_page` (the caller records them in the global
+// and the index's usage maps); pages the tree no longer uses go to `free_page`.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "platform/jet/file/page_store.h"
+#include "platform/jet/format/index_page.h"
+#include "platform/jet/result.h"
+
+namespace jet::table {
+
+struct IndexCallbacks {
+  std::function<Result<uint32_t>()> allocate_page;
+  std::function<Status(uint32_t)> free_page;
+};
+
+class IndexTree {
+ public:
+  // `tdef_page` is written into new pages (the table the index belongs to).
+  IndexTree(PageStore& store, uint32_t root_page, uint32_t tdef_page, IndexCallbacks callbacks = {});
+
+  // Writes an empty leaf root at `page`, for a new index.
+  static Status InitializeRoot(PageStore& store, uint32_t page, uint32_t tdef_page);
+
+  // The leaf entries whose key equals `key`, in order.
+  Result<std::vector<format::IndexEntry>> Find(const format::IndexKey& key);
+
+  // Adds the entry for a row; true when no entry had this key before (the
+  // table definition's unique-entry count then grows). An entry already
+  // present for the same key and row is an error (kAlreadyExists).
+  Result<bool> Insert(const format::IndexKey& key, uint32_t data_page, uint8_t data_row);
+
+  // Removes the entry for a row; kNotFound when there is none.
+  Status Remove(const format::IndexKey& key, uint32_t data_page, uint8_t data_row);
+
+  // Visits every leaf entry in order along the leaf chain; a loop, a page
+  // that is not a leaf, entries out of order or a broken back link are a
+  // Corruption naming the page.
+  Status Walk(const std::function<Status(const format::IndexEntry&)>& visit);
+
+  // Walk, plus the tree's structure: every node entry equals its child's
+  // largest entry, tails are where they belong, the leaves reached from the
+  // root are exactly the leaf chain.
+  Status Verify();
+
+  // Every page of the tree, root first.
+  Result<std::vector<uint32_t>> Pages();
+
+ private:
+  struct InsertChange;
+  struct RemoveChange;
+
+  Result<format::IndexPage> Load(uint32_t page);
+  Status Store(uint32_t page, const format::IndexPage& image);
+  Result<uint32_t> Allocate();
+  Result<InsertChange> InsertAt(uint32_t page, const format::IndexEntry& entry, int depth, bool* new_key);
+  Result<RemoveChange> RemoveAt(uint32_t page, const format::IndexEntry& entry, int depth);
+  Status Split(uint32_t page_number, format::IndexPage& page, InsertChange* change);
+  Status UnlinkBoundaryChildren(uint32_t left_last, uint32_t right_first);
+  Status Unlink(const format::IndexPage& page);
+  Result<format::IndexEntry> SubtreeMax(uint32_t page, int depth);
+  Result<bool> HasKey(uint32_t page, bool last, const format::IndexKey& key);
+  Result<format::IndexEntry> VerifyNode(uint32_t page, int depth, const format::IndexEntry* lower,
+                                        std::vector<uint32_t>* leaves, std::vector<uint32_t>* seen);
+  Result<uint32_t> LeftmostLeaf();
+
+  PageStore& store_;
+  uint32_t root_;
+  uint32_t tdef_page_;
+  IndexCallbacks callbacks_;
+};
+
+}  // namespace jet::table

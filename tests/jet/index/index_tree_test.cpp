@@ -1,0 +1,224 @@
+#include "platform/jet/table/index.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+
+#include <fmt/format.h>
+
+#include "tests/jet/index/fixture_file.h"
+#include "tests/jet/index/memory_page_store.h"
+#include "tests/support/environment.h"
+
+namespace jet::table {
+namespace {
+
+using format::IndexEntry;
+using format::IndexKey;
+
+struct Row {
+  IndexKey key;
+  uint32_t page;
+  uint8_t row;
+  bool operator<(const Row& o) const {
+    if (int c = format::CompareKeys(key, o.key); c != 0) return c < 0;
+    return std::tie(page, row) < std::tie(o.page, o.row);
+  }
+  bool operator==(const Row& o) const = default;
+};
+
+IndexKey CatalogKey(int64_t parent, const std::string& name, format::TextSortOrder order) {
+  const Cell p{parent}, n{name};
+  const format::KeyColumn columns[] = {{&p, ColumnType::kLong, true}, {&n, ColumnType::kText, true, order}};
+  return *format::EncodeIndexKey(columns);
+}
+
+// A tree whose pages come from the store's end and whose freed pages are recorded.
+struct Harness {
+  testing::MemoryPageStore store;
+  std::vector<uint32_t> freed;
+  uint32_t root;
+  IndexTree tree;
+
+  Harness(testing::MemoryPageStore s, uint32_t root_page)
+      : store(std::move(s)), root(root_page), tree(store, root_page, 2, Callbacks()) {}
+  IndexCallbacks Callbacks() {
+    return IndexCallbacks{[this]() { return store.Append(); },
+                          [this](uint32_t page) {
+                            freed.push_back(page);
+                            return Status{};
+                          }};
+  }
+
+  std::vector<Row> Entries() {
+    std::vector<Row> out;
+    auto walked = tree.Walk([&](const IndexEntry& e) {
+      out.push_back(Row{e.key, e.data_page, e.data_row});
+      return Status{};
+    });
+    EXPECT_TRUE(walked.has_value()) << walked.error().message;
+    return out;
+  }
+  void ExpectSound(const std::set<Row>& expected) {
+    auto verified = tree.Verify();
+    ASSERT_TRUE(verified.has_value()) << verified.error().message;
+    EXPECT_EQ(Entries(), std::vector<Row>(expected.begin(), expected.end()));
+    auto pages = tree.Pages();
+    ASSERT_TRUE(pages.has_value());
+    for (uint32_t p : freed) EXPECT_EQ(std::count(pages->begin(), pages->end(), p), 0) << "freed page in use " << p;
+  }
+};
+
+Harness EmptyTree() {
+  testing::MemoryPageStore store(4);
+  EXPECT_TRUE(IndexTree::InitializeRoot(store, 3, 2).has_value());
+  return Harness(std::move(store), 3);
+}
+
+TEST(IndexTree, ThreeHundredTablesInTheCatalogueOfARealFile) {
+  for (const char* fixture : {"engine-empty-jet4.mdb", "empty-2010.accdb"}) {
+    auto path = testing_support::AccessFixture(fixture);
+    if (!path) GTEST_SKIP() << "../shared is absent";
+    testing::FixtureFile file(*path);
+    auto catalog = file.Table(2);
+    ASSERT_TRUE(catalog.has_value());
+    ASSERT_GE(catalog->indexes.size(), 1u);
+    // ParentIdName: the index on ParentId and Name.
+    const testing::FixtureIndex* parent_name = nullptr;
+    for (const auto& x : catalog->indexes) {
+      if (x.columns.size() == 2) parent_name = &x;
+    }
+    ASSERT_NE(parent_name, nullptr);
+    const auto* name_column = catalog->Column(parent_name->columns[1].first);
+    const auto order = *format::SortOrderOfCollation(name_column->lcid, name_column->sort_version);
+
+    Harness h(testing::MemoryPageStore(file.bytes()), parent_name->root);
+    std::set<Row> expected;
+    for (const auto& r : h.Entries()) expected.insert(r);
+    ASSERT_FALSE(expected.empty());
+    const size_t original = expected.size();
+    h.ExpectSound(expected);
+
+    std::mt19937 random(7);
+    std::vector<Row> added;
+    for (int i = 0; i < 320; ++i) {
+      Row r{CatalogKey(0x0F000001, fmt::format("table_{:03d}_{}", (i * 37) % 320, "Ünïcode 😀"), order),
+            static_cast<uint32_t>(1000 + i / 8), static_cast<uint8_t>(i % 8)};
+      auto inserted = h.tree.Insert(r.key, r.page, r.row);
+      ASSERT_TRUE(inserted.has_value()) << inserted.error().message;
+      EXPECT_TRUE(*inserted);
+      expected.insert(r);
+      added.push_back(r);
+    }
+    h.ExpectSound(expected);
+    auto pages = h.tree.Pages();
+    ASSERT_TRUE(pages.has_value());
+    EXPECT_GT(pages->size(), 3u) << fixture << ": the root should have split";
+
+    // The same name again (a second row) is not a new key; the same row is refused.
+    EXPECT_FALSE(*h.tree.Insert(added[5].key, 5000, 1));
+    expected.insert(Row{added[5].key, 5000, 1});
+    EXPECT_EQ(h.tree.Insert(added[5].key, added[5].page, added[5].row).error().code, ErrorCode::kAlreadyExists);
+    auto found = h.tree.Find(added[5].key);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->size(), 2u);
+
+    std::shuffle(added.begin(), added.end(), random);
+    for (size_t i = 0; i < added.size(); ++i) {
+      ASSERT_TRUE(h.tree.Remove(added[i].key, added[i].page, added[i].row).has_value());
+      expected.erase(added[i]);
+      if (i % 80 == 0) h.ExpectSound(expected);
+    }
+    EXPECT_EQ(h.tree.Remove(added[0].key, added[0].page, added[0].row).error().code, ErrorCode::kNotFound);
+    h.ExpectSound(expected);
+    EXPECT_EQ(expected.size(), original + 1);
+    EXPECT_FALSE(h.freed.empty());
+  }
+}
+
+TEST(IndexTree, DeepTreesStaySoundUnderRandomInsertsAndRemoves) {
+  Harness h = EmptyTree();
+  std::set<Row> expected;
+  std::mt19937 random(11);
+  std::vector<Row> live;
+  // Long text keys (about 120 bytes) give few entries per page and a three-level tree.
+  auto make = [&](int n) {
+    return Row{CatalogKey(n % 3, fmt::format("{:0>100}_{}", n * 7919 % 100003, n % 5),
+                          format::TextSortOrder::kGeneral),
+               static_cast<uint32_t>(n / 200 + 10), static_cast<uint8_t>(n % 200)};
+  };
+  for (int round = 0; round < 4; ++round) {
+    for (int i = 0; i < 1500; ++i) {
+      Row r = make(round * 1500 + i);
+      ASSERT_TRUE(h.tree.Insert(r.key, r.page, r.row).has_value());
+      expected.insert(r);
+      live.push_back(r);
+    }
+    h.ExpectSound(expected);
+    std::shuffle(live.begin(), live.end(), random);
+    for (int i = 0; i < 1000; ++i) {
+      ASSERT_TRUE(h.tree.Remove(live.back().key, live.back().page, live.back().row).has_value());
+      expected.erase(live.back());
+      live.pop_back();
+    }
+    h.ExpectSound(expected);
+  }
+  // Ascending appends (catalogue Ids) as well.
+  for (int64_t id = 0; id < 3000; ++id) {
+    const Cell c{id};
+    const format::KeyColumn column{&c, ColumnType::kLong, true};
+    auto key = *format::EncodeIndexKey(std::span(&column, 1));
+    ASSERT_TRUE(h.tree.Insert(key, static_cast<uint32_t>(id + 1), 0).has_value());
+    expected.insert(Row{key, static_cast<uint32_t>(id + 1), 0});
+  }
+  h.ExpectSound(expected);
+  for (const Row& r : std::vector<Row>(expected.begin(), expected.end())) {
+    ASSERT_TRUE(h.tree.Remove(r.key, r.page, r.row).has_value());
+  }
+  expected.clear();
+  h.ExpectSound(expected);
+  auto pages = h.tree.Pages();
+  EXPECT_EQ(pages->size(), 1u);  // back to an empty root leaf
+}
+
+TEST(IndexTree, DamagedTreesAreReportedNotFollowed) {
+  Harness h = EmptyTree();
+  std::set<Row> expected;
+  for (int i = 0; i < 2000; ++i) {
+    const Cell c{int64_t{i}};
+    const format::KeyColumn column{&c, ColumnType::kLong, true};
+    auto key = *format::EncodeIndexKey(std::span(&column, 1));
+    ASSERT_TRUE(h.tree.Insert(key, 100, static_cast<uint8_t>(i % 256)).has_value());
+  }
+  auto pages = *h.tree.Pages();
+  ASSERT_GT(pages.size(), 3u);
+  // A leaf whose next pointer leads back to itself.
+  auto leaf_page = pages.back();
+  auto image = *h.store.Write(leaf_page);
+  auto leaf = *format::ParseIndexPage(image, leaf_page);
+  leaf.next_page = leaf_page;
+  format::BuildIndexPage(leaf, image);
+  auto walked = h.tree.Walk([](const IndexEntry&) { return Status{}; });
+  ASSERT_FALSE(walked.has_value());
+  EXPECT_EQ(walked.error().code, ErrorCode::kCorruption);
+  // A root that names itself as a child.
+  auto root_image = *h.store.Write(h.root);
+  auto root = *format::ParseIndexPage(root_image, h.root);
+  root.tail_page = h.root;
+  format::BuildIndexPage(root, root_image);
+  EXPECT_FALSE(h.tree.Verify().has_value());
+  EXPECT_FALSE(h.tree.Pages().has_value());
+  const Cell c{int64_t{5000}};
+  const format::KeyColumn column{&c, ColumnType::kLong, true};
+  EXPECT_EQ(h.tree.Insert(*format::EncodeIndexKey(std::span(&column, 1)), 1, 1).error().code,
+            ErrorCode::kCorruption);
+  // A page that is not an index page at all.
+  auto junk = *h.store.Write(pages[1]);
+  std::fill(junk.begin(), junk.end(), std::byte{0x01});
+  EXPECT_FALSE(format::ParseIndexPage(junk, pages[1]).has_value());
+}
+
+}  // namespace
+}  // namespace jet::table
