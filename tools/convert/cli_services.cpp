@@ -1,0 +1,55 @@
+#include "tools/convert/cli_services.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace convert {
+
+std::string CliServices::ForTerminal(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      out += '\n';
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+ui::Answer CliServices::MessageBox(const std::string& text, ui::Buttons buttons, ui::Icon icon,
+                                   const std::string& title) {
+  if (buttons == ui::Buttons::YesNo) {
+    if (policy_ == OverwritePolicy::kYes) return ui::Answer::Yes;
+    if (policy_ == OverwritePolicy::kNo || !in_) return ui::Answer::No;
+    for (;;) {
+      std::fprintf(err_, "%s [y/n] ", ForTerminal(text).c_str());
+      std::fflush(err_);
+      char line[64];
+      if (!std::fgets(line, sizeof line, in_)) return ui::Answer::No;
+      if (line[0] == 'y' || line[0] == 'Y') return ui::Answer::Yes;
+      if (line[0] == 'n' || line[0] == 'N') return ui::Answer::No;
+    }
+  }
+  if (text == "Done.") {
+    done_shown_ = true;
+    std::fprintf(out_, "Done.\n");
+    std::fflush(out_);
+    return ui::Answer::Ok;
+  }
+  if (icon == ui::Icon::Exclamation || title == "Application Error") ++reports_;
+  std::fprintf(err_, "%s\n", ForTerminal(text).c_str());
+  std::fflush(err_);
+  return ui::Answer::Ok;
+}
+
+std::string CliServices::ProgramFolder() {
+  std::error_code ec;
+  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string(".") : self.parent_path().string();
+}
+
+}  // namespace convert

@@ -1,0 +1,46 @@
+#pragma once
+// ui::Services for the command line: message boxes become lines on stderr
+// ("Done." on stdout), the overwrite question is answered by --overwrite or
+// asked on the terminal, and reports are counted so the exit status can tell.
+
+#include <cstdio>
+#include <string>
+
+#include "platform/ui/services.h"
+
+namespace convert {
+
+enum class OverwritePolicy { kAsk, kYes, kNo };
+
+class CliServices : public ui::Services {
+ public:
+  CliServices(OverwritePolicy policy, FILE* out, FILE* err, FILE* terminal_in)
+      : policy_(policy), out_(out), err_(err), in_(terminal_in) {}
+
+  ui::Answer MessageBox(const std::string& text, ui::Buttons buttons, ui::Icon icon,
+                        const std::string& title) override;
+  void ProcessEvents() override {}
+  void SetPointer(const std::string&, int) override {}
+  std::optional<std::string> OpenFileDialog(const ui::FileDialogRequest&) override { return std::nullopt; }
+  bool ClearClipboard() override { return false; }
+  bool SetClipboardText(const std::string&) override { return false; }
+  void OpenUrl(const std::string&) override {}
+  double Random() override { return 0.5; }
+  std::string ProgramFolder() override;
+
+  int Reports() const { return reports_; }
+  bool DoneShown() const { return done_shown_; }
+
+  // Message texts use CR LF and bare CR line breaks; a terminal wants LF.
+  static std::string ForTerminal(const std::string& text);
+
+ private:
+  OverwritePolicy policy_;
+  FILE* out_;
+  FILE* err_;
+  FILE* in_;
+  int reports_ = 0;
+  bool done_shown_ = false;
+};
+
+}  // namespace convert

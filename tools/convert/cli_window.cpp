@@ -1,0 +1,55 @@
+#include "tools/convert/cli_window.h"
+
+#include <fmt/format.h>
+
+#include "platform/ado/connection.h"
+
+namespace convert {
+
+void StreamSink::Append(std::string_view statement) {
+  std::fwrite(statement.data(), 1, statement.size(), out_);
+  std::fputc('\n', out_);
+}
+
+CliWindow::CliWindow(db::SourceFields source, db::TargetFields target, bool print_sql, FILE* out, FILE* err,
+                     bool progress_bar)
+    : source_(std::move(source)),
+      target_(std::move(target)),
+      print_sql_(print_sql),
+      err_(err),
+      progress_bar_(progress_bar),
+      sink_(out) {}
+
+void CliWindow::TableStarted(const std::string& table, long long rows) {
+  table_ = table;
+  rows_ = rows;
+  done_ = 0;
+  started_ = drawn_ = std::chrono::steady_clock::now();
+  if (progress_bar_) DrawBar(false);
+}
+
+void CliWindow::RowDone(long long row) {
+  done_ = row;
+  if (!progress_bar_ || (row & 1023) != 0) return;
+  auto now = std::chrono::steady_clock::now();
+  if (now - drawn_ < std::chrono::milliseconds(100)) return;
+  drawn_ = now;
+  DrawBar(false);
+}
+
+void CliWindow::TableFinished() {
+  if (progress_bar_) DrawBar(true);
+}
+
+void CliWindow::DrawBar(bool final) {
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+  double rate = seconds > 0 ? done_ / seconds : 0;
+  int filled = rows_ > 0 ? static_cast<int>(20 * std::min<long long>(done_, rows_) / rows_) : (final ? 20 : 0);
+  std::string bar = std::string(filled, '#') + std::string(20 - filled, '.');
+  std::string total = rows_ >= 0 ? std::to_string(rows_) : "?";
+  fmt::print(err_, "\r\033[K{:<24.24} [{}] {} of {} rows  {:.0f} rows/s{}", table_, bar, done_, total, rate,
+             final ? "\n" : "");
+  std::fflush(err_);
+}
+
+}  // namespace convert

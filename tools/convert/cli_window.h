@@ -1,0 +1,73 @@
+#pragma once
+// The conversion run's window, on a terminal: the controls come from the
+// command line, the preview list streams to stdout (--print-sql), and a
+// progress bar per table is drawn on stderr when it is a terminal.
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "db/list_box.h"
+#include "engine/conversion_run.h"
+
+namespace convert {
+
+class StreamSink : public engine::StatementSink {
+ public:
+  explicit StreamSink(FILE* out) : out_(out) {}
+  void Clear() override {}
+  void Append(std::string_view statement) override;
+
+ private:
+  FILE* out_;
+};
+
+class CliWindow : public engine::RunWindow {
+ public:
+  CliWindow(db::SourceFields source, db::TargetFields target, bool print_sql, FILE* out, FILE* err,
+            bool progress_bar);
+
+  db::SourceFields SourceFields() override { return source_; }
+  db::TargetFields TargetFields() override { return target_; }
+  int PreviewCheck() override { return print_sql_ ? 1 : 0; }
+  bool PerFileOption() override { return true; }
+  bool PerTableOption() override { return false; }
+  db::ListBox& List1() override { return list1_; }
+  db::ListBox& List2() override { return list2_; }
+  void SetProgressValue(int) override {}
+  void SetProgressCaption(const std::string&) override {}
+  engine::StatementSink& PreviewList() override { return sink_; }
+  engine::ConversionLog& Log() override { return log_; }
+  void ShowPreview() override {}  // the statements were printed as they came
+  std::unique_ptr<ado::Connection>& AccessConn() override { return access_conn_; }
+  bool& SQLFormOK() override { return sql_form_ok_; }
+  bool& Busy() override { return busy_; }
+
+  void TableStarted(const std::string& table, long long rows) override;
+  void RowDone(long long row) override;
+  void TableFinished() override;
+
+  const engine::ConversionLog& ConversionLog() const { return log_; }
+
+ private:
+  void DrawBar(bool final);
+
+  db::SourceFields source_;
+  db::TargetFields target_;
+  bool print_sql_;
+  FILE* err_;
+  bool progress_bar_;
+  db::MemoryListBox list1_, list2_;
+  StreamSink sink_;
+  engine::ConversionLog log_;
+  std::unique_ptr<ado::Connection> access_conn_;
+  bool sql_form_ok_ = false;
+  bool busy_ = false;
+
+  std::string table_;
+  long long rows_ = 0;
+  long long done_ = 0;
+  std::chrono::steady_clock::time_point started_, drawn_;
+};
+
+}  // namespace convert
