@@ -1,0 +1,44 @@
+#pragma once
+// One ODBC connection behind an ADO Connection: the connection string goes to
+// SQLDriverConnectW unchanged, with ADO's time-outs (login: ConnectionTimeout,
+// each statement: CommandTimeout; 0 means no limit). With the server-side cursor
+// psqlODBC's declare/fetch mode is switched on after connecting, so that rows
+// stream instead of the whole result being read before the first row.
+
+#include <memory>
+#include <string>
+
+#include "platform/ado/provider.h"
+#include "platform/odbc/session.h"
+
+namespace odbc {
+
+// psqlODBC's own connection attributes (its pgapifunc.h; no installed header has them).
+inline constexpr SQLINTEGER kPgOptUseDeclareFetch = 65539;
+inline constexpr SQLINTEGER kPgOptFetch = 65541;
+// Rows psqlODBC holds per FETCH in declare/fetch mode: enough to keep round
+// trips rare, few enough that wide rows stay within a modest memory bound.
+inline constexpr SQLULEN kDeclareFetchRows = 10000;
+
+class OdbcConnection final : public ado::ProviderConnection {
+ public:
+  // Connects; raises ado::Error with the driver's messages on failure.
+  OdbcConnection(const DriverManager& dm, const std::string& connection_string, const ado::ConnectionOptions& options);
+  ~OdbcConnection() override;
+
+  std::unique_ptr<ado::Cursor> Execute(std::string_view text) override;
+  std::unique_ptr<ado::Cursor> OpenSchema(int schema) override;
+  void Close() override;
+
+  // Whether psqlODBC's declare/fetch mode was switched on; for tests.
+  bool Streaming() const { return streaming_; }
+
+ private:
+  Handle NewStatement();
+
+  std::shared_ptr<Session> session_;
+  ado::ConnectionOptions options_;
+  bool streaming_ = false;
+};
+
+}  // namespace odbc

@@ -1,0 +1,288 @@
+#include "platform/odbc/statement.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/ado/error.h"
+#include "platform/odbc/diagnostics.h"
+#include "platform/odbc/text_values.h"
+#include "platform/odbc/wide_text.h"
+
+namespace odbc {
+namespace {
+
+// Bound arrays of about this many bytes per block, at most kMaxRowset rows.
+constexpr size_t kBlockBytes = 1 << 20;
+constexpr size_t kMaxRowset = 1000;
+// Characters kept in a bound text buffer before a value is read again whole.
+constexpr SQLULEN kMaxInlineChars = 1024;
+constexpr SQLULEN kUnknownSizeChars = 256;
+// SQLGetData reads long values in pieces of this many characters.
+constexpr size_t kChunkChars = 8192;
+
+SQLLEN FixedSize(SQLSMALLINT c_type) {
+  switch (c_type) {
+    case SQL_C_SBIGINT:
+    case SQL_C_UBIGINT: return 8;
+    case SQL_C_DOUBLE: return sizeof(double);
+    case SQL_C_BIT: return 1;
+    case SQL_C_GUID: return sizeof(SQLGUID);
+    default: return 0;
+  }
+}
+
+// Room for a value of this form and declared size (characters for text forms,
+// bytes for binary), not counting the terminator.
+SQLLEN InlineBytes(ValueForm form, SQLULEN column_size) {
+  switch (form) {
+    case ValueForm::kDate:
+    case ValueForm::kTime: return 32 * sizeof(SQLWCHAR);
+    case ValueForm::kDateTime:
+    case ValueForm::kMoney: return 48 * sizeof(SQLWCHAR);
+    case ValueForm::kDecimal: return static_cast<SQLLEN>(std::clamp<SQLULEN>(column_size + 3, 32, 256) * sizeof(SQLWCHAR));
+    case ValueForm::kBinary: return static_cast<SQLLEN>(column_size == 0 ? 256 : std::clamp<SQLULEN>(column_size, 16, 2048));
+    default: {
+      // UTF-16 may need two units for one character (an emoji).
+      SQLULEN chars = column_size == 0 ? kUnknownSizeChars : std::clamp<SQLULEN>(column_size * 2, 16, kMaxInlineChars);
+      return static_cast<SQLLEN>(chars * sizeof(SQLWCHAR));
+    }
+  }
+}
+
+std::string GuidText(const SQLGUID& g) {
+  return fmt::format("{{{:08X}-{:04X}-{:04X}-{:02X}{:02X}-{:02X}{:02X}{:02X}{:02X}{:02X}{:02X}}}",
+                     static_cast<uint32_t>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2],
+                     g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+}
+
+template <typename T>
+T Load(const unsigned char* bytes) {
+  T value;
+  std::memcpy(&value, bytes, sizeof value);
+  return value;
+}
+
+ado::Error ClosedError() {
+  return ado::Error(ado::kErrorObjectClosed, "Operation is not allowed when the object is closed.");
+}
+
+}  // namespace
+
+StatementCursor::StatementCursor(std::shared_ptr<Session> session, Handle statement, std::vector<std::string> names)
+    : session_(std::move(session)), statement_(std::move(statement)) {
+  session_->Join(this);
+  try {
+    Describe(names);
+    Bind();
+  } catch (...) {
+    session_->Leave(this);
+    throw;
+  }
+}
+
+StatementCursor::~StatementCursor() {
+  session_->Leave(this);
+  statement_.Reset();
+}
+
+void StatementCursor::ReleaseStatement() { statement_.Reset(); }
+
+void StatementCursor::Describe(const std::vector<std::string>& names) {
+  const DriverManager& dm = session_->Dm();
+  SQLSMALLINT count = 0;
+  Check(dm.NumResultCols(statement_.get(), &count), dm, statement_, "SQLNumResultCols");
+  columns_.resize(count);
+  plan_.resize(count);
+  std::vector<SQLWCHAR> name(256);
+  for (SQLUSMALLINT i = 0; i < static_cast<SQLUSMALLINT>(count); ++i) {
+    SQLUSMALLINT number = i + 1;
+    SQLSMALLINT name_length = 0, sql_type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    auto describe = [&] {
+      Check(dm.DescribeCol(statement_.get(), number, name.data(), static_cast<SQLSMALLINT>(name.size()), &name_length,
+                           &sql_type, &size, &digits, &nullable),
+            dm, statement_, "SQLDescribeColW");
+    };
+    describe();
+    if (name_length >= static_cast<SQLSMALLINT>(name.size())) {
+      name.resize(static_cast<size_t>(name_length) + 1);
+      describe();
+    }
+    SQLLEN is_unsigned = SQL_FALSE;
+    dm.ColAttribute(statement_.get(), number, SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &is_unsigned);
+    std::string type_name;
+    if (sql_type == SQL_REAL || sql_type == SQL_FLOAT || sql_type == SQL_DOUBLE) {
+      SQLWCHAR buffer[64] = {};
+      SQLSMALLINT bytes = 0;
+      if (Succeeded(dm.ColAttribute(statement_.get(), number, SQL_DESC_TYPE_NAME, buffer, sizeof buffer, &bytes, nullptr)))
+        type_name = FromWide(buffer, std::min<size_t>(std::max<SQLSMALLINT>(bytes, 0) / sizeof(SQLWCHAR), 63));
+    }
+
+    Column& column = plan_[i];
+    column.plan = PlanColumn(sql_type, is_unsigned == SQL_TRUE, type_name);
+    column.c_type = CTypeFor(column.plan.form);
+    SQLLEN fixed = FixedSize(column.c_type);
+    column.element_bytes = fixed ? fixed : InlineBytes(column.plan.form, size) + (column.c_type == SQL_C_WCHAR ? 2 : 0);
+    columns_[i].name = i < names.size() ? names[i] : FromWide(name.data(), std::min<size_t>(name_length, name.size() - 1));
+    columns_[i].type = column.plan.ado_type;
+  }
+}
+
+void StatementCursor::Bind() {
+  const DriverManager& dm = session_->Dm();
+  bound_ = false;
+  rowset_size_ = 1;
+  row_status_.assign(1, SQL_ROW_SUCCESS);
+  if (!session_->BlockFetchWithGetData() || plan_.empty()) return;
+
+  size_t row_bytes = 0;
+  for (const auto& column : plan_) row_bytes += static_cast<size_t>(column.element_bytes) + sizeof(SQLLEN);
+  size_t rows = std::clamp<size_t>(kBlockBytes / std::max<size_t>(row_bytes, 1), 1, kMaxRowset);
+
+  SQLHSTMT statement = statement_.get();
+  if (!Succeeded(dm.SetStmtAttr(statement, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0)) ||
+      !Succeeded(dm.SetStmtAttr(statement, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rows), 0)))
+    return;  // the driver will not fill arrays: read row by row
+  row_status_.assign(rows, SQL_ROW_SUCCESS);
+  Check(dm.SetStmtAttr(statement, SQL_ATTR_ROW_STATUS_PTR, row_status_.data(), 0), dm, statement_, "SQLSetStmtAttrW");
+  Check(dm.SetStmtAttr(statement, SQL_ATTR_ROWS_FETCHED_PTR, &rows_in_block_, 0), dm, statement_, "SQLSetStmtAttrW");
+  for (size_t i = 0; i < plan_.size(); ++i) {
+    Column& column = plan_[i];
+    size_t bytes = rows * static_cast<size_t>(column.element_bytes);
+    column.data.assign((bytes + 7) / 8, 0);
+    column.indicators.assign(rows, 0);
+    Check(dm.BindCol(statement, static_cast<SQLUSMALLINT>(i + 1), column.c_type, column.data.data(),
+                     column.element_bytes, column.indicators.data()),
+          dm, statement_, "SQLBindCol");
+  }
+  rowset_size_ = rows;
+  bound_ = true;
+}
+
+bool StatementCursor::NextBlock() {
+  const DriverManager& dm = session_->Dm();
+  if (!bound_) rows_in_block_ = 0;
+  SQLRETURN rc = dm.Fetch(statement_.get());
+  if (rc == SQL_NO_DATA) return false;
+  Check(rc, dm, statement_, "SQLFetch");
+  if (!bound_) {
+    rows_in_block_ = 1;
+    row_status_[0] = SQL_ROW_SUCCESS;
+  } else if (rc == SQL_SUCCESS_WITH_INFO) {
+    // A row the driver could not convert is marked, not skipped: fail on it.
+    for (SQLULEN r = 0; r < rows_in_block_; ++r)
+      if (row_status_[r] == SQL_ROW_ERROR) throw ToError(ReadDiagnostics(dm, SQL_HANDLE_STMT, statement_.get()), "SQLFetch");
+  }
+  next_row_ = 0;
+  return rows_in_block_ > 0;
+}
+
+bool StatementCursor::Fetch(std::vector<ado::Value>& row) {
+  if (finished_) return false;
+  if (!statement_) throw ClosedError();
+  if (next_row_ >= rows_in_block_ && !NextBlock()) {
+    Finish();
+    return false;
+  }
+  size_t r = next_row_++;
+  row.resize(plan_.size());
+  for (size_t c = 0; c < plan_.size(); ++c) row[c] = bound_ ? BoundValue(c, r) : ReadWhole(c);
+  return true;
+}
+
+void StatementCursor::Finish() {
+  // The end of the rows: free the statement now, which closes the server's
+  // cursor and its transaction instead of holding them until the record set goes.
+  finished_ = true;
+  statement_.Reset();
+  plan_.clear();
+}
+
+ado::Value StatementCursor::BoundValue(size_t c, size_t r) {
+  const Column& column = plan_[c];
+  SQLLEN indicator = column.indicators[r];
+  if (indicator == SQL_NULL_DATA) return ado::Null{};
+  const unsigned char* element = column.Element(r);
+  switch (column.plan.form) {
+    case ValueForm::kSigned: return Load<int64_t>(element);
+    case ValueForm::kUnsigned: return Load<uint64_t>(element);
+    case ValueForm::kDouble: return Load<double>(element);
+    case ValueForm::kBoolean: return element[0] != 0;
+    case ValueForm::kGuid: return GuidText(Load<SQLGUID>(element));
+    default: break;
+  }
+  bool is_text = column.c_type == SQL_C_WCHAR;
+  SQLLEN room = column.element_bytes - (is_text ? static_cast<SQLLEN>(sizeof(SQLWCHAR)) : 0);
+  if (indicator == SQL_NO_TOTAL || indicator > room) {
+    // Cut short by its buffer: position on the row and read the value whole.
+    const DriverManager& dm = session_->Dm();
+    Check(dm.SetPos(statement_.get(), static_cast<SQLSETPOSIROW>(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE), dm,
+          statement_, "SQLSetPos");
+    return ReadWhole(c);
+  }
+  if (!is_text) return ado::Binary(element, element + indicator);
+  return FromText(column.plan.form,
+                  FromWide(reinterpret_cast<const SQLWCHAR*>(element), static_cast<size_t>(indicator) / sizeof(SQLWCHAR)));
+}
+
+ado::Value StatementCursor::ReadWhole(size_t c) {
+  const DriverManager& dm = session_->Dm();
+  const Column& column = plan_[c];
+  SQLUSMALLINT number = static_cast<SQLUSMALLINT>(c + 1);
+  SQLLEN indicator = 0;
+
+  if (SQLLEN fixed = FixedSize(column.c_type)) {
+    unsigned char buffer[sizeof(SQLGUID)] = {};
+    Check(dm.GetData(statement_.get(), number, column.c_type, buffer, fixed, &indicator), dm, statement_, "SQLGetData");
+    if (indicator == SQL_NULL_DATA) return ado::Null{};
+    switch (column.plan.form) {
+      case ValueForm::kSigned: return Load<int64_t>(buffer);
+      case ValueForm::kUnsigned: return Load<uint64_t>(buffer);
+      case ValueForm::kDouble: return Load<double>(buffer);
+      case ValueForm::kBoolean: return buffer[0] != 0;
+      default: return GuidText(Load<SQLGUID>(buffer));
+    }
+  }
+
+  // Variable length: read piece by piece until the driver reports the end.
+  bool is_text = column.c_type == SQL_C_WCHAR;
+  if (chunk_.empty()) chunk_.resize(kChunkChars);
+  const SQLLEN capacity = static_cast<SQLLEN>(chunk_.size() * sizeof(SQLWCHAR));
+  const SQLLEN room = capacity - (is_text ? static_cast<SQLLEN>(sizeof(SQLWCHAR)) : 0);
+  std::string text;
+  ado::Binary bytes;
+  for (bool first = true;; first = false) {
+    SQLRETURN rc = dm.GetData(statement_.get(), number, column.c_type, chunk_.data(), capacity, &indicator);
+    if (rc == SQL_NO_DATA) break;  // every piece has been read
+    Check(rc, dm, statement_, "SQLGetData");
+    if (indicator == SQL_NULL_DATA) {
+      if (first) return ado::Null{};
+      break;
+    }
+    bool more = indicator == SQL_NO_TOTAL || indicator > room;
+    SQLLEN got = more ? room : indicator;
+    if (is_text)
+      AppendFromWide(chunk_.data(), static_cast<size_t>(got) / sizeof(SQLWCHAR), text);
+    else
+      bytes.insert(bytes.end(), reinterpret_cast<const uint8_t*>(chunk_.data()),
+                   reinterpret_cast<const uint8_t*>(chunk_.data()) + got);
+    if (!more) break;
+  }
+  if (!is_text) return bytes;
+  return FromText(column.plan.form, std::move(text));
+}
+
+ado::Value StatementCursor::FromText(ValueForm form, std::string text) const {
+  switch (form) {
+    case ValueForm::kDecimal: return DecimalFromText(std::move(text));
+    case ValueForm::kDate: return DateFromText(std::move(text));
+    case ValueForm::kTime: return TimeFromText(std::move(text));
+    case ValueForm::kDateTime: return DateTimeFromText(std::move(text));
+    case ValueForm::kMoney: return MoneyFromText(std::move(text));
+    default: return ado::Value(std::move(text));
+  }
+}
+
+}  // namespace odbc
