@@ -1,0 +1,117 @@
+// The pager: page images, MakeWritable tracking with originals, Commit and
+// Rollback, read-only refusal, and files that are not (whole) Access files.
+
+#include "platform/jet/file/pager.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+
+#include "tests/jet/memory_env.h"
+#include "tests/support/environment.h"
+
+namespace {
+
+using namespace jet;
+using testing_support::MemoryEnv;
+
+std::vector<std::byte> ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::byte> out(chars.size());
+  std::memcpy(out.data(), chars.data(), chars.size());
+  return out;
+}
+
+struct Env {
+  MemoryEnv env;
+  PagerOptions options;
+  bool ok = false;
+  explicit Env(const std::string& fixture, bool writable = true) {
+    auto path = testing_support::AccessFixture(fixture);
+    if (!path) return;
+    env.files["db"] = ReadAll(*path);
+    options.env = &env;
+    options.writable = writable;
+    ok = true;
+  }
+};
+
+TEST(PagerTest, WritesStayInMemoryUntilCommit) {
+  Env e("engine-empty-jet4.mdb");
+  if (!e.ok) GTEST_SKIP() << "../shared is absent";
+  auto before = e.env.files["db"];
+  auto pager = Pager::Open("db", e.options);
+  ASSERT_TRUE(pager) << pager.error().message;
+  auto page = (*pager)->Write(17);
+  ASSERT_TRUE(page);
+  (*page)[100] = std::byte{0xAB};
+  EXPECT_EQ((*(*pager)->Read(17))[100], std::byte{0xAB});
+  EXPECT_EQ((*pager)->DirtyPages(), std::vector<uint32_t>{17});
+  EXPECT_EQ((*pager)->Original(17)[100], before[17 * 4096 + 100]);
+  auto appended = (*pager)->Append();
+  ASSERT_TRUE(appended);
+  EXPECT_EQ(*appended, before.size() / 4096);
+  EXPECT_EQ(e.env.files["db"], before) << "nothing reaches the file before Commit";
+
+  (*pager)->Rollback();
+  EXPECT_EQ((*(*pager)->Read(17))[100], before[17 * 4096 + 100]);
+  EXPECT_EQ((*pager)->PageCount(), before.size() / 4096);
+  EXPECT_FALSE((*pager)->HasChanges());
+
+  (*(*pager)->Write(18))[7] = std::byte{0x5A};
+  ASSERT_TRUE((*pager)->Append());
+  ASSERT_TRUE((*pager)->Commit());
+  EXPECT_EQ(e.env.files["db"].size(), before.size() + 4096);
+  EXPECT_EQ(e.env.files["db"][18 * 4096 + 7], std::byte{0x5A});
+  EXPECT_TRUE((*pager)->DirtyPages().empty());
+}
+
+TEST(PagerTest, ReadOnlyRefusesChangesAndFailedWritesAreReported) {
+  Env ro("engine-empty-jet4.mdb", false);
+  if (!ro.ok) GTEST_SKIP() << "../shared is absent";
+  auto pager = Pager::Open("db", ro.options);
+  ASSERT_TRUE(pager);
+  EXPECT_EQ((*pager)->Write(3).error().code, ErrorCode::kReadOnly);
+  EXPECT_EQ((*pager)->Append().error().code, ErrorCode::kReadOnly);
+  EXPECT_EQ((*pager)->Read(5000).error().code, ErrorCode::kCorruption);
+
+  Env rw("engine-empty-jet4.mdb");
+  auto writer = Pager::Open("db", rw.options);
+  ASSERT_TRUE(writer);
+  (*(*writer)->Write(3))[9] = std::byte{1};
+  rw.env.fail_syncs = true;
+  EXPECT_EQ((*writer)->Commit().error().code, ErrorCode::kIoError);
+  EXPECT_TRUE((*writer)->HasChanges()) << "a failed commit keeps the changes pending";
+  rw.env.fail_writes = true;
+  EXPECT_FALSE((*writer)->Commit());
+}
+
+TEST(PagerTest, FilesThatAreNotWholeAccessFilesFailClearly) {
+  Env e("content-2000.mdb");
+  if (!e.ok) GTEST_SKIP() << "../shared is absent";
+  auto original = e.env.files["db"];
+  auto open_error = [&](std::vector<std::byte> bytes) {
+    e.env.files["db"] = std::move(bytes);
+    auto pager = Pager::Open("db", e.options);
+    return pager ? std::string() : pager.error().message;
+  };
+  EXPECT_NE(open_error({}).find("empty"), std::string::npos);
+  std::mt19937 random(7);
+  std::vector<std::byte> noise(8192);
+  for (auto& b : noise) b = static_cast<std::byte>(random());
+  EXPECT_NE(open_error(noise).find("not an Access database"), std::string::npos);
+  EXPECT_NE(open_error({original.begin(), original.begin() + 5000}).find("truncated"), std::string::npos);
+  EXPECT_NE(open_error({original.begin(), original.begin() + 300}).find("truncated"), std::string::npos);
+  EXPECT_NE(open_error({original.begin(), original.begin() + 8192}).find("truncated"), std::string::npos);
+  auto jet3 = original;
+  jet3[0x14] = std::byte{0};
+  EXPECT_NE(open_error(jet3).find("Access 97"), std::string::npos);
+  EXPECT_EQ(open_error(original), "");
+  e.env.files.clear();
+  EXPECT_NE(open_error({}).find("empty"), std::string::npos);
+  EXPECT_FALSE(Pager::Open("missing", e.options));
+}
+
+}  // namespace
