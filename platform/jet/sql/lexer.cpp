@@ -1,5 +1,8 @@
 #include "platform/jet/sql/lexer.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "platform/jet/sql/sql_error.h"
 
 namespace jet::sql {
@@ -18,13 +21,19 @@ char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) :
 
 // Removes the outer quotes and undoes the doubled closing quote.
 std::string Unquote(std::string_view raw, char close) {
+  std::string_view inside = raw.substr(1, raw.size() - 2);
+  if (close == ']') return std::string(inside);
   std::string out;
-  out.reserve(raw.size() - 2);
-  for (size_t i = 1; i + 1 < raw.size(); ++i) {
-    out += raw[i];
-    if (raw[i] == close && close != ']') ++i;  // the second of a doubled quote
+  out.reserve(inside.size());
+  while (true) {
+    const size_t quote = inside.find(close);
+    if (quote == std::string_view::npos) {
+      out.append(inside);
+      return out;
+    }
+    out.append(inside.substr(0, quote + 1));  // keeps one of the two quotes
+    inside.remove_prefix(std::min(quote + 2, inside.size()));
   }
-  return out;
 }
 
 }  // namespace

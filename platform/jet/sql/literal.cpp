@@ -132,7 +132,7 @@ Result<Cell> NumberToColumn(const DecimalNumber& n, const Where& w) {
   }
 }
 
-Result<Cell> TextToColumn(std::string_view text, const Where& w) {
+Status TextToColumnCheck(std::string_view text, const Where& w) {
   const ColumnSpec& c = w.column;
   if (c.type == ColumnType::kText || c.type == ColumnType::kMemo) {
     auto length = Utf16Length(text);
@@ -141,9 +141,14 @@ Result<Cell> TextToColumn(std::string_view text, const Where& w) {
       return w.Refuse(ErrorCode::kInvalidValue,
                       fmt::format("the field is too small: {} characters into a column of {}", *length, c.max_chars));
     }
-    return Cell{std::string(text)};
+    return {};
   }
   return w.Mismatch();
+}
+
+Result<Cell> TextToColumn(std::string_view text, const Where& w) {
+  JET_TRY(TextToColumnCheck(text, w));
+  return Cell{std::string(text)};
 }
 
 std::optional<Guid> ParseGuid(std::string_view s) {
@@ -283,6 +288,16 @@ Result<Cell> ConvertLiteral(const Literal& literal, const ColumnSpec& column, st
       return HexToColumn(literal.text, w);
   }
   return w.Mismatch();
+}
+
+Result<Cell> ConvertLiteral(Literal&& literal, const ColumnSpec& column, std::string_view table) {
+  const bool text_column = column.type == ColumnType::kText || column.type == ColumnType::kMemo;
+  if (!(literal.kind == Literal::Kind::kString && text_column)) {
+    return ConvertLiteral(static_cast<const Literal&>(literal), column, table);
+  }
+  const Literal& view = literal;
+  if (auto refused = TextToColumnCheck(view.text, Where{view, column, table}); !refused) return refused.error();
+  return Cell{std::move(literal.text)};
 }
 
 }  // namespace jet::sql

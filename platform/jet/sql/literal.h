@@ -23,4 +23,7 @@ namespace jet::sql {
 
 Result<Cell> ConvertLiteral(const Literal& literal, const ColumnSpec& column, std::string_view table);
 
+// The same, moving a text into the cell instead of copying it (long memos).
+Result<Cell> ConvertLiteral(Literal&& literal, const ColumnSpec& column, std::string_view table);
+
 }  // namespace jet::sql

@@ -148,24 +148,26 @@ class Parser {
   }
 
  private:
-  // Two tokens of lookahead.
+  // Two tokens of lookahead, in a fixed pair (this runs for every token of
+  // every INSERT, so no container churn).
   Status Fill() {
-    while (ahead_.size() < 2) {
+    while (ahead_count_ < 2) {
       JET_ASSIGN_OR_RETURN(token, lexer_.Next());
-      ahead_.push_back(token);
+      ahead_[ahead_count_++] = token;
     }
     return {};
   }
   const Token& Peek(size_t k = 0) const { return ahead_[k]; }
   Result<Token> Take() {
-    Token token = ahead_.front();
-    ahead_.erase(ahead_.begin());
+    Token token = ahead_[0];
+    ahead_[0] = ahead_[1];
+    ahead_count_ = 1;
     JET_TRY(Fill());
     return token;
   }
   // Moves the lexer to `pos` and refills the lookahead from there.
   Status Restart(size_t pos) {
-    ahead_.clear();
+    ahead_count_ = 0;
     lexer_.set_position(pos);
     return Fill();
   }
@@ -369,6 +371,7 @@ class Parser {
     }
     JET_TRY(Expect("VALUES", kWhere));
     JET_TRY(ExpectSymbol('(', "after VALUES", kWhere));
+    insert.values.reserve(insert.columns ? insert.columns->size() : 8);
     while (true) {
       JET_ASSIGN_OR_RETURN(value, ParseValue(insert));
       insert.values.push_back(std::move(value));
@@ -461,7 +464,8 @@ class Parser {
 
   std::string_view text_;
   Lexer lexer_;
-  std::vector<Token> ahead_;
+  Token ahead_[2];
+  size_t ahead_count_ = 0;
 };
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "platform/jet/sql/utf8.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace jet::sql {
 
 std::optional<char32_t> NextCodePoint(std::string_view s, size_t* pos) {
@@ -37,6 +40,14 @@ std::optional<size_t> Utf16Length(std::string_view s) {
   size_t units = 0;
   size_t pos = 0;
   while (pos < s.size()) {
+    // Eight ASCII bytes at a time.
+    while (pos + 8 <= s.size()) {
+      uint64_t word;
+      std::memcpy(&word, s.data() + pos, 8);
+      if (word & 0x8080808080808080ULL) break;
+      pos += 8, units += 8;
+    }
+    if (pos >= s.size()) break;
     if (static_cast<unsigned char>(s[pos]) < 0x80) {  // fast path for ASCII
       ++pos, ++units;
       continue;

@@ -107,6 +107,10 @@ TEST(SqlLiteral, TextColumns) {
   EXPECT_EQ(std::get<std::string>(MustConvert(Str(memo), Column(ColumnType::kMemo))).size(), memo.size());
   EXPECT_EQ(std::get<std::string>(MustConvert(Str("08/31/2021 14:05:00"), Column(ColumnType::kMemo))),
             "08/31/2021 14:05:00");
+  // The moving overload checks the same way.
+  EXPECT_EQ(std::get<std::string>(*ConvertLiteral(Str(memo), Column(ColumnType::kMemo), "tbl")).size(), memo.size());
+  EXPECT_FALSE(ConvertLiteral(Str(std::string(256, 'a')), t255, "tbl").has_value());
+  EXPECT_EQ(std::get<int64_t>(*ConvertLiteral(Str("7"), Column(ColumnType::kLong), "tbl")), 7);
   const std::string refused = MustRefuse(Str(memo), t255);
   EXPECT_LT(refused.size(), 300u);  // the message shows only the start of the value
 }

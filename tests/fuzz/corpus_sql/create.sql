@@ -1,0 +1,1 @@
+CREATE TABLE "t" (id INT,name VARCHAR,price VARCHAR);

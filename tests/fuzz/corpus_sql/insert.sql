@@ -1,0 +1,1 @@
+INSERT INTO "t" VALUES(1, 'O''Brien',NULL, '08/31/2021')

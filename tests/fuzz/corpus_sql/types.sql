@@ -1,0 +1,1 @@
+CREATE TABLE t (first name TEXT(10) NOT NULL, d DECIMAL(10,2), c COUNTER, g GUID)

@@ -1,0 +1,1 @@
+insert into [t] (a, b) values (-1.5e3, #2021-01-01#, 0x0aff, True, NaN)
