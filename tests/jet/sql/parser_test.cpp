@@ -96,6 +96,11 @@ TEST(SqlParser, ColumnNamesAreTakenByPosition) {
   EXPECT_EQ(create.columns[0].type, ColumnType::kDateTime);
   EXPECT_EQ(create.columns[6].type, ColumnType::kMemo);
   EXPECT_EQ(create.columns[9].type, ColumnType::kMemo);
+  // Names PostgreSQL allows and the program writes bare.
+  auto odd = std::get<CreateTable>(MustParse("CREATE TABLE \"t\" (o'clock INT,a-b VARCHAR,50% FLOAT,2nd TEXT,x#1 INT)"));
+  names.clear();
+  for (const auto& c : odd.columns) names.push_back(c.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"o'clock", "a-b", "50%", "2nd", "x#1"}));
   // A forgotten comma is not taken for a name with blanks.
   EXPECT_NE(MustFail("CREATE TABLE t (a INT b INT)").message.find("'b'"), std::string::npos);
 }
