@@ -73,7 +73,6 @@ void CheckBox::SetValue(int state) {
     default:
       throw std::runtime_error("Invalid property value");
   }
-  setTristate(false);  // clicks only tick and clear
 }
 
 void CheckBox::nextCheckState() {

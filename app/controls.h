@@ -36,7 +36,8 @@ class MultiLineTextBox : public QPlainTextEdit {
 
 // A check box whose value is the program's check state: 0 clear, 1 ticked,
 // 2 greyed (Qt orders them 0, 2, 1). Greyed is set by the program only; a click
-// on a greyed or clear box ticks it, a click on a ticked box clears it.
+// on a greyed or clear box ticks it, a click on a ticked box clears it, so a
+// click never greys it.
 class CheckBox : public QCheckBox {
  public:
   static constexpr int kClear = 0, kTicked = 1, kGreyed = 2;

@@ -126,6 +126,28 @@ void Form1::BuildControls() {
   place(ProgressBar1, 120, 7260, 7800, 405);
   ProgressBar1->SetCaption("Progress Bar");
 
+  // Where this platform draws a caption a few pixels wider than the twips allow,
+  // the control grows to the right into the gap before its neighbour instead of
+  // clipping its caption.
+  for (QWidget* captioned : findChildren<QWidget*>()) {
+    if (qobject_cast<QLabel*>(captioned) || qobject_cast<QCheckBox*>(captioned) ||
+        qobject_cast<QRadioButton*>(captioned)) {
+      const int needed = captioned->sizeHint().width();
+      if (needed > captioned->width()) captioned->resize(needed, captioned->height());
+    }
+  }
+
+  const std::pair<QWidget*, const char*> names[] = {
+      {PushButton5, "PushButton5"}, {Frame1, "Frame1"},   {Label6, "Label6"},         {Text1, "Text1"},
+      {Label8, "Label8"},           {Text9, "Text9"},     {Label2, "Label2"},         {Text3, "Text3"},
+      {Label7, "Label7"},           {Text7, "Text7"},     {Label9, "Label9"},         {Text10, "Text10"},
+      {PushButton1, "PushButton1"}, {PushButton2, "PushButton2"}, {Frame3, "Frame3"}, {Label5, "Label5"},
+      {Text5, "Text5"},             {PushButton3, "PushButton3"}, {lblPassword, "lblPassword"}, {Text6, "Text6"},
+      {PushButton4, "PushButton4"}, {Frame2, "Frame2"},   {Check1, "Check1"},         {Option1, "Option1"},
+      {Option2, "Option2"},         {PushButton7, "PushButton7"}, {ProgressBar1, "ProgressBar1"}};
+  for (auto [widget, name] : names) widget->setObjectName(QString::fromUtf8(name));
+  setObjectName(QString::fromUtf8(kName));
+
   QWidget* order[] = {PushButton5, Text1,       Text9, Text3,  Text7,       Text10,  PushButton1, PushButton2,
                       Text5,       PushButton3, Text6, PushButton4, Check1, Option1, Option2, PushButton7};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);

@@ -21,7 +21,8 @@ QString KeyOf(const std::string& key) {
 QString SettingsStore::DefaultFile() {
   const QString override_file = qEnvironmentVariable("PELMORA_SETTINGS_FILE");
   if (!override_file.isEmpty()) return override_file;
-  QSettings user(QSettings::IniFormat, QSettings::UserScope, kOrganisation, kApplication);
+  // The native format's name (…/Halvex/Pelmora.conf); on Linux its content is INI.
+  QSettings user(QSettings::NativeFormat, QSettings::UserScope, kOrganisation, kApplication);
   return user.fileName();
 }
 
