@@ -47,6 +47,14 @@ long CurrentRssKiB() {
   return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
+// CPU time of this process (the provider, the driver and libpq), apart from
+// the server's, which elapsed time includes.
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
@@ -100,6 +108,7 @@ int main(int argc, char** argv) {
     connection->Open(connection_string);
 
     auto start = std::chrono::steady_clock::now();
+    double cpu_start = CpuSeconds();
     auto recordset = ado::CreateRecordset();
     recordset->Open(fmt::format("SELECT * FROM \"{}\"", table), *connection);
     double first_row_seconds = Seconds(start);
@@ -118,12 +127,14 @@ int main(int argc, char** argv) {
       }
     }
     double seconds = Seconds(start);
+    double cpu_seconds = CpuSeconds() - cpu_start;
     recordset->Close();
     connection->Close();
 
     fmt::print("table {}: {} rows x {} columns, {} bytes of value text\n", table, n, fields, text_bytes);
     fmt::print("first row after        {:8.3f} s (rows stream when this is small)\n", first_row_seconds);
     fmt::print("read                   {:8.2f} s = {:.0f} rows/s\n", seconds, n / seconds);
+    fmt::print("client CPU             {:8.2f} s = {:.0f} rows per CPU second\n", cpu_seconds, n / cpu_seconds);
     if (n >= 1'000'000)
       fmt::print("first 1,000,000 rows   {:8.2f} s = {:.0f} rows/s\n", seconds_at_million,
                  1'000'000 / seconds_at_million);

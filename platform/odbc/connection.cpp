@@ -44,6 +44,7 @@ OdbcConnection::OdbcConnection(const DriverManager& dm, const std::string& conne
     dm.SetConnectAttr(connection.get(), SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
 
   WideString text = ToWide(connection_string);
+  if (text.size() > 32767) throw ado::Error(ado::kErrorProvider, "The connection string is too long.");
   Check(dm.DriverConnect(connection.get(), nullptr, text.data(), static_cast<SQLSMALLINT>(text.size()), nullptr, 0,
                          nullptr, SQL_DRIVER_NOPROMPT),
         dm, connection, "SQLDriverConnectW");

@@ -79,10 +79,17 @@ WideString ToWide(std::string_view utf8) {
 }
 
 void AppendFromWide(const SQLWCHAR* text, size_t length, std::string& out) {
-  out.reserve(out.size() + length);
-  for (size_t i = 0; i < length; ++i) {
+  // Most values are ASCII: copy that stretch in one go, then convert the rest.
+  size_t ascii = 0;
+  while (ascii < length && text[ascii] < 0x80) ++ascii;
+  size_t start = out.size();
+  out.resize(start + ascii);
+  for (size_t i = 0; i < ascii; ++i) out[start + i] = static_cast<char>(text[i]);
+  if (ascii == length) return;
+  out.reserve(out.size() + (length - ascii) * 3);
+  for (size_t i = ascii; i < length; ++i) {
     char32_t c = text[i];
-    if (c < 0x80) {  // the common case, kept cheap
+    if (c < 0x80) {
       out.push_back(static_cast<char>(c));
       continue;
     }

@@ -42,6 +42,9 @@ struct TypeCase {
   std::vector<std::string> expected;  // Describe() of each value, in order
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const TypeCase& c, std::ostream* os) { *os << c.sql_type; }
+
 std::string Repeat(const std::string& s, int n) {
   std::string out;
   for (int i = 0; i < n; ++i) out += s;
