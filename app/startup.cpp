@@ -9,10 +9,8 @@
 #include "app/form1.h"
 #include "app/window_helpers.h"
 #include "db/access.h"
-#include "platform/ui/qt/cursor_file.h"
 #include "platform/ui/qt/qt_services.h"
 #include "platform/ui/qt/settings_store.h"
-#include "platform/ui/qt/window_pointers.h"
 #include "platform/ui/services.h"
 
 namespace app {
@@ -39,7 +37,7 @@ bool Form_Load(Form1& form, const std::function<bool()>& check_database_componen
   report::Trap trap("Form1.Form_Load");
   ui::Services& ui = ui::Current();
   const std::string folder = ui.ProgramFolder();
-  const std::string pointer_file = folder + kHandPointerFile;
+  const std::string pointer_file = HandPointerPath(folder);
 
   trap(100, [&] {
     if (SkinFileExists(folder)) ApplySkin(&form);
@@ -47,9 +45,7 @@ bool Form_Load(Form1& form, const std::function<bool()>& check_database_componen
   bool has_pointer_file = true;
   trap(104, [&] { has_pointer_file = FileExists(pointer_file); });
   if (has_pointer_file) {
-    trap(106, [&] {
-      ui::WindowPointers::SetCustomImage(Form1::kName, ui::LoadCursorFile(QString::fromStdString(pointer_file)));
-    });
+    trap(106, [&] { LoadCustomPointer(Form1::kName, pointer_file); });
     trap(108, [&] {
       const int draw = int(ui.Random() * 100) + 1;
       if (draw == kHomePageDraw) ui.OpenUrl(addresses::kHomePage);

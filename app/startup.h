@@ -11,7 +11,6 @@ namespace app {
 class Form1;
 
 inline constexpr const char* kProductName = "Pelmora";
-inline constexpr const char* kHandPointerFile = "/HAND-M.CUR";  // below the program folder
 
 // The default message-box title: the product name cut before its last space,
 // once whatever its length, then again while it is longer than 40 characters.

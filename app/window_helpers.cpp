@@ -13,6 +13,7 @@
 #include <map>
 
 #include "db/file_exists.h"
+#include "platform/ui/qt/cursor_file.h"
 #include "platform/ui/qt/window_pointers.h"
 #include "platform/ui/services.h"
 
@@ -102,6 +103,12 @@ bool SkinFileExists(const std::string& program_folder) {
 }
 
 void ApplySkin(QWidget* main_window) { ApplyButtonFaceColors(main_window); }
+
+std::string HandPointerPath(const std::string& program_folder) { return program_folder + "/HAND-M.CUR"; }
+
+void LoadCustomPointer(const std::string& window_name, const std::string& path) {
+  ui::WindowPointers::SetCustomImage(window_name, ui::LoadCursorFile(QString::fromStdString(path)));
+}
 
 void InstallHoverRule(QWidget* window, const std::string& window_name,
                       std::initializer_list<QWidget*> default_elements,

@@ -20,10 +20,18 @@ bool SkinFileExists(const std::string& program_folder);
 // Our own look stands in for the skin component: the colour settings alone.
 void ApplySkin(QWidget* main_window);
 
+// The hand pointer file "HAND-M.CUR" below the program folder.
+std::string HandPointerPath(const std::string& program_folder);
+// Makes the cursor file the window's custom pointer image, as every window's
+// loading does when FileExists(HandPointerPath(...)). A file that is not a
+// cursor throws std::runtime_error("Invalid picture") for the loading's trap.
+void LoadCustomPointer(const std::string& window_name, const std::string& path);
+
 // Pointer movement over a default element (the window background, frames, some
 // fields) sets the window's pointer to the arrow; over a hand element (the push
 // buttons) to the custom image. Neither replaces the hourglass, and elements in
-// neither list leave the pointer as it is.
+// neither list leave the pointer as it is. The busy test reads the pointer that
+// ui::Services::SetPointer set through QtServices (ui::WindowPointers).
 void InstallHoverRule(QWidget* window, const std::string& window_name,
                       std::initializer_list<QWidget*> default_elements,
                       std::initializer_list<QWidget*> hand_elements);
