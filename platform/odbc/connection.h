@@ -16,9 +16,10 @@ namespace odbc {
 // psqlODBC's own connection attributes (its pgapifunc.h; no installed header has them).
 inline constexpr SQLINTEGER kPgOptUseDeclareFetch = 65539;
 inline constexpr SQLINTEGER kPgOptFetch = 65541;
-// Rows psqlODBC holds per FETCH in declare/fetch mode: enough to keep round
-// trips rare, few enough that wide rows stay within a modest memory bound.
-inline constexpr SQLULEN kDeclareFetchRows = 10000;
+// Rows psqlODBC holds per FETCH in declare/fetch mode: enough that round trips
+// cost little even to a remote server (1000 per 5 million rows), few enough
+// that a table of wide rows (kilobytes each) stays within some megabytes.
+inline constexpr SQLULEN kDeclareFetchRows = 5000;
 
 class OdbcConnection final : public ado::ProviderConnection {
  public:
@@ -32,6 +33,8 @@ class OdbcConnection final : public ado::ProviderConnection {
 
   // Whether psqlODBC's declare/fetch mode was switched on; for tests.
   bool Streaming() const { return streaming_; }
+  // See Session::UseRowByRowFetch.
+  void UseRowByRowFetch() { if (session_) session_->UseRowByRowFetch(); }
 
  private:
   Handle NewStatement();

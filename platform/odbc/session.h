@@ -36,6 +36,9 @@ class Session {
   // Whether bound row arrays can be combined with SQLGetData for values too
   // long for their buffers (SQL_GD_BLOCK and SQL_GD_BOUND).
   bool BlockFetchWithGetData() const { return block_fetch_; }
+  // Reads later statements one row at a time with SQLGetData alone, as for a
+  // driver without that support; the two ways must give the same values.
+  void UseRowByRowFetch() { block_fetch_ = false; }
 
   void Join(SessionMember* member);
   void Leave(SessionMember* member);

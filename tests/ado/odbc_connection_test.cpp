@@ -15,6 +15,8 @@
 
 #include "platform/ado/data_type.h"
 #include "platform/ado/error.h"
+#include "platform/odbc/connection.h"
+#include "platform/odbc/statement.h"
 #include "tests/ado/odbc_test_database.h"
 
 namespace {
@@ -54,7 +56,7 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 
 TEST_F(OdbcConnection, ServerCursorStreamsThroughADeclaredCursor) {
   auto connection = database_->Connect(ado::adUseServer);
-  // More rows than one driver fetch (10000) and than one bound block.
+  // Several driver fetches (5000 rows each) and bound blocks, the last ones partial.
   auto rs = connection->Execute("SELECT i, 'row ' || i AS label FROM generate_series(1, 25003) AS i");
   EXPECT_EQ(rs->RecordCount(), -1);
   EXPECT_FALSE(rs->Bof());
@@ -64,7 +66,7 @@ TEST_F(OdbcConnection, ServerCursorStreamsThroughADeclaredCursor) {
   auto observer = database_->Connect(ado::adUseClient);
   auto activity = observer->Execute(
       "SELECT query FROM pg_stat_activity WHERE datname = current_database() AND pid <> pg_backend_pid() "
-      "AND query ILIKE '%declare%cursor%fetch%'");
+      "AND query ILIKE '%declare%cursor%fetch 5000 in%'");
   EXPECT_EQ(activity->RecordCount(), 1) << "psqlODBC's declare/fetch mode is not on";
 
   long long n = 0;
@@ -164,6 +166,39 @@ TEST_F(OdbcConnection, LongValuesArriveWhole) {
     EXPECT_EQ(rs->Fields("i").Value().ToText(), std::to_string(rows + 1));
   }
   EXPECT_EQ(rows, 3);
+}
+
+TEST_F(OdbcConnection, BlockAndRowByRowReadingAgree) {
+  // Bound row arrays with whole re-reads of long values, and SQLGetData alone
+  // (for drivers that cannot combine the two), over every value form.
+  const char* query =
+      "SELECT i, i::numeric / 3 AS n, (i * 1.5)::float8 AS d, (i * 100)::money AS m, "
+      "date '2021-08-31' + i AS dt, time '10:00' + i * interval '1 second' AS tm, "
+      "timestamp '2021-08-31' + i * interval '1 hour' AS ts, repeat('é', i * 700) AS t, "
+      "decode(repeat('ab', i * 200), 'hex') AS b, md5(i::text)::uuid AS u, "
+      "CASE WHEN i % 2 = 0 THEN NULL ELSE 'x' END AS maybe "
+      "FROM generate_series(1, 7) AS i";
+  const auto* dm = odbc::LoadDriverManager();
+  ASSERT_NE(dm, nullptr);
+  std::vector<std::vector<std::string>> results;
+  for (bool row_by_row : {false, true}) {
+    ado::ConnectionOptions options;
+    odbc::OdbcConnection connection(*dm, database_->ConnectionString(), options);
+    if (row_by_row) connection.UseRowByRowFetch();
+    auto cursor = connection.Execute(query);
+    auto* statement = dynamic_cast<odbc::StatementCursor*>(cursor.get());
+    ASSERT_NE(statement, nullptr);
+    EXPECT_EQ(statement->RowsetSize() == 1, row_by_row);
+    std::vector<std::string> texts;
+    std::vector<ado::Value> row;
+    while (cursor->Fetch(row))
+      for (const auto& value : row) texts.push_back(value.IsNull() ? "(null)" : value.ToText());
+    results.push_back(texts);
+  }
+  ASSERT_EQ(results[0].size(), 7u * 11u);
+  EXPECT_EQ(results[0], results[1]);
+  EXPECT_EQ(results[0][3], "100");          // money
+  EXPECT_EQ(results[0][7].size(), 1400u);  // 700 two-byte characters
 }
 
 TEST_F(OdbcConnection, ClosingTheConnectionClosesItsRecordsets) {
