@@ -39,15 +39,17 @@ TEST_F(Closing, ClosesTheOpenTargetFile) {
   form.Text5->SetText(target);
   form.access_conn = ado::CreateConnection();
   form.access_conn->Open(Access::AccessConnectionString(form.TargetFields()));
+  bool created = true;
   try {
     form.access_conn->Execute("CREATE TABLE closing (id INTEGER)");
   } catch (const ado::Error& e) {
-    GTEST_SKIP() << "the engine cannot create the table yet: " << e.Description();
+    created = false;  // an engine without statements yet: only the closing is checked
   }
   ASSERT_TRUE(form.access_conn->IsOpen());
   form.close();
   EXPECT_FALSE(form.access_conn->IsOpen());
   EXPECT_EQ(ends_, 1);
+  if (!created) GTEST_SKIP() << "the engine cannot create tables yet; the file was closed";
 
   // The table is in the file for an independent reader.
   std::string tables;
