@@ -9,20 +9,46 @@ namespace ado {
 namespace {
 
 // The value of the first key `key` (without regard to case) in a connection string.
+// A value in braces runs to its closing brace ("}}" stands for "}"), so that a
+// password such as {a;Provider=x} cannot pose as another key.
 std::string KeyValue(std::string_view cs, std::string_view key) {
   size_t pos = 0;
   while (pos < cs.size()) {
-    size_t end = cs.find(';', pos);
-    if (end == std::string_view::npos) end = cs.size();
-    std::string_view part = cs.substr(pos, end - pos);
-    size_t eq = part.find('=');
-    if (eq != std::string_view::npos) {
-      std::string_view k = part.substr(0, eq);
-      while (!k.empty() && k.front() == ' ') k.remove_prefix(1);
-      while (!k.empty() && k.back() == ' ') k.remove_suffix(1);
-      if (k.size() == key.size() && strncasecmp(k.data(), key.data(), k.size()) == 0)
-        return std::string(part.substr(eq + 1));
+    size_t eq = cs.find('=', pos);
+    size_t semicolon = cs.find(';', pos);
+    if (eq == std::string_view::npos || (semicolon != std::string_view::npos && semicolon < eq)) {
+      if (semicolon == std::string_view::npos) break;
+      pos = semicolon + 1;  // a part without "=": skipped
+      continue;
     }
+    std::string_view k = cs.substr(pos, eq - pos);
+    while (!k.empty() && k.front() == ' ') k.remove_prefix(1);
+    while (!k.empty() && k.back() == ' ') k.remove_suffix(1);
+    size_t start = eq + 1;
+    while (start < cs.size() && cs[start] == ' ') ++start;
+    std::string value;
+    size_t end;
+    if (start < cs.size() && cs[start] == '{') {
+      end = start + 1;
+      while (end < cs.size()) {
+        if (cs[end] == '}') {
+          if (end + 1 < cs.size() && cs[end + 1] == '}') {
+            value.push_back('}');
+            end += 2;
+            continue;
+          }
+          ++end;
+          break;
+        }
+        value.push_back(cs[end++]);
+      }
+      end = cs.find(';', end);
+    } else {
+      end = cs.find(';', eq + 1);
+      value = std::string(cs.substr(eq + 1, (end == std::string_view::npos ? cs.size() : end) - (eq + 1)));
+    }
+    if (k.size() == key.size() && strncasecmp(k.data(), key.data(), k.size()) == 0) return value;
+    if (end == std::string_view::npos) break;
     pos = end + 1;
   }
   return {};

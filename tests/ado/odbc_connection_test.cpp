@@ -232,6 +232,21 @@ TEST_F(OdbcConnection, RefusedLoginAndMissingDatabaseAreErrors) {
       << missing->Description();
 }
 
+TEST_F(OdbcConnection, BracedPasswordReachesTheDriverUnchanged) {
+  // ODBC's braces let a value hold ";" and "}" ("}}"); psqlODBC takes them off
+  // Pwd. Nothing inside may be read as another key, Provider included.
+  const testing_support::PgServer& pg = database_->Server();
+  std::string role = fmt::format("pelmora_semi_{}", getpid());
+  database_->Run({fmt::format("DROP ROLE IF EXISTS {}", role),
+                  fmt::format("CREATE ROLE {} LOGIN PASSWORD 'pa;Provider=x;}}word'", role)});
+  testing_support::PgServer user = pg;
+  user.user = role;
+  user.password = "{pa;Provider=x;}}word}";
+  auto error = OpenError(user.ConnectionString(pg.database));
+  database_->Run({fmt::format("DROP ROLE {}", role)});
+  EXPECT_FALSE(error) << error->Description();
+}
+
 // These need the driver manager and the driver, not the server.
 TEST(OdbcConnect, MissingDriverIsAnErrorFromTheDriverManager) {
   if (!ado::OdbcDriverManagerAvailable()) GTEST_SKIP() << "no ODBC driver manager";
