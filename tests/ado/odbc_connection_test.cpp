@@ -232,6 +232,21 @@ TEST_F(OdbcConnection, RefusedLoginAndMissingDatabaseAreErrors) {
       << missing->Description();
 }
 
+TEST_F(OdbcConnection, BooleanIsABitWhenTheConnectionStringSaysSo) {
+  // With the connection string unchanged psqlODBC sends "1"/"0" as SQL_VARCHAR
+  // (see the boolean type case); BoolsAsChar=0 makes it SQL_BIT.
+  auto connection = ado::CreateConnection();
+  connection->Open(database_->ConnectionString() + ";BoolsAsChar=0");
+  auto rs = connection->Execute("SELECT b FROM (VALUES (1, true), (2, false), (3, NULL)) AS v(i, b) ORDER BY i");
+  EXPECT_EQ(rs->Fields(0).Type(), ado::adBoolean);
+  std::vector<std::string> values;
+  for (; !rs->Eof(); rs->MoveNext()) {
+    const ado::Value& v = rs->Fields(0).Value();
+    values.push_back(v.IsNull() ? "null" : (v.Holds<bool>() ? "bool:" : "other:") + v.ToText());
+  }
+  EXPECT_EQ(values, (std::vector<std::string>{"bool:True", "bool:False", "null"}));
+}
+
 TEST_F(OdbcConnection, BracedPasswordReachesTheDriverUnchanged) {
   // ODBC's braces let a value hold ";" and "}" ("}}"); psqlODBC takes them off
   // Pwd. Nothing inside may be read as another key, Provider included.
