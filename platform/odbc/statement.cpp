@@ -41,11 +41,11 @@ SQLLEN InlineBytes(ValueForm form, SQLULEN column_size) {
     case ValueForm::kTime: return 32 * sizeof(SQLWCHAR);
     case ValueForm::kDateTime:
     case ValueForm::kMoney: return 48 * sizeof(SQLWCHAR);
-    case ValueForm::kDecimal: return static_cast<SQLLEN>(std::clamp<SQLULEN>(column_size + 3, 32, 256) * sizeof(SQLWCHAR));
+    case ValueForm::kDecimal: return static_cast<SQLLEN>(std::clamp<SQLULEN>(std::min<SQLULEN>(column_size, 256) + 3, 32, 256) * sizeof(SQLWCHAR));
     case ValueForm::kBinary: return static_cast<SQLLEN>(column_size == 0 ? 256 : std::clamp<SQLULEN>(column_size, 16, 2048));
     default: {
       // UTF-16 may need two units for one character (an emoji).
-      SQLULEN chars = column_size == 0 ? kUnknownSizeChars : std::clamp<SQLULEN>(column_size * 2, 16, kMaxInlineChars);
+      SQLULEN chars = column_size == 0 ? kUnknownSizeChars : std::clamp<SQLULEN>(std::min(column_size, kMaxInlineChars) * 2, 16, kMaxInlineChars);
       return static_cast<SQLLEN>(chars * sizeof(SQLWCHAR));
     }
   }
