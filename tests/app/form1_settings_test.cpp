@@ -116,17 +116,6 @@ TEST_F(Form1Settings, BothOptionsFalseLeavesNeitherSelectedAndWritesNoOption) {
   EXPECT_EQ(Stored("Option2"), "False");
 }
 
-TEST_F(Form1Settings, NumericOptionsAndCheckStatesConvert) {
-  Store("Check1", " 1.0 ");
-  Store("Option1", "0");
-  Store("Option2", "-1");
-  app::Form1& form = LoadedForm();
-  EXPECT_TRUE(services_.messages.empty());
-  EXPECT_EQ(form.Check1->Value(), app::CheckBox::kTicked);
-  EXPECT_TRUE(form.Option2->Value());
-  EXPECT_FALSE(form.Option1->Value());
-}
-
 TEST_F(Form1Settings, UnconvertibleCheckStateIsReportedAtStep130AndLoadingGoesOn) {
   Store("Check1", "x");
   Store("PostgreSQLDatabase", "sales");
@@ -219,15 +208,6 @@ TEST_F(Form1Settings, TabOrderFollowsThePanel) {
     app_testing::PressTab(QApplication::focusWidget());
     ASSERT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
   }
-}
-
-TEST_F(Form1Settings, ProgramChangesAreWrittenLikeTypedOnes) {
-  app::Form1& form = LoadedForm();
-  form.Text5->SetText("/srv/target.mdb");
-  EXPECT_EQ(Stored("AccessMDBFile"), "/srv/target.mdb");
-  form.Check1->SetValue(app::CheckBox::kClear);
-  EXPECT_EQ(Stored("Check1"), "0");
-  EXPECT_FALSE(form.Option1->isEnabled());
 }
 
 TEST_F(Form1Settings, PasswordsAreMaskedWithStars) {
