@@ -31,6 +31,9 @@ class Connection {
   std::unique_ptr<Recordset> OpenSchema(int schema);
   void Close();
   bool IsOpen() const { return provider_ != nullptr; }
+  // Test hook: takes a provider that is already open, as Open would leave it
+  // (tests stand a scripted provider in for a real target).
+  void AttachProvider(std::unique_ptr<ProviderConnection> provider) { provider_ = std::move(provider); }
 
   // For Recordset::Open; raises 3704 when the connection is closed.
   ProviderConnection& Provider();

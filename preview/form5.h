@@ -1,0 +1,44 @@
+#pragma once
+// Form5, Datatypes Conversion: the conversion log (table, field, source type,
+// Access type), read only. The run fills it while the window is hidden; the
+// rows are discarded when the window closes.
+
+#include <QDialog>
+#include <QPushButton>
+
+#include "engine/conversion_log.h"
+#include "preview/log_model.h"
+#include "preview/report_list.h"
+
+namespace preview {
+
+inline constexpr const char* kListTooltip =
+    "Click item to edit it. Move | line to right and out of window to reveal full names.";
+
+class Form5 : public QDialog {
+ public:
+  static constexpr const char* kName = "Form5";
+
+  Form5(engine::ConversionLog& log, QWidget* owner);
+
+  // Loads the window invisibly unless it is loaded (the run touches its list).
+  void Load();
+  // Shows the rows modally; when the window closes they are discarded.
+  void Open();
+  bool Loaded() const { return loaded_; }
+
+  void Form_Load();
+  void PushButton5_Click();  // "< Back"
+
+  ReportList* ListView1;
+  QPushButton* PushButton5;
+
+ private:
+  void Unload();
+
+  engine::ConversionLog& log_;
+  LogModel model_;
+  bool loaded_ = false;
+};
+
+}  // namespace preview
