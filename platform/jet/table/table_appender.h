@@ -1,0 +1,65 @@
+#pragma once
+// Fast inserts into one table: the definition is parsed once, the data page
+// being filled and the long-value pages being filled are remembered, and the
+// row count and autonumber are written back into the definition by Finish
+// (call it before the pages are committed; the appender stays usable after).
+//
+//   JET_ASSIGN_OR_RETURN(appender, TableAppender::Open(store, pages, tdef_page));
+//   for (...) JET_TRY(appender->Insert(cells));
+//   JET_TRY(appender->Finish());
+//
+// Cells as for InsertRow (row_writer.h): one per column in column-number
+// order. A refused value (wrong type, too long, out of range) changes nothing.
+// Pages are found as Access does: the last page of the table's owned map that
+// is still in its free-space map and has room, else a new page owned by the
+// table (added to both maps; inline maps are re-based or turned into
+// reference maps when they cannot cover it). Long values: up to 64 bytes
+// inline in the row, up to 4076 bytes as one row on a long-value page, longer
+// as a chain of 4072-byte segments, on pages listed in the column's own maps.
+//
+// Other writers of the same table (DeleteRow, another appender) must not run
+// between an appender's calls without Reload() afterwards.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "platform/jet/file/page_store.h"
+#include "platform/jet/format/bytes.h"
+#include "platform/jet/format/tdef.h"
+#include "platform/jet/result.h"
+#include "platform/jet/table/page_allocator.h"
+#include "platform/jet/value.h"
+
+namespace jet::table {
+
+class TableAppender {
+ public:
+  static Result<std::unique_ptr<TableAppender>> Open(PageStore& store, PageAllocator& pages, uint32_t tdef_page);
+  ~TableAppender();
+
+  const format::TableDefinition& definition() const;
+  uint32_t tdef_page() const;
+
+  // Stores one row; where it went.
+  Result<format::RowPointer> Insert(std::span<const Cell> cells);
+
+  // Deletes a row of this table (see DeleteRow).
+  Status Delete(format::RowPointer row);
+
+  // Writes the row count and autonumber into the table definition.
+  Status Finish();
+
+  // Re-reads the definition and forgets remembered pages (after a rollback or
+  // after another writer changed the table).
+  Status Reload();
+
+  class Impl;
+
+ private:
+  explicit TableAppender(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace jet::table
