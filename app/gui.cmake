@@ -3,7 +3,8 @@
 # (HAND-M.CUR beside the executable, icons) and the install rules.
 
 file(GLOB gui_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-list(REMOVE_ITEM gui_sources ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp ${CMAKE_CURRENT_SOURCE_DIR}/error_report.cpp)
+list(REMOVE_ITEM gui_sources ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp ${CMAKE_CURRENT_SOURCE_DIR}/error_report.cpp
+     ${CMAKE_CURRENT_SOURCE_DIR}/conversion_window.cpp)
 add_library(pelmora_gui STATIC ${gui_sources})
 target_include_directories(pelmora_gui PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(pelmora_gui PUBLIC pelmora_qtui pelmora_db pelmora_report pelmora_ado Qt6::Widgets fmt::fmt)
@@ -25,8 +26,9 @@ add_custom_command(
   COMMENT "Drawing the hand pointer and the icons")
 add_custom_target(pelmora_assets DEPENDS ${PELMORA_RUNTIME_DIR}/HAND-M.CUR ${pelmora_icon_files})
 
-add_executable(pelmora ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
-target_link_libraries(pelmora PRIVATE pelmora_gui)
+# The program joins the window, the conversion run and the preview windows.
+add_executable(pelmora ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp ${CMAKE_CURRENT_SOURCE_DIR}/conversion_window.cpp)
+target_link_libraries(pelmora PRIVATE pelmora_gui pelmora_preview pelmora_engine)
 add_dependencies(pelmora pelmora_assets)
 
 # Installed layout: lib/pelmora/{pelmora, HAND-M.CUR, Samples/}, a launcher on

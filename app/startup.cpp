@@ -61,7 +61,7 @@ bool Form_Load(Form1& form, const std::function<bool()>& check_database_componen
   return components && !report::EndRequested();
 }
 
-int RunProgram(int argc, char** argv) {
+int RunProgram(int argc, char** argv, const InstallRun& install_run) {
   QApplication application(argc, argv);
   QApplication::setOrganizationName(ui::SettingsStore::kOrganisation);
   QApplication::setApplicationName(ui::SettingsStore::kApplication);
@@ -74,7 +74,7 @@ int RunProgram(int argc, char** argv) {
   ui::SettingsStore settings;
 
   Form1 form(settings);
-  // The conversion run fills form.start_converting (the "Start Converting" action).
+  std::shared_ptr<void> run_parts = install_run ? install_run(form) : nullptr;
   if (!Form_Load(form, [] { return Access::CheckDatabaseComponents(); })) return 0;
   form.show();
   return QApplication::exec();

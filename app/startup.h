@@ -3,6 +3,7 @@
 // program around it.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,9 @@ std::string ApplicationTitleFor(std::string_view product_name);
 bool Form_Load(Form1& form, const std::function<bool()>& check_database_components);
 
 // The whole program: services, settings store, main window, loading, event loop.
-int RunProgram(int argc, char** argv);
+// `install_run` gives "Start Converting" its action once the window exists; what
+// it returns lives as long as the window.
+using InstallRun = std::function<std::shared_ptr<void>(Form1&)>;
+int RunProgram(int argc, char** argv, const InstallRun& install_run = {});
 
 }  // namespace app
