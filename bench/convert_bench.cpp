@@ -1,0 +1,161 @@
+// Converts a 5-column PostgreSQL table (integer, text, numeric, timestamp,
+// double precision) with pelmora-convert into a fresh copy of an empty Access
+// file, and in the same run reads the same table through the same ODBC driver
+// without converting. Prints both rates, their ratio (the rest of the pipeline
+// should cost little next to the source's own limit) and the converter's peak
+// resident memory.
+//
+//   convert_bench [--rows N] [--target-template FILE.mdb]
+//
+// Needs the test server (PELMORA_TEST_PG_*, see scripts/lib.sh) and an empty
+// Access file to copy (the build's Samples/sample.mdb, or --target-template).
+
+#include <CLI/CLI.hpp>
+#include <fmt/format.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "platform/ado/connection.h"
+#include "platform/ado/error.h"
+#include "platform/ado/recordset.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Env(const char* name, const char* fallback) {
+  const char* value = std::getenv(name);
+  return value && *value ? value : fallback;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+std::string ConnectionString(const std::string& database) {
+  return fmt::format("Driver={{PostgreSQL Unicode}};Server={};Port={};Uid={};Pwd={};Database={}",
+                     Env("PELMORA_TEST_PG_HOST", "127.0.0.1"), Env("PELMORA_TEST_PG_PORT", "5432"),
+                     Env("PELMORA_TEST_PG_USER", "pelmora"), Env("PELMORA_TEST_PG_PASSWORD", ""), database);
+}
+
+// A database of its own holding only the benchmark table, so that the run
+// converts just this table (and the system tables PostgreSQL lists).
+void PrepareSource(long rows) {
+  ado::Connection admin;
+  admin.Open(ConnectionString(Env("PELMORA_TEST_PG_DATABASE", "postgres")));
+  auto exists = admin.Execute("SELECT 1 FROM pg_database WHERE datname = 'convert_bench'");
+  bool have = exists->IsOpen() && !exists->Eof();
+  exists->Close();
+  if (!have) admin.Execute("CREATE DATABASE convert_bench");
+  admin.Close();
+
+  ado::Connection source;
+  source.CommandTimeout = 0;
+  source.Open(ConnectionString("convert_bench"));
+  auto counted = source.Execute("SELECT count(*) FROM pg_tables WHERE tablename = 'bench_rows'");
+  bool table = counted->Fields(size_t{0}).Value().ToText() != "0";
+  counted->Close();
+  if (table) {
+    auto n = source.Execute("SELECT count(*) FROM bench_rows");
+    table = n->Fields(size_t{0}).Value().ToText() == std::to_string(rows);
+    n->Close();
+    if (!table) source.Execute("DROP TABLE bench_rows");
+  }
+  if (!table) {
+    source.Execute(
+        "CREATE TABLE bench_rows (id integer, label text, amount numeric(12,2), created timestamp, "
+        "ratio double precision)");
+    source.Execute(fmt::format(
+        "INSERT INTO bench_rows SELECT i, 'row ' || i, (i % 100000) / 100.0, "
+        "timestamp '2020-01-01' + i * interval '1 second', i / 7.0 FROM generate_series(1, {}) AS i",
+        rows));
+  }
+}
+
+double PlainRead() {
+  ado::Connection source;
+  source.CommandTimeout = 0;
+  source.Open(ConnectionString("convert_bench"));
+  ado::Recordset rs;
+  auto start = std::chrono::steady_clock::now();
+  rs.Open("SELECT * FROM \"bench_rows\"", source);
+  long n = 0;
+  size_t bytes = 0;
+  for (; !rs.Eof(); rs.MoveNext(), ++n)
+    for (auto& field : rs.Fields()) bytes += field.Value().ToText().size();
+  double seconds = Seconds(start);
+  rs.Close();
+  return n / seconds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"pelmora-convert against a plain read of the same table"};
+  long rows = 1000000;
+  std::string target_template;
+  std::string bin_dir = fs::canonical("/proc/self/exe").parent_path().string();
+  app.add_option("--rows", rows, "rows in the benchmark table")->capture_default_str();
+  app.add_option("--target-template", target_template, "empty Access file to copy (default: Samples/sample.mdb)");
+  CLI11_PARSE(app, argc, argv);
+  if (std::getenv("PELMORA_TEST_PG_PORT") == nullptr) {
+    fmt::print("convert_bench: skipped, no test PostgreSQL (source scripts/lib.sh && start_postgres DIR)\n");
+    return 0;
+  }
+  if (target_template.empty()) target_template = bin_dir + "/Samples/sample.mdb";
+  if (!fs::exists(target_template)) {
+    fmt::print("convert_bench: skipped, no empty Access file at {}\n", target_template);
+    return 0;
+  }
+
+  try {
+    PrepareSource(rows);
+  } catch (const ado::Error& e) {
+    fmt::print(stderr, "convert_bench: {}\n", e.Description());
+    return 1;
+  }
+  fs::path work = fs::temp_directory_path() / fmt::format("pelmora-convert-bench-{}", getpid());
+  fs::create_directories(work);
+  fs::path target = work / "bench.mdb";
+  fs::copy_file(target_template, target);
+
+  auto start = std::chrono::steady_clock::now();
+  pid_t child = fork();
+  if (child == 0) {
+    setenv("PELMORA_PG_PASSWORD", Env("PELMORA_TEST_PG_PASSWORD", "").c_str(), 1);
+    std::string exe = bin_dir + "/pelmora-convert";
+    std::string port = Env("PELMORA_TEST_PG_PORT", "5432");
+    std::string server = Env("PELMORA_TEST_PG_HOST", "127.0.0.1");
+    std::string user = Env("PELMORA_TEST_PG_USER", "pelmora");
+    std::string target_text = target.string();
+    if (!freopen("/dev/null", "w", stdout)) _exit(127);
+    execl(exe.c_str(), exe.c_str(), "--server", server.c_str(), "--port", port.c_str(), "--user", user.c_str(),
+          "--database", "convert_bench", "--target", target_text.c_str(), "--overwrite", "yes", nullptr);
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(child, &status, 0, &usage);
+  double convert_seconds = Seconds(start);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    fmt::print("pelmora-convert exit status {} (refused statements or failures; figures still shown)\n",
+               WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+
+  double read_rate = PlainRead();
+  double convert_rate = rows / convert_seconds;
+  fmt::print("rows:                         {}\n", rows);
+  fmt::print("conversion (pelmora-convert): {:.0f} rows/s ({:.1f} s, system tables included)\n", convert_rate,
+             convert_seconds);
+  fmt::print("plain read (same driver):     {:.0f} rows/s\n", read_rate);
+  fmt::print("ratio conversion / read:      {:.2f} (goal: at least 0.8)\n", convert_rate / read_rate);
+  fmt::print("peak resident memory:         {:.1f} MB (goal: under 100 MB)\n", usage.ru_maxrss / 1024.0);
+  fmt::print("Access file size:             {:.1f} MB\n", fs::file_size(target) / 1e6);
+  fs::remove_all(work);
+  return 0;
+}
