@@ -6,8 +6,6 @@
 
 #include "app/error_report.h"
 #include "app/window_helpers.h"
-#include "platform/ui/qt/cursor_file.h"
-#include "platform/ui/qt/window_pointers.h"
 #include "platform/ui/services.h"
 
 namespace preview {
@@ -52,14 +50,10 @@ int LoadWindowLook(report::Trap& trap, int step, QWidget* window, const std::str
   trap(step, [&] { app::ApplyButtonFaceColors(window); });
   trap(step + 2, [&] { window->setWindowIcon(QApplication::windowIcon()); });
   trap(step + 4, [&] { window->setWindowTitle(QString::fromUtf8(caption) + " - " + kProductName); });
-  const std::string pointer_file = ui::Current().ProgramFolder() + kHandPointerFile;
+  const std::string pointer_file = app::HandPointerPath(ui::Current().ProgramFolder());
   bool has_pointer_file = false;
   trap(step + 6, [&] { has_pointer_file = app::FileExists(pointer_file); });
-  if (has_pointer_file) {
-    trap(step + 8, [&] {
-      ui::WindowPointers::SetCustomImage(window_name, ui::LoadCursorFile(QString::fromStdString(pointer_file)));
-    });
-  }
+  if (has_pointer_file) trap(step + 8, [&] { app::LoadCustomPointer(window_name, pointer_file); });
   return step + 10;
 }
 

@@ -15,7 +15,6 @@ class Trap;
 namespace preview {
 
 inline constexpr const char* kProductName = "Pelmora";
-inline constexpr const char* kHandPointerFile = "/HAND-M.CUR";  // below the program folder
 
 // Pixels for a length in twips at the screen's scale (15 twips a pixel at 96 dpi).
 int Px(int twips);

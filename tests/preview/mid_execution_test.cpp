@@ -1,0 +1,126 @@
+// Buttons pressed while "Execute SQL" runs, and the main window closed in the
+// middle of it: the pass stops cleanly or the press is refused; no row is read
+// after the window let it go.
+#include "tests/preview/preview_fixture.h"
+
+namespace {
+
+using preview_testing::PreviewTest;
+using preview_testing::TableStatements;
+using preview_testing::WhenModal;
+
+class MidExecution : public PreviewTest {
+ protected:
+  void SetUp() override {
+    PreviewTest::SetUp();
+    Fill(TableStatements("t", 9));  // 10 rows
+  }
+  // Runs `press` at the yield before row `row`.
+  void AtRow(long row, std::function<void(preview::Form2&)> press) {
+    services_.on_events = [this, row, press](long n) {
+      if (n == row) press(Window());
+    };
+  }
+  size_t Executed() const { return target_->executed.size(); }
+};
+
+TEST_F(MidExecution, BackStopsThePassAndClosesTheWindow) {
+  bool buttons_disabled = false;
+  AtRow(4, [&](preview::Form2& w) {
+    buttons_disabled = !w.PushButton1->isEnabled() && !w.PushButton3->isEnabled();
+    w.PushButton5->click();
+  });
+  Show([](preview::Form2& w) { w.PushButton1->click(); });
+  EXPECT_TRUE(buttons_disabled);
+  EXPECT_EQ(Executed(), 3u);
+  EXPECT_FALSE(form1_->SQLFormOK);
+  EXPECT_TRUE(engine::EndRunAfterPreview);
+  EXPECT_EQ(services_.Reports(), 0);
+  EXPECT_EQ(Rows().Count(), 0);  // discarded once the window had closed
+  EXPECT_EQ(services_.pointer_changes.back(), (std::pair<std::string, int>{"Form2", 0}));
+  EXPECT_TRUE(Window().PushButton1->isEnabled());
+}
+
+TEST_F(MidExecution, CloseBoxAndSkipTableStopItToo) {
+  AtRow(2, [](preview::Form2& w) { w.close(); });
+  Show([](preview::Form2& w) { w.PushButton1->click(); });
+  EXPECT_EQ(Executed(), 1u);
+  EXPECT_FALSE(form1_->SQLFormOK);
+
+  Fill(TableStatements("u", 9));
+  AtRow(3, [](preview::Form2& w) { w.PushButton9->click(); });
+  Show([](preview::Form2& w) { w.PushButton1->click(); });
+  EXPECT_EQ(Executed(), 1u + 2u);
+  EXPECT_FALSE(engine::EndRunAfterPreview);
+  EXPECT_FALSE(form1_->SQLFormOK);
+  EXPECT_EQ(services_.Reports(), 0);
+}
+
+TEST_F(MidExecution, ExecuteAgainFindAndReplaceAndRowClicksAreRefused) {
+  int modal_opened = 0;
+  AtRow(5, [&](preview::Form2& w) {
+    w.PushButton1->click();  // no second pass
+    w.PushButton3->click();  // disabled: no Find and Replace
+    w.PushButton3_Click();   // even when called directly
+    preview_testing::ClickRow(w.ListView1, 2);  // no Edit Line
+    modal_opened += QApplication::activeModalWidget() != &w;
+  });
+  Show([](preview::Form2& w) { w.PushButton1->click(); });
+  EXPECT_EQ(modal_opened, 0);
+  EXPECT_EQ(Executed(), 10u);  // each row once
+  EXPECT_TRUE(form1_->SQLFormOK);
+}
+
+TEST_F(MidExecution, HarmlessButtonsWorkAndThePassGoesOn) {
+  AtRow(3, [&](preview::Form2& w) {
+    w.TickAll(true);
+    w.PushButton2->click();  // copy SQL
+    w.PushButton6->click();  // jump (no error yet: nothing)
+    WhenModal([](QWidget* form5) { static_cast<preview::Form5*>(form5)->PushButton5->click(); });
+    w.PushButton7->click();  // datatypes, modal over the running pass
+  });
+  Show([](preview::Form2& w) { w.PushButton1->click(); });
+  EXPECT_EQ(Executed(), 10u);
+  EXPECT_TRUE(form1_->SQLFormOK);
+  EXPECT_EQ(std::count(services_.clipboard.begin(), services_.clipboard.end(), '\n'), 10);
+}
+
+TEST_F(MidExecution, ClosingTheMainWindowEndsThePassWithoutReports) {
+  form1_->show();
+  AtRow(4, [this](preview::Form2&) { form1_->close(); });
+  Show([](preview::Form2& w) { w.PushButton1->click(); });
+  EXPECT_TRUE(report::EndRequested());
+  EXPECT_EQ(Executed(), 3u);
+  EXPECT_TRUE(target_->closed);  // the main window closed the target
+  EXPECT_FALSE(form1_->SQLFormOK);
+  EXPECT_EQ(services_.Reports(), 0);
+  EXPECT_EQ(Rows().Count(), 0);
+  // Nothing opens any more once the program is ending.
+  Fill(TableStatements("u", 1));
+  preview_->ShowPreview();
+  EXPECT_FALSE(Window().isVisible());
+}
+
+TEST_F(MidExecution, ClosingTheMainWindowDuringFindAndReplaceEndsThePass) {
+  form1_->show();
+  std::vector<std::string> rows;
+  Show([&](preview::Form2& w) {
+    WhenModal([&](QWidget* window) {
+      auto& form3 = static_cast<preview::Form3&>(*window);
+      form3.Text1->setText("VALUES");
+      form3.Text2->setText("VALUES ");
+      services_.on_events = [this](long n) {
+        if (n == 3) form1_->close();
+      };
+      form3.PushButton2->click();
+    });
+    w.PushButton3->click();
+    for (int row = 1; row <= w.Model().List().Count(); ++row) rows.emplace_back(w.Model().List().Text(row));
+  });
+  ASSERT_EQ(rows.size(), 10u);
+  EXPECT_EQ(rows[1], "INSERT INTO \"t\" VALUES (1,'n1','x')");  // row 2 changed
+  EXPECT_EQ(rows[2], "INSERT INTO \"t\" VALUES(2,'n2','x')");   // row 3 not reached
+  EXPECT_TRUE(services_.messages.empty());
+}
+
+}  // namespace

@@ -1,0 +1,86 @@
+// Renders the four windows offscreen to build/screenshots/*.png for the README:
+// the SQL Preview after a statement error, Find and Replace, Edit Line and
+// Datatypes Conversion. Checks only that each picture was written.
+#include <QDir>
+#include <QPixmap>
+
+#include "tests/preview/preview_fixture.h"
+
+namespace {
+
+using preview_testing::PreviewTest;
+using preview_testing::WhenModal;
+
+class Screenshots : public PreviewTest {
+ protected:
+  static QString Folder() {
+    const QString folder = QStringLiteral(PELMORA_BINARY_DIR "/screenshots");
+    QDir().mkpath(folder);
+    return folder;
+  }
+  static void Save(QWidget* window, const char* name) {
+    QApplication::processEvents();
+    const QString path = Folder() + "/" + name;
+    EXPECT_TRUE(window->grab().save(path)) << path.toStdString();
+  }
+};
+
+TEST_F(Screenshots, PreviewAndItsSmallWindows) {
+  std::vector<std::string> statements = {"DROP TABLE \"customers\"",
+                                         "CREATE TABLE \"customers\" (\"id\" INTEGER, \"name\" VARCHAR(80), "
+                                         "\"city\" VARCHAR(40), \"joined\" DATETIME);"};
+  const char* names[] = {"Ada Lovelace", "Alan Turing", "Grace Hopper", "Edsger Dijkstra", "Barbara Liskov",
+                         "Donald Knuth", "Frances Allen", "John Backus",  "Niklaus Wirth",   "Margaret Hamilton"};
+  const char* cities[] = {"London", "Manchester", "New York", "Austin", "Boston"};
+  for (int i = 0; i < 10; ++i)
+    statements.push_back("INSERT INTO \"customers\" VALUES(" + std::to_string(i + 1) + ",'" + names[i] + "','" +
+                         cities[i % 5] + "',#2021-0" + std::to_string(i % 9 + 1) + "-1" + std::to_string(i % 10) +
+                         "#)");
+  statements[7] = "INSERT INTO \"customers\" VALUES(6,'Donald Knuth','Austin',#2021-06-31#)";
+  target_->tables.insert("customers");
+  target_->refuse[statements[7]] =
+      "SQLException: Data type mismatch in criteria expression. (row 6, column \"joined\": #2021-06-31#)";
+  preview_->Clear();
+  engine::ConversionLog& log = preview_->Log();
+  const char* fields[][3] = {{"id", "int4", "INTEGER"},
+                             {"name", "varchar", "VARCHAR(80)"},
+                             {"city", "varchar", "VARCHAR(40)"},
+                             {"joined", "timestamp", "DATETIME"}};
+  for (auto& f : fields) {
+    log.AddRow("customers");
+    for (int i = 0; i < 3; ++i) log.SetLastRowSubItem(i + 1, f[i]);
+  }
+  for (const auto& s : statements) preview_->Append(s);
+
+  Show([&](preview::Form2& w) {
+    w.PushButton1->click();
+    Save(&w, "form2-error.png");
+
+    WhenModal([&](QWidget* window) {
+      auto& form3 = static_cast<preview::Form3&>(*window);
+      form3.Text1->setText("varchar");
+      form3.Text2->setText("MEMO");
+      Save(&form3, "form3.png");
+      form3.PushButton1->click();
+    });
+    w.PushButton3->click();
+
+    WhenModal([&](QWidget* window) {
+      auto& form4 = static_cast<preview::Form4&>(*window);
+      Save(&form4, "form4.png");
+      form4.PushButton1->click();
+    });
+    preview_testing::ClickRow(w.ListView1, 8);
+
+    WhenModal([&](QWidget* window) {
+      Save(window, "form5.png");
+      static_cast<preview::Form5*>(window)->PushButton5->click();
+    });
+    w.PushButton7->click();
+    w.PushButton5->click();
+  });
+  for (const char* name : {"form2-error.png", "form3.png", "form4.png", "form5.png"})
+    EXPECT_TRUE(QFileInfo::exists(Folder() + "/" + name)) << name;
+}
+
+}  // namespace

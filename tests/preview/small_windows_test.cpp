@@ -1,0 +1,161 @@
+// Find and Replace, Edit Line and Datatypes Conversion, driven through the
+// SQL Preview window's buttons.
+#include "preview/window_look.h"
+#include "tests/preview/preview_fixture.h"
+
+namespace {
+
+using preview::Px;
+using preview_testing::PreviewTest;
+using preview_testing::WhenModal;
+
+class SmallWindows : public PreviewTest {
+ protected:
+  // Opens Find and Replace from the preview and runs one pass.
+  void Replace(preview::Form2& w, const QString& find, const QString& with) {
+    WhenModal([&](QWidget* window) {
+      auto& form3 = static_cast<preview::Form3&>(*window);
+      EXPECT_TRUE(form3.Text1->text().isEmpty());  // opened empty
+      EXPECT_TRUE(form3.Text2->text().isEmpty());
+      form3.Text1->setText(find);
+      form3.Text2->setText(with);
+      form3.PushButton2->click();
+    });
+    w.PushButton3->click();
+  }
+};
+
+TEST_F(SmallWindows, FindAndReplaceChangesTheFirstOccurrenceInEveryRow) {
+  Fill({"CREATE TABLE \"t\" (\"a\" VARCHAR(10), \"b\" VARCHAR(20));", "INSERT INTO \"t\" VALUES('varchar','x')",
+        "DROP TABLE \"t\""});
+  std::vector<std::string> rows;
+  Show([&](preview::Form2& w) {
+    Replace(w, "varchar", "MEMO");
+    EXPECT_FALSE(w.FindAndReplaceWindow().isVisible());
+    for (int row = 1; row <= 3; ++row) rows.emplace_back(w.Model().List().Text(row));
+    w.PushButton5->click();
+  });
+  EXPECT_EQ(services_.Texts(), std::vector<std::string>{"Done."});
+  // The first column only; the upper-case word is found by the lower-case search.
+  EXPECT_EQ(rows, (std::vector<std::string>{"CREATE TABLE \"t\" (\"a\" MEMO(10), \"b\" VARCHAR(20));",
+                                            "INSERT INTO \"t\" VALUES('MEMO','x')", "DROP TABLE \"t\""}));
+}
+
+TEST_F(SmallWindows, FindAndReplaceEdgeCases) {
+  Fill({"CREATE TABLE \"t\" (\"a\" VARCHAR(10), \"b\" VARCHAR(20));", "a TEXT b TEXT", "x INT y", "none"});
+  std::vector<std::string> rows;
+  Show([&](preview::Form2& w) {
+    Replace(w, "varchar", "MEMO");
+    Replace(w, "TEXT", "");           // an empty replacement deletes
+    Replace(w, "int", "INTEGER");     // contains the search text: applied once
+    Replace(w, "", "nothing");        // an empty search changes nothing
+    Replace(w, "absent", "x");        // nothing found: still "Done."
+    for (int row = 1; row <= 4; ++row) rows.emplace_back(w.Model().List().Text(row));
+    EXPECT_EQ(ui::WindowPointers::Get("Form3"), ui::kPointerDefault);
+    w.PushButton5->click();
+  });
+  EXPECT_EQ(rows, (std::vector<std::string>{"CREATE TABLE \"t\" (\"a\" MEMO(10), \"b\" VARCHAR(20));", "a  b TEXT",
+                                            "x INTEGER y", "none"}));
+  EXPECT_EQ(services_.Texts(), std::vector<std::string>(5, "Done."));
+}
+
+TEST_F(SmallWindows, FindAndReplaceOnAnEmptyListStaysOpenAndCancelChangesNothing) {
+  Fill({});
+  Show([&](preview::Form2& w) {
+    WhenModal([&](QWidget* window) {
+      auto& form3 = static_cast<preview::Form3&>(*window);
+      EXPECT_EQ(form3.windowTitle(), "Find and Replace - Pelmora");
+      EXPECT_EQ(form3.size(), QSize(Px(8040), Px(1500)));
+      EXPECT_EQ(form3.Label2->text(), "Find what:");
+      EXPECT_EQ(form3.Label6->text(), "Replace with:");
+      EXPECT_EQ(form3.Text1->nextInFocusChain(), form3.Text2);
+      form3.Text1->setText("a");
+      form3.PushButton2->click();
+      EXPECT_TRUE(form3.isVisible());
+      form3.PushButton1->click();
+    });
+    w.PushButton3->click();
+    w.PushButton5->click();
+  });
+  EXPECT_EQ(services_.Texts(), std::vector<std::string>{"No SQL to run."});
+}
+
+TEST_F(SmallWindows, EditLineWritesBackAsTypedAndCancelLeavesTheRow) {
+  Fill({"DROP TABLE \"a\"", "CREATE TABLE \"a\" (\"x\" INTEGER);"});
+  Show([&](preview::Form2& w) {
+    preview::Form4& form4 = w.EditLineWindow();
+    WhenModal([&](QWidget*) {
+      EXPECT_EQ(form4.size(), QSize(Px(8040), Px(2580)));
+      // Focus selects the whole text, again after tabbing back.
+      EXPECT_EQ(form4.Text1->textCursor().selectedText(), "DROP TABLE \"a\"");
+      form4.PushButton2->setFocus();
+      form4.Text1->setFocus(Qt::TabFocusReason);
+      EXPECT_EQ(form4.Text1->textCursor().selectedText(), "DROP TABLE \"a\"");
+      form4.Text1->setPlainText("  DROP TABLE \"b\"\nsecond line  ");
+      form4.PushButton2->click();
+    });
+    form4.Open(1, "DROP TABLE \"a\"");
+    EXPECT_EQ(w.Model().List().Text(1), "  DROP TABLE \"b\"\nsecond line  ");
+    EXPECT_EQ(w.Model().rowCount(), 2);
+
+    WhenModal([&](QWidget*) {
+      form4.Text1->setPlainText("changed");
+      form4.PushButton1->click();
+    });
+    preview_testing::ClickRow(w.ListView1, 2);
+    EXPECT_EQ(w.Model().List().Text(2), "CREATE TABLE \"a\" (\"x\" INTEGER);");
+
+    // OK without a change writes the same bytes back, CR included.
+    w.Model().SetRowText(2, "a\r\nb");
+    WhenModal([&](QWidget*) { form4.PushButton2->click(); });
+    preview_testing::ClickRow(w.ListView1, 2);
+    EXPECT_EQ(w.Model().List().Text(2), "a\r\nb");
+    w.PushButton5->click();
+  });
+}
+
+TEST_F(SmallWindows, DatatypesViewShowsTheLogAndEmptiesItOnClose) {
+  preview_->Clear();
+  engine::ConversionLog& log = preview_->Log();
+  EXPECT_TRUE(Window().DatatypesWindow().Loaded());  // loaded invisibly by the run's touch
+  log.AddRow("orders");
+  log.SetLastRowSubItem(1, "id");
+  log.SetLastRowSubItem(2, "adInteger");
+  log.SetLastRowSubItem(3, "INTEGER");
+  log.AddRow("orders");
+  log.SetLastRowSubItem(1, "memo");  // the others left empty
+  preview_->Append("CREATE TABLE \"orders\" (\"id\" INTEGER, \"memo\" MEMO);");
+  std::vector<QString> first, second;
+  Show([&](preview::Form2& w) {
+    preview::Form5& form5 = w.DatatypesWindow();
+    WhenModal([&](QWidget*) {
+      EXPECT_EQ(form5.windowTitle(), "Datatypes Conversion - Pelmora");
+      EXPECT_EQ(form5.size(), QSize(Px(8040), Px(8340)));
+      QAbstractItemModel* m = form5.ListView1->model();
+      for (int c = 0; c < 4; ++c) {
+        first.push_back(m->headerData(c, Qt::Horizontal).toString());
+        EXPECT_EQ(form5.ListView1->columnWidth(c), Px(1700));
+      }
+      for (int r = 0; r < m->rowCount(); ++r)
+        for (int c = 0; c < 4; ++c) first.push_back(m->index(r, c).data().toString());
+      // A click on a row opens nothing.
+      preview_testing::ClickRow(form5.ListView1, 1);
+      EXPECT_EQ(QApplication::activeModalWidget(), &form5);
+      form5.PushButton5->click();
+    });
+    w.PushButton7->click();
+    EXPECT_EQ(preview_->Log().RowCount(), 0u);
+    WhenModal([&](QWidget*) {
+      second.push_back(QString::number(form5.ListView1->model()->rowCount()));
+      form5.close();
+    });
+    w.PushButton7->click();
+    w.PushButton5->click();
+  });
+  EXPECT_EQ(first, (std::vector<QString>{"PostgreSQL Table", "PostgreSQL Table Field", "PostgreSQL Field Datatype",
+                                         "New MS Access Datatype", "orders", "id", "adInteger", "INTEGER", "orders",
+                                         "memo", "", ""}));
+  EXPECT_EQ(second, std::vector<QString>{"0"});
+}
+
+}  // namespace
