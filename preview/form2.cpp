@@ -137,6 +137,8 @@ void Form2::Open() {
   ResetProgress();
   stop_requested_ = false;
   ShowModal(this);
+  // The loop also returns when the program ends; the window goes all the same.
+  if (isVisible()) hide();
   Unload();
 }
 
@@ -189,12 +191,14 @@ void Form2::SetExecuting(bool executing) {
 void Form2::SetErrorText(const std::string& text) {
   error_text_ = text;
   Text1->setPlainText(QString::fromStdString(text));
-  Text1->document()->setModified(false);
+  error_shown_ = Text1->toPlainText();
 }
 
 std::string Form2::ErrorText() const {
-  if (!Text1->document()->isModified()) return error_text_;
-  return Text1->toPlainText().toStdString();
+  // The box shows line breaks as it likes; an unchanged text is read byte for byte.
+  const QString shown = Text1->toPlainText();
+  if (shown == error_shown_) return error_text_;
+  return shown.toStdString();
 }
 
 void Form2::TickAll(bool ticked) { model_.TickAll(ticked); }

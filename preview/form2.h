@@ -119,6 +119,7 @@ class Form2 : public QDialog {
   int passes_ = 0;
   bool stop_requested_ = false;
   std::string error_text_;
+  QString error_shown_;
 };
 
 }  // namespace preview

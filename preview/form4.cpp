@@ -46,14 +46,16 @@ void Form4::Open(int line, const std::string& text) {
   ListLine = line;
   original_ = text;
   Text1->setPlainText(QString::fromStdString(text));
-  Text1->document()->setModified(false);
+  original_shown_ = Text1->toPlainText();
   Text1->setFocus();
   ShowModal(this);
 }
 
 std::string Form4::EditedText() const {
-  if (!Text1->document()->isModified()) return original_;
-  return Text1->toPlainText().toStdString();
+  // The box shows line breaks as it likes; an unchanged text goes back byte for byte.
+  const QString shown = Text1->toPlainText();
+  if (shown == original_shown_) return original_;
+  return shown.toStdString();
 }
 
 void Form4::PushButton1_Click() {

@@ -36,8 +36,8 @@ class Form4 : public QDialog {
   void PushButton1_Click();  // "Cancel"
   void PushButton2_Click();  // "OK"
 
-  // The text as it stands: the original text, byte for byte, while the user
-  // has not changed it.
+  // The text as it stands: the original text, byte for byte, while it reads
+  // as it did when the window opened.
   std::string EditedText() const;
 
   // The row being edited (from 1).
@@ -50,6 +50,7 @@ class Form4 : public QDialog {
  private:
   StatementModel& rows_;
   std::string original_;
+  QString original_shown_;
 };
 
 }  // namespace preview

@@ -42,6 +42,7 @@ void Form5::Open() {
   Load();
   model_.Refresh();
   ShowModal(this);
+  if (isVisible()) hide();
   Unload();
 }
 

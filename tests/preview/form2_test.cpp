@@ -62,8 +62,15 @@ TEST_F(Form2Test, ControlsCaptionsPlacesAndTabOrder) {
 
   QWidget* order[] = {w.ListView1,   w.PushButton1, w.PushButton3, w.PushButton2, w.Text1,       w.PushButton6,
                       w.PushButton4, w.PushButton8, w.PushButton5, w.PushButton7, w.PushButton9};
+  // The next control that Tab reaches (parts of a control and controls that
+  // take no focus are passed over).
+  auto next_tab_stop = [](QWidget* from) {
+    QWidget* next = from->nextInFocusChain();
+    while (!(next->focusPolicy() & Qt::TabFocus)) next = next->nextInFocusChain();
+    return next;
+  };
   for (size_t i = 0; i + 1 < std::size(order); ++i)
-    EXPECT_EQ(order[i]->nextInFocusChain(), order[i + 1]) << i;
+    EXPECT_EQ(next_tab_stop(order[i]), order[i + 1]) << i;
 }
 
 // The run's first touch loads the window invisibly; its set-up runs once per

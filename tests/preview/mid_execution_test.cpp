@@ -48,6 +48,7 @@ TEST_F(MidExecution, CloseBoxAndSkipTableStopItToo) {
   EXPECT_FALSE(form1_->SQLFormOK);
 
   Fill(TableStatements("u", 9));
+  services_.events_processed = 0;
   AtRow(3, [](preview::Form2& w) { w.PushButton9->click(); });
   Show([](preview::Form2& w) { w.PushButton1->click(); });
   EXPECT_EQ(Executed(), 1u + 2u);
