@@ -4,7 +4,10 @@
 PELMORA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PELMORA_PACKAGES=(cmake make g++ pkg-config qt6-base-dev unixodbc-dev odbc-postgresql postgresql mdbtools
   libfmt-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
-  fonts-liberation2 nodejs npm clang libclang-rt-14-dev python3)
+  fonts-liberation2 clang libclang-rt-14-dev)
+# Commands that may come from elsewhere than Debian's packages (a machine may
+# carry its own Node.js): installed from Debian only when the command is missing.
+PELMORA_COMMANDS=(node:nodejs npm:npm python3:python3)
 
 as_root() {
   if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
@@ -14,6 +17,9 @@ ensure_packages() {
   local missing=()
   for p in "${PELMORA_PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  for entry in "${PELMORA_COMMANDS[@]}"; do
+    command -v "${entry%%:*}" >/dev/null 2>&1 || missing+=("${entry#*:}")
   done
   if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
@@ -54,7 +60,9 @@ start_postgres() {
   if [ "$(id -u)" = 0 ]; then
     # The server refuses to run as root.
     chown postgres "$dir"
-    chmod 755 "$(dirname "$dir")" 2>/dev/null || true
+    # The server must reach its folder; adding search permission keeps the
+    # parent's other bits (a shared /tmp stays 1777).
+    chmod a+x "$(dirname "$dir")" 2>/dev/null || true
     run_as=(runuser -u postgres --)
   fi
   echo "pelmora-test" > "$dir/.pw"
