@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include "platform/jet/executor.h"
+#include "platform/jet/sql/sql_error.h"
 #include "platform/jet/table/check.h"
 
 namespace jet {
@@ -37,6 +39,9 @@ Result<std::unique_ptr<Database>> Database::Open(const std::string& path, const 
                      fmt::format("The Access database '{}' is damaged: {}.", path, objects.error().message));
   return std::unique_ptr<Database>(new Database(std::move(pager), std::move(*objects)));
 }
+
+Database::Database(std::unique_ptr<Pager> pager, std::vector<table::CatalogObject> objects)
+    : pager_(std::move(pager)), objects_(std::move(objects)) {}
 
 Database::~Database() { (void)Close(); }
 
@@ -82,20 +87,22 @@ Result<std::vector<std::string>> Database::Check() {
 }
 
 Status Database::Execute(std::string_view sql) {
-  (void)sql;
-  return MakeError(ErrorCode::kNotSupported, "Statements are not supported yet by the Access file engine.");
+  if (!pager_) return sql::SqlError(ErrorCode::kNotFound, "The database is closed.");
+  if (!executor_) executor_ = std::make_unique<Executor>(*pager_, objects_);
+  return executor_->Execute(sql);
 }
 
 Status Database::Flush() {
   JET_TRY(RequireOpen());
+  if (executor_) JET_TRY(executor_->Flush());
   if (pager_->HasChanges()) return pager_->Commit();
   return {};
 }
 
 Status Database::Close() {
   if (!pager_) return {};
-  Status result;
-  if (pager_->HasChanges()) result = pager_->Commit();
+  Status result = Flush();
+  executor_.reset();
   pager_.reset();
   return result;
 }

@@ -7,9 +7,13 @@
 //   auto rows = (*db)->ReadTable("Customers");
 //   for (; (*rows)->Valid(); (*rows)->Next()) use((*rows)->row());
 //
-// Statements (CREATE TABLE, INSERT INTO, DROP TABLE) come through Execute,
-// which the SQL layer provides next; the pager is already opened writable for
-// them when OpenOptions::writable is set.
+//   auto db = jet::Database::Open(path, {.writable = true});
+//   auto done = (*db)->Execute("INSERT INTO t VALUES (1, 'a')");
+//   if (!done) report(done.error().message);   // "SQLException: ..."
+//   (*db)->Close();                             // every change on disk, synced
+//
+// Statements (CREATE TABLE, INSERT INTO, DROP TABLE) each change the file
+// completely or not at all (executor.h); Objects() follows CREATE and DROP.
 
 #include <memory>
 #include <string>
@@ -26,6 +30,8 @@
 #include "platform/jet/value.h"
 
 namespace jet {
+
+class Executor;
 
 struct OpenOptions {
   std::string password;
@@ -70,8 +76,8 @@ class Database {
   // Reads every page it can reach; the inconsistencies found (empty: none).
   Result<std::vector<std::string>> Check();
 
-  // Executes one statement (CREATE TABLE / INSERT INTO / DROP TABLE): provided
-  // by the SQL layer; until then every statement is refused as not supported.
+  // Executes one statement (CREATE TABLE / INSERT INTO / DROP TABLE); every
+  // failure's message starts with "SQLException: ".
   Status Execute(std::string_view sql);
 
   // Writes what is pending to the file and syncs it.
@@ -83,13 +89,13 @@ class Database {
   PageStore& pages() { return *pager_; }
 
  private:
-  Database(std::unique_ptr<Pager> pager, std::vector<table::CatalogObject> objects)
-      : pager_(std::move(pager)), objects_(std::move(objects)) {}
+  Database(std::unique_ptr<Pager> pager, std::vector<table::CatalogObject> objects);
 
   Status RequireOpen() const;
 
   std::unique_ptr<Pager> pager_;
   std::vector<table::CatalogObject> objects_;
+  std::unique_ptr<Executor> executor_;  // made by the first statement
 };
 
 }  // namespace jet

@@ -1,0 +1,284 @@
+#include "platform/jet/executor.h"
+
+#include <fmt/format.h>
+
+#include "platform/jet/format/index_key.h"
+#include "platform/jet/format/tdef_writer.h"
+#include "platform/jet/sql/literal.h"
+#include "platform/jet/sql/names.h"
+#include "platform/jet/sql/parser.h"
+#include "platform/jet/sql/sql_error.h"
+#include "platform/jet/table/catalog_writer.h"
+#include "platform/jet/table/create_table.h"
+#include "platform/jet/table/drop_table.h"
+
+namespace jet {
+namespace {
+
+using sql::Shown;
+using sql::SqlError;
+
+bool HasPrefix(const std::string& message) { return message.rfind(sql::kSqlExceptionPrefix, 0) == 0; }
+
+// Every failure of a statement, in the form the SQL Preview stops at.
+Error StatementError(const Error& e) {
+  if (HasPrefix(e.message)) return e;
+  if (e.code == ErrorCode::kCorruption)
+    return SqlError(e.code, "The Access database is damaged: {}.", e.message);
+  return SqlError(e.code, "{}", e.message);
+}
+
+bool HasDefinition(table::ObjectKind kind) {
+  return kind == table::ObjectKind::kTable || kind == table::ObjectKind::kSystemTable ||
+         kind == table::ObjectKind::kAccessTable;
+}
+
+// What an INSERT converts a literal into for a column of an existing table.
+ColumnSpec SpecOf(const format::ColumnDef& c) {
+  ColumnSpec s;
+  s.name = c.name;
+  s.type = c.type();
+  if (c.type() == ColumnType::kText) s.max_chars = static_cast<uint16_t>(c.length / 2);
+  if (c.type() == ColumnType::kBinary) s.max_chars = c.length;
+  s.precision = c.precision;
+  s.scale = c.scale;
+  s.auto_number = (c.flags & format::kColumnAutoLong) != 0 && c.type() == ColumnType::kLong;
+  return s;
+}
+
+Error WrongValueCount(std::string_view table, size_t values, size_t columns) {
+  return SqlError(ErrorCode::kInvalidValue,
+                  "Number of query values and destination fields are not the same: the statement gives {} value{} "
+                  "for {} column{} of table {}.",
+                  values, values == 1 ? "" : "s", columns, columns == 1 ? "" : "s", Shown(table));
+}
+
+}  // namespace
+
+struct Executor::TableWriter {
+  std::string name;
+  uint32_t tdef = 0;
+  std::unique_ptr<table::TableAppender> appender;
+  std::vector<ColumnSpec> specs;  // one per column, in column-number order
+  std::vector<Cell> cells;        // reused between statements
+  std::vector<std::string> listed;  // the column list last seen, and where its columns are
+  std::vector<size_t> positions;
+};
+
+Executor::Executor(Pager& pager, std::vector<table::CatalogObject>& objects)
+    : pager_(pager), objects_(objects), pages_(pager), allocator_(pages_) {}
+
+Executor::~Executor() = default;
+
+Status Executor::Execute(std::string_view text) {
+  auto parsed = sql::Parse(text);
+  if (!parsed) return StatementError(parsed.error());
+  if (std::holds_alternative<sql::Select>(*parsed))
+    return SqlError(ErrorCode::kNotSupported, "A SELECT statement returns rows; it is read, not executed.");
+  if (!pager_.writable())
+    return SqlError(ErrorCode::kReadOnly,
+                    "The database {} was opened read-only; it cannot be changed. Open it for writing (and check "
+                    "that the file and its folder may be written).",
+                    pager_.path());
+  if (auto* create = std::get_if<sql::CreateTable>(&*parsed)) return Create(*create);
+  if (auto* insert = std::get_if<sql::InsertInto>(&*parsed)) return Insert(*insert);
+  return Drop(std::get<sql::DropTable>(*parsed));
+}
+
+template <typename Body>
+Status Executor::AsStatement(TableWriter* writer, Body&& body) {
+  pages_.Begin();
+  Status done = body();
+  if (done) {
+    pages_.End();
+    return {};
+  }
+  Error failure = StatementError(done.error());
+  Status undone = pages_.Undo();
+  allocator_.Reset();
+  if (writer) {
+    // The appender's counts cover the rows that made it; put them back into
+    // the restored definition before re-reading it.
+    Status finished = writer->appender->Finish();
+    Status reloaded = finished ? writer->appender->Reload() : finished;
+    if (undone && !reloaded) undone = reloaded;
+  }
+  if (!undone)
+    failure.message += fmt::format(" The statement's changes could not all be undone ({}); close the database "
+                                   "without saving and check it.",
+                                   undone.error().message);
+  return failure;
+}
+
+Result<const table::CatalogObject*> Executor::UserTable(std::string_view name, std::string_view action) const {
+  for (const auto& o : objects_)
+    if (o.kind == table::ObjectKind::kTable && o.name == name) return &o;
+  for (const auto& o : objects_)
+    if (o.kind == table::ObjectKind::kTable && sql::SameName(o.name, name)) return &o;
+  for (const auto& o : objects_) {
+    if (!sql::SameName(o.name, name)) continue;
+    if (HasDefinition(o.kind))
+      return SqlError(ErrorCode::kNotSupported, "Cannot {} {}: it is a system table, which only Access changes.",
+                      action, Shown(o.name));
+    if (o.kind == table::ObjectKind::kLinkedTable || o.kind == table::ObjectKind::kLinkedOdbcTable)
+      return SqlError(ErrorCode::kNotSupported,
+                      "Cannot {} {}: it is a linked table, whose rows live in another database.", action,
+                      Shown(o.name));
+  }
+  return SqlError(ErrorCode::kNotFound,
+                  "The Microsoft Access database engine cannot find the input table or query {}. Make sure it "
+                  "exists and that its name is spelled correctly.",
+                  Shown(name));
+}
+
+Result<Executor::TableWriter*> Executor::WriterFor(const std::string& name) {
+  if (auto it = by_name_.find(name); it != by_name_.end()) return it->second;
+  JET_ASSIGN_OR_RETURN(object, UserTable(name, "insert into"));
+  uint32_t tdef = object->tdef_page();
+  auto& slot = writers_[tdef];
+  if (!slot) {
+    auto appender = table::TableAppender::Open(pages_, allocator_, tdef);
+    if (!appender) {
+      writers_.erase(tdef);
+      return StatementError(appender.error());
+    }
+    auto w = std::make_unique<TableWriter>();
+    w->name = object->name;
+    w->tdef = tdef;
+    w->appender = std::move(*appender);
+    for (const auto& c : w->appender->definition().columns) w->specs.push_back(SpecOf(c));
+    slot = std::move(w);
+  }
+  by_name_[name] = slot.get();
+  return slot.get();
+}
+
+Status Executor::Insert(sql::InsertInto& s) {
+  JET_ASSIGN_OR_RETURN(w, WriterFor(s.table));
+  const size_t n = w->specs.size();
+  if (s.columns) {
+    if (*s.columns != w->listed) {
+      std::vector<size_t> positions;
+      for (const auto& listed : *s.columns) {
+        size_t at = n;
+        for (size_t i = 0; i < n && at == n; ++i)
+          if (sql::SameName(w->specs[i].name, listed)) at = i;
+        if (at == n)
+          return SqlError(ErrorCode::kNotFound,
+                          "The INSERT INTO statement contains the unknown field name {}: table {} has no such "
+                          "column.",
+                          Shown(listed), Shown(w->name));
+        for (size_t p : positions)
+          if (p == at)
+            return SqlError(ErrorCode::kInvalidValue, "Duplicate output destination {} in the INSERT INTO "
+                            "statement for table {}.", Shown(listed), Shown(w->name));
+        positions.push_back(at);
+      }
+      w->listed = *s.columns;
+      w->positions = std::move(positions);
+    }
+    if (s.values.size() != w->positions.size()) return WrongValueCount(w->name, s.values.size(), w->positions.size());
+  } else if (s.values.size() != n) {
+    return WrongValueCount(w->name, s.values.size(), n);
+  }
+  w->cells.assign(n, Cell{Null{}});
+  for (size_t i = 0; i < s.values.size(); ++i) {
+    size_t at = s.columns ? w->positions[i] : i;
+    auto cell = sql::ConvertLiteral(std::move(s.values[i]), w->specs[at], w->name);
+    if (!cell) return StatementError(cell.error());
+    w->cells[at] = std::move(*cell);
+  }
+  JET_TRY(AsStatement(w, [&]() -> Status {
+    auto stored = w->appender->Insert(w->cells);
+    if (!stored) return stored.error();
+    return {};
+  }));
+  return CommitIfLarge();
+}
+
+Status Executor::Create(const sql::CreateTable& s) {
+  for (const auto& o : objects_)
+    if (sql::SameName(o.name, s.table))
+      return SqlError(ErrorCode::kAlreadyExists, "Table {} already exists.", Shown(o.name));
+  const format::Header& header = pager_.header();
+  for (const auto& c : s.columns)
+    if (c.type == ColumnType::kBigInt && header.version < format::Version::kAce16)
+      return SqlError(ErrorCode::kNotSupported,
+                      "Column {} of table {} is a Large Number (BIGINT), which needs a database of Access 2016 or "
+                      "later; this one is {}.",
+                      Shown(c.name), Shown(s.table), header.Describe());
+  if (auto writable = table::CheckCatalogWritable(pages_); !writable) return StatementError(writable.error());
+  auto parent = table::TablesContainerId(objects_);
+  if (!parent) return StatementError(parent.error());
+  auto taken = table::CatalogNameTaken(pages_, *parent, s.table);
+  if (!taken) return StatementError(taken.error());
+  if (*taken) return SqlError(ErrorCode::kAlreadyExists, "Table {} already exists.", Shown(s.table));
+
+  // New Text and Memo columns sort as the file says new columns should.
+  format::Collation collation{header.sort_order, header.sort_version};
+  if (collation.lcid == 0) collation = format::Collation{1033, 0};
+  table::NewTable spec{s.table, s.columns, collation, table::LocalNowAsOleDate()};
+  JET_TRY(FinishAll());
+  JET_TRY(AsStatement(nullptr, [&]() -> Status {
+    auto created = table::CreateTable(pages_, allocator_, objects_, spec);
+    if (!created) {
+      Error e = created.error();
+      if (e.code == ErrorCode::kInvalidValue || e.code == ErrorCode::kNotSupported)
+        e.message = fmt::format("Table {} cannot be created: {}.", Shown(s.table), e.message);
+      return e;
+    }
+    return {};
+  }));
+  JET_TRY(RefreshCatalog());
+  return Commit();
+}
+
+Status Executor::Drop(const sql::DropTable& s) {
+  JET_ASSIGN_OR_RETURN(object, UserTable(s.table, "drop"));
+  table::CatalogObject target = *object;
+  if (auto writable = table::CheckCatalogWritable(pages_); !writable) return StatementError(writable.error());
+  JET_TRY(FinishAll());
+  by_name_.clear();
+  writers_.erase(target.tdef_page());
+  JET_TRY(AsStatement(nullptr, [&]() -> Status { return table::DropTable(pages_, allocator_, objects_, target); }));
+  JET_TRY(RefreshCatalog());
+  return Commit();
+}
+
+Status Executor::FinishAll() {
+  for (auto& [tdef, w] : writers_)
+    if (auto finished = w->appender->Finish(); !finished) return StatementError(finished.error());
+  return {};
+}
+
+Status Executor::CommitIfLarge() {
+  if (pages_.PagesSinceCommit() < kCommitPages) return {};
+  return Commit();
+}
+
+Status Executor::Commit() {
+  JET_TRY(FinishAll());
+  if (!pager_.HasChanges()) return {};
+  if (auto committed = pager_.Commit(); !committed)
+    return SqlError(committed.error().code,
+                    "The changes could not be written to the file {} ({}). They are kept in memory; closing the "
+                    "database tries again.",
+                    pager_.path(), committed.error().message);
+  pages_.MarkCommitted();
+  return {};
+}
+
+Status Executor::Flush() {
+  if (!pager_.writable()) return {};
+  return Commit();
+}
+
+Status Executor::RefreshCatalog() {
+  by_name_.clear();
+  auto objects = table::ReadCatalog(pages_);
+  if (!objects) return StatementError(objects.error());
+  objects_ = std::move(*objects);
+  return {};
+}
+
+}  // namespace jet

@@ -1,0 +1,36 @@
+#pragma once
+// CREATE TABLE in the file (access-format.md 3.8): the table definition on
+// one page or more, a usage-map holder page with the table's owned-pages and
+// free-space maps and two maps per Memo/OLE column (inline, empty), and the
+// catalogue rows (catalog_writer.h). The table's Id is its first definition
+// page. No data pages until the first row.
+//
+// The caller checks the name (syntax, and that no table has it) beforehand;
+// a failure part-way leaves pages written, so callers run it inside a
+// statement they can undo (statement_pages.h).
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/jet/file/page_store.h"
+#include "platform/jet/format/tdef_writer.h"
+#include "platform/jet/result.h"
+#include "platform/jet/table/catalog.h"
+#include "platform/jet/table/page_allocator.h"
+#include "platform/jet/value.h"
+
+namespace jet::table {
+
+struct NewTable {
+  std::string name;
+  std::span<const ColumnSpec> columns;
+  format::Collation collation;  // for Text and Memo columns
+  double now = 0;               // DateCreate / DateUpdate, an OLE date
+};
+
+// The new table's catalogue object.
+Result<CatalogObject> CreateTable(PageStore& store, PageAllocator& pages, const std::vector<CatalogObject>& objects,
+                                  const NewTable& table);
+
+}  // namespace jet::table
