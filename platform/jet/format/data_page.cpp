@@ -81,4 +81,68 @@ void MarkRowDeleted(MutableBytes page, uint16_t index) {
   Put16(page, at, static_cast<uint16_t>(U16(page, at) | kRowDeleted));
 }
 
+namespace {
+
+uint16_t Offset(ConstBytes page, size_t i) { return U16(page, kDataRowTableOffset + 2 * i); }
+size_t SlotStart(ConstBytes page, size_t i) { return Offset(page, i) & kRowOffsetMask; }
+size_t SlotEnd(ConstBytes page, size_t i) { return i == 0 ? page.size() : SlotStart(page, i - 1); }
+
+// Shifts the bytes of every row physically at or below `limit` by `delta`
+// (positive: towards the page end), moving their offsets with them.
+void ShiftRowsBelow(MutableBytes page, size_t first_row, size_t limit, ptrdiff_t delta) {
+  size_t count = DataPageRowCount(page);
+  size_t lowest = limit;
+  for (size_t j = first_row; j < count; ++j) lowest = std::min(lowest, SlotStart(page, j));
+  if (lowest < limit) std::memmove(page.data() + lowest + delta, page.data() + lowest, limit - lowest);
+  for (size_t j = first_row; j < count; ++j) {
+    uint16_t raw = Offset(page, j);
+    size_t start = raw & kRowOffsetMask;
+    if (start > limit) continue;  // an empty entry that points past the rows (0xD000 and the like)
+    Put16(page, kDataRowTableOffset + 2 * j,
+          static_cast<uint16_t>((raw & ~kRowOffsetMask) | static_cast<uint16_t>(start + delta)));
+  }
+}
+
+void UpdateFreeSpace(MutableBytes page) {
+  Put16(page, kDataFreeSpaceOffset, static_cast<uint16_t>(DataPageFreeSpace(page)));
+}
+
+}  // namespace
+
+bool DeleteRowAndCompact(MutableBytes page, uint16_t index) {
+  size_t count = DataPageRowCount(page);
+  if (index >= count || (Offset(page, index) & kRowMoved)) return false;
+  size_t start = SlotStart(page, index), end = SlotEnd(page, index);
+  if (start > end || end > page.size()) return false;
+  size_t length = end - start;
+  if (length > 0) ShiftRowsBelow(page, index + 1u, start, static_cast<ptrdiff_t>(length));
+  Put16(page, kDataRowTableOffset + 2 * index, static_cast<uint16_t>(end | kRowDeleted));
+  UpdateFreeSpace(page);
+  return true;
+}
+
+bool DataPageHasLiveRows(ConstBytes page) {
+  size_t count = DataPageRowCount(page);
+  for (size_t i = 0; i < count; ++i)
+    if (!(Offset(page, i) & kRowMoved)) return true;
+  return false;
+}
+
+bool ReplaceRow(MutableBytes page, uint16_t index, ConstBytes row) {
+  size_t count = DataPageRowCount(page);
+  if (index >= count) return false;
+  size_t start = SlotStart(page, index), end = SlotEnd(page, index);
+  if (start > end) return false;
+  ptrdiff_t delta = static_cast<ptrdiff_t>(end - start) - static_cast<ptrdiff_t>(row.size());  // < 0: grows
+  if (delta < 0 && DataPageFreeSpace(page) < static_cast<size_t>(-delta)) return false;
+  if (delta != 0) ShiftRowsBelow(page, index + 1u, start, delta);
+  size_t new_start = end - row.size();
+  std::memcpy(page.data() + new_start, row.data(), row.size());
+  uint16_t raw = Offset(page, index);
+  Put16(page, kDataRowTableOffset + 2 * index,
+        static_cast<uint16_t>((raw & ~kRowOffsetMask) | static_cast<uint16_t>(new_start)));
+  UpdateFreeSpace(page);
+  return true;
+}
+
 }  // namespace jet::format

@@ -69,4 +69,18 @@ void InitDataPage(MutableBytes page, uint32_t owner);
 bool AppendRow(MutableBytes page, ConstBytes row, uint16_t* index);
 void MarkRowDeleted(MutableBytes page, uint16_t index);
 
+// Marks live row `index` deleted (0xC000) and gives its bytes back to the
+// page: the rows below it move up and the deleted entry keeps zero length
+// (row 0 becomes 0xD000, as Access leaves it). Row numbers do not change.
+// False when the row does not exist or is gone already.
+bool DeleteRowAndCompact(MutableBytes page, uint16_t index);
+
+// Whether the page has a live row (one without 0x4000).
+bool DataPageHasLiveRows(ConstBytes page);
+
+// Replaces the bytes of row `index` by `row` (of any length), moving the rows
+// below it; false when the page has no room. For rows whose length changes in
+// place, such as the global usage map on page 1.
+bool ReplaceRow(MutableBytes page, uint16_t index, ConstBytes row);
+
 }  // namespace jet::format

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/jet/format/data_page.h"
+
 namespace jet::format {
 
 void ForEachInlinePage(ConstBytes row, const std::function<void(uint32_t)>& page) {
@@ -58,6 +60,33 @@ void InitInlineMap(MutableBytes row, uint32_t start_page) {
   std::memset(row.data(), 0, row.size());
   Put8(row, 0, kUsageMapInline);
   Put32(row, 1, start_page);
+}
+
+bool InlineMapGet(ConstBytes row, uint32_t page) {
+  if (!InlineMapCovers(row, page)) return false;
+  uint32_t bit = page - U32(row, 1);
+  return (U8(row, kInlineMapHeader + bit / 8) >> (bit % 8)) & 1;
+}
+
+void InitBitmapPage(MutableBytes page, bool all_set) {
+  std::memset(page.data(), all_set ? 0xFF : 0x00, page.size());
+  Put8(page, 0, kPageTypeUsageBitmap);
+  Put8(page, 1, 0x01);
+  Put8(page, 2, 0x00);
+  Put8(page, 3, 0x00);
+}
+
+bool BitmapPageGet(ConstBytes page, uint32_t page_number) {
+  uint32_t bit = page_number % kPagesPerBitmapPage;
+  return (U8(page, kBitmapPageHeader + bit / 8) >> (bit % 8)) & 1;
+}
+
+void BitmapPageSet(MutableBytes page, uint32_t page_number, bool value) {
+  uint32_t bit = page_number % kPagesPerBitmapPage;
+  size_t at = kBitmapPageHeader + bit / 8;
+  uint8_t mask = static_cast<uint8_t>(1u << (bit % 8));
+  uint8_t b = U8(page, at);
+  Put8(page, at, value ? (b | mask) : (b & ~mask));
 }
 
 }  // namespace jet::format

@@ -42,5 +42,18 @@ void ForEachBitmapPage(ConstBytes bitmap_page, uint32_t index, const std::functi
 bool InlineMapCovers(ConstBytes row, uint32_t page);
 void InlineMapSet(MutableBytes row, uint32_t page, bool value);
 void InitInlineMap(MutableBytes row, uint32_t start_page);
+// Bit k of an inline map row (page start + k); false beyond the row.
+bool InlineMapGet(ConstBytes row, uint32_t page);
+// Pages an inline row of `row_size` bytes covers.
+inline uint32_t InlineMapCapacity(size_t row_size) {
+  return row_size > kInlineMapHeader ? static_cast<uint32_t>((row_size - kInlineMapHeader) * 8) : 0;
+}
+
+// Reference maps: the slot of bitmap page j in the row (0 when absent), how
+// many slots a row has, and the bits of a 0x05 bitmap page.
+inline size_t ReferenceMapSlots(size_t row_size) { return row_size > 1 ? (row_size - 1) / 4 : 0; }
+void InitBitmapPage(MutableBytes page, bool all_set);
+bool BitmapPageGet(ConstBytes page, uint32_t page_number);   // page_number within the page's range
+void BitmapPageSet(MutableBytes page, uint32_t page_number, bool value);
 
 }  // namespace jet::format

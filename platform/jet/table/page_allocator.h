@@ -20,6 +20,7 @@
 // a search hint; call Reset() after a rollback anyway.
 
 #include <cstdint>
+#include <unordered_set>
 
 #include "platform/jet/file/page_store.h"
 #include "platform/jet/result.h"
@@ -52,6 +53,7 @@ class PageAllocator {
   Result<bool> TakeFreePage(uint32_t* page);
   Status MarkUsed(uint32_t page);
   Status SetFree(uint32_t page, bool free);
+  Status EnsureBitmap(uint32_t slot, const std::unordered_set<uint32_t>* was_free);
 
   PageStore& store_;
   uint32_t hint_ = 0;  // no free page inside the file lies below this one

@@ -1,26 +1,539 @@
 #include "platform/jet/table/table_appender.h"
 
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <random>
+
+#include "platform/jet/format/data_page.h"
+#include "platform/jet/format/index_key.h"
+#include "platform/jet/format/long_value.h"
+#include "platform/jet/format/row.h"
+#include "platform/jet/table/cell_encoding.h"
+#include "platform/jet/table/index.h"
+#include "platform/jet/table/long_value_writer.h"
+#include "platform/jet/table/row_access.h"
+#include "platform/jet/table/table.h"
+#include "platform/jet/table/usage_map_writer.h"
+
 namespace jet::table {
+namespace {
+
+using format::ColumnDef;
+using format::ConstBytes;
+using format::MutableBytes;
+using format::RowPointer;
+
+constexpr size_t kTdefUniqueCountOffset = format::kTdefFixedPartSize + 4;  // + 12 x real index
+constexpr size_t kRealIndexBlock = 12;
+constexpr uint8_t kIndexUnique = 0x01;
+constexpr uint8_t kIndexIgnoreNulls = 0x02;
+constexpr uint8_t kIndexRequired = 0x08;
+
+Error Invalid(std::string message) { return MakeError(ErrorCode::kInvalidValue, std::move(message)); }
+
+Guid RandomGuid() {
+  static thread_local std::mt19937_64 engine{std::random_device{}()};
+  Guid g;
+  uint64_t a = engine(), b = engine();
+  std::memcpy(g.bytes, &a, 8);
+  std::memcpy(g.bytes + 8, &b, 8);
+  g.bytes[7] = static_cast<uint8_t>((g.bytes[7] & 0x0F) | 0x40);  // version 4 (Data3 is little-endian)
+  g.bytes[8] = static_cast<uint8_t>((g.bytes[8] & 0x3F) | 0x80);
+  return g;
+}
+
+}  // namespace
 
 class TableAppender::Impl {
  public:
-  format::TableDefinition def;
-  uint32_t tdef_page = 0;
+  Impl(PageStore& store, PageAllocator& pages, uint32_t tdef_page)
+      : store_(store), pages_(pages), tdef_page_(tdef_page) {}
+
+  Status Load();
+  Result<RowPointer> Insert(std::span<const Cell> cells);
+  Status Delete(RowPointer row);
+  Status Finish();
+
+  const format::TableDefinition& def() const { return table_->definition(); }
+  uint32_t tdef_page() const { return tdef_page_; }
+
+ private:
+  struct VarSlot {
+    size_t column = 0;  // index into the columns
+    uint16_t var_index = 0;
+    bool long_value = false;
+  };
+  struct IndexPlan {
+    std::vector<size_t> columns;  // indexes into the columns
+    std::vector<format::KeyColumn> key;
+    uint8_t flags = 0;
+    std::unique_ptr<IndexTree> tree;
+    std::string problem;  // why its keys cannot be written, if so
+  };
+  struct Encoded {  // one variable column's bytes in var_data_
+    size_t offset = 0, size = 0;
+    bool null = true;
+    bool inline_value = true;  // long values: stored in the row
+  };
+
+  std::string Name(size_t column) const { return def().columns[column].name; }
+  Status PlanIndexes();
+  Result<format::IndexKey> KeyOf(IndexPlan& plan, std::span<const Cell* const> cells, bool* all_null,
+                                 bool* any_null);
+  Status PlaceRow(ConstBytes row, RowPointer* at);
+  Status RetireCandidate(uint32_t page);
+  Status ReleaseDataPage(uint32_t page);
+
+  PageStore& store_;
+  PageAllocator& pages_;
+  uint32_t tdef_page_;
+  std::unique_ptr<Table> table_;
+
+  // Layout of a row of this table.
+  size_t fixed_end_ = 2;
+  uint16_t var_count_ = 0;
+  size_t mask_size_ = 0;
+  std::vector<VarSlot> var_order_;                // variable columns by var index
+  std::vector<std::unique_ptr<LongValueWriter>> long_values_;  // by column, memo/OLE only
+  std::vector<IndexPlan> indexes_;
+
+  // State of the table.
+  std::vector<uint32_t> candidates_;  // owned pages in the free-space map, ascending; the last is tried first
+  uint32_t current_ = 0;              // the data page rows go to
+  uint32_t row_count_ = 0;
+  uint32_t autonumber_ = 0;
+  std::vector<uint32_t> unique_counts_;
+  bool dirty_ = false;
+
+  // Scratch kept between rows.
+  std::vector<std::byte> row_, var_data_;
+  std::vector<Encoded> encoded_;
+  std::vector<const Cell*> effective_;
+  std::vector<Cell> generated_;  // autonumbers given to Null cells
+  std::vector<format::IndexKey> keys_;
+  std::vector<uint8_t> skip_index_;
 };
+
+Status TableAppender::Impl::Load() {
+  JET_ASSIGN_OR_RETURN(table, Table::Open(store_, tdef_page_, fmt::format("on page {}", tdef_page_)));
+  table_ = std::move(table);
+  const auto& d = def();
+  const auto& cols = d.columns;
+
+  fixed_end_ = 2;
+  var_order_.clear();
+  long_values_.clear();
+  long_values_.resize(cols.size());
+  uint16_t max_var = 0;
+  for (size_t i = 0; i < cols.size(); ++i) {
+    const ColumnDef& c = cols[i];
+    if (c.number >= d.max_columns)
+      return MakeError(ErrorCode::kCorruption,
+                       fmt::format("table on page {}: column {} has number {}, beyond its {} columns", tdef_page_,
+                                   c.name, c.number, d.max_columns));
+    if (c.is_boolean()) continue;
+    if (c.fixed()) {
+      fixed_end_ = std::max(fixed_end_, 2 + static_cast<size_t>(c.fixed_offset) + c.length);
+      continue;
+    }
+    var_order_.push_back(VarSlot{i, c.var_index, c.is_long_value()});
+    max_var = std::max<uint16_t>(max_var, static_cast<uint16_t>(c.var_index + 1));
+    if (c.is_long_value()) {
+      RowPointer owned, free;
+      for (const auto& m : d.column_maps)
+        if (m.column_number == c.number) owned = m.owned, free = m.free;
+      long_values_[i] = std::make_unique<LongValueWriter>(store_, pages_, owned, free);
+    }
+  }
+  std::sort(var_order_.begin(), var_order_.end(),
+            [](const VarSlot& a, const VarSlot& b) { return a.var_index < b.var_index; });
+  var_count_ = var_order_.empty() ? 0 : std::max<uint16_t>(d.var_columns, max_var);
+  mask_size_ = (d.max_columns + 7u) / 8u;
+
+  row_count_ = d.row_count;
+  autonumber_ = d.autonumber;
+  unique_counts_.clear();
+  for (const auto& r : d.real_indexes) unique_counts_.push_back(r.unique_entries);
+  JET_TRY(PlanIndexes());
+
+  // Candidate pages: owned pages the free-space map still lists.
+  std::string label = fmt::format("the usage maps of the table on page {}", tdef_page_);
+  JET_ASSIGN_OR_RETURN(owned, ReadUsageMap(store_, d.owned_pages, label));
+  JET_ASSIGN_OR_RETURN(free, ReadUsageMap(store_, d.free_pages, label));
+  candidates_.clear();
+  std::set_intersection(owned.begin(), owned.end(), free.begin(), free.end(), std::back_inserter(candidates_));
+  current_ = 0;
+  dirty_ = false;
+  encoded_.assign(cols.size(), Encoded{});
+  effective_.assign(cols.size(), nullptr);
+  generated_.assign(cols.size(), Cell{});
+  return {};
+}
+
+Status TableAppender::Impl::PlanIndexes() {
+  indexes_.clear();
+  const auto& d = def();
+  for (const auto& real : d.real_indexes) {
+    IndexPlan plan;
+    plan.flags = real.flags;
+    IndexCallbacks callbacks;
+    RowPointer map = real.usage_map;
+    callbacks.allocate_page = [this, map]() -> Result<uint32_t> {
+      JET_ASSIGN_OR_RETURN(page, pages_.Allocate());
+      JET_TRY(SetMapPage(store_, pages_, map, page, true));
+      return page;
+    };
+    callbacks.free_page = [this, map](uint32_t page) -> Status {
+      JET_TRY(SetMapPage(store_, pages_, map, page, false));
+      return pages_.Release(page);
+    };
+    plan.tree = std::make_unique<IndexTree>(store_, real.root_page, tdef_page_, std::move(callbacks));
+    for (const auto& ic : real.columns) {
+      auto it = std::find_if(d.columns.begin(), d.columns.end(),
+                             [&](const ColumnDef& c) { return c.number == ic.column_number; });
+      if (it == d.columns.end()) {
+        plan.problem = fmt::format("an index names column number {}, which the table does not have", ic.column_number);
+        break;
+      }
+      format::KeyColumn key;
+      key.type = it->type();
+      key.ascending = ic.ascending;
+      if (key.type == ColumnType::kText || key.type == ColumnType::kMemo) {
+        auto order = format::SortOrderOfCollation(it->collation, it->sort_version);
+        if (!order) {
+          plan.problem = fmt::format(
+              "column {} is indexed with sort order {} (version {}), whose index keys cannot be written", it->name,
+              it->collation, it->sort_version);
+          break;
+        }
+        key.sort_order = *order;
+      }
+      plan.columns.push_back(static_cast<size_t>(it - d.columns.begin()));
+      plan.key.push_back(key);
+    }
+    indexes_.push_back(std::move(plan));
+  }
+  return {};
+}
+
+Result<format::IndexKey> TableAppender::Impl::KeyOf(IndexPlan& plan, std::span<const Cell* const> cells,
+                                                    bool* all_null, bool* any_null) {
+  if (!plan.problem.empty()) return MakeError(ErrorCode::kNotSupported, plan.problem);
+  *all_null = true;
+  *any_null = false;
+  for (size_t k = 0; k < plan.columns.size(); ++k) {
+    plan.key[k].value = cells[plan.columns[k]];
+    bool null = IsNull(*plan.key[k].value);
+    *all_null = *all_null && null;
+    *any_null = *any_null || null;
+  }
+  return format::EncodeIndexKey(plan.key);
+}
+
+Result<RowPointer> TableAppender::Impl::Insert(std::span<const Cell> cells) {
+  const auto& cols = def().columns;
+  if (cells.size() != cols.size())
+    return Invalid(fmt::format("the table has {} columns but {} values were given", cols.size(), cells.size()));
+
+  // Autonumbers for Null cells of AutoNumber columns.
+  uint32_t autonumber = autonumber_;
+  for (size_t i = 0; i < cols.size(); ++i) {
+    const ColumnDef& c = cols[i];
+    effective_[i] = &cells[i];
+    if (c.type() == ColumnType::kLong && (c.flags & format::kColumnAutoLong)) {
+      if (IsNull(cells[i])) {
+        if (autonumber >= static_cast<uint32_t>(INT32_MAX))
+          return Invalid(fmt::format("the AutoNumber column {} has run out of numbers", c.name));
+        generated_[i] = Cell{int64_t{++autonumber}};
+        effective_[i] = &generated_[i];
+      } else if (auto* v = std::get_if<int64_t>(&cells[i]); v && *v > 0 && *v <= INT32_MAX) {
+        autonumber = std::max(autonumber, static_cast<uint32_t>(*v));
+      }
+    } else if (c.type() == ColumnType::kGuid && (c.flags & format::kColumnAutoGuid) && IsNull(cells[i])) {
+      generated_[i] = Cell{RandomGuid()};
+      effective_[i] = &generated_[i];
+    }
+  }
+
+  // Fixed columns and the null mask straight into the row; variable data aside.
+  row_.assign(fixed_end_, std::byte{0});
+  format::Put16(row_, 0, def().max_columns);
+  var_data_.clear();
+  size_t mask_at_scratch = 0;
+  std::byte mask[256 / 8 * 8] = {};  // up to 2048 columns' bits
+  if (mask_size_ > sizeof mask) return MakeError(ErrorCode::kNotSupported, "the table has too many columns");
+  (void)mask_at_scratch;
+  for (size_t i = 0; i < cols.size(); ++i) {
+    const ColumnDef& c = cols[i];
+    const Cell& cell = *effective_[i];
+    bool bit;
+    if (c.is_boolean()) {
+      JET_ASSIGN_OR_RETURN(b, BooleanCell(c, cell));
+      bit = b;
+    } else if (IsNull(cell)) {
+      bit = false;
+      if (!c.fixed()) encoded_[i] = Encoded{};
+    } else if (c.fixed()) {
+      JET_TRY(EncodeFixedCell(c, cell, MutableBytes(row_.data() + 2 + c.fixed_offset, c.length)));
+      bit = true;
+    } else {
+      Encoded& e = encoded_[i];
+      e.offset = var_data_.size();
+      JET_TRY(AppendVariableCell(c, cell, var_data_));
+      e.size = var_data_.size() - e.offset;
+      e.null = false;
+      e.inline_value = e.size <= format::kMaxInlineLongValue;
+      bit = true;
+    }
+    if (bit) mask[c.number / 8] |= static_cast<std::byte>(1u << (c.number % 8));
+  }
+
+  // The row's size; long values leave the row while it is too large.
+  size_t trailer = var_count_ ? 2u * (var_count_ + 1u) + 2u : 0u;
+  auto row_size = [&] {
+    size_t n = fixed_end_ + trailer + mask_size_;
+    for (const VarSlot& v : var_order_) {
+      const Encoded& e = encoded_[v.column];
+      if (e.null) continue;
+      n += v.long_value ? format::kLongValueHeaderSize + (e.inline_value ? e.size : 0) : e.size;
+    }
+    return n;
+  };
+  size_t size = row_size();
+  while (size > format::kMaxRowSize) {
+    Encoded* largest = nullptr;
+    for (const VarSlot& v : var_order_) {
+      Encoded& e = encoded_[v.column];
+      if (v.long_value && !e.null && e.inline_value && e.size > 0 && (!largest || e.size > largest->size))
+        largest = &e;
+    }
+    if (!largest)
+      return Invalid(fmt::format("the row takes {} bytes, more than the {} a row may hold", size,
+                                 format::kMaxRowSize));
+    largest->inline_value = false;
+    size = row_size();
+  }
+
+  // Unique indexes refuse a key they hold already, before anything is written.
+  keys_.resize(indexes_.size());
+  skip_index_.assign(indexes_.size(), 0);
+  for (size_t x = 0; x < indexes_.size(); ++x) {
+    IndexPlan& plan = indexes_[x];
+    bool all_null = false, any_null = false;
+    JET_ASSIGN_OR_RETURN(key, KeyOf(plan, effective_, &all_null, &any_null));
+    if ((plan.flags & kIndexRequired) && any_null)
+      return Invalid(fmt::format("column {} is required by an index and cannot be NULL",
+                                 Name(plan.columns.empty() ? 0 : plan.columns[0])));
+    if ((plan.flags & kIndexIgnoreNulls) && all_null) skip_index_[x] = 1;
+    if ((plan.flags & kIndexUnique) && !all_null) {
+      JET_ASSIGN_OR_RETURN(found, plan.tree->Find(key));
+      if (!found.empty()) {
+        std::string names;
+        for (size_t k : plan.columns) names += (names.empty() ? "" : ", ") + Name(k);
+        return Invalid(fmt::format("the value would duplicate an existing entry in the unique index on {}", names));
+      }
+    }
+    keys_[x] = std::move(key);
+  }
+
+  // Long values that leave the row, then the row itself.
+  size_t header_base = var_data_.size();
+  var_data_.resize(header_base + var_order_.size() * format::kLongValueHeaderSize);
+  for (size_t k = 0; k < var_order_.size(); ++k) {
+    const VarSlot& v = var_order_[k];
+    const Encoded& e = encoded_[v.column];
+    if (!v.long_value || e.null) continue;
+    MutableBytes header(var_data_.data() + header_base + k * format::kLongValueHeaderSize,
+                        format::kLongValueHeaderSize);
+    if (e.inline_value) {
+      format::PutLongValueHeader(header, static_cast<uint32_t>(e.size), format::kLongValueInline, RowPointer{});
+    } else {
+      JET_TRY(long_values_[v.column]->Store(ConstBytes(var_data_.data() + e.offset, e.size), header));
+    }
+  }
+  row_.reserve(size);
+  if (var_count_) {
+    uint16_t offsets[2048];
+    if (var_count_ >= 2048) return MakeError(ErrorCode::kNotSupported, "the table has too many variable columns");
+    size_t k = 0;
+    for (uint16_t vi = 0; vi < var_count_; ++vi) {
+      offsets[vi] = static_cast<uint16_t>(row_.size());
+      for (; k < var_order_.size() && var_order_[k].var_index == vi; ++k) {
+        const VarSlot& v = var_order_[k];
+        const Encoded& e = encoded_[v.column];
+        if (e.null) continue;
+        const std::byte* data = var_data_.data() + e.offset;
+        if (v.long_value) {
+          const std::byte* header = var_data_.data() + header_base + k * format::kLongValueHeaderSize;
+          row_.insert(row_.end(), header, header + format::kLongValueHeaderSize);
+          if (e.inline_value) row_.insert(row_.end(), data, data + e.size);
+        } else {
+          row_.insert(row_.end(), data, data + e.size);
+        }
+      }
+    }
+    size_t at = row_.size();
+    row_.resize(at + trailer);
+    format::Put16(row_, at, static_cast<uint16_t>(at));  // end of the variable data
+    for (uint16_t vi = 0; vi < var_count_; ++vi) format::Put16(row_, at + 2 + 2 * (var_count_ - 1u - vi), offsets[vi]);
+    format::Put16(row_, row_.size() - 2, var_count_);
+  }
+  row_.insert(row_.end(), mask, mask + mask_size_);
+
+  RowPointer at;
+  JET_TRY(PlaceRow(row_, &at));
+  for (size_t x = 0; x < indexes_.size(); ++x) {
+    if (skip_index_[x]) continue;
+    JET_ASSIGN_OR_RETURN(fresh, indexes_[x].tree->Insert(keys_[x], at.page, at.row));
+    if (fresh) ++unique_counts_[x];
+  }
+  ++row_count_;
+  autonumber_ = autonumber;
+  dirty_ = true;
+  return at;
+}
+
+Status TableAppender::Impl::RetireCandidate(uint32_t page) {
+  JET_TRY(SetMapPage(store_, pages_, def().free_pages, page, false));
+  auto it = std::lower_bound(candidates_.begin(), candidates_.end(), page);
+  if (it != candidates_.end() && *it == page) candidates_.erase(it);
+  return {};
+}
+
+Status TableAppender::Impl::PlaceRow(ConstBytes row, RowPointer* at) {
+  uint16_t index = 0;
+  if (current_ != 0) {
+    JET_ASSIGN_OR_RETURN(image, store_.Write(current_));
+    if (format::AppendRow(image, row, &index)) {
+      *at = RowPointer{current_, static_cast<uint8_t>(index)};
+      return {};
+    }
+    JET_TRY(RetireCandidate(current_));  // full for rows like this one
+    current_ = 0;
+  }
+  while (!candidates_.empty()) {
+    uint32_t page = candidates_.back();
+    if (page < store_.PageCount()) {
+      JET_ASSIGN_OR_RETURN(image, store_.Read(page));
+      if (format::PageType(image) == format::kPageTypeData && format::DataPageOwner(image) == tdef_page_ &&
+          format::DataPageFreeSpace(image) >= row.size() + 2 &&
+          format::DataPageRowCount(image) < format::kMaxRowsPerPage) {
+        JET_ASSIGN_OR_RETURN(writable, store_.Write(page));
+        if (format::AppendRow(writable, row, &index)) {
+          current_ = page;
+          *at = RowPointer{page, static_cast<uint8_t>(index)};
+          return {};
+        }
+      }
+    }
+    JET_TRY(RetireCandidate(page));
+  }
+  // A new data page, owned by the table and listed as having room.
+  JET_ASSIGN_OR_RETURN(page, pages_.Allocate());
+  {
+    JET_ASSIGN_OR_RETURN(image, store_.Write(page));
+    format::InitDataPage(image, tdef_page_);
+  }
+  JET_TRY(SetMapPage(store_, pages_, def().owned_pages, page, true));
+  JET_TRY(SetMapPage(store_, pages_, def().free_pages, page, true));
+  candidates_.push_back(page);
+  std::sort(candidates_.begin(), candidates_.end());
+  JET_ASSIGN_OR_RETURN(image, store_.Write(page));
+  if (!format::AppendRow(image, row, &index))
+    return MakeError(ErrorCode::kInvalidValue, "the row does not fit an empty data page");
+  current_ = page;
+  *at = RowPointer{page, static_cast<uint8_t>(index)};
+  return {};
+}
+
+Status TableAppender::Impl::ReleaseDataPage(uint32_t page) {
+  JET_TRY(SetMapPage(store_, pages_, def().owned_pages, page, false));
+  JET_TRY(SetMapPage(store_, pages_, def().free_pages, page, false));
+  auto it = std::lower_bound(candidates_.begin(), candidates_.end(), page);
+  if (it != candidates_.end() && *it == page) candidates_.erase(it);
+  return pages_.Release(page);
+}
+
+Status TableAppender::Impl::Delete(RowPointer at) {
+  std::string where = fmt::format("row {} of page {}", at.row, at.page);
+  if (at.page == 0 || at.page >= store_.PageCount())
+    return MakeError(ErrorCode::kNotFound, fmt::format("{} lies outside the file", where));
+  std::vector<std::byte> bytes;
+  {
+    JET_ASSIGN_OR_RETURN(image, store_.Read(at.page));
+    if (format::PageType(image) != format::kPageTypeData || format::DataPageOwner(image) != tdef_page_)
+      return MakeError(ErrorCode::kNotFound, fmt::format("{} does not belong to the table on page {}", where, tdef_page_));
+    if (at.row >= format::DataPageRowCount(image))
+      return MakeError(ErrorCode::kNotFound, fmt::format("{} does not exist", where));
+    JET_ASSIGN_OR_RETURN(slot, format::DataPageRow(image, at.page, at.row));
+    if (!slot.live()) return MakeError(ErrorCode::kNotFound, fmt::format("{} is deleted already", where));
+    bytes.assign(image.begin() + slot.start, image.begin() + slot.end);
+  }
+  const auto& cols = def().columns;
+  // Index entries first (their keys need the row's values), then long values.
+  if (!indexes_.empty()) {
+    std::vector<Cell> cells;
+    JET_TRY(table_->DecodeCells(bytes, cells, where.c_str()));
+    std::vector<const Cell*> pointers;
+    for (const Cell& c : cells) pointers.push_back(&c);
+    for (auto& plan : indexes_) {
+      bool all_null = false, any_null = false;
+      JET_ASSIGN_OR_RETURN(key, KeyOf(plan, pointers, &all_null, &any_null));
+      if ((plan.flags & kIndexIgnoreNulls) && all_null) continue;
+      JET_TRY(plan.tree->Remove(key, at.page, at.row));
+    }
+  }
+  std::vector<format::RawField> fields;
+  JET_TRY(format::DecodeRow(bytes, cols, def().var_columns, fields, where.c_str()));
+  for (size_t i = 0; i < cols.size(); ++i)
+    if (long_values_[i] && !fields[i].null) JET_TRY(long_values_[i]->Free(fields[i].data));
+
+  JET_ASSIGN_OR_RETURN(image, store_.Write(at.page));
+  format::DeleteRowAndCompact(image, at.row);
+  if (!format::DataPageHasLiveRows(image) && at.page != current_) {
+    JET_TRY(ReleaseDataPage(at.page));
+  } else if (format::DataPageRowCount(image) < format::kMaxRowsPerPage) {
+    // Room again: back among the pages new rows may go to.
+    JET_TRY(SetMapPage(store_, pages_, def().free_pages, at.page, true));
+    auto it = std::lower_bound(candidates_.begin(), candidates_.end(), at.page);
+    if (it == candidates_.end() || *it != at.page) candidates_.insert(it, at.page);
+  }
+  if (row_count_ > 0) --row_count_;
+  dirty_ = true;
+  return {};
+}
+
+Status TableAppender::Impl::Finish() {
+  if (!dirty_) return {};
+  JET_ASSIGN_OR_RETURN(image, store_.Write(tdef_page_));
+  format::Put32(image, format::kTdefRowCountOffset, row_count_);
+  format::Put32(image, format::kTdefAutonumberOffset, autonumber_);
+  for (size_t x = 0; x < unique_counts_.size(); ++x) {
+    size_t at = kTdefUniqueCountOffset + kRealIndexBlock * x;
+    if (at + 4 <= image.size()) format::Put32(image, at, unique_counts_[x]);
+  }
+  dirty_ = false;
+  return {};
+}
 
 TableAppender::TableAppender(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 TableAppender::~TableAppender() = default;
 
-Result<std::unique_ptr<TableAppender>> TableAppender::Open(PageStore&, PageAllocator&, uint32_t) {
-  return MakeError(ErrorCode::kNotSupported, "not yet");
+Result<std::unique_ptr<TableAppender>> TableAppender::Open(PageStore& store, PageAllocator& pages,
+                                                           uint32_t tdef_page) {
+  auto impl = std::make_unique<Impl>(store, pages, tdef_page);
+  JET_TRY(impl->Load());
+  return std::unique_ptr<TableAppender>(new TableAppender(std::move(impl)));
 }
-const format::TableDefinition& TableAppender::definition() const { return impl_->def; }
-uint32_t TableAppender::tdef_page() const { return impl_->tdef_page; }
-Result<format::RowPointer> TableAppender::Insert(std::span<const Cell>) {
-  return MakeError(ErrorCode::kNotSupported, "not yet");
-}
-Status TableAppender::Delete(format::RowPointer) { return MakeError(ErrorCode::kNotSupported, "not yet"); }
-Status TableAppender::Finish() { return MakeError(ErrorCode::kNotSupported, "not yet"); }
-Status TableAppender::Reload() { return MakeError(ErrorCode::kNotSupported, "not yet"); }
+
+const format::TableDefinition& TableAppender::definition() const { return impl_->def(); }
+uint32_t TableAppender::tdef_page() const { return impl_->tdef_page(); }
+Result<format::RowPointer> TableAppender::Insert(std::span<const Cell> cells) { return impl_->Insert(cells); }
+Status TableAppender::Delete(format::RowPointer row) { return impl_->Delete(row); }
+Status TableAppender::Finish() { return impl_->Finish(); }
+Status TableAppender::Reload() { return impl_->Load(); }
 
 }  // namespace jet::table
