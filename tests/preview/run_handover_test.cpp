@@ -1,0 +1,188 @@
+// The conversion run with the SQL Preview window: PostgreSQL source, a copy of
+// a real Access file as target, the user acting in the preview. Skipped
+// without the test server, without the Access fixtures, and while the Access
+// engine cannot create tables yet.
+#include "db/access.h"
+#include "engine/conversion_run.h"
+#include "platform/ado/error.h"
+#include "platform/ado/recordset.h"
+#include "tests/db/pg_scratch.h"
+#include "tests/preview/preview_fixture.h"
+
+namespace {
+
+using preview_testing::WhenModal;
+
+// The main window as the run sees it, with the real preview windows behind it.
+class PreviewRunWindow : public engine::RunWindow {
+ public:
+  PreviewRunWindow() : preview(&owner, access_conn, sql_form_ok) {}
+
+  db::SourceFields source;
+  db::TargetFields target;
+  int check1 = 1;
+  bool option1 = true, option2 = false;
+  db::MemoryListBox list1, list2;
+  QWidget owner;
+  std::unique_ptr<ado::Connection> access_conn;
+  bool sql_form_ok = false, busy = false;
+  preview::PreviewWindows preview;
+  std::function<void(preview::Form2&)> user;
+  std::vector<int> rows_shown;  // rows of each preview shown
+  // Per preview: the tables among a, b, c whose CREATE TABLE it holds, with
+  // the number of rows of the preview.
+  std::vector<std::string> user_tables_shown;
+
+  db::SourceFields SourceFields() override { return source; }
+  db::TargetFields TargetFields() override { return target; }
+  int PreviewCheck() override { return check1; }
+  bool PerFileOption() override { return option1; }
+  bool PerTableOption() override { return option2; }
+  db::ListBox& List1() override { return list1; }
+  db::ListBox& List2() override { return list2; }
+  void SetProgressValue(int) override {}
+  void SetProgressCaption(const std::string&) override {}
+  engine::StatementSink& PreviewList() override { return preview.PreviewList(); }
+  engine::ConversionLog& Log() override { return preview.Log(); }
+  void ShowPreview() override {
+    const preview::StatementList& rows = preview.Statements();
+    rows_shown.push_back(rows.Count());
+    std::string tables;
+    for (int row = 1; row <= rows.Count(); ++row)
+      for (const char* t : {"a", "b", "c"})
+        if (rows.Text(row).rfind(std::string("CREATE TABLE \"") + t + "\" (", 0) == 0) tables += t;
+    if (!tables.empty()) user_tables_shown.push_back(tables);
+    WhenModal([this](QWidget*) { user(preview.Window()); });
+    preview.ShowPreview();
+  }
+  std::unique_ptr<ado::Connection>& AccessConn() override { return access_conn; }
+  bool& SQLFormOK() override { return sql_form_ok; }
+  bool& Busy() override { return busy; }
+};
+
+class RunWithPreview : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    preview_testing::TestApplication();
+    report::ResetEndForTests();
+    ui::SetApplicationTitle("Pelmora");
+    folder_ = testing_support::ScratchFolder(
+        std::string("RunWithPreview.") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    services_.program_folder = folder_;
+  }
+  // The window needs the application, which SetUp makes.
+  RunWithPreview() : owned_window_((preview_testing::TestApplication(), std::make_unique<PreviewRunWindow>())) {}
+
+  // Source tables a, b, c and a fresh copy of an empty Access file; false
+  // (with the test skipped) when something needed is missing.
+  bool Prepare(const testing_support::PgServer& pg, bool executes = true) {
+    auto fixture = testing_support::AccessFixture("empty-2000.mdb");
+    if (!fixture) {
+      skip_ = "no Access fixtures (../shared)";
+      return false;
+    }
+    // Can the engine create a table yet? Tried on a copy of its own.
+    if (executes) {
+      const std::string probe = testing_support::CopyFile(*fixture, testing_support::ScratchFolder("RunWithPreview.probe"));
+      ado::Connection c;
+      c.Open(Access::AccessConnectionString({probe, ""}));
+      try {
+        c.Execute("CREATE TABLE \"probe\" (\"id\" INTEGER);");
+      } catch (const ado::Error& e) {
+        skip_ = "the Access engine cannot create tables yet: " + e.Description();
+        return false;
+      }
+    }
+    target_ = testing_support::CopyFile(*fixture, folder_);
+    EXPECT_TRUE(testing_support::FreshDatabase(pg, "preview_run"));
+    std::string out;
+    EXPECT_EQ(testing_support::Psql(pg, "preview_run",
+                                    "CREATE TABLE a (id integer, name varchar(20));\n"
+                                    "CREATE TABLE b (id integer);\n"
+                                    "CREATE TABLE c (label text);\n"
+                                    "INSERT INTO a VALUES (1, 'one'), (2, 'two');\n"
+                                    "INSERT INTO b VALUES (7);\n"
+                                    "INSERT INTO c VALUES ('O''Brien'), ('x'), ('y');\n",
+                                    &out),
+              0)
+        << out;
+    window_.source = testing_support::Fields(pg, "preview_run");
+    window_.target = {target_, ""};
+    return true;
+  }
+
+  // The user tables in the file, read by mdbtools.
+  std::string TablesInFile() const {
+    std::string tables;
+    testing_support::RunCommand("mdb-tables -1 '" + target_ + "' 2>&1", &tables);
+    return tables;
+  }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> texts;
+    for (const auto& m : services_.messages) texts.push_back(m.text);
+    return texts;
+  }
+
+  preview_testing::PumpServices services_;
+  std::string folder_, target_, skip_;
+  std::unique_ptr<PreviewRunWindow> owned_window_;
+  PreviewRunWindow& window_ = *owned_window_;
+};
+
+// "Execute SQL"; a statement error fails the test and leaves with "< Back".
+void ExecuteAll(preview::Form2& w) {
+  w.PushButton1->click();
+  if (w.isVisible()) {
+    ADD_FAILURE() << "row " << w.ErrorLine << ": " << w.Text1->toPlainText().toStdString();
+    w.PushButton5->click();
+  }
+}
+
+#define PREPARE_OR_SKIP(...)                        \
+  if (!Prepare(__VA_ARGS__)) GTEST_SKIP() << skip_;
+
+TEST_F(RunWithPreview, PerTablePreviewSkippedForEveryTable) {
+  PELMORA_REQUIRE_PG(pg);
+  PREPARE_OR_SKIP(pg, /*executes=*/false);
+  window_.option1 = false;
+  window_.option2 = true;
+  window_.user = [](preview::Form2& w) { w.PushButton9->click(); };
+  engine::RunConversion(window_);
+  // One preview per table (the source lists its system tables too), the user
+  // tables last listed first.
+  EXPECT_GE(window_.rows_shown.size(), 3u);
+  EXPECT_EQ(window_.user_tables_shown, (std::vector<std::string>{"c", "b", "a"}));
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Done."});
+  EXPECT_FALSE(window_.sql_form_ok);
+  EXPECT_EQ(TablesInFile().find("\nb"), std::string::npos);
+}
+
+TEST_F(RunWithPreview, PerTableExecuteEndsTheRunAfterThatTable) {
+  PELMORA_REQUIRE_PG(pg);
+  PREPARE_OR_SKIP(pg);
+  window_.option1 = false;
+  window_.option2 = true;
+  window_.user = ExecuteAll;
+  engine::RunConversion(window_);
+  EXPECT_EQ(window_.rows_shown.size(), 1u);  // the run ended after the first table
+  EXPECT_TRUE(window_.sql_form_ok);
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Done."});
+}
+
+TEST_F(RunWithPreview, PerFilePreviewOfThreeTablesExecutedInOneGo) {
+  PELMORA_REQUIRE_PG(pg);
+  PREPARE_OR_SKIP(pg);
+  window_.user = ExecuteAll;
+  engine::RunConversion(window_);
+  ASSERT_EQ(window_.rows_shown.size(), 1u);
+  EXPECT_EQ(window_.user_tables_shown, std::vector<std::string>{"cba"});
+  EXPECT_TRUE(window_.sql_form_ok);
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Done."});
+  const std::string tables = TablesInFile();
+  for (const char* t : {"a", "b", "c"}) EXPECT_NE(tables.find(t), std::string::npos) << tables;
+  std::string rows;
+  testing_support::RunCommand("mdb-export '" + target_ + "' c 2>&1", &rows);
+  EXPECT_NE(rows.find("O'Brien"), std::string::npos) << rows;
+}
+
+}  // namespace
