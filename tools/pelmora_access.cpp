@@ -5,6 +5,11 @@
 //   pelmora-access schema FILE [--password P]
 //   pelmora-access export FILE TABLE [--password P]
 //   pelmora-access check  FILE [--password P]
+//   pelmora-access exec   FILE [--password P] [--keep-going] [SQL ...]
+//
+// exec runs each SQL argument in order, or without arguments every non-empty
+// line of standard input as one statement; it stops at the first failure
+// unless --keep-going, which reports each failure and goes on.
 //
 // Exit status 0 on success, 1 on a failure (described on stderr), 2 on wrong usage.
 
@@ -16,6 +21,7 @@
 #include <iostream>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "platform/jet/database.h"
 #include "platform/jet/format/numeric.h"
@@ -80,9 +86,11 @@ int Fail(const std::string& message) {
   return kFailure;
 }
 
-jet::Result<std::unique_ptr<jet::Database>> OpenDatabase(const std::string& file, const std::string& password) {
+jet::Result<std::unique_ptr<jet::Database>> OpenDatabase(const std::string& file, const std::string& password,
+                                                         bool writable = false) {
   jet::OpenOptions options;
   options.password = password;
+  options.writable = writable;
   return jet::Database::Open(file, options);
 }
 
@@ -149,6 +157,32 @@ int Check(jet::Database& db) {
   return kFailure;
 }
 
+// Executes the statements; the exit status is 1 when any failed.
+int Exec(jet::Database& db, const std::vector<std::string>& statements, bool keep_going) {
+  int status = 0;
+  size_t number = 0;
+  auto run = [&](const std::string& sql) {
+    ++number;
+    auto done = db.Execute(sql);
+    if (done) return true;
+    std::cerr << "pelmora-access: statement " << number << ": " << done.error().message << "\n";
+    status = kFailure;
+    return keep_going;
+  };
+  if (!statements.empty()) {
+    for (const auto& sql : statements)
+      if (!run(sql)) break;
+    return status;
+  }
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find_first_not_of(" \t") == std::string::npos) continue;
+    if (!run(line)) break;
+  }
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -156,7 +190,8 @@ int main(int argc, char** argv) {
   CLI::App app{"Reads Microsoft Access databases (.mdb, .accdb) with Pelmora's own engine."};
   app.require_subcommand(1);
   std::string file, password, table;
-  bool all = false;
+  bool all = false, keep_going = false;
+  std::vector<std::string> statements;
 
   auto add_common = [&](CLI::App* sub) {
     sub->add_option("FILE", file, "The Access database file")->required();
@@ -172,6 +207,10 @@ int main(int argc, char** argv) {
   exporter->add_option("TABLE", table, "The table")->required();
   auto* check = app.add_subcommand("check", "Read every reachable page and report inconsistencies");
   add_common(check);
+  auto* exec = app.add_subcommand("exec", "Execute CREATE TABLE / INSERT INTO / DROP TABLE statements");
+  add_common(exec);
+  exec->add_flag("--keep-going", keep_going, "Report each failed statement and go on with the next");
+  exec->add_option("SQL", statements, "Statements, in order (default: one per line of standard input)");
 
   try {
     app.parse(argc, argv);
@@ -182,13 +221,14 @@ int main(int argc, char** argv) {
     return kUsage;
   }
 
-  auto db = OpenDatabase(file, password);
+  auto db = OpenDatabase(file, password, exec->parsed());
   if (!db) return Fail(db.error().message);
   int status = 0;
   if (tables->parsed()) status = Tables(**db, all);
   else if (schema->parsed()) status = Schema(**db);
   else if (exporter->parsed()) status = Export(**db, table);
   else if (check->parsed()) status = Check(**db);
+  else if (exec->parsed()) status = Exec(**db, statements, keep_going);
   if (auto closed = (*db)->Close(); !closed && status == 0) return Fail(closed.error().message);
   return status;
 }

@@ -24,7 +24,10 @@ namespace {
 
 constexpr long kErrorNotCapable = 3251;  // adErrFeatureNotAvailable
 
+// Raises an engine failure; `prefix` is added unless the message has it already
+// (the engine's statement failures start with "SQLException: ").
 [[noreturn]] void Raise(const jet::Error& e, std::string_view prefix = {}) {
+  if (!prefix.empty() && e.message.rfind(prefix, 0) == 0) throw Error(kErrorProvider, e.message);
   throw Error(kErrorProvider, std::string(prefix) + e.message);
 }
 

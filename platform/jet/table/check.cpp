@@ -4,8 +4,11 @@
 
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "platform/jet/format/data_page.h"
+#include "platform/jet/format/index_key.h"
+#include "platform/jet/table/index.h"
 #include "platform/jet/table/row_access.h"
 #include "platform/jet/table/table.h"
 
@@ -13,6 +16,79 @@ namespace jet::table {
 namespace {
 
 constexpr uint32_t kGlobalMapPage = 1;
+
+class Checker;
+
+// One index of a table: the entries its rows call for, compared with the
+// entries a walk of the tree finds.
+class IndexCheck {
+ public:
+  IndexCheck(PageStore& store, const Table& table, size_t number, std::string what)
+      : store_(store), table_(table), number_(number), what_(std::move(what)) {}
+
+  // Whether the keys of this index can be computed here (column types and
+  // sort orders the key encoder knows).
+  bool Computable() {
+    const auto& index = table_.definition().real_indexes[number_];
+    const auto& columns = table_.columns();
+    for (const auto& ic : index.columns) {
+      size_t at = columns.size();
+      for (size_t i = 0; i < columns.size(); ++i)
+        if (columns[i].number == ic.column_number) at = i;
+      if (at == columns.size()) return false;
+      const auto& c = columns[at];
+      format::KeyColumn k;
+      k.type = c.type();
+      k.ascending = ic.ascending;
+      switch (c.type()) {
+        case ColumnType::kText:
+        case ColumnType::kMemo: {
+          auto order = format::SortOrderOfCollation(c.collation, c.sort_version);
+          if (!order) return false;
+          k.sort_order = *order;
+          break;
+        }
+        case ColumnType::kByte: case ColumnType::kInteger: case ColumnType::kLong: case ColumnType::kBigInt:
+        case ColumnType::kMoney: case ColumnType::kSingle: case ColumnType::kDouble: case ColumnType::kDateTime:
+          break;
+        default: return false;
+      }
+      positions_.push_back(at);
+      keys_.push_back(k);
+    }
+    return !keys_.empty();
+  }
+
+  void Expect(const std::vector<Cell>& row, format::RowPointer at) {
+    if (failed_) return;
+    const auto& index = table_.definition().real_indexes[number_];
+    bool all_null = true;
+    for (size_t i = 0; i < keys_.size(); ++i) {
+      keys_[i].value = &row[positions_[i]];
+      if (!IsNull(row[positions_[i]])) all_null = false;
+    }
+    if (all_null && (index.flags & 0x02)) return;  // an index that ignores nulls leaves such rows out
+    auto key = format::EncodeIndexKey(keys_);
+    if (!key) {
+      failed_ = true;  // a value the encoder refuses: nothing to compare
+      return;
+    }
+    expected_.insert(Entry{std::move(*key), at.page, at.row});
+  }
+
+  void Report(Checker& checker);
+
+ private:
+  using Entry = std::tuple<format::IndexKey, uint32_t, uint8_t>;
+  PageStore& store_;
+  const Table& table_;
+  size_t number_;
+  std::string what_;
+  std::vector<size_t> positions_;
+  std::vector<format::KeyColumn> keys_;
+  std::set<Entry> expected_;
+  bool failed_ = false;
+};
 
 class Checker {
  public:
@@ -93,15 +169,33 @@ class Checker {
         continue;
       }
       uint8_t type = format::PageType(*root);
-      if (type != format::kPageTypeIndexLeaf && type != format::kPageTypeIndexNode)
+      if (type != format::kPageTypeIndexLeaf && type != format::kPageTypeIndexNode) {
         Problem(fmt::format("{} has its root on page {}, which is not an index page (type {:#04x})", what,
                             index.root_page, type));
+        continue;
+      }
+      IndexTree tree(store_, index.root_page, object.tdef_page());
+      if (auto verified = tree.Verify(); !verified) {
+        Problem(fmt::format("{}: {}", what, verified.error().message));
+        continue;
+      }
+      auto tree_pages = tree.Pages();
+      if (!tree_pages) continue;
+      std::set<uint32_t> listed(pages->begin(), pages->end());
+      for (uint32_t p : *tree_pages)
+        if (!listed.count(p)) Problem(fmt::format("{} uses page {}, which its usage map does not list", what, p));
     }
 
-    // Every row, with its long values.
+    // Every row, with its long values, and the index entries each row should have.
+    std::vector<IndexCheck> indexes = IndexesToCheck(t, label);
     uint64_t rows = 0;
     auto cursor = t.Scan();
-    for (; cursor.Valid(); cursor.Next()) ++rows;
+    for (; cursor.Valid(); cursor.Next()) {
+      ++rows;
+      for (auto& index : indexes) index.Expect(cursor.row(), cursor.position());
+    }
+    for (auto& index : indexes)
+      if (cursor.status()) index.Report(*this);
     if (!cursor.status())
       Problem(fmt::format("{}: {}", label, cursor.status().error().message));
     else if (rows != def.row_count && object.kind == ObjectKind::kTable)  // Access lets system tables' counts drift
@@ -121,11 +215,42 @@ class Checker {
 
   std::vector<std::string> Take() { return std::move(problems_); }
 
+  std::vector<IndexCheck> IndexesToCheck(const Table& t, const std::string& label) {
+    std::vector<IndexCheck> out;
+    for (size_t i = 0; i < t.definition().real_indexes.size(); ++i) {
+      IndexCheck check(store_, t, i, fmt::format("{}: index {}", label, i));
+      if (check.Computable()) out.push_back(std::move(check));
+    }
+    return out;
+  }
+
  private:
   PageStore& store_;
   std::map<uint32_t, std::string> used_;
   std::vector<std::string> problems_;
 };
+
+void IndexCheck::Report(Checker& checker) {
+  if (failed_) return;
+  const auto& index = table_.definition().real_indexes[number_];
+  IndexTree tree(store_, index.root_page, table_.tdef_page());
+  size_t extra = 0;
+  auto walked = tree.Walk([&](const format::IndexEntry& e) -> Status {
+    if (!expected_.erase(Entry{e.key, e.data_page, e.data_row})) ++extra;
+    return {};
+  });
+  if (!walked) return;  // Verify has reported it
+  if (extra)
+    checker.Problem(fmt::format("{} has {} entr{} for rows the table does not have (or under another key)", what_,
+                                extra, extra == 1 ? "y" : "ies"));
+  for (const auto& [key, page, row] : expected_) {
+    checker.Problem(fmt::format("{}: the row at page {} row {} cannot be reached through the index by its key", what_,
+                                page, row));
+    break;  // one example is enough; the count follows
+  }
+  if (expected_.size() > 1)
+    checker.Problem(fmt::format("{}: {} rows in all cannot be reached through the index", what_, expected_.size()));
+}
 
 }  // namespace
 
