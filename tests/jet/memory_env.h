@@ -24,6 +24,14 @@ class MemoryEnv : public jet::Env {
     if (it == files.end()) return jet::MakeError(jet::ErrorCode::kNotFound, "Could not find file '" + path + "'.");
     return std::unique_ptr<jet::File>(new MemoryFile(this, path));
   }
+  jet::Result<std::unique_ptr<jet::File>> OpenOrCreate(const std::string& path) override {
+    files[path];
+    return std::unique_ptr<jet::File>(new MemoryFile(this, path));
+  }
+  jet::Status Remove(const std::string& path) override {
+    files.erase(path);
+    return {};
+  }
 
  private:
   class MemoryFile : public jet::File {
@@ -43,6 +51,10 @@ class MemoryEnv : public jet::Env {
       auto& d = Data();
       if (d.size() < offset + data.size()) d.resize(offset + data.size());
       std::memcpy(d.data() + offset, data.data(), data.size());
+      return {};
+    }
+    jet::Status Truncate(uint64_t size) override {
+      Data().resize(size);
       return {};
     }
     jet::Status Sync() override {

@@ -6,16 +6,89 @@
 #include <cstring>
 
 #include "platform/jet/file/codec.h"
+#include "platform/jet/file/journal.h"
 
 namespace jet {
 
 namespace {
-constexpr uint64_t kMaxPages = 524288;  // 2 GiB of 4 KiB pages, what Access allows
+
+constexpr uint64_t kLargestAccessPages = kMaxAccessFileBytes / format::kPageSize;
+
+std::string SizeText(uint64_t bytes) {
+  if (bytes >= (uint64_t{1} << 30) && bytes % (uint64_t{1} << 30) == 0) return fmt::format("{} GB", bytes >> 30);
+  if (bytes >= (uint64_t{1} << 20) && bytes % (uint64_t{1} << 20) == 0) return fmt::format("{} MB", bytes >> 20);
+  if (bytes >= 1024 && bytes % 1024 == 0) return fmt::format("{} KB", bytes >> 10);
+  return fmt::format("{} bytes", bytes);
 }
+
+// Plays back the journal at `journal_path` into `database` and removes it.
+Status Restore(Env& env, File& database, const std::string& path, const std::string& journal_path) {
+  auto journal = env.Open(journal_path, false);
+  if (!journal) {
+    if (journal.error().code == ErrorCode::kNotFound) return {};  // restored meanwhile
+    return MakeError(journal.error().code,
+                     fmt::format("Cannot open '{}': it was left in the middle of saving, and its journal '{}' "
+                                 "cannot be read: {}",
+                                 path, journal_path, journal.error().message));
+  }
+  auto played = journal::PlayBack(**journal, database, format::kPageSize);
+  journal->reset();
+  if (!played)
+    return MakeError(played.error().code,
+                     fmt::format("Cannot open '{}': it was left in the middle of saving, and restoring it from its "
+                                 "journal '{}' failed: {}",
+                                 path, journal_path, played.error().message));
+  Status removed = env.Remove(journal_path);
+  if (removed) removed = env.SyncFolderOf(journal_path);
+  if (!removed)
+    return MakeError(removed.error().code,
+                     fmt::format("Cannot open '{}': it was restored from its journal '{}', but the journal cannot "
+                                 "be removed: {}",
+                                 path, journal_path, removed.error().message));
+  return {};
+}
+
+// A journal beside the database means its writer stopped mid-commit (only a
+// writer holding the exclusive lock ever has one, and we hold the lock now).
+Status RecoverHotJournal(Env& env, File& file, const std::string& path, bool writable) {
+  std::string journal_path = journal::PathFor(path);
+  JET_ASSIGN_OR_RETURN(hot, env.Exists(journal_path));
+  if (!hot) return {};
+  if (writable) return Restore(env, file, path, journal_path);
+
+  // A reader restores the file through a writable handle of its own, holding
+  // the exclusive lock meanwhile.
+  auto writer = env.Open(path, true);
+  if (!writer)
+    return MakeError(ErrorCode::kReadOnly,
+                     fmt::format("Cannot open '{}': it was left in the middle of saving by a program that stopped, "
+                                 "and only opening it for writing restores it from its journal '{}' ({})",
+                                 path, journal_path, writer.error().message));
+  file.Unlock(0, 0);
+  JET_ASSIGN_OR_RETURN(got, (*writer)->TryLock(0, 0, true));
+  Status restored = got ? Restore(env, **writer, path, journal_path)
+                        : MakeError(ErrorCode::kLocked,
+                                    fmt::format("Cannot open '{}': it is in use by another program. Close it there "
+                                                "and try again.",
+                                                path));
+  writer->reset();
+  JET_ASSIGN_OR_RETURN(again, file.TryLock(0, 0, false));
+  JET_TRY(restored);
+  if (!again)
+    return MakeError(ErrorCode::kLocked,
+                     fmt::format("Cannot open '{}': it is in use by another program. Close it there and try again.",
+                                 path));
+  return {};
+}
+
+}  // namespace
 
 Result<std::unique_ptr<Pager>> Pager::Open(const std::string& path, const PagerOptions& options) {
   Env* env = options.env ? options.env : Env::Default();
   JET_ASSIGN_OR_RETURN(file, env->Open(path, options.writable));
+  JET_ASSIGN_OR_RETURN(lock, LockFile::Acquire(*env, *file, path, options.writable));
+  JET_TRY(RecoverHotJournal(*env, *file, path, options.writable));
+
   JET_ASSIGN_OR_RETURN(size, file->Size());
   if (size == 0)
     return MakeError(ErrorCode::kCorruption, "The file is empty; it is not an Access database.");
@@ -28,7 +101,7 @@ Result<std::unique_ptr<Pager>> Pager::Open(const std::string& path, const PagerO
                      fmt::format("The Access database file is truncated or damaged: its size ({} bytes) is not a "
                                  "whole number of {}-byte pages.",
                                  size, format::kPageSize));
-  if (size / format::kPageSize > kMaxPages)
+  if (size / format::kPageSize > kLargestAccessPages)
     return MakeError(ErrorCode::kCorruption,
                      fmt::format("The file is larger than an Access database can be ({} bytes).", size));
   if (size / format::kPageSize < 3)
@@ -36,24 +109,46 @@ Result<std::unique_ptr<Pager>> Pager::Open(const std::string& path, const PagerO
                      "The Access database file is truncated: it ends before its system catalogue.");
   JET_TRY(CheckAccess(header, options.password));
   auto pages = static_cast<uint32_t>(size / format::kPageSize);
-  return std::unique_ptr<Pager>(
-      new Pager(std::move(file), header, pages, options.writable, std::max(options.cache_pages, kMinResidentPages)));
+  return std::unique_ptr<Pager>(new Pager(env, std::move(file), std::move(lock), header, pages, options));
 }
 
-Pager::Pager(std::unique_ptr<File> file, format::Header header, uint32_t pages, bool writable, size_t cache_pages)
-    : file_(std::move(file)),
+Pager::Pager(Env* env, std::unique_ptr<File> file, std::unique_ptr<LockFile> lock, format::Header header,
+             uint32_t pages, const PagerOptions& options)
+    : env_(env),
+      path_(file->Path()),
+      file_(std::move(file)),
+      lock_(std::move(lock)),
       header_(header),
       page_count_(pages),
       disk_page_count_(pages),
-      writable_(writable),
-      cache_pages_(cache_pages) {}
+      statement_page_count_(pages),
+      writable_(options.writable),
+      cache_pages_(std::max(options.cache_pages, kMinResidentPages)),
+      max_pages_(static_cast<uint32_t>(std::min(options.max_file_bytes, kMaxAccessFileBytes) / format::kPageSize)),
+      max_file_bytes_(options.max_file_bytes),
+      policy_(options.commit_limits,
+              options.clock ? options.clock : CommitPolicy::Clock(&std::chrono::steady_clock::now)),
+      nonces_(std::random_device{}()) {}
 
 Pager::~Pager() = default;
 
-void Pager::Touch(uint32_t page, Slot& slot) {
+Status Pager::Usable() const {
+  if (broken_) return *broken_;
+  return {};
+}
+
+void Pager::Touch(Slot& slot) {
   if (slot.dirty) return;
   clean_lru_.splice(clean_lru_.begin(), clean_lru_, slot.lru);
-  (void)page;
+}
+
+void Pager::MakeClean(uint32_t page, Slot& slot) {
+  slot.original.reset();
+  slot.statement.reset();
+  slot.dirty = false;
+  slot.in_statement = false;
+  clean_lru_.push_front(page);
+  slot.lru = clean_lru_.begin();
 }
 
 void Pager::Evict() {
@@ -65,9 +160,10 @@ void Pager::Evict() {
 }
 
 Result<Pager::Slot*> Pager::Load(uint32_t page) {
+  JET_TRY(Usable());
   auto it = slots_.find(page);
   if (it != slots_.end()) {
-    Touch(page, it->second);
+    Touch(it->second);
     return &it->second;
   }
   if (page >= page_count_)
@@ -94,6 +190,14 @@ Result<std::span<std::byte>> Pager::Write(uint32_t page) {
   if (!writable_)
     return MakeError(ErrorCode::kReadOnly, "The database was opened read-only; it cannot be changed.");
   JET_ASSIGN_OR_RETURN(slot, Load(page));
+  if (!slot->in_statement) {
+    slot->in_statement = true;
+    statement_pages_.push_back(page);
+    if (slot->dirty) {
+      slot->statement.reset(new std::byte[format::kPageSize]);
+      std::memcpy(slot->statement.get(), slot->image.get(), format::kPageSize);
+    }
+  }
   if (!slot->dirty) {
     slot->original.reset(new std::byte[format::kPageSize]);
     std::memcpy(slot->original.get(), slot->image.get(), format::kPageSize);
@@ -105,16 +209,22 @@ Result<std::span<std::byte>> Pager::Write(uint32_t page) {
 }
 
 Result<uint32_t> Pager::Append() {
+  JET_TRY(Usable());
   if (!writable_)
     return MakeError(ErrorCode::kReadOnly, "The database was opened read-only; it cannot be changed.");
-  if (page_count_ >= kMaxPages)
-    return MakeError(ErrorCode::kTooLarge, "The database would grow beyond 2 GB, the most Access allows.");
+  if (page_count_ >= max_pages_)
+    return MakeError(ErrorCode::kTooLarge,
+                     fmt::format("Cannot add to '{}': the file would grow beyond {}, the most an Access database "
+                                 "can hold.",
+                                 path_, SizeText(max_file_bytes_)));
   uint32_t page = page_count_++;
   Slot slot;
   slot.image.reset(new std::byte[format::kPageSize]());
   slot.dirty = true;
+  slot.in_statement = true;
   slots_.emplace(page, std::move(slot));
   dirty_.push_back(page);
+  statement_pages_.push_back(page);
   return page;
 }
 
@@ -130,29 +240,55 @@ std::span<const std::byte> Pager::Original(uint32_t page) const {
   return std::span<const std::byte>(it->second.original.get(), format::kPageSize);
 }
 
-Status Pager::Commit() {
-  if (dirty_.empty()) return {};
-  std::vector<uint32_t> pages = DirtyPages();
-  for (uint32_t page : pages) {
-    Slot& slot = slots_.at(page);
-    JET_TRY(file_->WriteAt(static_cast<uint64_t>(page) * format::kPageSize,
-                           std::span<const std::byte>(slot.image.get(), format::kPageSize)));
+void Pager::EndStatement() {
+  for (uint32_t page : statement_pages_) {
+    auto it = slots_.find(page);
+    if (it == slots_.end()) continue;
+    it->second.statement.reset();
+    it->second.in_statement = false;
   }
-  JET_TRY(file_->Sync());
-  for (uint32_t page : pages) {
-    Slot& slot = slots_.at(page);
-    slot.original.reset();
-    slot.dirty = false;
-    clean_lru_.push_front(page);
-    slot.lru = clean_lru_.begin();
-  }
-  dirty_.clear();
-  disk_page_count_ = page_count_;
-  Evict();
+  statement_pages_.clear();
+  statement_page_count_ = page_count_;
+}
+
+Status Pager::StatementDone() {
+  JET_TRY(Usable());
+  EndStatement();
+  policy_.StatementDone();
+  return CommitIfDue();
+}
+
+Status Pager::CommitIfDue() {
+  if (policy_.Due()) return Commit();
   return {};
 }
 
-void Pager::Rollback() {
+void Pager::RollbackStatement() {
+  for (uint32_t page : statement_pages_) {
+    auto it = slots_.find(page);
+    if (it == slots_.end()) continue;
+    Slot& slot = it->second;
+    if (page >= statement_page_count_) {  // appended by this statement: gone
+      slots_.erase(it);
+    } else if (slot.statement) {  // dirty before: back to its image then
+      std::memcpy(slot.image.get(), slot.statement.get(), format::kPageSize);
+      slot.statement.reset();
+      slot.in_statement = false;
+    } else if (slot.dirty) {  // clean before: back to the committed image
+      std::memcpy(slot.image.get(), slot.original.get(), format::kPageSize);
+      MakeClean(page, slot);
+    }
+  }
+  std::erase_if(dirty_, [&](uint32_t page) {
+    auto it = slots_.find(page);
+    return it == slots_.end() || !it->second.dirty;
+  });
+  statement_pages_.clear();
+  page_count_ = statement_page_count_;
+  Evict();
+}
+
+void Pager::DropChanges() {
   for (uint32_t page : dirty_) {
     auto it = slots_.find(page);
     if (it == slots_.end()) continue;
@@ -162,14 +298,117 @@ void Pager::Rollback() {
       continue;
     }
     std::memcpy(slot.image.get(), slot.original.get(), format::kPageSize);
-    slot.original.reset();
-    slot.dirty = false;
-    clean_lru_.push_front(page);
-    slot.lru = clean_lru_.begin();
+    MakeClean(page, slot);
   }
   dirty_.clear();
-  page_count_ = disk_page_count_;
+  statement_pages_.clear();
+  page_count_ = statement_page_count_ = disk_page_count_;
+  policy_.Reset();
   Evict();
+}
+
+void Pager::Rollback() { DropChanges(); }
+
+Status Pager::WriteJournal(const std::vector<uint32_t>& pages) {
+  std::vector<journal::Record> records;
+  records.reserve(pages.size());
+  for (uint32_t page : pages) {
+    const Slot& slot = slots_.at(page);
+    if (slot.original)
+      records.push_back({page, std::span<const std::byte>(slot.original.get(), format::kPageSize)});
+  }
+  std::string journal_path = journal::PathFor(path_);
+  JET_ASSIGN_OR_RETURN(journal, env_->OpenOrCreate(journal_path));
+  JET_TRY(journal::Write(*journal, format::kPageSize, disk_page_count_, static_cast<uint32_t>(nonces_()), records));
+  journal.reset();
+  return env_->SyncFolderOf(journal_path);
+}
+
+Status Pager::WritePages(const std::vector<uint32_t>& pages) {
+  for (uint32_t page : pages) {
+    const Slot& slot = slots_.at(page);
+    JET_TRY(file_->WriteAt(static_cast<uint64_t>(page) * format::kPageSize,
+                           std::span<const std::byte>(slot.image.get(), format::kPageSize)));
+  }
+  return file_->Sync();
+}
+
+Status Pager::PutBack(const std::vector<uint32_t>& pages) {
+  for (uint32_t page : pages) {
+    const Slot& slot = slots_.at(page);
+    if (!slot.original) continue;
+    JET_TRY(file_->WriteAt(static_cast<uint64_t>(page) * format::kPageSize,
+                           std::span<const std::byte>(slot.original.get(), format::kPageSize)));
+  }
+  JET_ASSIGN_OR_RETURN(size, file_->Size());
+  uint64_t old_size = static_cast<uint64_t>(disk_page_count_) * format::kPageSize;
+  if (size > old_size) JET_TRY(file_->Truncate(old_size));
+  return file_->Sync();
+}
+
+std::string Pager::LostStatements(size_t lost) const {
+  if (lost == 0) return "The changes since the last commit were lost";
+  if (lost == 1) return "The 1 statement since the last commit was lost";
+  return fmt::format("The {} statements since the last commit were lost", lost);
+}
+
+Status Pager::Commit() {
+  JET_TRY(Usable());
+  if (dirty_.empty()) {
+    EndStatement();
+    policy_.Reset();
+    return {};
+  }
+  const std::vector<uint32_t> pages = DirtyPages();
+  const std::string journal_path = journal::PathFor(path_);
+  const size_t lost = policy_.pending();
+
+  Status journaled = WriteJournal(pages);
+  if (!journaled) {
+    // The database is untouched; a journal that did get written only holds
+    // what the file holds already.
+    (void)env_->Remove(journal_path);
+    DropChanges();
+    return MakeError(journaled.error().code,
+                     fmt::format("Could not save the changes to '{}': {}. {}; the file is as it was after that "
+                                 "commit.",
+                                 path_, journaled.error().message, LostStatements(lost)));
+  }
+
+  Status written = WritePages(pages);
+  if (written) written = env_->Remove(journal_path);  // the commit point
+  if (!written) {
+    Status put_back = PutBack(pages);
+    if (put_back) (void)env_->Remove(journal_path);  // only restores what the file holds now
+    DropChanges();
+    if (!put_back) {
+      broken_ = MakeError(ErrorCode::kIoError,
+                          fmt::format("The database '{}' cannot be used after a failed save: close it; its journal "
+                                      "'{}' restores it when it is next opened.",
+                                      path_, journal_path));
+      return MakeError(written.error().code,
+                       fmt::format("Could not save the changes to '{}': {}. {}, and the file cannot be put back now "
+                                   "({}); its journal '{}' restores it as it was after that commit when it is next "
+                                   "opened.",
+                                   path_, written.error().message, LostStatements(lost), put_back.error().message,
+                                   journal_path));
+    }
+    return MakeError(written.error().code,
+                     fmt::format("Could not save the changes to '{}': {}. {}; the file is as it was after that "
+                                 "commit.",
+                                 path_, written.error().message, LostStatements(lost)));
+  }
+  // Until the folder is synced a power loss may bring the journal back, which
+  // then undoes this commit as a whole: the file stays consistent.
+  (void)env_->SyncFolderOf(journal_path);
+
+  for (uint32_t page : pages) MakeClean(page, slots_.at(page));
+  dirty_.clear();
+  statement_pages_.clear();
+  disk_page_count_ = statement_page_count_ = page_count_;
+  policy_.Reset();
+  Evict();
+  return {};
 }
 
 }  // namespace jet

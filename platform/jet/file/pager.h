@@ -1,52 +1,95 @@
 #pragma once
-// The pager owns the images of the database's pages.
+// The pager owns the images of the database's pages and is the only road from
+// the layers above to the file.
 //
 // Invariants:
 //  1. No page changes without Write() (MakeWritable): the first Write of a page
-//     in a transaction keeps its original image, so that Rollback restores it
-//     and a rollback journal can record it before the file is touched.
+//     since the last commit keeps its original image (for the journal and
+//     Rollback), and its first Write in a statement keeps its image from before
+//     the statement (for RollbackStatement).
 //  2. Only whole, aligned pages are read and written; the file is a whole
-//     number of pages.
-//  3. Nothing reaches the file before Commit(); Commit writes every dirty page
-//     (appended pages included) and then syncs. (A journal, when added, is
-//     written and synced before the first database write.)
-//  4. Page images are what is on disk: page 0 keeps its header mask, which
+//     number of pages, and never grows past PagerOptions::max_file_bytes.
+//  3. Nothing reaches the database file before Commit(). Commit writes the
+//     original of every page it will overwrite, and the old page count, to the
+//     journal (journal.h) and syncs it and its folder before the first database
+//     write; then writes the pages and syncs the database; then removes the
+//     journal and syncs the folder. The removal is the commit point.
+//  4. Wherever a crash or power loss stops a commit, the file is as of the last
+//     commit once a journal left behind is played back, and Open plays it back
+//     before reading anything (or refuses the file while it cannot).
+//  5. A commit that fails puts the file back from the originals in memory,
+//     drops the pending changes and says how many statements were lost. If the
+//     file cannot be put back either, the journal stays for the next open and
+//     the pager refuses all further use: it must be closed and reopened.
+//  6. Page images are what is on disk: page 0 keeps its header mask, which
 //     format/header readers remove on a copy (file/codec.h).
-//  5. A span from Read() or Write() stays valid until Rollback(), or until
-//     kMinResidentPages other pages have been read since (clean pages are
-//     evicted least-recently-used first; dirty pages never).
+//  7. A span from Read() or Write() stays valid until Rollback(),
+//     RollbackStatement() or a failed commit, or until kMinResidentPages other
+//     pages have been read since (clean pages are evicted least-recently-used
+//     first; dirty pages never).
+//
+// Statements and lazy commits. The caller ends each statement with
+// StatementDone(), which commits the pending group when the CommitPolicy says
+// it is due (commit_policy.h: 1000 statements or 500 ms by default), or undoes
+// a failed statement with RollbackStatement(), which keeps the group's earlier
+// statements. Commit() at close writes what is pending. A crash or power loss
+// loses at most the statements since the last commit; another program that
+// opens the file after a crash, before our engine has played its journal back,
+// may see it mid-commit.
+//
+// Locks. Open takes the lock on the database and records itself in the lock
+// file (lock_file.h); the destructor gives both up and drops what was not
+// committed. Opening for writing needs the file and its folder to be writable
+// (lock file, journal). A read-only open that finds a journal left behind
+// restores the file when the file and folder can be written, and otherwise
+// refuses it (kReadOnly), naming the file and the journal: reading it
+// unrestored would show a half-written commit.
 
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <optional>
+#include <random>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "platform/jet/file/commit_policy.h"
 #include "platform/jet/file/env.h"
+#include "platform/jet/file/lock_file.h"
 #include "platform/jet/file/page_store.h"
 #include "platform/jet/format/header.h"
 
 namespace jet {
 
+// 2 GiB: the largest file Access opens.
+inline constexpr uint64_t kMaxAccessFileBytes = uint64_t{1} << 31;
+
 struct PagerOptions {
   bool writable = false;
   std::string password;
-  Env* env = nullptr;              // nullptr: Env::Default()
-  size_t cache_pages = 16384;      // clean pages kept (64 MiB)
+  Env* env = nullptr;                          // nullptr: Env::Default()
+  size_t cache_pages = 16384;                  // clean pages kept (64 MiB)
+  uint64_t max_file_bytes = kMaxAccessFileBytes;  // Append refuses to grow past it (lowered in tests)
+  CommitLimits commit_limits = {};
+  CommitPolicy::Clock clock = {};              // empty: the steady clock
 };
 
 class Pager final : public PageStore {
  public:
   static constexpr size_t kMinResidentPages = 1024;
 
-  // Opens the file, decodes and checks its header and the password.
+  // Opens the file, locks it, plays back a journal left behind, decodes and
+  // checks its header and the password.
   static Result<std::unique_ptr<Pager>> Open(const std::string& path, const PagerOptions& options);
+  // Drops what was not committed, gives up the lock file and the lock.
   ~Pager() override;
 
   const format::Header& header() const { return header_; }
-  const std::string& path() const { return file_->Path(); }
+  const std::string& path() const { return path_; }
   bool writable() const { return writable_; }
+  // The lock file's path ("" when this open goes without one).
+  const std::string& lock_path() const { return lock_->path(); }
 
   size_t PageSize() const override { return format::kPageSize; }
   uint32_t PageCount() const override { return page_count_; }
@@ -57,35 +100,72 @@ class Pager final : public PageStore {
   // Whether pages were changed or appended since the last Commit or Rollback.
   bool HasChanges() const { return !dirty_.empty(); }
   // Pages changed since the last Commit, and the original image of one of
-  // them (empty for an appended page): what a rollback journal records.
+  // them (empty for an appended page): what the journal records.
   std::vector<uint32_t> DirtyPages() const;
   std::span<const std::byte> Original(uint32_t page) const;
 
+  // The statement under way succeeded: it joins the pending group, which is
+  // committed when due. An error is the commit's (see Commit).
+  Status StatementDone();
+  // The statement under way failed: its changes are undone; earlier
+  // statements since the last commit stay pending.
+  void RollbackStatement();
+  // Commits the pending group if the commit policy says it is due (for an
+  // idle timer; StatementDone does this itself).
+  Status CommitIfDue();
+  // Statements ended with StatementDone since the last commit.
+  size_t PendingStatements() const { return policy_.pending(); }
+
+  // Makes every pending change durable (invariant 3). On failure the file
+  // stays as of the last commit, the pending changes are dropped and the
+  // message counts the statements lost (invariant 5).
   Status Commit();
+  // Drops every change since the last commit.
   void Rollback();
 
  private:
   struct Slot {
     std::unique_ptr<std::byte[]> image;
-    std::unique_ptr<std::byte[]> original;  // set while dirty, for pages that existed
+    std::unique_ptr<std::byte[]> original;   // set while dirty, for pages that existed at the last commit
+    std::unique_ptr<std::byte[]> statement;  // the image before this statement, for pages dirty before it
     bool dirty = false;
-    std::list<uint32_t>::iterator lru;     // position among clean pages
+    bool in_statement = false;               // written or appended by the statement under way
+    std::list<uint32_t>::iterator lru;       // position among clean pages
   };
 
-  Pager(std::unique_ptr<File> file, format::Header header, uint32_t pages, bool writable, size_t cache_pages);
+  Pager(Env* env, std::unique_ptr<File> file, std::unique_ptr<LockFile> lock, format::Header header,
+        uint32_t pages, const PagerOptions& options);
+  Status Usable() const;
   Result<Slot*> Load(uint32_t page);
-  void Touch(uint32_t page, Slot& slot);
+  void Touch(Slot& slot);
+  void MakeClean(uint32_t page, Slot& slot);
   void Evict();
+  void EndStatement();
+  void DropChanges();
+  Status WriteJournal(const std::vector<uint32_t>& pages);
+  Status WritePages(const std::vector<uint32_t>& pages);
+  Status PutBack(const std::vector<uint32_t>& pages);
+  std::string LostStatements(size_t lost) const;
 
+  Env* env_;
+  std::string path_;
   std::unique_ptr<File> file_;
+  std::unique_ptr<LockFile> lock_;  // after file_: given up before the database lock ends
   format::Header header_;
   uint32_t page_count_;       // including appended pages
   uint32_t disk_page_count_;  // as on disk after the last Commit
+  uint32_t statement_page_count_;  // at the start of the statement under way
   bool writable_;
   size_t cache_pages_;
+  uint32_t max_pages_;
+  uint64_t max_file_bytes_;
+  CommitPolicy policy_;
+  std::optional<Error> broken_;  // set when a failed commit could not put the file back
+  std::mt19937 nonces_;
   std::unordered_map<uint32_t, Slot> slots_;
   std::list<uint32_t> clean_lru_;  // front = most recently used
   std::vector<uint32_t> dirty_;
+  std::vector<uint32_t> statement_pages_;
 };
 
 }  // namespace jet

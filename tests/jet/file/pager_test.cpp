@@ -80,12 +80,15 @@ TEST(PagerTest, ReadOnlyRefusesChangesAndFailedWritesAreReported) {
   Env rw("engine-empty-jet4.mdb");
   auto writer = Pager::Open("db", rw.options);
   ASSERT_TRUE(writer);
+  auto before = rw.env.files["db"];
   (*(*writer)->Write(3))[9] = std::byte{1};
   rw.env.fail_syncs = true;
-  EXPECT_EQ((*writer)->Commit().error().code, ErrorCode::kIoError);
-  EXPECT_TRUE((*writer)->HasChanges()) << "a failed commit keeps the changes pending";
-  rw.env.fail_writes = true;
-  EXPECT_FALSE((*writer)->Commit());
+  auto failed = (*writer)->Commit();
+  ASSERT_FALSE(failed);
+  EXPECT_EQ(failed.error().code, ErrorCode::kIoError);
+  EXPECT_FALSE((*writer)->HasChanges()) << "a failed commit drops what it could not save";
+  EXPECT_EQ(rw.env.files["db"], before);
+  EXPECT_FALSE(rw.env.files.count("db-journal"));
 }
 
 TEST(PagerTest, FilesThatAreNotWholeAccessFilesFailClearly) {
