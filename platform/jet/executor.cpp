@@ -230,7 +230,7 @@ Status Executor::Create(const sql::CreateTable& s) {
     return {};
   }));
   JET_TRY(RefreshCatalog());
-  return Commit();
+  return CommitIfLarge();
 }
 
 Status Executor::Drop(const sql::DropTable& s) {
@@ -242,7 +242,7 @@ Status Executor::Drop(const sql::DropTable& s) {
   writers_.erase(target.tdef_page());
   JET_TRY(AsStatement(nullptr, [&]() -> Status { return table::DropTable(pages_, allocator_, objects_, target); }));
   JET_TRY(RefreshCatalog());
-  return Commit();
+  return CommitIfLarge();
 }
 
 Status Executor::FinishAll() {

@@ -6,8 +6,8 @@
 // only then are pages written, inside a statement of StatementPages, so that
 // a failure part-way (a damaged page, the 2 GB limit) puts every page back as
 // it was before the statement. Finished statements stay in the pager's memory
-// until a commit: after every CREATE and DROP, whenever the pages written
-// since the last commit pass kCommitPages, and on Flush. Each failure's
+// until a commit: whenever the pages written since the last commit pass
+// kCommitPages (so memory does not grow with the rows), and on Flush. Each failure's
 // message starts with "SQLException: ", a failed commit's included.
 //
 // Inserts keep a TableAppender per table between statements (its definition
