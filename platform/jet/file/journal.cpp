@@ -10,7 +10,7 @@ namespace jet::journal {
 namespace {
 
 constexpr char kMagic[8] = {'P', 'e', 'l', 'm', 'J', 'r', 'n', 'l'};
-constexpr uint32_t kVersionlessHeaderBytes = 0x18;
+constexpr uint32_t kCheckedHeaderBytes = 0x18;
 constexpr size_t kRecordBatch = 64;
 
 uint32_t Get32(const std::byte* p) {
@@ -50,7 +50,7 @@ Status Write(File& file, size_t page_size, uint32_t page_count, uint32_t nonce, 
   Put32(&header[0x0C], page_count);
   Put32(&header[0x10], nonce);
   Put32(&header[0x14], static_cast<uint32_t>(records.size()));
-  Put32(&header[0x18], Checksum(nonce, 0, std::span(header).first(kVersionlessHeaderBytes)));
+  Put32(&header[0x18], Checksum(nonce, 0, std::span(header).first(kCheckedHeaderBytes)));
   JET_TRY(file.Truncate(0));
   JET_TRY(file.WriteAt(0, header));
 
@@ -74,17 +74,44 @@ Status Write(File& file, size_t page_size, uint32_t page_count, uint32_t nonce, 
   return file.Sync();
 }
 
-Result<Playback> PlayBack(File& journal, File& database, size_t page_size) {
-  Playback result;
+namespace {
+
+// The header if the journal holds a valid one.
+Result<bool> ReadHeader(File& journal, std::vector<std::byte>& header) {
   JET_ASSIGN_OR_RETURN(size, journal.Size());
-  if (size < kHeaderSize) return result;
-  std::vector<std::byte> header(kHeaderSize);
+  if (size < kHeaderSize) return false;
+  header.resize(kHeaderSize);
   JET_TRY(journal.ReadAt(0, header));
   uint32_t nonce = Get32(&header[0x10]);
-  if (std::memcmp(header.data(), kMagic, sizeof kMagic) != 0 ||
-      Get32(&header[0x18]) != Checksum(nonce, 0, std::span(header).first(kVersionlessHeaderBytes)) ||
-      Get32(&header[0x08]) != page_size)
-    return result;
+  return std::memcmp(header.data(), kMagic, sizeof kMagic) == 0 &&
+         Get32(&header[0x18]) == Checksum(nonce, 0, std::span(header).first(kCheckedHeaderBytes));
+}
+
+}  // namespace
+
+Result<bool> IsValid(File& file) {
+  std::vector<std::byte> header;
+  return ReadHeader(file, header);
+}
+
+Status Invalidate(File& file) {
+  const std::byte zeros[sizeof kMagic] = {};
+  JET_TRY(file.WriteAt(0, zeros));
+  return file.Sync();
+}
+
+Status Revalidate(File& file) {
+  JET_TRY(file.WriteAt(0, std::as_bytes(std::span(kMagic))));
+  return file.Sync();
+}
+
+Result<Playback> PlayBack(File& journal, File& database, size_t page_size) {
+  Playback result;
+  std::vector<std::byte> header;
+  JET_ASSIGN_OR_RETURN(valid, ReadHeader(journal, header));
+  if (!valid || Get32(&header[0x08]) != page_size) return result;
+  JET_ASSIGN_OR_RETURN(size, journal.Size());
+  uint32_t nonce = Get32(&header[0x10]);
   result.valid = true;
   uint32_t old_pages = Get32(&header[0x0C]);
   uint32_t count = Get32(&header[0x14]);

@@ -2,8 +2,10 @@
 // The rollback journal beside a database ("orders.mdb-journal"): the original
 // images of the pages a commit is about to overwrite, and the database's page
 // count before the commit. The pager writes and syncs it before the first
-// database page changes and removes it once the database is synced; that
-// removal is the commit point. A journal found when the database is opened is
+// database page changes; once the database is synced it overwrites the
+// journal's magic and syncs that (the commit point: an invalid journal is
+// never played back, even one a power loss brings back after its removal),
+// then removes the journal. A journal found when the database is opened is
 // "hot" (its writer died mid-commit) and is played back, which restores the
 // file as of the last commit.
 //
@@ -43,6 +45,16 @@ struct Record {
 
 // Writes a complete journal into `file` (cutting what it held) and syncs it.
 Status Write(File& file, size_t page_size, uint32_t page_count, uint32_t nonce, std::span<const Record> records);
+
+// Whether `file` holds a journal whose header reached the disk whole (a hot
+// journal, when its writer is gone).
+Result<bool> IsValid(File& file);
+
+// Makes the journal invalid and syncs it: the commit point.
+Status Invalidate(File& file);
+// Makes an invalidated journal valid again and syncs it (a commit that failed
+// after its commit point began is undone through it).
+Status Revalidate(File& file);
 
 struct Playback {
   bool valid = false;      // false: the header never reached the disk; nothing was restored

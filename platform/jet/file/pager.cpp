@@ -48,12 +48,25 @@ Status Restore(Env& env, File& database, const std::string& path, const std::str
   return {};
 }
 
-// A journal beside the database means its writer stopped mid-commit (only a
-// writer holding the exclusive lock ever has one, and we hold the lock now).
+// A valid journal beside the database means its writer stopped mid-commit
+// (only a writer holding the exclusive lock ever has one, and we hold the lock
+// now).
 Status RecoverHotJournal(Env& env, File& file, const std::string& path, bool writable) {
   std::string journal_path = journal::PathFor(path);
-  JET_ASSIGN_OR_RETURN(hot, env.Exists(journal_path));
-  if (!hot) return {};
+  JET_ASSIGN_OR_RETURN(exists, env.Exists(journal_path));
+  if (!exists) return {};
+  {
+    // A journal invalidated at its commit point (or never synced whole) is
+    // not hot: it restores nothing. A writer removes it.
+    auto journal = env.Open(journal_path, false);
+    if (journal) {
+      JET_ASSIGN_OR_RETURN(valid, journal::IsValid(**journal));
+      if (!valid) {
+        if (writable) (void)env.Remove(journal_path);
+        return {};
+      }
+    }
+  }
   if (writable) return Restore(env, file, path, journal_path);
 
   // A reader restores the file through a writable handle of its own, holding
@@ -309,7 +322,7 @@ void Pager::DropChanges() {
 
 void Pager::Rollback() { DropChanges(); }
 
-Status Pager::WriteJournal(const std::vector<uint32_t>& pages) {
+Result<std::unique_ptr<File>> Pager::WriteJournal(const std::vector<uint32_t>& pages) {
   std::vector<journal::Record> records;
   records.reserve(pages.size());
   for (uint32_t page : pages) {
@@ -320,8 +333,8 @@ Status Pager::WriteJournal(const std::vector<uint32_t>& pages) {
   std::string journal_path = journal::PathFor(path_);
   JET_ASSIGN_OR_RETURN(journal, env_->OpenOrCreate(journal_path));
   JET_TRY(journal::Write(*journal, format::kPageSize, disk_page_count_, static_cast<uint32_t>(nonces_()), records));
-  journal.reset();
-  return env_->SyncFolderOf(journal_path);
+  JET_TRY(env_->SyncFolderOf(journal_path));
+  return std::move(journal);
 }
 
 Status Pager::WritePages(const std::vector<uint32_t>& pages) {
@@ -363,32 +376,36 @@ Status Pager::Commit() {
   const std::string journal_path = journal::PathFor(path_);
   const size_t lost = policy_.pending();
 
-  Status journaled = WriteJournal(pages);
-  if (!journaled) {
+  auto journal = WriteJournal(pages);
+  if (!journal) {
     // The database is untouched; a journal that did get written only holds
     // what the file holds already.
     (void)env_->Remove(journal_path);
     DropChanges();
-    return MakeError(journaled.error().code,
+    return MakeError(journal.error().code,
                      fmt::format("Could not save the changes to '{}': {}. {}; the file is as it was after that "
                                  "commit.",
-                                 path_, journaled.error().message, LostStatements(lost)));
+                                 path_, journal.error().message, LostStatements(lost)));
   }
 
   Status written = WritePages(pages);
-  if (written) written = env_->Remove(journal_path);  // the commit point
+  if (written) written = journal::Invalidate(**journal);  // the commit point
   if (!written) {
-    Status put_back = PutBack(pages);
-    if (put_back) (void)env_->Remove(journal_path);  // only restores what the file holds now
+    // Undo through the journal, valid again, so that a crash meanwhile still
+    // finds it; without that, leave the file to the next open.
+    Status put_back = journal::Revalidate(**journal);
+    if (put_back) put_back = PutBack(pages);
+    journal->reset();
+    if (put_back) (void)env_->Remove(journal_path);
     DropChanges();
     if (!put_back) {
       broken_ = MakeError(ErrorCode::kIoError,
-                          fmt::format("The database '{}' cannot be used after a failed save: close it; its journal "
-                                      "'{}' restores it when it is next opened.",
+                          fmt::format("The database '{}' cannot be used after a failed save: close it; it is put "
+                                      "back from its journal '{}' when it is next opened.",
                                       path_, journal_path));
       return MakeError(written.error().code,
                        fmt::format("Could not save the changes to '{}': {}. {}, and the file cannot be put back now "
-                                   "({}); its journal '{}' restores it as it was after that commit when it is next "
+                                   "({}); its journal '{}' puts it back as it was after that commit when it is next "
                                    "opened.",
                                    path_, written.error().message, LostStatements(lost), put_back.error().message,
                                    journal_path));
@@ -398,9 +415,10 @@ Status Pager::Commit() {
                                  "commit.",
                                  path_, written.error().message, LostStatements(lost)));
   }
-  // Until the folder is synced a power loss may bring the journal back, which
-  // then undoes this commit as a whole: the file stays consistent.
-  (void)env_->SyncFolderOf(journal_path);
+  // An invalid journal is never played back: if it cannot be removed (or a
+  // power loss brings it back) the next open simply removes it.
+  journal->reset();
+  (void)env_->Remove(journal_path);
 
   for (uint32_t page : pages) MakeClean(page, slots_.at(page));
   dirty_.clear();

@@ -12,8 +12,8 @@
 //  3. Nothing reaches the database file before Commit(). Commit writes the
 //     original of every page it will overwrite, and the old page count, to the
 //     journal (journal.h) and syncs it and its folder before the first database
-//     write; then writes the pages and syncs the database; then removes the
-//     journal and syncs the folder. The removal is the commit point.
+//     write; then writes the pages and syncs the database; then invalidates
+//     the journal and syncs it (the commit point), and removes it.
 //  4. Wherever a crash or power loss stops a commit, the file is as of the last
 //     commit once a journal left behind is played back, and Open plays it back
 //     before reading anything (or refuses the file while it cannot).
@@ -142,7 +142,7 @@ class Pager final : public PageStore {
   void Evict();
   void EndStatement();
   void DropChanges();
-  Status WriteJournal(const std::vector<uint32_t>& pages);
+  Result<std::unique_ptr<File>> WriteJournal(const std::vector<uint32_t>& pages);
   Status WritePages(const std::vector<uint32_t>& pages);
   Status PutBack(const std::vector<uint32_t>& pages);
   std::string LostStatements(size_t lost) const;

@@ -1,0 +1,231 @@
+// Commits through the fault environment: a commit that fails at any step
+// leaves the file as at the last commit and counts the statements lost;
+// statements roll back on their own; lazy commits by count and by time; the
+// 2 GB limit (lowered).
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "platform/jet/file/pager.h"
+#include "tests/jet/file/fault_env.h"
+#include "tests/jet/file/page_stream.h"
+#include "tests/support/environment.h"
+
+namespace {
+
+using namespace jet;
+using testing_support::ApplyStatement;
+using testing_support::FaultEnv;
+using Op = FaultEnv::Op;
+
+constexpr const char* kDb = "f/db.mdb";
+constexpr const char* kJournal = "f/db.mdb-journal";
+
+struct Scene {
+  FaultEnv env;
+  std::vector<std::byte> fixture;
+  PagerOptions options{.writable = true};
+  bool ok = false;
+  Scene() {
+    auto path = testing_support::AccessFixture("engine-empty-jet4.mdb");
+    if (!path) return;
+    fixture = testing_support::ReadBytes(*path);
+    env.Put(kDb, fixture);
+    options.env = &env;
+    options.commit_limits = {.statements = 1000000, .delay = std::chrono::hours(1)};
+    ok = true;
+  }
+  std::unique_ptr<Pager> Open() {
+    auto pager = Pager::Open(kDb, options);
+    EXPECT_TRUE(pager) << pager.error().message;
+    return pager ? std::move(*pager) : nullptr;
+  }
+};
+
+#define REQUIRE_FIXTURE(s) \
+  if (!(s).ok) GTEST_SKIP() << "../shared is absent"
+
+TEST(CommitTest, AFailedCommitLeavesTheLastCommitAndCountsTheLostStatements) {
+  struct Case {
+    const char* name;
+    FaultEnv::Fault fault;
+  };
+  const Case cases[] = {
+      {"creating the journal", {Op::kCreate, "-journal"}},
+      {"writing the journal", {Op::kWrite, "-journal", 1}},
+      {"syncing the journal", {Op::kSync, "-journal"}},
+      {"syncing the folder", {Op::kSyncFolder, "-journal"}},
+      {"writing the database", {Op::kWrite, "db.mdb", 2}},
+      {"syncing the database", {Op::kSync, "db.mdb"}},
+      {"invalidating the journal", {Op::kSync, "-journal", 1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Scene s;
+    REQUIRE_FIXTURE(s);
+    auto pager = s.Open();
+    ASSERT_TRUE(pager);
+    for (int k = 0; k < 3; ++k) {
+      ASSERT_TRUE(ApplyStatement(*pager, k));
+      ASSERT_TRUE(pager->StatementDone());
+    }
+    ASSERT_TRUE(pager->Commit());
+    auto committed = s.env.Contents(kDb);
+    for (int k = 3; k < 8; ++k) {
+      ASSERT_TRUE(ApplyStatement(*pager, k));
+      ASSERT_TRUE(pager->StatementDone());
+    }
+    EXPECT_EQ(pager->PendingStatements(), 5u);
+    s.env.faults.push_back(c.fault);
+    auto failed = pager->Commit();
+    ASSERT_FALSE(failed);
+    EXPECT_NE(failed.error().message.find("The 5 statements since the last commit were lost"), std::string::npos)
+        << failed.error().message;
+    EXPECT_NE(failed.error().message.find(kDb), std::string::npos);
+    EXPECT_NE(failed.error().message.find("the disk is full"), std::string::npos) << failed.error().message;
+    EXPECT_EQ(s.env.Contents(kDb), committed);
+    EXPECT_FALSE(s.env.Has(kJournal));
+    EXPECT_FALSE(pager->HasChanges());
+    EXPECT_EQ(pager->PageCount(), committed.size() / 4096);
+    EXPECT_EQ(pager->PendingStatements(), 0u);
+
+    // The pager goes on: later statements commit normally.
+    ASSERT_TRUE(ApplyStatement(*pager, 8));
+    ASSERT_TRUE(pager->StatementDone());
+    ASSERT_TRUE(pager->Commit());
+    EXPECT_NE(s.env.Contents(kDb), committed);
+    EXPECT_FALSE(s.env.Has(kJournal));
+  }
+}
+
+TEST(CommitTest, ACommitThatCannotPutTheFileBackLeavesItsJournalForTheNextOpen) {
+  Scene s;
+  REQUIRE_FIXTURE(s);
+  auto pager = s.Open();
+  ASSERT_TRUE(ApplyStatement(*pager, 0));
+  ASSERT_TRUE(pager->Commit());
+  auto committed = s.env.Contents(kDb);
+  for (int k = 1; k < 5; ++k) {
+    ASSERT_TRUE(ApplyStatement(*pager, k));
+    ASSERT_TRUE(pager->StatementDone());
+  }
+  s.env.faults.push_back({Op::kWrite, "db.mdb", 1, true, "an I/O error"});
+  auto failed = pager->Commit();
+  ASSERT_FALSE(failed);
+  const std::string& m = failed.error().message;
+  EXPECT_NE(m.find("The 4 statements since the last commit were lost"), std::string::npos) << m;
+  EXPECT_NE(m.find(kJournal), std::string::npos) << m;
+  EXPECT_TRUE(s.env.Has(kJournal));
+  EXPECT_FALSE(pager->Read(3)) << "a pager whose file could not be put back refuses all use";
+  EXPECT_FALSE(pager->Commit());
+  pager.reset();
+
+  s.env.faults.clear();
+  pager = s.Open();
+  ASSERT_TRUE(pager);
+  EXPECT_EQ(s.env.Contents(kDb), committed);
+  EXPECT_FALSE(s.env.Has(kJournal));
+}
+
+TEST(CommitTest, AJournalLeftAfterTheCommitPointRestoresNothing) {
+  Scene s;
+  REQUIRE_FIXTURE(s);
+  auto pager = s.Open();
+  ASSERT_TRUE(ApplyStatement(*pager, 0));
+  s.env.faults.push_back({Op::kRemove, "-journal"});
+  ASSERT_TRUE(pager->Commit()) << "the commit point is passed before the removal";
+  auto committed = s.env.Contents(kDb);
+  EXPECT_TRUE(s.env.Has(kJournal));
+  pager.reset();
+  s.options.writable = false;
+  ASSERT_TRUE(s.Open());
+  EXPECT_TRUE(s.env.Has(kJournal)) << "a reader leaves an invalid journal alone";
+  s.options.writable = true;
+  ASSERT_TRUE(s.Open());
+  EXPECT_FALSE(s.env.Has(kJournal));
+  EXPECT_EQ(s.env.Contents(kDb), committed);
+}
+
+TEST(CommitTest, AStatementRollsBackAloneAndTheGroupCommitsWhenDue) {
+  Scene s;
+  REQUIRE_FIXTURE(s);
+  auto now = std::chrono::steady_clock::time_point{};
+  s.options.clock = [&] { return now; };
+  s.options.commit_limits = {.statements = 3, .delay = std::chrono::milliseconds(500)};
+  auto pager = s.Open();
+  const uint32_t pages = pager->PageCount();
+
+  ASSERT_TRUE(ApplyStatement(*pager, 3));  // pages 4 and 12, and an appended page
+  ASSERT_TRUE(pager->StatementDone());
+  auto page12 = std::vector<std::byte>(pager->Read(12)->begin(), pager->Read(12)->end());
+  ASSERT_TRUE(ApplyStatement(*pager, 7));  // pages 10 and 14, another appended page
+  (*pager->Write(12))[0] ^= std::byte{0xFF};
+  pager->RollbackStatement();
+  EXPECT_EQ(pager->PageCount(), pages + 1);
+  EXPECT_TRUE(std::equal(page12.begin(), page12.end(), pager->Read(12)->begin()));
+  EXPECT_TRUE(std::equal(s.fixture.begin() + 10 * 4096, s.fixture.begin() + 11 * 4096, pager->Read(10)->begin()));
+  EXPECT_EQ(pager->DirtyPages(), (std::vector<uint32_t>{4, 12, pages}));
+  EXPECT_EQ(s.env.Contents(kDb), s.fixture) << "nothing committed yet";
+
+  // By count: the third statement commits the group.
+  ASSERT_TRUE(ApplyStatement(*pager, 1));
+  ASSERT_TRUE(pager->StatementDone());
+  EXPECT_EQ(s.env.Contents(kDb), s.fixture);
+  ASSERT_TRUE(ApplyStatement(*pager, 2));
+  ASSERT_TRUE(pager->StatementDone());
+  EXPECT_FALSE(pager->HasChanges());
+  auto first_group = s.env.Contents(kDb);
+  EXPECT_EQ(first_group.size(), (pages + 1) * 4096ul);
+
+  // By time: 500 ms after the group's first statement.
+  ASSERT_TRUE(ApplyStatement(*pager, 4));
+  ASSERT_TRUE(pager->StatementDone());
+  now += std::chrono::milliseconds(499);
+  ASSERT_TRUE(pager->CommitIfDue());
+  EXPECT_TRUE(pager->HasChanges());
+  now += std::chrono::milliseconds(1);
+  ASSERT_TRUE(pager->CommitIfDue());
+  EXPECT_FALSE(pager->HasChanges());
+  EXPECT_NE(s.env.Contents(kDb), first_group);
+
+  // Rollback drops the whole pending group.
+  ASSERT_TRUE(ApplyStatement(*pager, 5));
+  ASSERT_TRUE(pager->StatementDone());
+  auto committed = s.env.Contents(kDb);
+  pager->Rollback();
+  EXPECT_EQ(pager->PendingStatements(), 0u);
+  ASSERT_TRUE(pager->Commit());
+  EXPECT_EQ(s.env.Contents(kDb), committed);
+}
+
+TEST(CommitTest, TheFileNeverGrowsPastTheLimit) {
+  Scene s;
+  REQUIRE_FIXTURE(s);
+  const uint64_t pages = s.fixture.size() / 4096;
+  s.options.max_file_bytes = (pages + 2) * 4096;
+  auto pager = s.Open();
+  ASSERT_TRUE(pager->Append());
+  ASSERT_TRUE(pager->StatementDone());
+  ASSERT_TRUE(pager->Write(4));
+  ASSERT_TRUE(pager->Append());
+  auto refused = pager->Append();
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.error().code, ErrorCode::kTooLarge);
+  EXPECT_NE(refused.error().message.find(fmt::format("'{}'", kDb)), std::string::npos);
+  EXPECT_NE(refused.error().message.find(fmt::format("beyond {} KB", (pages + 2) * 4)), std::string::npos)
+      << refused.error().message;
+  pager->RollbackStatement();
+  ASSERT_TRUE(pager->Commit());
+  EXPECT_EQ(s.env.Contents(kDb).size(), (pages + 1) * 4096);
+  pager.reset();
+
+  s.options.max_file_bytes = kMaxAccessFileBytes;
+  s.options.writable = false;
+  auto reader = s.Open();
+  ASSERT_TRUE(reader);
+  EXPECT_EQ(reader->PageCount(), pages + 1);
+}
+
+}  // namespace
