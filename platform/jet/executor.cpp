@@ -87,6 +87,8 @@ Status Executor::Execute(std::string_view text) {
 
 template <typename Body>
 Status Executor::AsStatement(TableWriter* writer, Body&& body) {
+  // From a committed state the pager's own rollback is exact, appended pages included.
+  const bool from_commit = !pager_.HasChanges();
   pages_.Begin();
   Status done = body();
   if (done) {
@@ -94,7 +96,14 @@ Status Executor::AsStatement(TableWriter* writer, Body&& body) {
     return {};
   }
   Error failure = StatementError(done.error());
-  Status undone = pages_.Undo();
+  Status undone;
+  if (from_commit) {
+    pages_.End();
+    pager_.Rollback();
+    pages_.MarkCommitted();
+  } else {
+    undone = pages_.Undo();
+  }
   allocator_.Reset();
   if (writer) {
     // The appender's counts cover the rows that made it; put them back into
@@ -207,6 +216,15 @@ Status Executor::Create(const sql::CreateTable& s) {
                       "Column {} of table {} is a Large Number (BIGINT), which needs a database of Access 2016 or "
                       "later; this one is {}.",
                       Shown(c.name), Shown(s.table), header.Describe());
+  const ColumnSpec* counter = nullptr;
+  for (const auto& c : s.columns) {
+    if (!c.auto_number) continue;
+    if (counter)
+      return SqlError(ErrorCode::kInvalidValue,
+                      "Table {} can have only one AutoNumber column, but {} and {} are both COUNTER columns.",
+                      Shown(s.table), Shown(counter->name), Shown(c.name));
+    counter = &c;
+  }
   if (auto writable = table::CheckCatalogWritable(pages_); !writable) return StatementError(writable.error());
   auto parent = table::TablesContainerId(objects_);
   if (!parent) return StatementError(parent.error());
