@@ -230,7 +230,14 @@ Result<format::IndexKey> TableAppender::Impl::KeyOf(IndexPlan& plan, std::span<c
     *all_null = *all_null && null;
     *any_null = *any_null || null;
   }
-  return format::EncodeIndexKey(plan.key);
+  auto key = format::EncodeIndexKey(plan.key);
+  if (!key) {
+    std::string names;
+    for (size_t k : plan.columns) names += (names.empty() ? "" : ", ") + Name(k);
+    return MakeError(key.error().code, fmt::format("the table's index on {} cannot be updated: {}", names,
+                                                   key.error().message));
+  }
+  return key;
 }
 
 Result<RowPointer> TableAppender::Impl::Insert(std::span<const Cell> cells) {
