@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 namespace jet {
@@ -88,10 +89,18 @@ Result<std::unique_ptr<LockFile>> LockFile::Acquire(Env& env, File& database, co
     const Error& e = opened.error();
     if (!writable || e.code == ErrorCode::kNotSupported)
       return std::unique_ptr<LockFile>(new LockFile(env, "", nullptr, 0));
-    if (e.code == ErrorCode::kReadOnly)
+    if (e.code == ErrorCode::kReadOnly) {
+      auto exists = env.Exists(lock_path);
+      if (exists && *exists)
+        return MakeError(ErrorCode::kReadOnly,
+                         fmt::format("Cannot open '{}' for writing: its lock file '{}' is read-only.", path,
+                                     lock_path));
+      std::string folder = std::filesystem::path(path).parent_path().string();
       return MakeError(ErrorCode::kReadOnly,
-                       fmt::format("Cannot open '{}' for writing: its lock file '{}' cannot be written there ({})",
-                                   path, lock_path, e.message));
+                       fmt::format("Cannot open '{}' for writing: the folder '{}' is read-only, so the lock file "
+                                   "'{}' and the journal cannot be created there.",
+                                   path, folder.empty() ? "." : folder, lock_path));
+    }
     return MakeError(e.code, fmt::format("Cannot open '{}': {}", path, e.message));
   }
   std::unique_ptr<File> file = std::move(*opened);
