@@ -197,9 +197,12 @@ inline std::string Difference(const jet::Cell& cell, jet::ColumnType type, const
     bool have = t == "1" || t == "TRUE";
     return !got.null && want == have ? "" : fmt::format("Yes/No {} read as '{}'", want, got.text);
   }
-  if (reader == Reader::kMdbtools && got.null && std::holds_alternative<std::string>(cell) &&
-      std::get<std::string>(cell).empty())
-    return "";  // mdb-export writes an empty text like a NULL
+  if (reader == Reader::kMdbtools && got.null &&
+      ((std::holds_alternative<std::string>(cell) && std::get<std::string>(cell).empty()) ||
+       (std::holds_alternative<jet::Bytes>(cell) && std::get<jet::Bytes>(cell).empty())))
+    return "";  // mdb-export writes an empty text or binary value like a NULL
+  if (reader == Reader::kMdbtools && type == ColumnType::kBigInt && got.null)
+    return "";  // mdbtools 1.0 does not know the BigInt type and prints nothing
   if (is_null != got.null)
     return is_null ? fmt::format("NULL read as '{}'", got.text) : fmt::format("{} read as NULL", DescribeForMessage(cell));
   if (is_null) return "";
@@ -245,8 +248,24 @@ inline std::string Difference(const jet::Cell& cell, jet::ColumnType type, const
       return got.text == want ? "" : fmt::format("{} read as '{}'", want, got.text);
     }
     case ColumnType::kGuid: {
+      // mdb-reader leaves out the braces; mdb-export -b hex prints the text in
+      // hex, and mdbtools leaves out the last dash: compared as bare digits.
       std::string want = jet::format::GuidText(std::get<jet::Guid>(cell));
-      return Upper(got.text) == Upper(want) ? "" : fmt::format("{} read as '{}'", want, got.text);
+      std::string have = got.text;
+      if (have.size() % 2 == 0 && have.size() > 4 && have.rfind("7B", 0) == 0 && have.substr(have.size() - 2) == "7D") {
+        std::string text;
+        for (size_t i = 0; i + 1 < have.size(); i += 2)
+          text += static_cast<char>(std::stoi(have.substr(i, 2), nullptr, 16));
+        have = text;
+      }
+      auto bare = [](std::string t) {
+        t = Upper(t);
+        std::string digits;
+        for (char c : t)
+          if (std::isxdigit(static_cast<unsigned char>(c))) digits += c;
+        return digits;
+      };
+      return bare(have) == bare(want) ? "" : fmt::format("{} read as '{}'", want, got.text);
     }
     case ColumnType::kBinary:
     case ColumnType::kOle: {
