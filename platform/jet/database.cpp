@@ -32,6 +32,7 @@ Result<std::unique_ptr<Database>> Database::Open(const std::string& path, const 
   po.writable = options.writable;
   po.password = options.password;
   po.env = options.env;
+  po.commit_limits = options.commit_limits;
   JET_ASSIGN_OR_RETURN(pager, Pager::Open(path, po));
   auto objects = table::ReadCatalog(*pager);
   if (!objects)

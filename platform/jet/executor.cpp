@@ -66,7 +66,7 @@ struct Executor::TableWriter {
 };
 
 Executor::Executor(Pager& pager, std::vector<table::CatalogObject>& objects)
-    : pager_(pager), objects_(objects), pages_(pager), allocator_(pages_) {}
+    : pager_(pager), objects_(objects), allocator_(pager) {}
 
 Executor::~Executor() = default;
 
@@ -87,35 +87,22 @@ Status Executor::Execute(std::string_view text) {
 
 template <typename Body>
 Status Executor::AsStatement(TableWriter* writer, Body&& body) {
-  // From a committed state the pager's own rollback is exact, appended pages included.
-  const bool from_commit = !pager_.HasChanges();
-  pages_.Begin();
   Status done = body();
   if (done) {
-    pages_.End();
+    auto committed = pager_.StatementDone();
+    if (!committed) return AfterFailedCommit(committed.error());
     return {};
   }
   Error failure = StatementError(done.error());
-  Status undone;
-  if (from_commit) {
-    pages_.End();
-    pager_.Rollback();
-    pages_.MarkCommitted();
-  } else {
-    undone = pages_.Undo();
-  }
+  pager_.RollbackStatement();
   allocator_.Reset();
   if (writer) {
-    // The appender's counts cover the rows that made it; put them back into
-    // the restored definition before re-reading it.
-    Status finished = writer->appender->Finish();
-    Status reloaded = finished ? writer->appender->Reload() : finished;
-    if (undone && !reloaded) undone = reloaded;
+    // The definition is back as before the statement; the appender reads it again.
+    if (auto reloaded = writer->appender->Reload(); !reloaded) {
+      writers_.erase(writer->tdef);
+      by_name_.clear();
+    }
   }
-  if (!undone)
-    failure.message += fmt::format(" The statement's changes could not all be undone ({}); close the database "
-                                   "without saving and check it.",
-                                   undone.error().message);
   return failure;
 }
 
@@ -146,7 +133,7 @@ Result<Executor::TableWriter*> Executor::WriterFor(const std::string& name) {
   uint32_t tdef = object->tdef_page();
   auto& slot = writers_[tdef];
   if (!slot) {
-    auto appender = table::TableAppender::Open(pages_, allocator_, tdef);
+    auto appender = table::TableAppender::Open(pager_, allocator_, tdef);
     if (!appender) {
       writers_.erase(tdef);
       return StatementError(appender.error());
@@ -197,12 +184,11 @@ Status Executor::Insert(sql::InsertInto& s) {
     if (!cell) return StatementError(cell.error());
     w->cells[at] = std::move(*cell);
   }
-  JET_TRY(AsStatement(w, [&]() -> Status {
+  return AsStatement(w, [&]() -> Status {
     auto stored = w->appender->Insert(w->cells);
     if (!stored) return stored.error();
-    return {};
-  }));
-  return CommitIfLarge();
+    return w->appender->Finish();
+  });
 }
 
 Status Executor::Create(const sql::CreateTable& s) {
@@ -225,10 +211,10 @@ Status Executor::Create(const sql::CreateTable& s) {
                       Shown(s.table), Shown(counter->name), Shown(c.name));
     counter = &c;
   }
-  if (auto writable = table::CheckCatalogWritable(pages_); !writable) return StatementError(writable.error());
+  if (auto writable = table::CheckCatalogWritable(pager_); !writable) return StatementError(writable.error());
   auto parent = table::TablesContainerId(objects_);
   if (!parent) return StatementError(parent.error());
-  auto taken = table::CatalogNameTaken(pages_, *parent, s.table);
+  auto taken = table::CatalogNameTaken(pager_, *parent, s.table);
   if (!taken) return StatementError(taken.error());
   if (*taken) return SqlError(ErrorCode::kAlreadyExists, "Table {} already exists.", Shown(s.table));
 
@@ -236,9 +222,8 @@ Status Executor::Create(const sql::CreateTable& s) {
   format::Collation collation{header.sort_order, header.sort_version};
   if (collation.lcid == 0) collation = format::Collation{1033, 0};
   table::NewTable spec{s.table, s.columns, collation, table::LocalNowAsOleDate()};
-  JET_TRY(FinishAll());
   JET_TRY(AsStatement(nullptr, [&]() -> Status {
-    auto created = table::CreateTable(pages_, allocator_, objects_, spec);
+    auto created = table::CreateTable(pager_, allocator_, objects_, spec);
     if (!created) {
       Error e = created.error();
       if (e.code == ErrorCode::kInvalidValue || e.code == ErrorCode::kNotSupported)
@@ -247,53 +232,36 @@ Status Executor::Create(const sql::CreateTable& s) {
     }
     return {};
   }));
-  JET_TRY(RefreshCatalog());
-  return CommitIfLarge();
+  return RefreshCatalog();
 }
 
 Status Executor::Drop(const sql::DropTable& s) {
   JET_ASSIGN_OR_RETURN(object, UserTable(s.table, "drop"));
   table::CatalogObject target = *object;
-  if (auto writable = table::CheckCatalogWritable(pages_); !writable) return StatementError(writable.error());
-  JET_TRY(FinishAll());
+  if (auto writable = table::CheckCatalogWritable(pager_); !writable) return StatementError(writable.error());
   by_name_.clear();
   writers_.erase(target.tdef_page());
-  JET_TRY(AsStatement(nullptr, [&]() -> Status { return table::DropTable(pages_, allocator_, objects_, target); }));
-  JET_TRY(RefreshCatalog());
-  return CommitIfLarge();
-}
-
-Status Executor::FinishAll() {
-  for (auto& [tdef, w] : writers_)
-    if (auto finished = w->appender->Finish(); !finished) return StatementError(finished.error());
-  return {};
-}
-
-Status Executor::CommitIfLarge() {
-  if (pages_.PagesSinceCommit() < kCommitPages) return {};
-  return Commit();
-}
-
-Status Executor::Commit() {
-  JET_TRY(FinishAll());
-  if (!pager_.HasChanges()) return {};
-  if (auto committed = pager_.Commit(); !committed)
-    return SqlError(committed.error().code,
-                    "The changes could not be written to the file {} ({}). They are kept in memory; closing the "
-                    "database tries again.",
-                    pager_.path(), committed.error().message);
-  pages_.MarkCommitted();
-  return {};
+  JET_TRY(AsStatement(nullptr, [&]() -> Status { return table::DropTable(pager_, allocator_, objects_, target); }));
+  return RefreshCatalog();
 }
 
 Status Executor::Flush() {
-  if (!pager_.writable()) return {};
-  return Commit();
+  if (!pager_.writable() || !pager_.HasChanges()) return {};
+  if (auto committed = pager_.Commit(); !committed) return AfterFailedCommit(committed.error());
+  return {};
+}
+
+Error Executor::AfterFailedCommit(const Error& e) {
+  writers_.clear();
+  by_name_.clear();
+  allocator_.Reset();
+  if (auto objects = table::ReadCatalog(pager_)) objects_ = std::move(*objects);
+  return SqlError(e.code, "The changes could not be written to the file {}: {}", pager_.path(), e.message);
 }
 
 Status Executor::RefreshCatalog() {
   by_name_.clear();
-  auto objects = table::ReadCatalog(pages_);
+  auto objects = table::ReadCatalog(pager_);
   if (!objects) return StatementError(objects.error());
   objects_ = std::move(*objects);
   return {};

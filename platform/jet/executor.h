@@ -3,16 +3,18 @@
 // INSERT INTO ... VALUES and DROP TABLE, each all-or-nothing.
 //
 // A statement is parsed, its table and values checked and converted first;
-// only then are pages written, inside a statement of StatementPages, so that
-// a failure part-way (a damaged page, the 2 GB limit) puts every page back as
-// it was before the statement. Finished statements stay in the pager's memory
-// until a commit: whenever the pages written since the last commit pass
-// kCommitPages (so memory does not grow with the rows), and on Flush. Each failure's
-// message starts with "SQLException: ", a failed commit's included.
+// only then are pages written, as one statement of the pager: a failure
+// part-way (a damaged page, the 2 GB limit) is undone with RollbackStatement,
+// which puts every page back as it was before the statement and keeps the
+// earlier ones. A finished statement joins the pager's pending group, which
+// the pager commits by its policy (file/commit_policy.h) and at Flush. Each
+// failure's message starts with "SQLException: ", a failed commit's included;
+// after a failed commit (which drops the pending group) the catalogue and the
+// table writers are read again from the file.
 //
 // Inserts keep a TableAppender per table between statements (its definition
-// parsed once, its current page remembered) and write the row count back into
-// the definition before each commit.
+// parsed once, its current page remembered); each insert also writes the row
+// count into the definition, so that every commit holds consistent tables.
 
 #include <memory>
 #include <string>
@@ -25,22 +27,19 @@
 #include "platform/jet/sql/ast.h"
 #include "platform/jet/table/catalog.h"
 #include "platform/jet/table/page_allocator.h"
-#include "platform/jet/table/statement_pages.h"
 #include "platform/jet/table/table_appender.h"
 
 namespace jet {
 
 class Executor {
  public:
-  static constexpr size_t kCommitPages = 4096;  // 16 MiB of changed pages
-
   // `objects` is the database's catalogue, kept current after CREATE and DROP.
   Executor(Pager& pager, std::vector<table::CatalogObject>& objects);
   ~Executor();
 
   Status Execute(std::string_view sql);
 
-  // Writes pending row counts into their tables and commits the pager.
+  // Commits what is pending.
   Status Flush();
 
  private:
@@ -52,10 +51,9 @@ class Executor {
 
   Result<TableWriter*> WriterFor(const std::string& name);
   Result<const table::CatalogObject*> UserTable(std::string_view name, std::string_view action) const;
-  Status FinishAll();
-  Status CommitIfLarge();
-  Status Commit();
   Status RefreshCatalog();
+  // After a failed commit dropped the pending statements: forget what they made.
+  Error AfterFailedCommit(const Error& e);
   // Runs `body` as one statement: on failure every page goes back and `writer`
   // (if any) reloads.
   template <typename Body>
@@ -63,7 +61,6 @@ class Executor {
 
   Pager& pager_;
   std::vector<table::CatalogObject>& objects_;
-  table::StatementPages pages_;
   table::PageAllocator allocator_;
   std::unordered_map<uint32_t, std::unique_ptr<TableWriter>> writers_;  // by definition page
   std::unordered_map<std::string, TableWriter*> by_name_;               // by the name as statements write it
