@@ -66,7 +66,7 @@ void Form2::BuildControls() {
   PushButton4 = MakeButton(this, "PushButton4", "Copy Error Message To Clipboard", 4080, 6900, 3840, 405);
   PushButton8 = MakeButton(this, "PushButton8", "Email Error Message To Halvex", 120, 7410, 3840, 405);
   PushButton5 = MakeButton(this, "PushButton5", "< Back", 120, 120, 3720, 405);
-  ProgressBar1 = new app::ProgressBar(this);
+  ProgressBar1 = new RowProgressBar(this);
   ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
   Place(ProgressBar1, 120, 7920, 7800, 405);
   PushButton7 = MakeButton(this, "PushButton7", "View Datatype Conversion", 4080, 7410, 3840, 405);

@@ -22,6 +22,7 @@
 #include "engine/conversion_log.h"
 #include "platform/ado/connection.h"
 #include "preview/report_list.h"
+#include "preview/row_progress_bar.h"
 #include "preview/statement_list.h"
 #include "preview/statement_model.h"
 
@@ -84,7 +85,7 @@ class Form2 : public QDialog {
   QPushButton* PushButton4;
   QPushButton* PushButton8;
   QPushButton* PushButton5;
-  app::ProgressBar* ProgressBar1;
+  RowProgressBar* ProgressBar1;
   QGroupBox* Frame2;
   QPushButton* PushButton7;
   QPushButton* PushButton9;
@@ -120,6 +121,7 @@ class Form2 : public QDialog {
   bool stop_requested_ = false;
   std::string error_text_;
   QString error_shown_;
+  std::string progress_text_;  // reused by every row of a pass
 };
 
 }  // namespace preview

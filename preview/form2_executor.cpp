@@ -4,6 +4,7 @@
 // the window; any other failure gets the uniform report and the pass goes on.
 #include <cmath>
 #include <exception>
+#include <iterator>
 #include <fmt/format.h>
 
 #include "app/error_report.h"
@@ -70,7 +71,11 @@ void Form2::PushButton1_Click() {
       count = rows_.Count();
       ProgressBar1->setValue(int(std::lround(double(x) / double(count) * 100.0)));
     });
-    step(112, [&] { ProgressBar1->SetCaption(fmt::format("Please wait.. Processing row: {} of {}", x, count)); });
+    step(112, [&] {
+      progress_text_.clear();
+      fmt::format_to(std::back_inserter(progress_text_), "Please wait.. Processing row: {} of {}", x, count);
+      ProgressBar1->SetCaption(progress_text_);
+    });
     bool blank = false;
     step(114, [&] { blank = IsBlank(rows_.Text(x)); });
     if (blank) continue;
