@@ -108,9 +108,10 @@ TEST(JetProviderTest, FailuresCarryClearDescriptions) {
   conn.Open(Jet(*plain, "a password the file does not have"));  // ignored, as Jet does
   try {
     conn.Execute("DROP TABLE \"Table1\"");
-    ADD_FAILURE() << "statements are not executed yet";
+    ADD_FAILURE() << "a connection opened without Mode = adModeReadWrite is read-only";
   } catch (const ado::Error& e) {
     EXPECT_EQ(e.Description().rfind("SQLException: ", 0), 0u) << e.Description();
+    EXPECT_NE(e.Description().find("read-only"), std::string::npos) << e.Description();
   }
   try {
     conn.Execute("SELECT * FROM \"no such table\"");
@@ -118,6 +119,64 @@ TEST(JetProviderTest, FailuresCarryClearDescriptions) {
   } catch (const ado::Error& e) {
     EXPECT_NE(e.Description().find("no such table"), std::string::npos) << e.Description();
   }
+}
+
+// What the conversion run does on the target: Mode 3, then DROP / CREATE /
+// INSERT texts; failures carry one "SQLException: " prefix, except on a
+// closed connection (3704).
+TEST(JetProviderTest, ExecutesStatementsOnAWritableConnection) {
+  auto fixture = AccessFixture("empty-2007.accdb");
+  if (!fixture) GTEST_SKIP() << "../shared is absent";
+  std::string path = testing_support::CopyFile(*fixture, testing_support::ScratchFolder("jet_provider_execute"));
+  auto failure = [](ado::Connection& conn, const std::string& sql) -> std::string {
+    try {
+      auto rs = conn.Execute(sql);
+      ADD_FAILURE() << "accepted: " << sql;
+    } catch (const ado::Error& e) {
+      EXPECT_EQ(e.Number(), ado::kErrorProvider) << sql;
+      return e.Description();
+    }
+    return "";
+  };
+  {
+    ado::Connection conn;
+    conn.Mode = ado::adModeReadWrite;
+    conn.Open(Ace(path));
+    std::string missing = failure(conn, "DROP TABLE \"orders\"");
+    EXPECT_EQ(missing.rfind("SQLException: ", 0), 0u) << missing;
+    EXPECT_EQ(missing.find("SQLException: ", 1), std::string::npos) << "one prefix: " << missing;
+    auto created = conn.Execute("CREATE TABLE \"orders\" (id INT,name VARCHAR,price VARCHAR);");
+    EXPECT_FALSE(created && created->IsOpen()) << "statements give no open record set";
+    conn.Execute("INSERT INTO \"orders\" VALUES(1, 'O''Brien', '08/31/2021')");
+    conn.Execute("INSERT INTO \"orders\" VALUES(2,NULL, '3.5')");
+    std::string wrong = failure(conn, "INSERT INTO \"orders\" VALUES('x', 'y', 'z')");
+    EXPECT_EQ(wrong.rfind("SQLException: ", 0), 0u) << wrong;
+    EXPECT_EQ(wrong.find("SQLException: ", 1), std::string::npos) << "one prefix: " << wrong;
+    auto rs = conn.Execute("SELECT * FROM \"ORDERS\"");
+    std::vector<std::string> names;
+    for (; !rs->Eof(); rs->MoveNext()) names.push_back(rs->Fields("name").Value().ToText());
+    EXPECT_EQ(names, (std::vector<std::string>{"O'Brien", ""}));
+    conn.Close();
+    try {
+      conn.Execute("DROP TABLE \"orders\"");
+      ADD_FAILURE() << "a closed connection executes nothing";
+    } catch (const ado::Error& e) {
+      EXPECT_EQ(e.Number(), ado::kErrorObjectClosed);
+      EXPECT_EQ(e.Description().find("SQLException"), std::string::npos) << e.Description();
+    }
+  }
+  // Close put everything on disk: a new connection sees the rows, and drops the table.
+  ado::Connection again;
+  again.Mode = ado::adModeReadWrite;
+  again.Open(Ace(path));
+  int rows = 0;
+  for (auto rs = again.Execute("SELECT * FROM orders"); !rs->Eof(); rs->MoveNext()) ++rows;
+  EXPECT_EQ(rows, 2);
+  again.Execute("DROP TABLE \"Orders\"");
+  auto schema = again.OpenSchema(ado::adSchemaTables);
+  for (; !schema->Eof(); schema->MoveNext())
+    EXPECT_NE(schema->Fields("TABLE_NAME").Value().ToText(), "orders");
+  again.Close();
 }
 
 }  // namespace
