@@ -12,9 +12,10 @@
 // Allocate reuses the lowest page the map marks free; otherwise it appends a
 // page and records it as used, growing the inline map row on page 1 while
 // that page has room and turning it into a reference map (0x05 bitmap pages)
-// after that. Release marks the page free and blanks it the way freed pages
-// are left in Access files (a zeroed page: no reader takes it for a data,
-// definition or index page).
+// after that. Release marks the page free and zeroes it. (Access leaves freed
+// pages zeroed or with their old image: data pages whose rows are all
+// deleted, definition and long-value pages retyped 0x08 / 0x09. A zeroed page
+// is one no reader that scans pages can take for live data.)
 //
 // The allocator caches nothing that a pager Rollback could make stale except
 // a search hint; call Reset() after a rollback anyway.

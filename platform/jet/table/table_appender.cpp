@@ -269,10 +269,8 @@ Result<RowPointer> TableAppender::Impl::Insert(std::span<const Cell> cells) {
   row_.assign(fixed_end_, std::byte{0});
   format::Put16(row_, 0, def().max_columns);
   var_data_.clear();
-  size_t mask_at_scratch = 0;
-  std::byte mask[256 / 8 * 8] = {};  // up to 2048 columns' bits
+  std::byte mask[256] = {};  // up to 2048 columns' bits
   if (mask_size_ > sizeof mask) return MakeError(ErrorCode::kNotSupported, "the table has too many columns");
-  (void)mask_at_scratch;
   for (size_t i = 0; i < cols.size(); ++i) {
     const ColumnDef& c = cols[i];
     const Cell& cell = *effective_[i];
