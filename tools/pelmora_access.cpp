@@ -6,6 +6,7 @@
 //   pelmora-access export FILE TABLE [--password P]
 //   pelmora-access check  FILE [--password P]
 //   pelmora-access exec   FILE [--password P] [--keep-going] [SQL ...]
+//   pelmora-access create FILE [--format 2000|2003] [--password P]
 //
 // exec runs each SQL argument in order, or without arguments every non-empty
 // line of standard input as one statement; it stops at the first failure
@@ -25,6 +26,7 @@
 
 #include "platform/jet/database.h"
 #include "platform/jet/format/numeric.h"
+#include "tools/access_create.h"
 
 namespace {
 
@@ -192,6 +194,7 @@ int main(int argc, char** argv) {
   std::string file, password, table;
   bool all = false, keep_going = false;
   std::vector<std::string> statements;
+  std::string format = "2000";
 
   auto add_common = [&](CLI::App* sub) {
     sub->add_option("FILE", file, "The Access database file")->required();
@@ -211,6 +214,12 @@ int main(int argc, char** argv) {
   add_common(exec);
   exec->add_flag("--keep-going", keep_going, "Report each failed statement and go on with the next");
   exec->add_option("SQL", statements, "Statements, in order (default: one per line of standard input)");
+  auto* create = app.add_subcommand("create", "Create a new, empty Access database (.mdb, Jet 4)");
+  create->add_option("FILE", file, "The new database file; an existing file is never replaced")->required();
+  create->add_option("--format", format, "Access file format: 2000 or 2003")
+      ->check(CLI::IsMember({"2000", "2003"}))
+      ->capture_default_str();
+  create->add_option("--password", password, "A database password (at most 20 characters)");
 
   try {
     app.parse(argc, argv);
@@ -220,6 +229,8 @@ int main(int argc, char** argv) {
     app.exit(e);
     return kUsage;
   }
+
+  if (create->parsed()) return RunCreateCommand(file, format, password);
 
   auto db = OpenDatabase(file, password, exec->parsed());
   if (!db) return Fail(db.error().message);

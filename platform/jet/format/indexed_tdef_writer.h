@@ -1,0 +1,27 @@
+#pragma once
+// The definition of a table with indexes (access-format.md 3.1-3.6), as the
+// Jet engine lays out its own system tables: the fixed part with one
+// unique-entry block per real index, the column descriptors and names in the
+// order given (the engine sorts system columns by name), the real indexes,
+// the logical indexes and their names (sorted by name by the caller), the
+// memo/OLE column maps and FF FF. The result is the logical buffer with
+// tdef_len set; PaginateDefinition (tdef_writer.h) cuts it into pages.
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/jet/format/bytes.h"
+#include "platform/jet/format/tdef.h"
+
+namespace jet::format {
+
+inline constexpr uint32_t kRealIndexMagic = 1923;
+inline constexpr size_t kMaxRealIndexColumns = 10;
+
+// `definition.columns` in descriptor order; text and memo columns carry their
+// collation, other columns get `definition`'s first text collation as the
+// engine leaves it there (0 when none). Row count, autonumber, table type,
+// maps and unique-entry counts are taken from `definition`.
+std::vector<std::byte> EncodeIndexedTableDefinition(const TableDefinition& definition);
+
+}  // namespace jet::format
