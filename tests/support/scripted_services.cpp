@@ -9,6 +9,8 @@ ui::Answer ScriptedServices::MessageBox(const std::string& text, ui::Buttons but
                                         const std::string& title) {
   messages.push_back({text, buttons, icon, title.empty() ? ui::ApplicationTitle() : title});
   if (buttons == ui::Buttons::Ok) return ui::Answer::Ok;
+  if (answer_for)
+    if (auto answer = answer_for(text)) return *answer;
   if (answers.empty()) return ui::Answer::No;
   ui::Answer answer = answers.front();
   answers.pop_front();

@@ -3,6 +3,8 @@
 // opened address and clipboard text, and answers questions from a script.
 
 #include <deque>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,8 @@ class ScriptedServices : public ui::Services {
   // Script: answers for Yes/No questions, in order (default No when empty);
   // file dialog results (nullopt = Cancel).
   std::deque<ui::Answer> answers;
+  // When set, answers a question by its text first (nothing: take `answers`).
+  std::function<std::optional<ui::Answer>(const std::string& text)> answer_for;
   std::deque<std::optional<std::string>> file_choices;
   int clipboard_failures = 0;  // this many clipboard calls fail before one succeeds
   double random_value = 0.5;

@@ -1,0 +1,167 @@
+// The conversion run executing at once into copies of real Access files, read
+// back by mdbtools and mdb-reader. PostgreSQL's own catalogue tables are part
+// of every run (the catalogue query lists them); the assertions look at the
+// user tables and at the reports that name them.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "engine/conversion_run.h"
+#include "tests/db/pg_scratch.h"
+#include "tests/jet/write/readers.h"
+#include "tests/support/environment.h"
+#include "tests/support/fake_run_window.h"
+#include "tests/support/scripted_services.h"
+
+namespace {
+
+using testing_support::FakeRunWindow;
+using testing_support::ScriptedServices;
+
+std::vector<std::string> Texts(const readers::Rows& rows) {
+  std::vector<std::string> out;
+  for (const auto& row : rows) {
+    std::string line;
+    for (const auto& v : row) line += (v.null ? std::string("<null>") : v.text) + "|";
+    out.push_back(line);
+  }
+  return out;
+}
+
+std::string Export(const std::string& path, const std::string& table) {
+  std::string out;
+  testing_support::RunCommand("mdb-export " + readers::ShellQuote(path) + " " + readers::ShellQuote(table) +
+                                  " 2>&1",
+                              &out);
+  return out;
+}
+
+class ConversionDirectTest : public ::testing::Test {
+ protected:
+  bool Prepare(const std::string& db, const std::string& sql, const std::string& fixture) {
+    auto pg = testing_support::TestPgServer();
+    auto file = testing_support::AccessFixture(fixture);
+    if (!pg || !file || !readers::HaveMdbtools() || !readers::HaveMdbReader()) return false;
+    EXPECT_TRUE(testing_support::FreshDatabase(*pg, db));
+    std::string out;
+    EXPECT_EQ(testing_support::Psql(*pg, db, sql, &out), 0) << out;
+    window.source = testing_support::Fields(*pg, db);
+    original = *file;
+    target = testing_support::CopyFile(*file, testing_support::ScratchFolder(db));
+    window.target = {target, ""};
+    window.check1 = 0;
+    return true;
+  }
+
+  // Reports that name a user table (the catalogue tables' long values are refused too).
+  std::vector<std::string> ReportsAbout(const std::string& table) const {
+    std::vector<std::string> out;
+    for (const auto& m : services.messages)
+      if (m.title == "Application Error" && m.text.find("'" + table + "'") != std::string::npos) out.push_back(m.text);
+    return out;
+  }
+
+  ScriptedServices services;
+  FakeRunWindow window;
+  std::string original, target;
+};
+
+#define PREPARE_OR_SKIP(db, sql, fixture) \
+  if (!Prepare(db, sql, fixture)) GTEST_SKIP() << "needs the test PostgreSQL, ../shared, mdbtools and mdb-reader"
+
+TEST_F(ConversionDirectTest, EveryRowReadsBackInBothReadersAndTheFilesOwnTablesStayAsTheyWere) {
+  PREPARE_OR_SKIP("direct_values",
+                  "CREATE TABLE people (id integer, name varchar(300), born date, seen timestamp, score double "
+                  "precision, flag boolean, note text);\n"
+                  "INSERT INTO people VALUES\n"
+                  " (1, 'O''Brien', '2021-08-31', '2021-08-31 14:05:00', 0.5, true, 'one\r\ntwo'),\n"
+                  " (2, NULL, '1850-01-02', '2021-08-31 00:00:00', -1e300, false, ''),\n"
+                  " (3, 'Zoë 😀 Müller', NULL, NULL, NULL, NULL, '3,5'),\n"
+                  " (4, repeat('x', 300), '2150-12-31', NULL, 2, NULL, 'refused: too long');\n"
+                  "CREATE TABLE empty_one (a integer);\n",
+                  "content-2000.mdb");
+  const std::string before = Export(target, "Table1");
+  engine::RunCounts counts = engine::RunConversion(window);
+  EXPECT_EQ(services.messages.back().text, "Done.");
+
+  // The 300-character name does not fit Text(255): one report, the other rows go in.
+  auto reports = ReportsAbout("name");
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_NE(reports[0].find("SQLException: "), std::string::npos);
+  EXPECT_NE(reports[0].find("at line 402"), std::string::npos);
+  EXPECT_GE(counts.statements_refused, 1);
+
+  const std::vector<std::string> expected = {
+      "1|O'Brien|08/31/2021|08/31/2021 14:05:00|0.5|1|onetwo|",
+      "2|<null>|01/02/1850|08/31/2021|-1e+300|0|<null>|",
+      "3|Zoë 😀 Müller|<null>|<null>|<null>|<null>|3,5|",  // a text keeps its comma in a table with numbers
+  };
+  auto js = readers::MdbReaderRows(target, "people");
+  ASSERT_TRUE(js);
+  EXPECT_EQ(js->columns, (std::vector<std::string>{"id", "name", "born", "seen", "score", "flag", "note"}));
+  EXPECT_EQ(Texts(js->rows), expected);
+  // mdbtools writes "??" for characters outside the Basic Multilingual Plane.
+  std::string csv = Export(target, "people");
+  EXPECT_NE(csv.find("1,\"O'Brien\",\"08/31/2021\",\"08/31/2021 14:05:00\",0.5,\"1\",\"onetwo\""), std::string::npos)
+      << csv;
+  EXPECT_NE(csv.find("3,\"Zo\xC3\xAB ?? M\xC3\xBCller\""), std::string::npos) << csv;
+
+  EXPECT_NE(Export(target, "empty_one").find("a"), std::string::npos);
+  EXPECT_EQ(Export(target, "Table1"), before);
+  std::string check;
+  EXPECT_EQ(testing_support::RunCommand(std::string(PELMORA_RUNTIME_DIR) + "/pelmora-access check " +
+                                            readers::ShellQuote(target) + " 2>&1",
+                                        &check),
+            0)
+      << check;
+}
+
+TEST_F(ConversionDirectTest, OverwriteAnsweredNoLeavesTheTableAndYesReplacesIt) {
+  PREPARE_OR_SKIP("direct_overwrite", "CREATE TABLE table1 (id integer);\nINSERT INTO table1 VALUES (42);\n",
+                  "content-2000.mdb");
+  const std::string before = Export(target, "Table1");
+  services.answers = {ui::Answer::No};  // table1 is processed before the catalogue tables
+  engine::RunConversion(window);
+  auto question = std::find_if(services.messages.begin(), services.messages.end(),
+                               [](const auto& m) { return m.title == "Overwrite?"; });
+  ASSERT_NE(question, services.messages.end());
+  EXPECT_EQ(question->text, "Would you like to overwrite table1?");
+  EXPECT_EQ(question->buttons, ui::Buttons::YesNo);
+  EXPECT_EQ(Export(target, "Table1"), before);
+
+  services.messages.clear();
+  // The catalogue tables converted by the first run are in the file now: keep them.
+  services.answer_for = [](const std::string& text) {
+    return std::optional<ui::Answer>(text == "Would you like to overwrite table1?" ? ui::Answer::Yes : ui::Answer::No);
+  };
+  window.access_conn.reset();
+  engine::RunConversion(window);
+  // The stored name was Table1; the drop matched it without regard to case.
+  for (const auto& m : services.messages)
+    if (m.title == "Application Error" && m.text.find("table1") != std::string::npos) ADD_FAILURE() << m.text;
+  std::string tables;
+  testing_support::RunCommand("mdb-tables -1 " + readers::ShellQuote(target), &tables);
+  EXPECT_NE(tables.find("table1\n"), std::string::npos) << tables;
+  EXPECT_EQ(tables.find("Table1\n"), std::string::npos) << tables;
+  EXPECT_EQ(Export(target, "table1"), "id\n42\n");
+}
+
+TEST_F(ConversionDirectTest, AWrongAccessPasswordIsReportedAndTheFileIsUntouched) {
+  PREPARE_OR_SKIP("direct_password", "CREATE TABLE t (id integer);\nINSERT INTO t VALUES (1);\n",
+                  "password-2000.mdb");
+  window.target.password = "wrong";
+  engine::RunConversion(window);
+  bool reported = false;
+  for (const auto& m : services.messages)
+    if (m.text.find("Not a valid password") != std::string::npos &&
+        m.text.find("Form1.PushButton7_Click at line 124") != std::string::npos)
+      reported = true;
+  EXPECT_TRUE(reported);
+  EXPECT_EQ(services.messages.back().text, "Done.");
+  std::string a, b;
+  testing_support::RunCommand("cmp " + readers::ShellQuote(target) + " " + readers::ShellQuote(original), &a);
+  EXPECT_EQ(a, "");
+}
+
+}  // namespace
