@@ -1,16 +1,11 @@
 #include "platform/jet/table/blank_database.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
 #include "platform/jet/file/codec.h"
+#include "platform/jet/file/new_file.h"
 #include "platform/jet/format/data_page.h"
 #include "platform/jet/format/header.h"
 #include "platform/jet/format/header_writer.h"
@@ -203,18 +198,6 @@ std::vector<std::byte> DatabaseProperties(BlankFormat format) {
   return out;
 }
 
-// A name beside the target that no other writer uses: the process id and a counter.
-std::string TemporaryName(const std::filesystem::path& folder, const std::filesystem::path& target) {
-  static std::atomic<unsigned> counter{0};
-  return (folder / ("." + target.filename().string() + "." + std::to_string(getpid()) + "." +
-                    std::to_string(counter++) + ".tmp"))
-      .string();
-}
-
-std::string fmt_error(const std::string& what, const std::string& path, int error) {
-  return what + " \"" + path + "\": " + std::strerror(error);
-}
-
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
@@ -295,7 +278,7 @@ Result<std::vector<std::vector<std::byte>>> BuildBlankDatabase(const BlankOption
   // MSysDb's properties on a long-value page of their own.
   std::vector<std::byte> properties = DatabaseProperties(options.format);
   MutableBytes lval = store.Page(properties_page);
-  format::InitDataPage(lval, format::U32(ConstBytes(reinterpret_cast<const std::byte*>("LVAL"), 4), 0));
+  format::InitDataPage(lval, format::kLongValueOwner);
   uint16_t properties_row = 0;
   JET_TRY(AppendTo(lval, properties, &properties_row, "the database properties"));
   std::vector<std::byte> properties_field(format::kLongValueHeaderSize);
@@ -401,72 +384,13 @@ Result<std::vector<std::vector<std::byte>>> BuildBlankDatabase(const BlankOption
   return store.Take();
 }
 
-namespace {
-
-Error OsError(const std::string& what, const std::string& path, int error) {
-  ErrorCode code = error == EACCES || error == EROFS || error == EPERM ? ErrorCode::kReadOnly : ErrorCode::kIoError;
-  return MakeError(code, fmt_error(what, path, error));
-}
-
-}  // namespace
-
 Status CreateBlankDatabase(const std::string& path, const BlankOptions& options) {
-  namespace fs = std::filesystem;
-  const fs::path target(path);
-  if (Lower(target.extension().string()) == ".accdb")
+  std::string extension = std::filesystem::path(path).extension().string();
+  if (Lower(extension) == ".accdb")
     return MakeError(ErrorCode::kNotSupported, "new .accdb files are not supported yet");
-  std::error_code ec;
-  if (fs::symlink_status(target, ec).type() != fs::file_type::not_found)
-    return MakeError(ErrorCode::kAlreadyExists, "\"" + path + "\" exists already; a new database never replaces a file");
+  if (auto exists = file::RefuseExisting(path); !exists) return exists.error();
   JET_ASSIGN_OR_RETURN(pages, BuildBlankDatabase(options));
-
-  fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-  std::string temp = TemporaryName(folder, target);
-  // 0666 less the umask, as any new file of the user's.
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return OsError("cannot create a file in the folder of", path, errno);
-  auto fail = [&](const std::string& what, int error) {
-    close(fd);
-    unlink(temp.c_str());
-    return OsError(what, path, error);
-  };
-  for (const auto& page : pages) {
-    size_t done = 0;
-    while (done < page.size()) {
-      ssize_t n = write(fd, page.data() + done, page.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return fail("cannot write", n < 0 ? errno : ENOSPC);
-      done += static_cast<size_t>(n);
-    }
-  }
-  if (fsync(fd) != 0) return fail("cannot sync", errno);
-  if (close(fd) != 0) {
-    int error = errno;
-    unlink(temp.c_str());
-    return OsError("cannot write", path, error);
-  }
-  // link() never replaces an existing file, so a file that appeared meanwhile survives.
-  if (link(temp.c_str(), path.c_str()) != 0) {
-    int error = errno;
-    if (error == EEXIST) {
-      unlink(temp.c_str());
-      return MakeError(ErrorCode::kAlreadyExists, "\"" + path + "\" exists already; a new database never replaces a file");
-    }
-    // File systems without hard links: rename, having checked for the target above.
-    if (rename(temp.c_str(), path.c_str()) != 0) {
-      int rename_error = errno;
-      unlink(temp.c_str());
-      return OsError("cannot create", path, rename_error);
-    }
-  } else {
-    unlink(temp.c_str());
-  }
-  int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-  if (dir >= 0) {
-    fsync(dir);
-    close(dir);
-  }
-  return {};
+  return file::WriteNewFile(path, pages);
 }
 
 }  // namespace jet
