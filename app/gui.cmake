@@ -35,7 +35,6 @@ add_dependencies(pelmora pelmora_assets)
 # bin/, the desktop entry and the icon.
 install(TARGETS pelmora RUNTIME DESTINATION ${PELMORA_INSTALL_DIR})
 install(FILES ${PELMORA_RUNTIME_DIR}/HAND-M.CUR DESTINATION ${PELMORA_INSTALL_DIR})
-install(DIRECTORY ${PELMORA_RUNTIME_DIR}/Samples DESTINATION ${PELMORA_INSTALL_DIR} OPTIONAL)
 file(RELATIVE_PATH pelmora_launcher_target /${CMAKE_INSTALL_BINDIR} /${PELMORA_INSTALL_DIR}/pelmora)
 configure_file(${CMAKE_CURRENT_SOURCE_DIR}/resources/pelmora.sh.in ${CMAKE_CURRENT_BINARY_DIR}/pelmora.sh @ONLY)
 install(PROGRAMS ${CMAKE_CURRENT_BINARY_DIR}/pelmora.sh DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME pelmora)
