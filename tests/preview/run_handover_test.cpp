@@ -96,9 +96,11 @@ class RunWithPreview : public ::testing::Test {
       }
     }
     target_ = testing_support::CopyFile(*fixture, folder_);
-    EXPECT_TRUE(testing_support::FreshDatabase(pg, "preview_run"));
+    // One database per test: ctest runs the tests of this fixture side by side.
+    const std::string database = "preview_run_" + std::to_string(getpid());
+    EXPECT_TRUE(testing_support::FreshDatabase(pg, database));
     std::string out;
-    EXPECT_EQ(testing_support::Psql(pg, "preview_run",
+    EXPECT_EQ(testing_support::Psql(pg, database,
                                     "CREATE TABLE a (id integer, name varchar(20));\n"
                                     "CREATE TABLE b (id integer);\n"
                                     "CREATE TABLE c (label text);\n"
@@ -108,7 +110,7 @@ class RunWithPreview : public ::testing::Test {
                                     &out),
               0)
         << out;
-    window_.source = testing_support::Fields(pg, "preview_run");
+    window_.source = testing_support::Fields(pg, database);
     window_.target = {target_, ""};
     return true;
   }
