@@ -122,7 +122,12 @@ RunCounts RunConversion(RunWindow& w) {
 
   int table_count = 0;
   trap(144, [&] { table_count = w.List2().ListCount(); });
-  for (int i = table_count - 1; i >= 0 && !report::EndRequested(); --i) {
+  // Executing into a target that did not open would report every statement of
+  // every table; its failed open was reported at step 140, so the tables are left.
+  auto target_unusable = [&] {
+    return !preview_on() && !(w.AccessConn() && w.AccessConn()->IsOpen());
+  };
+  for (int i = table_count - 1; i >= 0 && !report::EndRequested() && !target_unusable(); --i) {
     trap(150, [&] { services.ProcessEvents(); });
     std::string table;
     trap(152, [&] { table = w.List2().List(i); });

@@ -48,7 +48,9 @@ int main(int argc, char** argv) {
   convert::OverwritePolicy policy = convert::OverwritePolicy::kNo;
   if (print_sql || overwrite == "yes") policy = convert::OverwritePolicy::kYes;
   else if (overwrite == "ask" || (overwrite.empty() && interactive)) policy = convert::OverwritePolicy::kAsk;
-  convert::CliServices services(policy, stdout, stderr, interactive ? stdin : nullptr);
+  // An explicit --overwrite ask reads the answers from standard input even when it is a pipe.
+  const bool ask_on_stdin = interactive || overwrite == "ask";
+  convert::CliServices services(policy, stdout, stderr, ask_on_stdin ? stdin : nullptr);
   ui::SetCurrent(&services);
 
   convert::CliWindow window(source, target, print_sql, stdout, stderr, !print_sql && isatty(STDERR_FILENO));
@@ -63,7 +65,10 @@ int main(int argc, char** argv) {
     for (const auto& row : window.ConversionLog().Rows())
       fmt::print(stderr, "{}\t{}\t{}\t{}\n", row.table, row.field, row.source_type, row.access_type);
   }
-  fmt::print("{} tables created, {} rows written, {} statements refused\n", counts.tables_created,
-             counts.rows_written, counts.statements_refused);
+  if (print_sql)
+    fmt::print("{} statements printed, nothing executed\n", counts.statements_listed);
+  else
+    fmt::print("{} tables created, {} rows written, {} statements refused\n", counts.tables_created,
+               counts.rows_written, counts.statements_refused);
   return counts.statements_refused == 0 && services.Reports() == 0 ? 0 : 1;
 }

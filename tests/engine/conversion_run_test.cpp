@@ -161,3 +161,23 @@ TEST_F(ConversionRunTest, ADoubleQuoteInATableNameCannotAddAStatementToTheSource
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ConversionRunTest, DirectModeIntoATargetThatDidNotOpenLeavesTheTablesAfterOneReport) {
+  PELMORA_REQUIRE_PG(pg);
+  SetUpDatabase(pg, "run_no_target", "CREATE TABLE a (id integer);\nINSERT INTO a VALUES (1), (2), (3);\n");
+  window.target = {testing_support::ScratchFolder("run_no_target") + "/missing.mdb", ""};
+  window.check1 = 0;
+  engine::RunConversion(window);
+  std::vector<std::string> texts;
+  for (const auto& m : services.messages) texts.push_back(m.text.substr(0, m.text.find('\r')));
+  ASSERT_EQ(services.messages.size(), 4u) << ::testing::PrintToString(texts);
+  EXPECT_EQ(services.messages[0].text, "Unable to access the database");
+  EXPECT_NE(services.messages[1].text.find("at line 140"), std::string::npos);
+  EXPECT_NE(services.messages[2].text.find("at line 444"), std::string::npos);
+  EXPECT_EQ(services.messages[3].text, "Done.");
+  EXPECT_FALSE(window.busy);
+}
+
+}  // namespace

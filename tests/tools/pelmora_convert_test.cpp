@@ -61,6 +61,7 @@ TEST(PelmoraConvert, PrintSqlListsDropsForTablesTheTargetHasAndTheLogOnStderr) {
             std::string::npos)
       << out;
   EXPECT_NE(out.find("Done.\n"), std::string::npos);
+  EXPECT_NE(out.find(" statements printed, nothing executed\n"), std::string::npos) << out;
   EXPECT_NE(err.find("table1\tid\tint\tINT\n"), std::string::npos) << err;
   EXPECT_NE(err.find("table1\tnote\tchar\tVARCHAR\n"), std::string::npos);
   // Nothing was executed: the file is unchanged.
