@@ -38,23 +38,21 @@ TEST_F(Closing, ClosesTheOpenTargetFile) {
   app::Form1& form = LoadedForm();
   form.Text5->SetText(target);
   form.access_conn = ado::CreateConnection();
+  form.access_conn->Mode = 3;  // read and write, as the run opens it
   form.access_conn->Open(Access::AccessConnectionString(form.TargetFields()));
-  bool created = true;
-  try {
-    form.access_conn->Execute("CREATE TABLE closing (id INTEGER)");
-  } catch (const ado::Error& e) {
-    created = false;  // an engine without statements yet: only the closing is checked
-  }
+  form.access_conn->Execute("CREATE TABLE closing (id INTEGER)");
+  form.access_conn->Execute("INSERT INTO closing VALUES (7)");
   ASSERT_TRUE(form.access_conn->IsOpen());
   form.close();
   EXPECT_FALSE(form.access_conn->IsOpen());
   EXPECT_EQ(ends_, 1);
-  if (!created) GTEST_SKIP() << "the engine cannot create tables yet; the file was closed";
-
   // The table is in the file for an independent reader.
   std::string tables;
   ASSERT_EQ(testing_support::RunCommand("mdb-tables -1 '" + target + "' 2>&1", &tables), 0) << tables;
   EXPECT_NE(tables.find("closing"), std::string::npos) << tables;
+  std::string rows;
+  testing_support::RunCommand("mdb-export '" + target + "' closing 2>&1", &rows);
+  EXPECT_EQ(rows, "id\n7\n");
 }
 
 }  // namespace
