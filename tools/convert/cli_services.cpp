@@ -4,21 +4,11 @@
 
 #include <filesystem>
 
+#include "platform/ui/line_breaks.h"
+
 namespace convert {
 
-std::string CliServices::ForTerminal(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
-      out += '\n';
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
+std::string CliServices::ForTerminal(const std::string& text) { return ui::WithLineFeeds(text); }
 
 ui::Answer CliServices::MessageBox(const std::string& text, ui::Buttons buttons, ui::Icon icon,
                                    const std::string& title) {

@@ -1,20 +1,10 @@
 #include "platform/ui/qt/dialog_texts.h"
 
+#include "platform/ui/line_breaks.h"
+
 namespace ui {
 
-QString DisplayText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
-      out += '\n';
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      out += text[i];
-    }
-  }
-  return QString::fromStdString(out);
-}
+QString DisplayText(std::string_view text) { return QString::fromStdString(WithLineFeeds(text)); }
 
 QStringList NameFilters(std::string_view filter) {
   QStringList parts = QString::fromUtf8(filter.data(), qsizetype(filter.size())).split('|');
