@@ -1,5 +1,9 @@
 #include "app/form1.h"
 
+#include <QTimer>
+
+#include "platform/ado/error.h"
+
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -52,9 +56,26 @@ Form1::Form1(ui::SettingsStore& settings, QWidget* parent)
   BuildControls();
   ConnectHandlers();
   ui::WindowPointers::Register(kName, this);
+  // The engine commits grouped statements when one ends; while the program
+  // waits (a message box, the preview stopped at an error) this timer lets it
+  // commit what is already executed.
+  auto* idle_commit = new QTimer(this);
+  QObject::connect(idle_commit, &QTimer::timeout, this, [this] { CommitWhileIdle(); });
+  idle_commit->start(250);
 }
 
 Form1::~Form1() = default;
+
+void Form1::CommitWhileIdle() {
+  if (!access_conn || !access_conn->IsOpen()) return;
+  try {
+    access_conn->Idle();
+  } catch (const ado::Error& e) {
+    ui::Current().MessageBox(e.Description(), ui::Buttons::Ok, ui::Icon::Exclamation, "Application Error");
+  } catch (const std::exception& e) {
+    ui::Current().MessageBox(e.what(), ui::Buttons::Ok, ui::Icon::Exclamation, "Application Error");
+  }
+}
 
 int Form1::Px(int twips) const { return qRound(twips / 15.0 * scale_); }
 

@@ -56,6 +56,9 @@ class Form1 : public QWidget {
   // The Access file and its password as displayed.
   db::TargetFields TargetFields() const;
 
+  // Lets the target connection commit what it has executed while the program waits.
+  void CommitWhileIdle();
+
   // The "Start Converting" action; the conversion run installs it.
   std::function<void(Form1&)> start_converting;
   // Ends the program once the window has closed; QuitProgram by default.

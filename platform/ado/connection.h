@@ -30,6 +30,10 @@ class Connection {
   std::unique_ptr<Recordset> Execute(std::string_view text);
   std::unique_ptr<Recordset> OpenSchema(int schema);
   void Close();
+  // Lets the provider commit grouped writes while the program waits.
+  void Idle() {
+    if (provider_) provider_->Idle();
+  }
   bool IsOpen() const { return provider_ != nullptr; }
   // Test hook: takes a provider that is already open, as Open would leave it
   // (tests stand a scripted provider in for a real target).

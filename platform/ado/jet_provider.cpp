@@ -264,6 +264,11 @@ class JetConnection final : public ProviderConnection {
     return std::make_unique<ListCursor>(std::move(columns), std::move(rows));
   }
 
+  void Idle() override {
+    if (!db_) return;
+    if (auto committed = db_->CommitIfDue(); !committed) Raise(committed.error());
+  }
+
   void Close() override {
     if (!db_) return;
     auto db = std::move(db_);

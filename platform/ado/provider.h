@@ -43,6 +43,9 @@ class ProviderConnection {
   // The tables schema (20) has the text columns TABLE_NAME and TABLE_TYPE.
   virtual std::unique_ptr<Cursor> OpenSchema(int schema) = 0;
   virtual void Close() = 0;
+  // Called while the program waits between statements: a provider that groups
+  // its writes may commit them now. Raises when that fails.
+  virtual void Idle() {}
 };
 
 // Opens the provider that the connection string names: "Driver=" goes to ODBC,

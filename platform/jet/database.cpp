@@ -93,6 +93,12 @@ Status Database::Execute(std::string_view sql) {
   return executor_->Execute(sql);
 }
 
+Status Database::CommitIfDue() {
+  JET_TRY(RequireOpen());
+  if (!executor_) return {};
+  return executor_->CommitIfDue();
+}
+
 Status Database::Flush() {
   JET_TRY(RequireOpen());
   if (executor_) JET_TRY(executor_->Flush());

@@ -86,6 +86,10 @@ class Database {
 
   // Writes what is pending to the file and syncs it.
   Status Flush();
+  // Commits what is pending once the commit policy's time has come (500 ms
+  // after the first uncommitted statement). Statements check this when they
+  // end; a program that waits between statements calls it from a timer.
+  Status CommitIfDue();
   // Flushes and releases the file. Idempotent; afterwards every read fails.
   Status Close();
   bool IsOpen() const { return pager_ != nullptr; }

@@ -251,6 +251,12 @@ Status Executor::Flush() {
   return {};
 }
 
+Status Executor::CommitIfDue() {
+  if (!pager_.writable() || !pager_.HasChanges()) return {};
+  if (auto committed = pager_.CommitIfDue(); !committed) return AfterFailedCommit(committed.error());
+  return {};
+}
+
 Error Executor::AfterFailedCommit(const Error& e) {
   writers_.clear();
   by_name_.clear();

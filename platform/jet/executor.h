@@ -41,6 +41,9 @@ class Executor {
 
   // Commits what is pending.
   Status Flush();
+  // Commits the statements since the last commit when the commit policy says
+  // it is due; for a caller that waits between statements.
+  Status CommitIfDue();
 
  private:
   struct TableWriter;
