@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "platform/jet/format/ascii_case.h"
 #include "platform/jet/executor.h"
 #include "platform/jet/sql/sql_error.h"
 #include "platform/jet/table/check.h"
@@ -9,16 +10,7 @@
 namespace jet {
 namespace {
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
+using format::EqualNoCase;
 
 bool HasDefinition(const table::CatalogObject& o) {
   return o.kind == table::ObjectKind::kTable || o.kind == table::ObjectKind::kSystemTable ||

@@ -53,9 +53,7 @@ std::string DecimalText(const Decimal& d) {
   return (d.negative && !zero ? "-" : "") + digits;
 }
 
-namespace {
-
-// Days since 1970-01-01 of a proleptic Gregorian date, and back (H. Hinnant's algorithms).
+// H. Hinnant's algorithm.
 int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
   y -= m <= 2;
   const int64_t era = (y >= 0 ? y : y - 399) / 400;
@@ -65,6 +63,9 @@ int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
   return era * 146097 + static_cast<int64_t>(doe) - 719468;
 }
 
+namespace {
+
+// The inverse of DaysFromCivil (H. Hinnant's algorithm).
 void CivilFromDays(int64_t z, int& year, int& month, int& day) {
   z += 719468;
   const int64_t era = (z >= 0 ? z : z - 146096) / 146097;

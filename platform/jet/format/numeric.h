@@ -37,6 +37,9 @@ struct CivilDateTime {
 
 // The wall-clock date and time of an OLE date, rounded to `resolution_ms`;
 // nothing for values outside the years Access allows (100..9999) or not finite.
+// Days since 1970-01-01 of a proleptic Gregorian date.
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d);
+
 std::optional<CivilDateTime> OleDateToCivil(double days, int resolution_ms = 1);
 double CivilToOleDate(const CivilDateTime& t);
 // "yyyy-mm-dd hh:mm:ss" (seconds rounded to the nearest).

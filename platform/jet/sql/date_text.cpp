@@ -2,18 +2,10 @@
 
 #include <cstdint>
 
+#include "platform/jet/format/numeric.h"
+
 namespace jet::sql {
 namespace {
-
-// Days from 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
 
 bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
@@ -43,7 +35,7 @@ bool Expect(std::string_view s, size_t* pos, char c) {
 }  // namespace
 
 DateTimeValue MakeDateTime(int year, int month, int day, int hour, int minute, int second) {
-  const int64_t days = DaysFromCivil(year, month, day) - DaysFromCivil(1899, 12, 30);
+  const int64_t days = format::DaysFromCivil(year, month, day) - format::DaysFromCivil(1899, 12, 30);
   const double time = (hour * 3600 + minute * 60 + second) / 86400.0;
   return DateTimeValue{days < 0 ? static_cast<double>(days) - time : static_cast<double>(days) + time};
 }

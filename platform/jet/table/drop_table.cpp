@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include "platform/jet/format/ascii_case.h"
 #include "platform/jet/format/data_page.h"
 #include "platform/jet/format/usage_map.h"
 #include "platform/jet/table/catalog_writer.h"
@@ -14,16 +15,7 @@
 namespace jet::table {
 namespace {
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
+using format::EqualNoCase;
 
 Status RefuseIfRelated(PageStore& store, const std::vector<CatalogObject>& objects, const CatalogObject& table) {
   for (const auto& o : objects) {
