@@ -1,29 +1,34 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang (the main build uses g++) and, with
-# "run SECONDS", runs the open/read target on a corpus seeded with the Access
-# fixtures of ../shared.
-#
-#   tests/fuzz/build.sh            # build into build-fuzz/
-#   tests/fuzz/build.sh run 60     # build, then fuzz for 60 seconds
+# Builds the libFuzzer targets with clang (the main build uses g++), with
+# AddressSanitizer and UndefinedBehaviorSanitizer, into build-fuzz/:
+#   sql_fuzz        the SQL parser and literal conversion
+#   sql_exec_fuzz   statements executed on a scratch copy of an empty database
+#   open_read_fuzz  any bytes opened as a database, read and checked
+# tests/fuzz/run.sh builds them and runs each for a budget of CPU time.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 out=${PELMORA_FUZZ_DIR:-$root/build-fuzz}
 mkdir -p "$out"
 cxx=${CXX_FUZZ:-clang++}
-sources=$(find "$root/platform/jet" -name '*.cpp' | sort)
-"$cxx" -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I"$root" $sources "$root/tests/fuzz/open_read_fuzz.cpp" -lfmt -o "$out/open_read_fuzz"
-echo "built $out/open_read_fuzz"
+flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I"$root")
+mapfile -t engine < <(find "$root/platform/jet" -name '*.cpp' | sort)
 
-if [ "${1:-}" = run ]; then
-  seconds=${2:-60}
-  corpus="$out/corpus"
-  mkdir -p "$corpus"
-  shared="${PELMORA_SHARED:-$root/../shared}"
-  if [ -d "$shared/fixtures/access" ]; then
-    # Small fixtures as seeds (the fuzzer mutates whole files).
-    find "$shared/fixtures/access" \( -name '*.mdb' -o -name '*.accdb' \) -size -400k -exec cp -n {} "$corpus/" \;
+# The engine once as an archive of instrumented objects, then one link per target.
+objects="$out/obj"
+mkdir -p "$objects"
+for source in "${engine[@]}"; do
+  object="$objects/$(echo "${source#$root/}" | tr / _).o"
+  if [ ! -e "$object" ] || [ "$source" -nt "$object" ] || [ -n "$(find "$root/platform/jet" -name '*.h' -newer "$object" -print -quit)" ]; then
+    "$cxx" "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "$source" -o "$object" &
+    # two compilers at a time
+    while [ "$(jobs -rp | wc -l)" -ge 2 ]; do wait -n; done
   fi
-  "$out/open_read_fuzz" "$corpus" -max_total_time="$seconds" -max_len=1048576 -rss_limit_mb=2048 \
-    -timeout=10 -print_final_stats=1
-fi
+done
+wait
+rm -f "$out/libjet_fuzz.a"
+ar rcs "$out/libjet_fuzz.a" "$objects"/*.o
+
+for target in sql_fuzz sql_exec_fuzz open_read_fuzz; do
+  "$cxx" "${flags[@]}" "$root/tests/fuzz/$target.cpp" "$out/libjet_fuzz.a" -lfmt -o "$out/$target"
+  echo "built $out/$target"
+done
