@@ -1,9 +1,12 @@
 #include "platform/odbc/connection.h"
 
+#include "platform/ado/read_ahead_cursor.h"
+
 #include <cstdint>
 
 #include "platform/ado/data_type.h"
 #include "platform/ado/error.h"
+#include "platform/ado/read_ahead_cursor.h"
 #include "platform/odbc/diagnostics.h"
 #include "platform/odbc/statement.h"
 #include "platform/odbc/wide_text.h"
@@ -79,7 +82,11 @@ std::unique_ptr<ado::Cursor> OdbcConnection::Execute(std::string_view text) {
   SQLSMALLINT columns = 0;
   Check(dm.NumResultCols(statement.get(), &columns), dm, statement, "SQLNumResultCols");
   if (columns == 0) return nullptr;  // not a query: it has taken effect
-  return std::make_unique<StatementCursor>(session_, std::move(statement));
+  auto cursor = std::make_unique<StatementCursor>(session_, std::move(statement));
+  // Rows fetched in blocks are read ahead on a second thread, so that the
+  // caller's own work on a row overlaps the driver's on the next ones.
+  if (cursor->RowsetSize() > 1) return std::make_unique<ado::ReadAheadCursor>(std::move(cursor));
+  return cursor;
 }
 
 std::unique_ptr<ado::Cursor> OdbcConnection::OpenSchema(int schema) {

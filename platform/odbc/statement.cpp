@@ -87,7 +87,10 @@ StatementCursor::~StatementCursor() {
   statement_.Reset();
 }
 
-void StatementCursor::ReleaseStatement() { statement_.Reset(); }
+void StatementCursor::ReleaseStatement() {
+  std::lock_guard lock(statement_mutex_);
+  statement_.Reset();
+}
 
 void StatementCursor::Describe(const std::vector<std::string>& names) {
   const DriverManager& dm = session_->Dm();
@@ -180,6 +183,7 @@ bool StatementCursor::NextBlock() {
 }
 
 bool StatementCursor::Fetch(std::vector<ado::Value>& row) {
+  std::lock_guard lock(statement_mutex_);
   if (finished_) return false;
   if (!statement_) throw ClosedError();
   if (next_row_ >= rows_in_block_ && !NextBlock()) {

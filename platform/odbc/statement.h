@@ -7,9 +7,14 @@
 // two are read one row at a time with SQLGetData alone. The driver decides how
 // many rows it holds; with psqlODBC's declare/fetch mode that is a fixed
 // number, so memory does not grow with the row count.
+//
+// The rows may be fetched on another thread (ado::ReadAheadCursor) while the
+// connection is closed on the program's thread: the statement is released
+// under a lock that Fetch holds too.
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -64,6 +69,7 @@ class StatementCursor final : public ado::Cursor, public SessionMember {
   std::vector<SQLUSMALLINT> row_status_;
   bool finished_ = false;
   std::vector<SQLWCHAR> chunk_;  // SQLGetData's buffer
+  std::mutex statement_mutex_;   // Fetch against ReleaseStatement
 };
 
 }  // namespace odbc
