@@ -25,6 +25,7 @@ Result<std::unique_ptr<Database>> Database::Open(const std::string& path, const 
   po.password = options.password;
   po.env = options.env;
   po.commit_limits = options.commit_limits;
+  po.journal = options.journal;
   JET_ASSIGN_OR_RETURN(pager, Pager::Open(path, po));
   auto objects = table::ReadCatalog(*pager);
   if (!objects)

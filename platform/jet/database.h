@@ -41,6 +41,9 @@ struct OpenOptions {
   // INSERTs a second a count of statements would commit every few
   // milliseconds; the time limit bounds what a crash can lose instead.
   CommitLimits commit_limits = {.statements = 1000000, .delay = std::chrono::milliseconds(500)};
+  // false: commits without a rollback journal. For measuring the journal's
+  // cost only: a crash during such a commit can damage the file.
+  bool journal = true;
 };
 
 // The rows of one table, streamed.

@@ -136,6 +136,7 @@ Pager::Pager(Env* env, std::unique_ptr<File> file, std::unique_ptr<LockFile> loc
       disk_page_count_(pages),
       statement_page_count_(pages),
       writable_(options.writable),
+      journal_(options.journal),
       cache_pages_(std::max(options.cache_pages, kMinResidentPages)),
       max_pages_(static_cast<uint32_t>(std::min(options.max_file_bytes, kMaxAccessFileBytes) / format::kPageSize)),
       max_file_bytes_(options.max_file_bytes),
@@ -376,27 +377,31 @@ Status Pager::Commit() {
   const std::string journal_path = journal::PathFor(path_);
   const size_t lost = policy_.pending();
 
-  auto journal = WriteJournal(pages);
-  if (!journal) {
-    // The database is untouched; a journal that did get written only holds
-    // what the file holds already.
-    (void)env_->Remove(journal_path);
-    DropChanges();
-    return MakeError(journal.error().code,
-                     fmt::format("Could not save the changes to '{}': {}. {}; the file is as it was after that "
-                                 "commit.",
-                                 path_, journal.error().message, LostStatements(lost)));
+  std::unique_ptr<File> journal;
+  if (journal_) {
+    auto written = WriteJournal(pages);
+    if (!written) {
+      // The database is untouched; a journal that did get written only holds
+      // what the file holds already.
+      (void)env_->Remove(journal_path);
+      DropChanges();
+      return MakeError(written.error().code,
+                       fmt::format("Could not save the changes to '{}': {}. {}; the file is as it was after that "
+                                   "commit.",
+                                   path_, written.error().message, LostStatements(lost)));
+    }
+    journal = std::move(*written);
   }
 
   Status written = WritePages(pages);
-  if (written) written = journal::Invalidate(**journal);  // the commit point
+  if (written && journal) written = journal::Invalidate(*journal);  // the commit point
   if (!written) {
     // Undo through the journal, valid again, so that a crash meanwhile still
     // finds it; without that, leave the file to the next open.
-    Status put_back = journal::Revalidate(**journal);
+    Status put_back = journal ? journal::Revalidate(*journal) : Status{};
     if (put_back) put_back = PutBack(pages);
-    journal->reset();
-    if (put_back) (void)env_->Remove(journal_path);
+    journal.reset();
+    if (put_back && journal_) (void)env_->Remove(journal_path);
     DropChanges();
     if (!put_back) {
       broken_ = MakeError(ErrorCode::kIoError,
@@ -417,8 +422,10 @@ Status Pager::Commit() {
   }
   // An invalid journal is never played back: if it cannot be removed (or a
   // power loss brings it back) the next open simply removes it.
-  journal->reset();
-  (void)env_->Remove(journal_path);
+  if (journal) {
+    journal.reset();
+    (void)env_->Remove(journal_path);
+  }
 
   for (uint32_t page : pages) MakeClean(page, slots_.at(page));
   dirty_.clear();

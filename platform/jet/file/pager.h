@@ -73,6 +73,10 @@ struct PagerOptions {
   uint64_t max_file_bytes = kMaxAccessFileBytes;  // Append refuses to grow past it (lowered in tests)
   CommitLimits commit_limits = {};
   CommitPolicy::Clock clock = {};              // empty: the steady clock
+  // false: Commit writes the pages and syncs the database without a journal.
+  // For measuring the journal's cost only: a crash during such a commit can
+  // damage the file.
+  bool journal = true;
 };
 
 class Pager final : public PageStore {
@@ -156,6 +160,7 @@ class Pager final : public PageStore {
   uint32_t disk_page_count_;  // as on disk after the last Commit
   uint32_t statement_page_count_;  // at the start of the statement under way
   bool writable_;
+  bool journal_;
   size_t cache_pages_;
   uint32_t max_pages_;
   uint64_t max_file_bytes_;
