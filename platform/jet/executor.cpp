@@ -71,18 +71,26 @@ Executor::Executor(Pager& pager, std::vector<table::CatalogObject>& objects)
 Executor::~Executor() = default;
 
 Status Executor::Execute(std::string_view text) {
+  if (sql::IsInsertStatement(text)) {
+    if (auto parsed = sql::ParseInsertInto(text, insert_); !parsed) return StatementError(parsed.error());
+    if (!pager_.writable()) return ReadOnlyError();
+    return Insert(insert_);
+  }
   auto parsed = sql::Parse(text);
   if (!parsed) return StatementError(parsed.error());
   if (std::holds_alternative<sql::Select>(*parsed))
     return SqlError(ErrorCode::kNotSupported, "A SELECT statement returns rows; it is read, not executed.");
-  if (!pager_.writable())
-    return SqlError(ErrorCode::kReadOnly,
-                    "The database {} was opened read-only; it cannot be changed. Open it for writing (and check "
-                    "that the file and its folder may be written).",
-                    pager_.path());
+  if (!pager_.writable()) return ReadOnlyError();
   if (auto* create = std::get_if<sql::CreateTable>(&*parsed)) return Create(*create);
   if (auto* insert = std::get_if<sql::InsertInto>(&*parsed)) return Insert(*insert);
   return Drop(std::get<sql::DropTable>(*parsed));
+}
+
+Error Executor::ReadOnlyError() const {
+  return SqlError(ErrorCode::kReadOnly,
+                  "The database {} was opened read-only; it cannot be changed. Open it for writing (and check "
+                  "that the file and its folder may be written).",
+                  pager_.path());
 }
 
 template <typename Body>

@@ -55,6 +55,7 @@ class Executor {
   Result<TableWriter*> WriterFor(const std::string& name);
   Result<const table::CatalogObject*> UserTable(std::string_view name, std::string_view action) const;
   Status RefreshCatalog();
+  Error ReadOnlyError() const;
   // After a failed commit dropped the pending statements: forget what they made.
   Error AfterFailedCommit(const Error& e);
   // Runs `body` as one statement: on failure every page goes back and `writer`
@@ -67,6 +68,7 @@ class Executor {
   table::PageAllocator allocator_;
   std::unordered_map<uint32_t, std::unique_ptr<TableWriter>> writers_;  // by definition page
   std::unordered_map<std::string, TableWriter*> by_name_;               // by the name as statements write it
+  sql::InsertInto insert_;  // reused by every INSERT: parsing allocates nothing once it has grown
 };
 
 }  // namespace jet

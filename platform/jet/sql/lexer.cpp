@@ -20,16 +20,19 @@ bool IsWordPart(char c) { return IsWordStart(c) || IsDigit(c); }
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 // Removes the outer quotes and undoes the doubled closing quote.
-std::string Unquote(std::string_view raw, char close) {
+void UnquoteInto(std::string_view raw, char close, std::string& out) {
   std::string_view inside = raw.substr(1, raw.size() - 2);
-  if (close == ']') return std::string(inside);
-  std::string out;
+  out.clear();
   out.reserve(inside.size());
+  if (close == ']') {
+    out.append(inside);
+    return;
+  }
   while (true) {
     const size_t quote = inside.find(close);
     if (quote == std::string_view::npos) {
       out.append(inside);
-      return out;
+      return;
     }
     out.append(inside.substr(0, quote + 1));  // keeps one of the two quotes
     inside.remove_prefix(std::min(quote + 2, inside.size()));
@@ -51,17 +54,25 @@ bool Token::IsKeyword(std::string_view keyword) const {
 }
 
 std::string Token::Value() const {
+  std::string out;
+  ValueInto(out);
+  return out;
+}
+
+void Token::ValueInto(std::string& out) const {
   switch (kind) {
     case TokenKind::kName:
-      return Unquote(raw, raw.front() == '[' ? ']' : '"');
+      return UnquoteInto(raw, raw.front() == '[' ? ']' : '"', out);
     case TokenKind::kString:
-      return Unquote(raw, '\'');
+      return UnquoteInto(raw, '\'', out);
     case TokenKind::kBinary:
-      return std::string(raw.substr(2));
+      out.assign(raw.substr(2));
+      return;
     case TokenKind::kDate:
-      return std::string(raw.substr(1, raw.size() - 2));
+      out.assign(raw.substr(1, raw.size() - 2));
+      return;
     default:
-      return std::string(raw);
+      out.assign(raw);
   }
 }
 

@@ -29,6 +29,8 @@ struct Token {
   // The value: quotes removed and doubled quotes undone for kName/kString,
   // digits after 0x for kBinary, the inside for kDate, `raw` otherwise.
   std::string Value() const;
+  // The same into `out`, reusing its buffer.
+  void ValueInto(std::string& out) const;
   bool IsSymbol(char c) const { return kind == TokenKind::kSymbol && raw.size() == 1 && raw[0] == c; }
   // A bare word equal to `keyword` without regard to ASCII case.
   bool IsKeyword(std::string_view keyword) const;

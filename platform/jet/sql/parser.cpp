@@ -1,5 +1,6 @@
 #include "platform/jet/sql/parser.h"
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,24 @@ class Parser {
     if (Peek().kind == TokenKind::kEnd) return SqlError(ErrorCode::kSyntax, "The statement is empty.");
     Result<Statement> statement = ParseStatement();
     if (!statement) return statement;
+    JET_TRY(ExpectEnd());
+    return statement;
+  }
+
+  Status RunInsert(InsertInto& insert) {
+    JET_TRY(Fill());
+    if (!Peek().IsKeyword("INSERT")) {
+      auto other = Run();  // the failure Parse gives this text, or the reason it is not an INSERT
+      if (!other) return other.error();
+      return SqlError(ErrorCode::kSyntax, "Expected an INSERT INTO statement.");
+    }
+    JET_TRY(Take());
+    JET_TRY(ParseInsertInto(insert));
+    return ExpectEnd();
+  }
+
+ private:
+  Status ExpectEnd() {
     if (Peek().IsSymbol(';')) JET_TRY(Take());
     if (Peek().kind != TokenKind::kEnd) {
       return SqlError(ErrorCode::kSyntax,
@@ -144,10 +163,9 @@ class Parser {
                       "the statement.",
                       Describe(Peek()), Peek().offset + 1);
     }
-    return statement;
+    return {};
   }
 
- private:
   // Two tokens of lookahead, in a fixed pair (this runs for every token of
   // every INSERT, so no container churn).
   Status Fill() {
@@ -344,11 +362,18 @@ class Parser {
   }
 
   Result<Statement> ParseInsert() {
+    InsertInto insert;
+    JET_TRY(ParseInsertInto(insert));
+    return Statement{std::move(insert)};
+  }
+
+  // After INSERT: the rest of the statement into `insert`, reusing its buffers.
+  Status ParseInsertInto(InsertInto& insert) {
     constexpr std::string_view kWhere = "INSERT INTO";
     JET_TRY(Expect("INTO", kWhere));
-    InsertInto insert;
     JET_ASSIGN_OR_RETURN(table, TakeName("table", kWhere));
     insert.table = std::move(table);
+    insert.columns.reset();
     if (Peek().IsSymbol('(')) {
       JET_TRY(Take());
       insert.columns.emplace();
@@ -371,45 +396,52 @@ class Parser {
     }
     JET_TRY(Expect("VALUES", kWhere));
     JET_TRY(ExpectSymbol('(', "after VALUES", kWhere));
-    insert.values.reserve(insert.columns ? insert.columns->size() : 8);
+    size_t count = 0;  // values read; insert.values beyond it are spare buffers
     while (true) {
-      JET_ASSIGN_OR_RETURN(value, ParseValue(insert));
-      insert.values.push_back(std::move(value));
+      if (count == insert.values.size()) insert.values.emplace_back();
+      JET_TRY(ParseValue(insert, count + 1, insert.values[count]));
+      ++count;
       if (Peek().IsSymbol(',')) {
         JET_TRY(Take());
         continue;
       }
       if (!Peek().IsSymbol(')')) {
         return SqlError(ErrorCode::kSyntax, "Syntax error in INSERT INTO {}: expected ',' or ')' after value {}, found {}.",
-                        Shown(insert.table), insert.values.size(), Describe(Peek()));
+                        Shown(insert.table), count, Describe(Peek()));
       }
       JET_TRY(Take());
       break;
     }
+    insert.values.resize(count);
     if (insert.columns && insert.columns->size() != insert.values.size()) {
       return SqlError(ErrorCode::kInvalidValue, "INSERT INTO {} names {} columns but gives {} values.",
                       Shown(insert.table), insert.columns->size(), insert.values.size());
     }
-    return Statement{std::move(insert)};
+    return {};
   }
 
-  Result<Literal> ParseValue(const InsertInto& insert) {
-    const size_t number = insert.values.size() + 1;
-    std::string sign;
+  static Status Set(Literal& out, Literal::Kind kind, std::string_view text) {
+    out.kind = kind;
+    out.text.assign(text);
+    return {};
+  }
+
+  // Value `number` of the statement into `out` (its text buffer reused).
+  Status ParseValue(const InsertInto& insert, size_t number, Literal& out) {
+    bool negative = false;
     bool has_sign = false;
     if (Peek().IsSymbol('-') || Peek().IsSymbol('+')) {
       JET_ASSIGN_OR_RETURN(sign_token, Take());
       has_sign = true;
-      if (sign_token.IsSymbol('-')) sign = "-";
+      negative = sign_token.IsSymbol('-');
     }
     const Token t = Peek();
-    if (t.kind == TokenKind::kNumber) {
+    if (t.kind == TokenKind::kNumber || t.IsKeyword("NaN") || t.IsKeyword("Infinity") || t.IsKeyword("Inf")) {
       JET_TRY(Take());
-      return Literal{Literal::Kind::kNumber, sign + std::string(t.raw)};
-    }
-    if (t.IsKeyword("NaN") || t.IsKeyword("Infinity") || t.IsKeyword("Inf")) {
-      JET_TRY(Take());
-      return Literal{Literal::Kind::kNumber, sign + std::string(t.raw)};
+      out.kind = Literal::Kind::kNumber;
+      out.text.assign(negative ? "-" : "");
+      out.text.append(t.raw);
+      return {};
     }
     if (has_sign) {
       return SqlError(ErrorCode::kSyntax, "Syntax error in INSERT INTO {}: value {} has a sign but {} is not a number.",
@@ -418,38 +450,43 @@ class Parser {
     switch (t.kind) {
       case TokenKind::kString: {
         JET_TRY(Take());
-        std::string text = t.Value();
-        if (!Utf16Length(text)) {
+        out.kind = Literal::Kind::kString;
+        t.ValueInto(out.text);
+        if (!Utf16Length(out.text)) {
           return SqlError(ErrorCode::kInvalidValue, "Value {} of INSERT INTO {} is not valid UTF-8 text.", number,
                           Shown(insert.table));
         }
-        return Literal{Literal::Kind::kString, std::move(text)};
+        return {};
       }
       case TokenKind::kDate:
         JET_TRY(Take());
-        return Literal{Literal::Kind::kDate, t.Value()};
+        out.kind = Literal::Kind::kDate;
+        t.ValueInto(out.text);
+        return {};
       case TokenKind::kBinary:
         JET_TRY(Take());
-        if (t.Value().size() % 2 != 0) {
+        if ((t.raw.size() - 2) % 2 != 0) {
           return SqlError(ErrorCode::kInvalidValue, "Value {} of INSERT INTO {}: {} has an odd number of hexadecimal digits.",
                           number, Shown(insert.table), Shown(t.raw));
         }
-        return Literal{Literal::Kind::kBinary, t.Value()};
+        out.kind = Literal::Kind::kBinary;
+        t.ValueInto(out.text);
+        return {};
       case TokenKind::kWord:
         if (t.IsKeyword("NULL")) {
           JET_TRY(Take());
-          return Literal{Literal::Kind::kNull, {}};
+          return Set(out, Literal::Kind::kNull, {});
         }
         for (std::string_view word : {"True", "Yes", "On"}) {
           if (t.IsKeyword(word)) {
             JET_TRY(Take());
-            return Literal{Literal::Kind::kBoolean, "True"};
+            return Set(out, Literal::Kind::kBoolean, "True");
           }
         }
         for (std::string_view word : {"False", "No", "Off"}) {
           if (t.IsKeyword(word)) {
             JET_TRY(Take());
-            return Literal{Literal::Kind::kBoolean, "False"};
+            return Set(out, Literal::Kind::kBoolean, "False");
           }
         }
         break;
@@ -471,5 +508,17 @@ class Parser {
 }  // namespace
 
 Result<Statement> Parse(std::string_view text) { return Parser(text).Run(); }
+
+bool IsInsertStatement(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && IsSpace(text[i])) ++i;
+  text.remove_prefix(i);
+  if (text.size() < 6 || !EqualsIgnoreCase(text.substr(0, 6), "INSERT")) return false;
+  if (text.size() == 6) return true;
+  const unsigned char next = static_cast<unsigned char>(text[6]);
+  return !(std::isalnum(next) || next == '_' || next == '$' || next >= 0x80);
+}
+
+Status ParseInsertInto(std::string_view text, InsertInto& insert) { return Parser(text).RunInsert(insert); }
 
 }  // namespace jet::sql

@@ -14,4 +14,13 @@ namespace jet::sql {
 
 Result<Statement> Parse(std::string_view text);
 
+// Whether the text begins with the word INSERT (in any case), so that
+// ParseInsertInto applies.
+bool IsInsertStatement(std::string_view text);
+
+// Parse for an INSERT INTO statement (anything else fails as Parse would for
+// it), into `insert`, whose buffers are reused: an executor keeps one for a
+// stream of inserts and parses without allocating once they have grown.
+Status ParseInsertInto(std::string_view text, InsertInto& insert);
+
 }  // namespace jet::sql

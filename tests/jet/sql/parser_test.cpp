@@ -192,5 +192,47 @@ TEST(SqlParser, MalformedStatements) {
   }
 }
 
+
+// The executor parses a stream of INSERTs into one reused buffer: every text
+// must give exactly what Parse gives, whatever the statement before it left.
+TEST(SqlParser, OneInsertBufferForAStreamGivesWhatParseGives) {
+  const char* stream[] = {
+      R"(INSERT INTO "t" VALUES(1, 'a long text that does not fit a short string', NULL, #2021-08-31#))",
+      R"(INSERT INTO "t" VALUES(-2.5e3))",
+      R"(INSERT INTO [other table] (b, a) VALUES ('x''y', 0xA1B2))",
+      "INSERT INTO t VALUES (1, 2",  // fails part-way through the values
+      R"(insert into t values (True, off, +7, 'é'))",
+      "INSERT INTO t (a, a) VALUES (1, 2)",
+      "INSERT INTO t VALUES (NULL);",
+      "INSERT INTO t VALUES (1) x",
+      "DROP TABLE t",  // not an INSERT: fails as Parse would, or says why
+      "SELECT * FROM t",
+      "INSERT INTO t VALUES ()",
+      R"(INSERT INTO "t" VALUES(1, 'a long text that does not fit a short string', NULL, #2021-08-31#))",
+  };
+  InsertInto reused;
+  for (const char* text : stream) {
+    auto expected = Parse(text);
+    auto got = ParseInsertInto(text, reused);
+    const auto* insert = expected ? std::get_if<InsertInto>(&*expected) : nullptr;
+    ASSERT_EQ(got.has_value(), insert != nullptr) << text;
+    if (!expected) {
+      EXPECT_EQ(got.error().message, expected.error().message) << text;
+    } else if (insert) {
+      EXPECT_EQ(reused.table, insert->table) << text;
+      EXPECT_EQ(reused.columns, insert->columns) << text;
+      EXPECT_EQ(reused.values, insert->values) << text;
+    } else {
+      EXPECT_EQ(got.error().message.rfind("SQLException: ", 0), 0u) << got.error().message;
+    }
+  }
+  EXPECT_TRUE(IsInsertStatement(" \n insert INTO t VALUES (1)"));
+  EXPECT_TRUE(IsInsertStatement("INSERT(")) << "the parser, not this test, refuses it";
+  EXPECT_FALSE(IsInsertStatement("INSERTS INTO t VALUES (1)"));
+  EXPECT_FALSE(IsInsertStatement("INSERT_x"));
+  EXPECT_FALSE(IsInsertStatement("DROP TABLE t"));
+  EXPECT_FALSE(IsInsertStatement("INSER"));
+}
+
 }  // namespace
 }  // namespace jet::sql
