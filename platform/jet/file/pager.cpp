@@ -159,6 +159,7 @@ void Pager::Touch(Slot& slot) {
 void Pager::MakeClean(uint32_t page, Slot& slot) {
   slot.original.reset();
   slot.statement.reset();
+  slot.statement_saved = false;
   slot.dirty = false;
   slot.in_statement = false;
   clean_lru_.push_front(page);
@@ -208,8 +209,9 @@ Result<std::span<std::byte>> Pager::Write(uint32_t page) {
     slot->in_statement = true;
     statement_pages_.push_back(page);
     if (slot->dirty) {
-      slot->statement.reset(new std::byte[format::kPageSize]);
+      if (!slot->statement) slot->statement.reset(new std::byte[format::kPageSize]);
       std::memcpy(slot->statement.get(), slot->image.get(), format::kPageSize);
+      slot->statement_saved = true;
     }
   }
   if (!slot->dirty) {
@@ -258,7 +260,7 @@ void Pager::EndStatement() {
   for (uint32_t page : statement_pages_) {
     auto it = slots_.find(page);
     if (it == slots_.end()) continue;
-    it->second.statement.reset();
+    it->second.statement_saved = false;
     it->second.in_statement = false;
   }
   statement_pages_.clear();
@@ -284,9 +286,9 @@ void Pager::RollbackStatement() {
     Slot& slot = it->second;
     if (page >= statement_page_count_) {  // appended by this statement: gone
       slots_.erase(it);
-    } else if (slot.statement) {  // dirty before: back to its image then
+    } else if (slot.statement_saved) {  // dirty before: back to its image then
       std::memcpy(slot.image.get(), slot.statement.get(), format::kPageSize);
-      slot.statement.reset();
+      slot.statement_saved = false;
       slot.in_statement = false;
     } else if (slot.dirty) {  // clean before: back to the committed image
       std::memcpy(slot.image.get(), slot.original.get(), format::kPageSize);

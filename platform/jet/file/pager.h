@@ -132,6 +132,7 @@ class Pager final : public PageStore {
     std::unique_ptr<std::byte[]> image;
     std::unique_ptr<std::byte[]> original;   // set while dirty, for pages that existed at the last commit
     std::unique_ptr<std::byte[]> statement;  // the image before this statement, for pages dirty before it
+    bool statement_saved = false;            // `statement` holds it (the buffer stays for the next statement)
     bool dirty = false;
     bool in_statement = false;               // written or appended by the statement under way
     std::list<uint32_t>::iterator lru;       // position among clean pages
