@@ -22,20 +22,26 @@ ReadAheadCursor::~ReadAheadCursor() {
 void ReadAheadCursor::ReadBatches() {
   for (;;) {
     Batch batch;
-    batch.rows.reserve(batch_rows_);
+    {
+      std::lock_guard lock(mutex_);
+      if (!spent_.empty()) {
+        batch = std::move(spent_.back());
+        spent_.pop_back();
+      }
+    }
+    size_t filled = 0;
     try {
-      std::vector<Value> row;
-      while (batch.rows.size() < batch_rows_) {
-        if (!source_->Fetch(row)) {
+      for (; filled < batch_rows_; ++filled) {
+        if (filled == batch.rows.size()) batch.rows.emplace_back();
+        if (!source_->Fetch(batch.rows[filled])) {
           batch.end = true;
           break;
         }
-        batch.rows.push_back(std::move(row));
-        row.clear();
       }
     } catch (...) {
       batch.failure = std::current_exception();
     }
+    batch.rows.resize(filled);
     const bool end = batch.end;
     std::unique_lock lock(mutex_);
     drained_.wait(lock, [&] { return stop_ || queue_.size() < batches_ahead_; });
@@ -51,6 +57,9 @@ bool ReadAheadCursor::NextBatch() {
   if (!reader_.joinable()) reader_ = std::thread([this] { ReadBatches(); });
   std::unique_lock lock(mutex_);
   filled_.wait(lock, [&] { return !queue_.empty(); });
+  current_.failure = nullptr;
+  current_.end = false;
+  if (spent_.size() < batches_ahead_) spent_.push_back(std::move(current_));
   current_ = std::move(queue_.front());
   queue_.pop_front();
   lock.unlock();
@@ -64,7 +73,6 @@ bool ReadAheadCursor::Fetch(std::vector<Value>& row) {
     if (current_.failure) {
       // Raised once, at its place; reading on continues after it.
       auto failure = std::exchange(current_.failure, nullptr);
-      current_.rows.clear();
       std::rethrow_exception(failure);
     }
     if (at_end_ || current_.end) {
@@ -73,7 +81,8 @@ bool ReadAheadCursor::Fetch(std::vector<Value>& row) {
     }
     NextBatch();
   }
-  row = std::move(current_.rows[next_row_++]);
+  // The caller's previous row goes into the batch, to be refilled by the reader.
+  row.swap(current_.rows[next_row_++]);
   return true;
 }
 

@@ -52,6 +52,10 @@ class ReadAheadCursor final : public Cursor {
   std::condition_variable filled_;   // a batch was queued
   std::condition_variable drained_;  // a batch was taken, or stop_ was set
   std::deque<Batch> queue_;
+  // Batches the caller has read, back to the reader to be filled again: the
+  // rows' buffers are reused, and what they held is freed on the thread that
+  // made it.
+  std::vector<Batch> spent_;
   bool stop_ = false;
   std::thread reader_;  // started by the first Fetch
 

@@ -5,6 +5,8 @@
 // end of the file. Page numbers count from 0 (the header page).
 
 #include <cstddef>
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -20,6 +22,17 @@ class PageStore {
   virtual Result<std::span<const std::byte>> Read(uint32_t page) = 0;
   virtual Result<std::span<std::byte>> Write(uint32_t page) = 0;
   virtual Result<uint32_t> Append() = 0;
+
+  // Writes `bytes` into a page at `offset`: a few bytes that a statement
+  // changes each time (a table's row count). A store may keep just those
+  // bytes, not the whole page, to undo the statement.
+  virtual Status Patch(uint32_t page, size_t offset, std::span<const std::byte> bytes) {
+    JET_ASSIGN_OR_RETURN(image, Write(page));
+    if (offset > image.size() || bytes.size() > image.size() - offset)
+      return MakeError(ErrorCode::kCorruption, "A change reaches beyond the end of its page.");
+    std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(offset));
+    return {};
+  }
 };
 
 }  // namespace jet

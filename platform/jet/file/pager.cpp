@@ -151,6 +151,18 @@ Status Pager::Usable() const {
   return {};
 }
 
+std::unique_ptr<std::byte[]> Pager::SpareImage() {
+  if (spare_images_.empty()) return std::unique_ptr<std::byte[]>(new std::byte[format::kPageSize]);
+  auto image = std::move(spare_images_.back());
+  spare_images_.pop_back();
+  return image;
+}
+
+void Pager::Recycle(std::unique_ptr<std::byte[]> image) {
+  // A statement touches a handful of pages; a few spares serve every statement.
+  if (spare_images_.size() < 64) spare_images_.push_back(std::move(image));
+}
+
 void Pager::Touch(Slot& slot) {
   if (slot.dirty) return;
   clean_lru_.splice(clean_lru_.begin(), clean_lru_, slot.lru);
@@ -159,7 +171,6 @@ void Pager::Touch(Slot& slot) {
 void Pager::MakeClean(uint32_t page, Slot& slot) {
   slot.original.reset();
   slot.statement.reset();
-  slot.statement_saved = false;
   slot.dirty = false;
   slot.in_statement = false;
   clean_lru_.push_front(page);
@@ -209,9 +220,8 @@ Result<std::span<std::byte>> Pager::Write(uint32_t page) {
     slot->in_statement = true;
     statement_pages_.push_back(page);
     if (slot->dirty) {
-      if (!slot->statement) slot->statement.reset(new std::byte[format::kPageSize]);
+      slot->statement = SpareImage();
       std::memcpy(slot->statement.get(), slot->image.get(), format::kPageSize);
-      slot->statement_saved = true;
     }
   }
   if (!slot->dirty) {
@@ -222,6 +232,24 @@ Result<std::span<std::byte>> Pager::Write(uint32_t page) {
     dirty_.push_back(page);
   }
   return std::span<std::byte>(slot->image.get(), format::kPageSize);
+}
+
+Status Pager::Patch(uint32_t page, size_t offset, std::span<const std::byte> bytes) {
+  if (!writable_)
+    return MakeError(ErrorCode::kReadOnly, "The database was opened read-only; it cannot be changed.");
+  if (offset > format::kPageSize || bytes.size() > format::kPageSize - offset)
+    return MakeError(ErrorCode::kCorruption, "A change reaches beyond the end of its page.");
+  JET_ASSIGN_OR_RETURN(slot, Load(page));
+  if (!slot->dirty) return PageStore::Patch(page, offset, bytes);  // its original is kept once per commit
+  std::byte* at = slot->image.get() + offset;
+  if (!slot->in_statement) {
+    Undo& undo = statement_undo_.emplace_back();
+    undo.page = page;
+    undo.offset = offset;
+    undo.bytes.assign(at, at + bytes.size());
+  }
+  std::memcpy(at, bytes.data(), bytes.size());
+  return {};
 }
 
 Result<uint32_t> Pager::Append() {
@@ -260,10 +288,11 @@ void Pager::EndStatement() {
   for (uint32_t page : statement_pages_) {
     auto it = slots_.find(page);
     if (it == slots_.end()) continue;
-    it->second.statement_saved = false;
+    if (it->second.statement) Recycle(std::move(it->second.statement));
     it->second.in_statement = false;
   }
   statement_pages_.clear();
+  statement_undo_.clear();
   statement_page_count_ = page_count_;
 }
 
@@ -280,15 +309,25 @@ Status Pager::CommitIfDue() {
 }
 
 void Pager::RollbackStatement() {
+  // Patched bytes go back after the whole images: an image taken later in
+  // the statement holds the patch.
+  auto undo_patches = [&] {
+    for (auto it = statement_undo_.rbegin(); it != statement_undo_.rend(); ++it) {
+      auto slot = slots_.find(it->page);
+      if (slot != slots_.end() && it->page < statement_page_count_)
+        std::memcpy(slot->second.image.get() + it->offset, it->bytes.data(), it->bytes.size());
+    }
+    statement_undo_.clear();
+  };
   for (uint32_t page : statement_pages_) {
     auto it = slots_.find(page);
     if (it == slots_.end()) continue;
     Slot& slot = it->second;
     if (page >= statement_page_count_) {  // appended by this statement: gone
       slots_.erase(it);
-    } else if (slot.statement_saved) {  // dirty before: back to its image then
+    } else if (slot.statement) {  // dirty before: back to its image then
       std::memcpy(slot.image.get(), slot.statement.get(), format::kPageSize);
-      slot.statement_saved = false;
+      Recycle(std::move(slot.statement));
       slot.in_statement = false;
     } else if (slot.dirty) {  // clean before: back to the committed image
       std::memcpy(slot.image.get(), slot.original.get(), format::kPageSize);
@@ -299,6 +338,7 @@ void Pager::RollbackStatement() {
     auto it = slots_.find(page);
     return it == slots_.end() || !it->second.dirty;
   });
+  undo_patches();
   statement_pages_.clear();
   page_count_ = statement_page_count_;
   Evict();
@@ -318,6 +358,7 @@ void Pager::DropChanges() {
   }
   dirty_.clear();
   statement_pages_.clear();
+  statement_undo_.clear();
   page_count_ = statement_page_count_ = disk_page_count_;
   policy_.Reset();
   Evict();
@@ -432,6 +473,7 @@ Status Pager::Commit() {
   for (uint32_t page : pages) MakeClean(page, slots_.at(page));
   dirty_.clear();
   statement_pages_.clear();
+  statement_undo_.clear();
   disk_page_count_ = statement_page_count_ = page_count_;
   policy_.Reset();
   Evict();

@@ -69,7 +69,7 @@ struct PagerOptions {
   bool writable = false;
   std::string password;
   Env* env = nullptr;                          // nullptr: Env::Default()
-  size_t cache_pages = 16384;                  // clean pages kept (64 MiB)
+  size_t cache_pages = 4096;                   // clean pages kept (16 MiB)
   uint64_t max_file_bytes = kMaxAccessFileBytes;  // Append refuses to grow past it (lowered in tests)
   CommitLimits commit_limits = {};
   CommitPolicy::Clock clock = {};              // empty: the steady clock
@@ -99,6 +99,9 @@ class Pager final : public PageStore {
   uint32_t PageCount() const override { return page_count_; }
   Result<std::span<const std::byte>> Read(uint32_t page) override;
   Result<std::span<std::byte>> Write(uint32_t page) override;
+  // For a page already changed since the commit and not yet in this
+  // statement, keeps only the bytes it replaces to undo the statement.
+  Status Patch(uint32_t page, size_t offset, std::span<const std::byte> bytes) override;
   Result<uint32_t> Append() override;
 
   // Whether pages were changed or appended since the last Commit or Rollback.
@@ -132,7 +135,6 @@ class Pager final : public PageStore {
     std::unique_ptr<std::byte[]> image;
     std::unique_ptr<std::byte[]> original;   // set while dirty, for pages that existed at the last commit
     std::unique_ptr<std::byte[]> statement;  // the image before this statement, for pages dirty before it
-    bool statement_saved = false;            // `statement` holds it (the buffer stays for the next statement)
     bool dirty = false;
     bool in_statement = false;               // written or appended by the statement under way
     std::list<uint32_t>::iterator lru;       // position among clean pages
@@ -143,6 +145,9 @@ class Pager final : public PageStore {
   Status Usable() const;
   Result<Slot*> Load(uint32_t page);
   void Touch(Slot& slot);
+  // Page buffers for before-statement images, reused between statements.
+  std::unique_ptr<std::byte[]> SpareImage();
+  void Recycle(std::unique_ptr<std::byte[]> image);
   void MakeClean(uint32_t page, Slot& slot);
   void Evict();
   void EndStatement();
@@ -172,6 +177,13 @@ class Pager final : public PageStore {
   std::list<uint32_t> clean_lru_;  // front = most recently used
   std::vector<uint32_t> dirty_;
   std::vector<uint32_t> statement_pages_;
+  std::vector<std::unique_ptr<std::byte[]>> spare_images_;
+  struct Undo {  // bytes a Patch replaced, to put back if the statement fails
+    uint32_t page;
+    size_t offset;
+    std::vector<std::byte> bytes;
+  };
+  std::vector<Undo> statement_undo_;
 };
 
 }  // namespace jet

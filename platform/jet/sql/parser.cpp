@@ -361,6 +361,17 @@ class Parser {
     return SqlError(ErrorCode::kSyntax, "Column {} has no data type.", Shown(text));
   }
 
+  // Whether a name token spells `before` (a name read by an earlier statement
+  // into the same buffer) without any quote to undo.
+  static bool SameNameAsBefore(const Token& t, std::string_view before) {
+    if (before.empty()) return false;
+    if (t.kind == TokenKind::kWord) return t.raw == before;
+    if (t.kind != TokenKind::kName) return false;
+    std::string_view inside = t.raw.substr(1, t.raw.size() - 2);
+    if (t.raw.front() == '"' && inside.find('"') != std::string_view::npos) return false;
+    return inside == before;
+  }
+
   Result<Statement> ParseInsert() {
     InsertInto insert;
     JET_TRY(ParseInsertInto(insert));
@@ -371,8 +382,12 @@ class Parser {
   Status ParseInsertInto(InsertInto& insert) {
     constexpr std::string_view kWhere = "INSERT INTO";
     JET_TRY(Expect("INTO", kWhere));
-    JET_ASSIGN_OR_RETURN(table, TakeName("table", kWhere));
-    insert.table = std::move(table);
+    if (SameNameAsBefore(Peek(), insert.table)) {
+      JET_TRY(Take());  // checked when it was read before
+    } else {
+      JET_ASSIGN_OR_RETURN(table, TakeName("table", kWhere));
+      insert.table = std::move(table);
+    }
     insert.columns.reset();
     if (Peek().IsSymbol('(')) {
       JET_TRY(Take());

@@ -513,12 +513,17 @@ Status TableAppender::Impl::Delete(RowPointer at) {
 
 Status TableAppender::Impl::Finish() {
   if (!dirty_) return {};
-  JET_ASSIGN_OR_RETURN(image, store_.Write(tdef_page_));
-  format::Put32(image, format::kTdefRowCountOffset, row_count_);
-  format::Put32(image, format::kTdefAutonumberOffset, autonumber_);
+  // Every INSERT ends here: patches of the counters, not a whole page to undo.
+  auto put = [&](size_t at, uint32_t value) -> Status {
+    std::byte bytes[4];
+    format::Put32(bytes, 0, value);
+    return store_.Patch(tdef_page_, at, bytes);
+  };
+  JET_TRY(put(format::kTdefRowCountOffset, row_count_));
+  JET_TRY(put(format::kTdefAutonumberOffset, autonumber_));
   for (size_t x = 0; x < unique_counts_.size(); ++x) {
     size_t at = kTdefUniqueCountOffset + kRealIndexBlock * x;
-    if (at + 4 <= image.size()) format::Put32(image, at, unique_counts_[x]);
+    if (at + 4 <= store_.PageSize()) JET_TRY(put(at, unique_counts_[x]));
   }
   dirty_ = false;
   return {};

@@ -248,3 +248,50 @@ TEST(CommitTest, TheFileNeverGrowsPastTheLimit) {
 }
 
 }  // namespace
+
+// A patch keeps only the bytes it replaces to undo a statement: however it
+// mixes with whole-page writes of the same page, a failed statement leaves
+// the page exactly as the statement found it, and a good one reaches the file.
+TEST(CommitTest, PatchedBytesRollBackWithTheirStatement) {
+  Scene s;
+  REQUIRE_FIXTURE(s);
+  auto pager = s.Open();
+  auto image = [&](uint32_t page) {
+    auto span = *pager->Read(page);
+    return std::vector<std::byte>(span.begin(), span.end());
+  };
+  const std::byte one[] = {std::byte{1}, std::byte{2}, std::byte{3}, std::byte{4}};
+  const std::byte two[] = {std::byte{9}, std::byte{9}};
+
+  // A page dirty from an earlier statement.
+  ASSERT_TRUE(pager->Patch(12, 100, one));
+  ASSERT_TRUE(pager->StatementDone());
+  const auto after_first = image(12);
+  EXPECT_EQ(after_first[100], std::byte{1});
+
+  for (int order = 0; order < 3; ++order) {
+    if (order == 0) {  // patches alone, twice over the same bytes
+      ASSERT_TRUE(pager->Patch(12, 100, two));
+      ASSERT_TRUE(pager->Patch(12, 101, one));
+    } else if (order == 1) {  // a patch, then the whole page written
+      ASSERT_TRUE(pager->Patch(12, 100, two));
+      (*pager->Write(12))[200] = std::byte{0x77};
+    } else {  // the whole page written, then a patch
+      (*pager->Write(12))[200] = std::byte{0x77};
+      ASSERT_TRUE(pager->Patch(12, 100, two));
+    }
+    EXPECT_NE(image(12), after_first);
+    pager->RollbackStatement();
+    EXPECT_EQ(image(12), after_first) << "order " << order;
+  }
+
+  ASSERT_TRUE(pager->Patch(12, 102, two));
+  ASSERT_TRUE(pager->StatementDone());
+  ASSERT_TRUE(pager->Commit());
+  auto file = s.env.Contents(kDb);
+  EXPECT_EQ(file[12 * 4096 + 100], std::byte{1});
+  EXPECT_EQ(file[12 * 4096 + 101], std::byte{2});
+  EXPECT_EQ(file[12 * 4096 + 102], std::byte{9});
+  EXPECT_EQ(file[12 * 4096 + 103], std::byte{9});
+  EXPECT_FALSE(pager->Patch(12, 4095, two)) << "beyond the end of the page";
+}
