@@ -7,7 +7,7 @@
 // own (pg_*), a fixed cost measured by converting a database without the
 // benchmark table; the table's own rate leaves it out.
 //
-//   convert_bench [--rows N] [--target-template FILE.mdb]
+//   convert_bench [--rows N] [--repeat 3] [--target-template FILE.mdb]
 //
 // Needs the test server (PELMORA_TEST_PG_*, see scripts/lib.sh) and an empty
 // Access file to copy (the build's Samples/sample.mdb, or --target-template).
@@ -18,10 +18,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/ado/connection.h"
 #include "platform/ado/error.h"
@@ -100,6 +102,11 @@ double PlainRead() {
   return n / seconds;
 }
 
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
 struct RunResult {
   double seconds = 0;
   long peak_kib = 0;
@@ -109,6 +116,7 @@ struct RunResult {
 // Runs pelmora-convert from `database` into `target`, overwriting, output discarded.
 RunResult RunConverter(const std::string& bin_dir, const std::string& database, const fs::path& target) {
   auto start = std::chrono::steady_clock::now();
+  std::fflush(stdout);  // a buffered line must not be written again by the child
   pid_t child = fork();
   if (child == 0) {
     setenv("PELMORA_PG_PASSWORD", Env("PELMORA_TEST_PG_PASSWORD", "").c_str(), 1);
@@ -141,6 +149,8 @@ int main(int argc, char** argv) {
   std::string bin_dir = fs::canonical("/proc/self/exe").parent_path().string();
   app.add_option("--rows", rows, "rows in the benchmark table")->capture_default_str();
   app.add_option("--target-template", target_template, "empty Access file to copy (default: Samples/sample.mdb)");
+  int repeat = 3;
+  app.add_option("--repeat", repeat, "rounds; each figure is their median")->capture_default_str()->check(CLI::PositiveNumber);
   CLI11_PARSE(app, argc, argv);
   if (std::getenv("PELMORA_TEST_PG_PORT") == nullptr) {
     fmt::print("convert_bench: skipped, no test PostgreSQL (source scripts/lib.sh && start_postgres DIR)\n");
@@ -161,30 +171,43 @@ int main(int argc, char** argv) {
   fs::path work = fs::temp_directory_path() / fmt::format("pelmora-convert-bench-{}", getpid());
   fs::create_directories(work);
   fs::path target = work / "bench.mdb";
-  fs::copy_file(target_template, target);
 
-  // The same run on a database without the table: what every run spends on
-  // the tables PostgreSQL lists of its own, whatever the row count.
-  fs::path empty_target = work / "empty.mdb";
-  fs::copy_file(target_template, empty_target);
-  RunResult fixed = RunConverter(bin_dir, "convert_bench_empty", empty_target);
-  RunResult run = RunConverter(bin_dir, "convert_bench", target);
-  if (run.exit_status != 0)
-    fmt::print("pelmora-convert exit status {} (refused statements or failures; figures still shown)\n",
-               run.exit_status);
-
-  double read_rate = PlainRead();
-  double convert_rate = rows / run.seconds;
-  double table_seconds = run.seconds - fixed.seconds;
-  double table_rate = table_seconds > 0 ? rows / table_seconds : 0;
+  // Each figure is the median of `repeat` rounds, the measurements taking
+  // turns, so that a disturbance of the machine falls on one round.
+  // The same run on a database without the table gives what every run spends
+  // on the tables PostgreSQL lists of its own, whatever the row count.
+  std::vector<double> fixed_seconds, run_seconds, read_rates;
+  long peak_kib = 0;
+  for (int round = 0; round < repeat; ++round) {
+    fs::path empty_target = work / "empty.mdb";
+    fs::remove(empty_target);
+    fs::copy_file(target_template, empty_target);
+    fixed_seconds.push_back(RunConverter(bin_dir, "convert_bench_empty", empty_target).seconds);
+    fs::remove(target);
+    fs::copy_file(target_template, target);
+    RunResult run = RunConverter(bin_dir, "convert_bench", target);
+    if (run.exit_status != 0)
+      fmt::print("pelmora-convert exit status {} (refused statements or failures; figures still shown)\n",
+                 run.exit_status);
+    run_seconds.push_back(run.seconds);
+    peak_kib = std::max(peak_kib, run.peak_kib);
+    read_rates.push_back(PlainRead());
+    fmt::print("round {}: conversion {:.2f} s, system tables {:.2f} s, plain read {:.0f} rows/s\n", round + 1,
+               run_seconds.back(), fixed_seconds.back(), read_rates.back());
+  }
+  const double read_rate = Median(read_rates);
+  const double seconds = Median(run_seconds);
+  const double fixed = Median(fixed_seconds);
+  const double convert_rate = rows / seconds;
+  const double table_rate = seconds > fixed ? rows / (seconds - fixed) : 0;
   fmt::print("rows:                         {}\n", rows);
-  fmt::print("conversion (pelmora-convert): {:.0f} rows/s ({:.2f} s for the whole run)\n", convert_rate, run.seconds);
-  fmt::print("  of which the system tables: {:.2f} s (the same run on a database without the table)\n", fixed.seconds);
+  fmt::print("conversion (pelmora-convert): {:.0f} rows/s ({:.2f} s for the whole run)\n", convert_rate, seconds);
+  fmt::print("  of which the system tables: {:.2f} s (the same run on a database without the table)\n", fixed);
   fmt::print("  the table alone:            {:.0f} rows/s\n", table_rate);
   fmt::print("plain read (same driver):     {:.0f} rows/s\n", read_rate);
   fmt::print("ratio conversion / read:      {:.2f} whole run, {:.2f} the table alone (goal: at least 0.8)\n",
              convert_rate / read_rate, table_rate / read_rate);
-  fmt::print("peak resident memory:         {:.1f} MB (goal: under 100 MB)\n", run.peak_kib / 1024.0);
+  fmt::print("peak resident memory:         {:.1f} MB (goal: under 100 MB)\n", peak_kib / 1024.0);
   fmt::print("Access file size:             {:.1f} MB\n", fs::file_size(target) / 1e6);
   fs::remove_all(work);
   return 0;

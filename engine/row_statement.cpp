@@ -1,5 +1,6 @@
 #include "engine/row_statement.h"
 
+#include <algorithm>
 #include <charconv>
 #include <stdexcept>
 
@@ -86,7 +87,8 @@ void RowStatementBuilder::WriteText(std::string_view text, bool table_has_numeri
   if (text.empty()) return WriteNull();
   // T2: quotes doubled, line breaks deleted (CR LF, LF and CR alike).
   std::string_view cleaned = text;
-  if (text.find_first_of("'\r\n") != std::string_view::npos) {
+  // One pass over the text (find_first_of would search the set per character).
+  if (std::any_of(text.begin(), text.end(), [](char c) { return c == '\'' || c == '\r' || c == '\n'; })) {
     cleaned_.clear();
     for (char c : text) {
       if (c == '\'') {

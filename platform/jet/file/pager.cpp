@@ -382,10 +382,25 @@ Result<std::unique_ptr<File>> Pager::WriteJournal(const std::vector<uint32_t>& p
 }
 
 Status Pager::WritePages(const std::vector<uint32_t>& pages) {
-  for (uint32_t page : pages) {
-    const Slot& slot = slots_.at(page);
-    JET_TRY(file_->WriteAt(static_cast<uint64_t>(page) * format::kPageSize,
-                           std::span<const std::byte>(slot.image.get(), format::kPageSize)));
+  // Runs of neighbouring pages (a growing table's new pages) go out in one
+  // write each instead of one per page.
+  constexpr size_t kRunPages = 64;
+  std::vector<uint32_t> sorted = pages;
+  std::sort(sorted.begin(), sorted.end());
+  std::vector<std::byte> run;
+  for (size_t i = 0; i < sorted.size();) {
+    size_t n = 1;
+    while (i + n < sorted.size() && n < kRunPages && sorted[i + n] == sorted[i] + n) ++n;
+    const uint64_t offset = static_cast<uint64_t>(sorted[i]) * format::kPageSize;
+    if (n == 1) {
+      JET_TRY(file_->WriteAt(offset, std::span<const std::byte>(slots_.at(sorted[i]).image.get(), format::kPageSize)));
+    } else {
+      run.resize(n * format::kPageSize);
+      for (size_t k = 0; k < n; ++k)
+        std::memcpy(run.data() + k * format::kPageSize, slots_.at(sorted[i + k]).image.get(), format::kPageSize);
+      JET_TRY(file_->WriteAt(offset, run));
+    }
+    i += n;
   }
   return file_->Sync();
 }

@@ -37,6 +37,10 @@ struct InsertInto {
   std::string table;
   std::optional<std::vector<std::string>> columns;  // absent: every column in table order
   std::vector<Literal> values;                      // as many as `columns` when present
+  // The statement text up to the first value, when this buffer parsed it: a
+  // next statement that begins with the same text has the same table and
+  // columns, and only its values need reading.
+  std::string head;
 };
 
 struct DropTable {

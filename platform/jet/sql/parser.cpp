@@ -143,6 +143,17 @@ class Parser {
   }
 
   Status RunInsert(InsertInto& insert) {
+    const std::string_view head = insert.head;
+    if (!head.empty() && text_.size() > head.size() && text_.substr(0, head.size()) == head) {
+      size_t count = 0;
+      size_t end = 0;
+      if (ReadPlainValues(head.size(), insert, &count, &end)) {
+        JET_TRY(Restart(end));
+        JET_TRY(CheckValueCount(insert));
+        return ExpectEnd();
+      }
+    }
+    insert.head.clear();
     JET_TRY(Fill());
     if (!Peek().IsKeyword("INSERT")) {
       auto other = Run();  // the failure Parse gives this text, or the reason it is not an INSERT
@@ -410,9 +421,15 @@ class Parser {
       }
     }
     JET_TRY(Expect("VALUES", kWhere));
+    const size_t values_at = Peek().offset + 1;
     JET_TRY(ExpectSymbol('(', "after VALUES", kWhere));
+    insert.head.assign(text_.substr(0, values_at));
     size_t count = 0;  // values read; insert.values beyond it are spare buffers
-    while (true) {
+    size_t end = 0;
+    const bool plain = ReadPlainValues(Peek().offset, insert, &count, &end);
+    if (plain) JET_TRY(Restart(end));
+    else count = 0;
+    while (!plain) {
       if (count == insert.values.size()) insert.values.emplace_back();
       JET_TRY(ParseValue(insert, count + 1, insert.values[count]));
       ++count;
@@ -428,11 +445,102 @@ class Parser {
       break;
     }
     insert.values.resize(count);
+    return CheckValueCount(insert);
+  }
+
+  static Status CheckValueCount(const InsertInto& insert) {
     if (insert.columns && insert.columns->size() != insert.values.size()) {
       return SqlError(ErrorCode::kInvalidValue, "INSERT INTO {} names {} columns but gives {} values.",
                       Shown(insert.table), insert.columns->size(), insert.values.size());
     }
     return {};
+  }
+
+  // The values as the program's statement builders write them (numbers,
+  // 'texts' and NULL, then the closing parenthesis), read straight from the
+  // text from `pos` on: a stream of INSERTs is mostly this. At anything else,
+  // or anything the lexer would refuse, it gives up and the token reader
+  // starts again at the first value, so results and messages are the same.
+  bool ReadPlainValues(size_t pos, InsertInto& insert, size_t* count, size_t* end) {
+    const std::string_view t = text_;
+    const size_t n = t.size();
+    auto digit = [&](size_t i) { return i < n && t[i] >= '0' && t[i] <= '9'; };
+    auto word_part = [&](size_t i) {
+      if (i >= n) return false;
+      const unsigned char c = static_cast<unsigned char>(t[i]);
+      return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80;
+    };
+    size_t i = pos;
+    for (size_t k = 0;; ++k) {
+      while (i < n && IsSpace(t[i])) ++i;
+      if (i >= n) return false;
+      if (k == insert.values.size()) insert.values.emplace_back();
+      Literal& out = insert.values[k];
+      const char c = t[i];
+      if (c == '\'') {
+        size_t close = i + 1;
+        bool doubled = false;
+        for (;; ++close) {
+          close = t.find('\'', close);
+          if (close == std::string_view::npos) return false;
+          if (close + 1 < n && t[close + 1] == '\'') {
+            doubled = true;
+            ++close;
+            continue;
+          }
+          break;
+        }
+        out.kind = Literal::Kind::kString;
+        if (doubled) {
+          Token token{TokenKind::kString, t.substr(i, close + 1 - i), i};
+          token.ValueInto(out.text);
+        } else {
+          out.text.assign(t.substr(i + 1, close - i - 1));
+        }
+        if (!Utf16Length(out.text)) return false;
+        i = close + 1;
+      } else if (digit(i) || ((c == '-' || c == '+') && (digit(i + 1) || (i + 2 < n && t[i + 1] == '.' && digit(i + 2)))) ||
+                 (c == '.' && digit(i + 1))) {
+        const size_t sign = (c == '-' || c == '+') ? 1 : 0;
+        size_t j = i + sign;
+        if (t[j] == '0' && j + 1 < n && (t[j + 1] == 'x' || t[j + 1] == 'X')) return false;  // binary
+        while (digit(j)) ++j;
+        if (j < n && t[j] == '.') {
+          ++j;
+          while (digit(j)) ++j;
+        }
+        if (j < n && (t[j] == 'e' || t[j] == 'E')) {
+          size_t e = j + 1;
+          if (e < n && (t[e] == '+' || t[e] == '-')) ++e;
+          if (digit(e)) {
+            j = e;
+            while (digit(j)) ++j;
+          }
+        }
+        if (word_part(j) || (j < n && t[j] == '.')) return false;
+        out.kind = Literal::Kind::kNumber;
+        out.text.assign(c == '-' ? "-" : "");
+        out.text.append(t.substr(i + sign, j - i - sign));
+        i = j;
+      } else if (i + 4 <= n && EqualsIgnoreCase(t.substr(i, 4), "NULL") && !word_part(i + 4)) {
+        out.kind = Literal::Kind::kNull;
+        out.text.clear();
+        i += 4;
+      } else {
+        return false;
+      }
+      while (i < n && IsSpace(t[i])) ++i;
+      if (i >= n) return false;
+      if (t[i] == ',') {
+        ++i;
+        continue;
+      }
+      if (t[i] != ')') return false;
+      *count = k + 1;
+      *end = i + 1;
+      insert.values.resize(*count);
+      return true;
+    }
   }
 
   static Status Set(Literal& out, Literal::Kind kind, std::string_view text) {

@@ -193,6 +193,38 @@ TEST(SqlParser, MalformedStatements) {
 }
 
 
+// Values as the builders write them are read by a shortcut; everything it
+// does not take goes through the token reader. Both must agree on every form.
+TEST(SqlParser, ValueFormsAndWhereTheyStop) {
+  using K = Literal::Kind;
+  auto values = [](std::string_view list) {
+    auto r = Parse("INSERT INTO t VALUES (" + std::string(list) + ")");
+    EXPECT_TRUE(r.has_value()) << list << " -> " << (r ? "" : r.error().message);
+    return r ? std::get<InsertInto>(*r).values : std::vector<Literal>{};
+  };
+  EXPECT_EQ(values("1, -2, +3, .5, -.5, 1e5, 1.5E-3, 2e+7"),
+            (std::vector<Literal>{{K::kNumber, "1"}, {K::kNumber, "-2"}, {K::kNumber, "3"}, {K::kNumber, ".5"},
+                                  {K::kNumber, "-.5"}, {K::kNumber, "1e5"}, {K::kNumber, "1.5E-3"},
+                                  {K::kNumber, "2e+7"}}));
+  EXPECT_EQ(values("'a''b', '', 'x,y)', NULL, null,'é'"),
+            (std::vector<Literal>{{K::kString, "a'b"}, {K::kString, ""}, {K::kString, "x,y)"}, {K::kNull, ""},
+                                  {K::kNull, ""}, {K::kString, "é"}}));
+  // Forms only the token reader takes, in the middle of plain ones.
+  EXPECT_EQ(values("1, - 2, True, #2021-08-31#, 0xA1, 'z'"),
+            (std::vector<Literal>{{K::kNumber, "1"}, {K::kNumber, "-2"}, {K::kBoolean, "True"},
+                                  {K::kDate, "2021-08-31"}, {K::kBinary, "A1"}, {K::kString, "z"}}));
+  EXPECT_EQ(values(" \n 7 \t,\r\n'q' "), (std::vector<Literal>{{K::kNumber, "7"}, {K::kString, "q"}}));
+
+  for (const char* bad : {"12abc", "1.2.3", "1e", "1x", "'abc", "NULLx", "1,", "1 2", "'\xff'", "--1", "1.e5.",
+                          "0x"}) {
+    auto r = Parse("INSERT INTO t VALUES (" + std::string(bad) + ")");
+    EXPECT_FALSE(r.has_value()) << bad;
+  }
+  EXPECT_NE(Parse("INSERT INTO t VALUES (1, 12abc)").error().message.find("'12abc' at position 26 is not a number"),
+            std::string::npos)
+      << Parse("INSERT INTO t VALUES (1, 12abc)").error().message;
+}
+
 // The executor parses a stream of INSERTs into one reused buffer: every text
 // must give exactly what Parse gives, whatever the statement before it left.
 TEST(SqlParser, OneInsertBufferForAStreamGivesWhatParseGives) {
