@@ -241,6 +241,13 @@ TEST(SqlParser, OneInsertBufferForAStreamGivesWhatParseGives) {
       "SELECT * FROM t",
       "INSERT INTO t VALUES ()",
       R"(INSERT INTO "t" VALUES(1, 'a long text that does not fit a short string', NULL, #2021-08-31#))",
+      // The same text before the values, statement after statement.
+      "INSERT INTO t (a, b) VALUES (1, 'x')",
+      "INSERT INTO t (a, b) VALUES (2)",
+      "INSERT INTO t (a, b) VALUES (True, 3)",
+      "INSERT INTO t (a, b) VALUES (4, 5) extra",
+      "INSERT INTO t (a, b) VALUES (6, 'y');",
+      "INSERT INTO t (a, b) VALUES (",
   };
   InsertInto reused;
   for (const char* text : stream) {
