@@ -243,10 +243,9 @@ Status Pager::Patch(uint32_t page, size_t offset, std::span<const std::byte> byt
   if (!slot->dirty) return PageStore::Patch(page, offset, bytes);  // its original is kept once per commit
   std::byte* at = slot->image.get() + offset;
   if (!slot->in_statement) {
-    Undo& undo = statement_undo_.emplace_back();
-    undo.page = page;
-    undo.offset = offset;
-    undo.bytes.assign(at, at + bytes.size());
+    statement_undo_.push_back(Undo{page, static_cast<uint16_t>(offset), static_cast<uint16_t>(bytes.size()),
+                                   statement_undo_bytes_.size()});
+    statement_undo_bytes_.insert(statement_undo_bytes_.end(), at, at + bytes.size());
   }
   std::memcpy(at, bytes.data(), bytes.size());
   return {};
@@ -293,6 +292,7 @@ void Pager::EndStatement() {
   }
   statement_pages_.clear();
   statement_undo_.clear();
+  statement_undo_bytes_.clear();
   statement_page_count_ = page_count_;
 }
 
@@ -315,9 +315,10 @@ void Pager::RollbackStatement() {
     for (auto it = statement_undo_.rbegin(); it != statement_undo_.rend(); ++it) {
       auto slot = slots_.find(it->page);
       if (slot != slots_.end() && it->page < statement_page_count_)
-        std::memcpy(slot->second.image.get() + it->offset, it->bytes.data(), it->bytes.size());
+        std::memcpy(slot->second.image.get() + it->offset, statement_undo_bytes_.data() + it->at, it->size);
     }
     statement_undo_.clear();
+    statement_undo_bytes_.clear();
   };
   for (uint32_t page : statement_pages_) {
     auto it = slots_.find(page);
@@ -359,6 +360,7 @@ void Pager::DropChanges() {
   dirty_.clear();
   statement_pages_.clear();
   statement_undo_.clear();
+  statement_undo_bytes_.clear();
   page_count_ = statement_page_count_ = disk_page_count_;
   policy_.Reset();
   Evict();
@@ -489,6 +491,7 @@ Status Pager::Commit() {
   dirty_.clear();
   statement_pages_.clear();
   statement_undo_.clear();
+  statement_undo_bytes_.clear();
   disk_page_count_ = statement_page_count_ = page_count_;
   policy_.Reset();
   Evict();

@@ -180,10 +180,12 @@ class Pager final : public PageStore {
   std::vector<std::unique_ptr<std::byte[]>> spare_images_;
   struct Undo {  // bytes a Patch replaced, to put back if the statement fails
     uint32_t page;
-    size_t offset;
-    std::vector<std::byte> bytes;
+    uint16_t offset;
+    uint16_t size;
+    size_t at;  // in statement_undo_bytes_
   };
   std::vector<Undo> statement_undo_;
+  std::vector<std::byte> statement_undo_bytes_;
 };
 
 }  // namespace jet

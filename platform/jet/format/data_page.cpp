@@ -61,18 +61,24 @@ void InitDataPage(MutableBytes page, uint32_t owner) {
   Put32(page, kDataOwnerOffset, owner);
 }
 
-bool AppendRow(MutableBytes page, ConstBytes row, uint16_t* index) {
+std::optional<RowPlacement> PlanAppendRow(ConstBytes page, size_t size) {
   uint16_t count = DataPageRowCount(page);
-  if (count >= kMaxRowsPerPage) return false;
+  if (count >= kMaxRowsPerPage) return std::nullopt;
   size_t top = count == 0 ? page.size() : (U16(page, kDataRowTableOffset + 2 * (count - 1)) & kRowOffsetMask);
   size_t table_end = kDataRowTableOffset + 2 * (static_cast<size_t>(count) + 1);
-  if (top < table_end || top - table_end < row.size()) return false;
-  size_t start = top - row.size();
-  std::memcpy(page.data() + start, row.data(), row.size());
-  Put16(page, kDataRowTableOffset + 2 * count, static_cast<uint16_t>(start));
-  Put16(page, kDataRowCountOffset, static_cast<uint16_t>(count + 1));
-  Put16(page, kDataFreeSpaceOffset, static_cast<uint16_t>(start - table_end));
-  if (index) *index = count;
+  if (top > page.size() || top < table_end || top - table_end < size) return std::nullopt;
+  size_t start = top - size;
+  return RowPlacement{start, count, static_cast<uint16_t>(start - table_end)};
+}
+
+bool AppendRow(MutableBytes page, ConstBytes row, uint16_t* index) {
+  auto at = PlanAppendRow(page, row.size());
+  if (!at) return false;
+  std::memcpy(page.data() + at->start, row.data(), row.size());
+  Put16(page, kDataRowTableOffset + 2 * at->index, static_cast<uint16_t>(at->start));
+  Put16(page, kDataRowCountOffset, static_cast<uint16_t>(at->index + 1));
+  Put16(page, kDataFreeSpaceOffset, at->free_space);
+  if (index) *index = at->index;
   return true;
 }
 

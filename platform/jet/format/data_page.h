@@ -15,6 +15,7 @@
 // reads the rest, so a moved row is seen once, at its new home.
 
 #include <cstdint>
+#include <optional>
 
 #include "platform/jet/format/bytes.h"
 #include "platform/jet/result.h"
@@ -67,6 +68,17 @@ size_t DataPageFreeSpace(ConstBytes page);
 // one (false when it does not fit or the page holds 255 rows); a row marked deleted.
 void InitDataPage(MutableBytes page, uint32_t owner);
 bool AppendRow(MutableBytes page, ConstBytes row, uint16_t* index);
+
+// Where AppendRow would put a row of `size` bytes, for a writer that changes
+// only those bytes: the row at `start`, entry `index` of the row table
+// (value `start`), the row count `index + 1` and the free space `free_space`.
+// Empty when the row does not fit.
+struct RowPlacement {
+  size_t start = 0;
+  uint16_t index = 0;
+  uint16_t free_space = 0;
+};
+std::optional<RowPlacement> PlanAppendRow(ConstBytes page, size_t size);
 void MarkRowDeleted(MutableBytes page, uint16_t index);
 
 // Marks live row `index` deleted (0xC000) and gives its bytes back to the

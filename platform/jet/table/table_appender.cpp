@@ -411,9 +411,19 @@ Status TableAppender::Impl::RetireCandidate(uint32_t page) {
 Status TableAppender::Impl::PlaceRow(ConstBytes row, RowPointer* at) {
   uint16_t index = 0;
   if (current_ != 0) {
-    JET_ASSIGN_OR_RETURN(image, store_.Write(current_));
-    if (format::AppendRow(image, row, &index)) {
-      *at = RowPointer{current_, static_cast<uint8_t>(index)};
+    // The page most rows go to: patched where the row changes it, so that
+    // undoing the statement keeps a few bytes rather than the whole page.
+    JET_ASSIGN_OR_RETURN(image, store_.Read(current_));
+    if (auto place = format::PlanAppendRow(image, row.size())) {
+      std::byte entry[2], count[2], free_space[2];
+      format::Put16(entry, 0, static_cast<uint16_t>(place->start));
+      format::Put16(count, 0, static_cast<uint16_t>(place->index + 1));
+      format::Put16(free_space, 0, place->free_space);
+      JET_TRY(store_.Patch(current_, place->start, row));
+      JET_TRY(store_.Patch(current_, format::kDataRowTableOffset + 2 * size_t{place->index}, entry));
+      JET_TRY(store_.Patch(current_, format::kDataRowCountOffset, count));
+      JET_TRY(store_.Patch(current_, format::kDataFreeSpaceOffset, free_space));
+      *at = RowPointer{current_, static_cast<uint8_t>(place->index)};
       return {};
     }
     JET_TRY(RetireCandidate(current_));  // full for rows like this one
