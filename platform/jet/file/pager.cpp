@@ -181,15 +181,24 @@ void Pager::Evict() {
   while (clean_lru_.size() > cache_pages_) {
     uint32_t victim = clean_lru_.back();
     clean_lru_.pop_back();
+    if (victim == last_page_) last_slot_ = nullptr;
     slots_.erase(victim);
   }
 }
 
 Result<Pager::Slot*> Pager::Load(uint32_t page) {
   JET_TRY(Usable());
+  // Statements come back to the same page again and again (a table's current
+  // page); a slot's address stays put until it is erased.
+  if (last_slot_ && page == last_page_) {
+    Touch(*last_slot_);
+    return last_slot_;
+  }
   auto it = slots_.find(page);
   if (it != slots_.end()) {
     Touch(it->second);
+    last_page_ = page;
+    last_slot_ = &it->second;
     return &it->second;
   }
   if (page >= page_count_)
@@ -325,6 +334,7 @@ void Pager::RollbackStatement() {
     if (it == slots_.end()) continue;
     Slot& slot = it->second;
     if (page >= statement_page_count_) {  // appended by this statement: gone
+      last_slot_ = nullptr;
       slots_.erase(it);
     } else if (slot.statement) {  // dirty before: back to its image then
       std::memcpy(slot.image.get(), slot.statement.get(), format::kPageSize);
@@ -351,6 +361,7 @@ void Pager::DropChanges() {
     if (it == slots_.end()) continue;
     Slot& slot = it->second;
     if (!slot.original) {  // appended: gone
+      last_slot_ = nullptr;
       slots_.erase(it);
       continue;
     }

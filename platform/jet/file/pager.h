@@ -177,6 +177,8 @@ class Pager final : public PageStore {
   std::list<uint32_t> clean_lru_;  // front = most recently used
   std::vector<uint32_t> dirty_;
   std::vector<uint32_t> statement_pages_;
+  uint32_t last_page_ = 0;        // the page Load found last, and its slot
+  Slot* last_slot_ = nullptr;     // (nullptr once any slot is erased)
   std::vector<std::unique_ptr<std::byte[]>> spare_images_;
   struct Undo {  // bytes a Patch replaced, to put back if the statement fails
     uint32_t page;
