@@ -30,7 +30,7 @@
 //
 // Statements and lazy commits. The caller ends each statement with
 // StatementDone(), which commits the pending group when the CommitPolicy says
-// it is due (commit_policy.h: 1000 statements or 500 ms by default), or undoes
+// it is due (commit_policy.h; OpenOptions: 500 ms or 1,000,000 statements), or undoes
 // a failed statement with RollbackStatement(), which keeps the group's earlier
 // statements. Commit() at close writes what is pending. A crash or power loss
 // loses at most the statements since the last commit; another program that
