@@ -457,87 +457,44 @@ class Parser {
   }
 
   // The values as the program's statement builders write them (numbers,
-  // 'texts' and NULL, then the closing parenthesis), read straight from the
-  // text from `pos` on: a stream of INSERTs is mostly this. At anything else,
-  // or anything the lexer would refuse, it gives up and the token reader
-  // starts again at the first value, so results and messages are the same.
+  // 'texts' and NULL, then the closing parenthesis), read with the lexer alone
+  // from `pos` on, without the parser's lookahead: a stream of INSERTs is
+  // mostly this. At anything else it gives up and the full reader starts again
+  // at the first value, so results and messages are the same.
   bool ReadPlainValues(size_t pos, InsertInto& insert, size_t* count, size_t* end) {
-    const std::string_view t = text_;
-    const size_t n = t.size();
-    auto digit = [&](size_t i) { return i < n && t[i] >= '0' && t[i] <= '9'; };
-    auto word_part = [&](size_t i) {
-      if (i >= n) return false;
-      const unsigned char c = static_cast<unsigned char>(t[i]);
-      return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80;
-    };
-    size_t i = pos;
+    Lexer lexer(text_);
+    lexer.set_position(pos);
     for (size_t k = 0;; ++k) {
-      while (i < n && IsSpace(t[i])) ++i;
-      if (i >= n) return false;
+      auto token = lexer.Next();
+      if (!token) return false;
       if (k == insert.values.size()) insert.values.emplace_back();
       Literal& out = insert.values[k];
-      const char c = t[i];
-      if (c == '\'') {
-        size_t close = i + 1;
-        bool doubled = false;
-        for (;; ++close) {
-          close = t.find('\'', close);
-          if (close == std::string_view::npos) return false;
-          if (close + 1 < n && t[close + 1] == '\'') {
-            doubled = true;
-            ++close;
-            continue;
-          }
-          break;
-        }
-        out.kind = Literal::Kind::kString;
-        if (doubled) {
-          Token token{TokenKind::kString, t.substr(i, close + 1 - i), i};
-          token.ValueInto(out.text);
-        } else {
-          out.text.assign(t.substr(i + 1, close - i - 1));
-        }
-        if (!Utf16Length(out.text)) return false;
-        i = close + 1;
-      } else if (digit(i) || ((c == '-' || c == '+') && (digit(i + 1) || (i + 2 < n && t[i + 1] == '.' && digit(i + 2)))) ||
-                 (c == '.' && digit(i + 1))) {
-        const size_t sign = (c == '-' || c == '+') ? 1 : 0;
-        size_t j = i + sign;
-        if (t[j] == '0' && j + 1 < n && (t[j + 1] == 'x' || t[j + 1] == 'X')) return false;  // binary
-        while (digit(j)) ++j;
-        if (j < n && t[j] == '.') {
-          ++j;
-          while (digit(j)) ++j;
-        }
-        if (j < n && (t[j] == 'e' || t[j] == 'E')) {
-          size_t e = j + 1;
-          if (e < n && (t[e] == '+' || t[e] == '-')) ++e;
-          if (digit(e)) {
-            j = e;
-            while (digit(j)) ++j;
-          }
-        }
-        if (word_part(j) || (j < n && t[j] == '.')) return false;
+      bool negative = false;
+      if (token->IsSymbol('-') || token->IsSymbol('+')) {
+        negative = token->IsSymbol('-');
+        token = lexer.Next();
+        if (!token || token->kind != TokenKind::kNumber) return false;
+      }
+      if (token->kind == TokenKind::kNumber) {
         out.kind = Literal::Kind::kNumber;
-        out.text.assign(c == '-' ? "-" : "");
-        out.text.append(t.substr(i + sign, j - i - sign));
-        i = j;
-      } else if (i + 4 <= n && EqualsIgnoreCase(t.substr(i, 4), "NULL") && !word_part(i + 4)) {
+        out.text.assign(negative ? "-" : "");
+        out.text.append(token->raw);
+      } else if (token->kind == TokenKind::kString) {
+        out.kind = Literal::Kind::kString;
+        token->ValueInto(out.text);
+        if (!Utf16Length(out.text)) return false;
+      } else if (token->IsKeyword("NULL")) {
         out.kind = Literal::Kind::kNull;
         out.text.clear();
-        i += 4;
       } else {
         return false;
       }
-      while (i < n && IsSpace(t[i])) ++i;
-      if (i >= n) return false;
-      if (t[i] == ',') {
-        ++i;
-        continue;
-      }
-      if (t[i] != ')') return false;
+      token = lexer.Next();
+      if (!token) return false;
+      if (token->IsSymbol(',')) continue;
+      if (!token->IsSymbol(')')) return false;
       *count = k + 1;
-      *end = i + 1;
+      *end = lexer.position();
       insert.values.resize(*count);
       return true;
     }
