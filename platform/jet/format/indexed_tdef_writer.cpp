@@ -13,15 +13,6 @@ constexpr uint8_t kPageTypeTdef = 0x02;
 // foreign keys (bytes 21 and 22).
 constexpr uint8_t kLogicalIndexNoRelation = 0x04;
 
-void AppendName(std::vector<std::byte>& out, const std::string& name) {
-  std::u16string units = Utf8ToUtf16(name);
-  size_t at = out.size();
-  out.resize(at + 2 + 2 * units.size());
-  MutableBytes b(out);
-  Put16(b, at, static_cast<uint16_t>(2 * units.size()));
-  for (size_t i = 0; i < units.size(); ++i) Put16(b, at + 2 + 2 * i, units[i]);
-}
-
 MutableBytes Grow(std::vector<std::byte>& out, size_t n) {
   size_t at = out.size();
   out.resize(at + n);
@@ -80,7 +71,7 @@ std::vector<std::byte> EncodeIndexedTableDefinition(const TableDefinition& def) 
 
   for (const auto& r : def.real_indexes) Put32(Grow(out, 12), 4, r.unique_entries);
   for (const auto& c : def.columns) PutDescriptor(Grow(out, kColumnDescriptorSize), c, default_collation);
-  for (const auto& c : def.columns) AppendName(out, c.name);
+  for (const auto& c : def.columns) AppendTdefName(out, c.name);
   for (const auto& r : def.real_indexes) {
     MutableBytes b = Grow(out, kRealIndexSize);
     Put32(b, 0, kRealIndexMagic);
@@ -106,7 +97,7 @@ std::vector<std::byte> EncodeIndexedTableDefinition(const TableDefinition& def) 
     Put8(b, 22, kLogicalIndexNoRelation);
     Put8(b, 23, l.kind);
   }
-  for (const auto& l : def.logical_indexes) AppendName(out, l.name);
+  for (const auto& l : def.logical_indexes) AppendTdefName(out, l.name);
   for (const auto& m : def.column_maps) {
     MutableBytes b = Grow(out, 10);
     Put16(b, 0, m.column_number);

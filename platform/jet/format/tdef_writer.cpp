@@ -41,14 +41,6 @@ bool IsVariable(ColumnType type) {
 
 size_t NameBytes(const std::string& name) { return 2 + 2 * Utf16Length(name); }
 
-void PutName(std::vector<std::byte>& out, const std::string& name) {
-  std::u16string units = Utf8ToUtf16(name);
-  size_t at = out.size();
-  out.resize(at + 2 + 2 * units.size());
-  MutableBytes b(out);
-  Put16(b, at, static_cast<uint16_t>(2 * units.size()));
-  for (size_t i = 0; i < units.size(); ++i) Put16(b, at + 2 + 2 * i, units[i]);
-}
 
 void PutDescriptor(MutableBytes d, const ColumnDef& c) {
   Put8(d, 0, c.type_code);
@@ -71,6 +63,15 @@ void PutDescriptor(MutableBytes d, const ColumnDef& c) {
 }
 
 }  // namespace
+
+void AppendTdefName(std::vector<std::byte>& out, const std::string& name) {
+  std::u16string units = Utf8ToUtf16(name);
+  size_t at = out.size();
+  out.resize(at + 2 + 2 * units.size());
+  MutableBytes b(out);
+  Put16(b, at, static_cast<uint16_t>(2 * units.size()));
+  for (size_t i = 0; i < units.size(); ++i) Put16(b, at + 2 + 2 * i, units[i]);
+}
 
 Result<std::vector<ColumnDef>> LayOutColumns(std::span<const ColumnSpec> specs, Collation collation) {
   if (specs.empty()) return MakeError(ErrorCode::kInvalidValue, "a table needs at least one column");
@@ -167,7 +168,7 @@ std::vector<std::byte> EncodeTableDefinition(const NewTableDefinition& def) {
     out.resize(at + kColumnDescriptorSize);
     PutDescriptor(MutableBytes(out).subspan(at, kColumnDescriptorSize), c);
   }
-  for (const auto& c : def.columns) PutName(out, c.name);
+  for (const auto& c : def.columns) AppendTdefName(out, c.name);
   for (const auto& m : def.column_maps) {
     size_t at = out.size();
     out.resize(at + kColumnMapEntrySize);

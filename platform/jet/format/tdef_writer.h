@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "platform/jet/format/bytes.h"
@@ -62,5 +63,9 @@ std::vector<std::byte> EncodeTableDefinition(const NewTableDefinition& definitio
 // The page images of a logical buffer stored on `pages` (first page, then
 // continuations); requires pages.size() == DefinitionPageCount(buffer.size()).
 std::vector<std::vector<std::byte>> PaginateDefinition(ConstBytes buffer, std::span<const uint32_t> pages);
+
+// A name as a table definition stores it: its length in bytes (2 bytes),
+// then UTF-16LE.
+void AppendTdefName(std::vector<std::byte>& out, const std::string& name);
 
 }  // namespace jet::format

@@ -92,17 +92,7 @@ std::string MdbReaderPassword(const std::string& path) {
              readers::ShellQuote(script) + " " + readers::ShellQuote(path));
 }
 
-// What `pelmora-access check` reports about a file ("" when nothing).
-std::string CheckReport(const std::string& path, const std::string& password) {
-  std::string tool = std::string(PELMORA_RUNTIME_DIR) + "/pelmora-access";
-  if (!std::filesystem::exists(tool)) return "pelmora-access is not built (build target pelmora-access)";
-  std::string out;
-  int status = testing_support::RunCommand(tool + " check " + readers::ShellQuote(path) +
-                                               (password.empty() ? "" : " --password " + readers::ShellQuote(password)) +
-                                               " 2>&1",
-                                           &out);
-  return status == 0 ? "" : out;
-}
+using readers::CheckReport;
 
 class BlankDatabaseTest : public ::testing::TestWithParam<Variant> {};
 

@@ -281,15 +281,7 @@ class Session {
   }
 
   // What `pelmora-access check` reports ("" when nothing).
-  std::string CheckReport() const {
-    std::string tool = std::string(PELMORA_RUNTIME_DIR) + "/pelmora-access";
-    std::string out;
-    int status = testing_support::RunCommand(tool + " check " + readers::ShellQuote(path) +
-                                                 (password.empty() ? "" : " --password " + readers::ShellQuote(password)) +
-                                                 " 2>&1",
-                                             &out);
-    return status == 0 ? "" : out;
-  }
+  std::string CheckReport() const { return readers::CheckReport(path, password); }
 
   // GUIDs as "{UPPER-CASE}": mdb-reader writes them bare in lower case, mdb-export
   // -b hex as the hexadecimal of their braced text (missing one dash).

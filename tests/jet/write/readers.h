@@ -47,6 +47,17 @@ inline std::string ShellQuote(const std::string& s) {
   return out + "'";
 }
 
+// What `pelmora-access check` reports about a file we wrote ("" when nothing).
+inline std::string CheckReport(const std::string& path, const std::string& password = "") {
+  std::string tool = std::string(PELMORA_RUNTIME_DIR) + "/pelmora-access";
+  if (!std::filesystem::exists(tool)) return "pelmora-access is not built (build target pelmora-access)";
+  std::string out;
+  int status = testing_support::RunCommand(
+      tool + " check " + ShellQuote(path) + (password.empty() ? "" : " --password " + ShellQuote(password)) + " 2>&1",
+      &out);
+  return status == 0 ? "" : out;
+}
+
 inline bool HaveMdbtools() {
   return testing_support::RunCommand("command -v mdb-export >/dev/null 2>&1") == 0;
 }

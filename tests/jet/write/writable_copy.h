@@ -75,12 +75,6 @@ struct WritableCopy {
 };
 
 // What `pelmora-access check` reports about a file ("" when nothing).
-inline std::string CheckReport(const std::string& path) {
-  std::string tool = std::string(PELMORA_RUNTIME_DIR) + "/pelmora-access";
-  if (!std::filesystem::exists(tool)) return "pelmora-access is not built (build target pelmora-access)";
-  std::string out;
-  int status = testing_support::RunCommand(tool + " check " + readers::ShellQuote(path) + " 2>&1", &out);
-  return status == 0 ? "" : out;
-}
+inline std::string CheckReport(const std::string& path) { return readers::CheckReport(path); }
 
 }  // namespace write_test
