@@ -3,7 +3,7 @@
 
 PELMORA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PELMORA_PACKAGES=(cmake make g++ pkg-config qt6-base-dev unixodbc-dev odbc-postgresql postgresql mdbtools
-  libfmt-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+  libfmt-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libpugixml-dev
   fonts-liberation2 clang libclang-rt-14-dev)
 # Commands that may come from elsewhere than Debian's packages (a machine may
 # carry its own Node.js): installed from Debian only when the command is missing.

@@ -1,8 +1,7 @@
 #pragma once
-// What stands between the bytes on disk and the page images: the fixed RC4
-// mask over the header's middle (access-format.md 1.3), the Jet 4 database
-// password (1.4), and the page encryption we recognise but cannot yet read
-// (Jet 4 RC4 pages, 1.5; password-protected ACE files, 1.6).
+// The header page's own protections: the fixed RC4 mask over its middle
+// (access-format.md 1.3) and the Jet 4 database password (1.4). Encrypted
+// pages are page_cipher.h's.
 
 #include <cstdint>
 #include <span>
@@ -14,8 +13,8 @@
 
 namespace jet {
 
-// RC4 applied in place (encryption and decryption are the same).
-void Rc4(std::span<const uint8_t> key, std::span<std::byte> data);
+// The constant keystream (128 bytes) that masks the header.
+std::span<const uint8_t> HeaderMask();
 
 // XORs the constant header keystream over bytes 0x18.. of page 0: applied to
 // the bytes on disk it unmasks them, applied again it masks them.
@@ -25,9 +24,8 @@ void ApplyHeaderMask(std::span<std::byte> page0);
 // carry no password here.
 std::string DatabasePassword(const format::Header& header);
 
-// Whether the connection may open the file: the Jet 4 password must match
-// (a password given for a file without one is ignored), and encrypted pages
-// are refused with a description of what they are.
-Status CheckAccess(const format::Header& header, std::string_view password);
+// A Jet 4 file's password must match (a password given for a file without one
+// is ignored). ACE files keep theirs in the page encryption (page_cipher.h).
+Status CheckPassword(const format::Header& header, std::string_view password);
 
 }  // namespace jet

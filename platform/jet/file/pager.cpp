@@ -7,6 +7,7 @@
 
 #include "platform/jet/file/codec.h"
 #include "platform/jet/file/journal.h"
+#include "platform/jet/file/page_cipher.h"
 
 namespace jet {
 
@@ -120,9 +121,12 @@ Result<std::unique_ptr<Pager>> Pager::Open(const std::string& path, const PagerO
   if (size / format::kPageSize < 3)
     return MakeError(ErrorCode::kCorruption,
                      "The Access database file is truncated: it ends before its system catalogue.");
-  JET_TRY(CheckAccess(header, options.password));
+  JET_TRY(CheckPassword(header, options.password));
+  JET_ASSIGN_OR_RETURN(cipher, OpenPageCipher(header, first, options.password));
   auto pages = static_cast<uint32_t>(size / format::kPageSize);
-  return std::unique_ptr<Pager>(new Pager(env, std::move(file), std::move(lock), header, pages, options));
+  auto pager = std::unique_ptr<Pager>(new Pager(env, std::move(file), std::move(lock), header, pages, options));
+  pager->cipher_ = std::move(cipher);
+  return pager;
 }
 
 Pager::Pager(Env* env, std::unique_ptr<File> file, std::unique_ptr<LockFile> lock, format::Header header,
@@ -207,8 +211,9 @@ Result<Pager::Slot*> Pager::Load(uint32_t page) {
                                  page_count_));
   Slot slot;
   slot.image.reset(new std::byte[format::kPageSize]);
-  JET_TRY(file_->ReadAt(static_cast<uint64_t>(page) * format::kPageSize,
-                        std::span<std::byte>(slot.image.get(), format::kPageSize)));
+  std::span<std::byte> image(slot.image.get(), format::kPageSize);
+  JET_TRY(file_->ReadAt(static_cast<uint64_t>(page) * format::kPageSize, image));
+  if (cipher_ && page != 0) JET_TRY(cipher_->Decrypt(page, image));
   clean_lru_.push_front(page);
   slot.lru = clean_lru_.begin();
   Slot& placed = slots_.emplace(page, std::move(slot)).first->second;
@@ -380,12 +385,23 @@ void Pager::DropChanges() {
 void Pager::Rollback() { DropChanges(); }
 
 Result<std::unique_ptr<File>> Pager::WriteJournal(const std::vector<uint32_t>& pages) {
+  // The journal holds pages as the file held them: encrypted, where the file is.
   std::vector<journal::Record> records;
-  records.reserve(pages.size());
+  std::vector<std::byte> stored;
+  size_t originals = 0;
+  for (uint32_t page : pages) originals += slots_.at(page).original ? 1 : 0;
+  if (cipher_) stored.resize(originals * format::kPageSize);
+  records.reserve(originals);
   for (uint32_t page : pages) {
     const Slot& slot = slots_.at(page);
-    if (slot.original)
-      records.push_back({page, std::span<const std::byte>(slot.original.get(), format::kPageSize)});
+    if (!slot.original) continue;
+    std::span<const std::byte> image(slot.original.get(), format::kPageSize);
+    if (cipher_) {
+      std::span<std::byte> out(stored.data() + records.size() * format::kPageSize, format::kPageSize);
+      JET_TRY(StoredImage(page, image, out));
+      image = out;
+    }
+    records.push_back({page, image});
   }
   std::string journal_path = journal::PathFor(path_);
   JET_ASSIGN_OR_RETURN(journal, env_->OpenOrCreate(journal_path));
@@ -405,12 +421,13 @@ Status Pager::WritePages(const std::vector<uint32_t>& pages) {
     size_t n = 1;
     while (i + n < sorted.size() && n < kRunPages && sorted[i + n] == sorted[i] + n) ++n;
     const uint64_t offset = static_cast<uint64_t>(sorted[i]) * format::kPageSize;
-    if (n == 1) {
+    if (n == 1 && !cipher_) {
       JET_TRY(file_->WriteAt(offset, std::span<const std::byte>(slots_.at(sorted[i]).image.get(), format::kPageSize)));
     } else {
       run.resize(n * format::kPageSize);
       for (size_t k = 0; k < n; ++k)
-        std::memcpy(run.data() + k * format::kPageSize, slots_.at(sorted[i + k]).image.get(), format::kPageSize);
+        JET_TRY(StoredImage(sorted[i + k], std::span<const std::byte>(slots_.at(sorted[i + k]).image.get(), format::kPageSize),
+                            std::span<std::byte>(run.data() + k * format::kPageSize, format::kPageSize)));
       JET_TRY(file_->WriteAt(offset, run));
     }
     i += n;
@@ -418,12 +435,19 @@ Status Pager::WritePages(const std::vector<uint32_t>& pages) {
   return file_->Sync();
 }
 
+Status Pager::StoredImage(uint32_t page, std::span<const std::byte> image, std::span<std::byte> out) {
+  if (cipher_ && page != 0) return cipher_->Encrypt(page, image, out);
+  std::memcpy(out.data(), image.data(), format::kPageSize);
+  return {};
+}
+
 Status Pager::PutBack(const std::vector<uint32_t>& pages) {
+  std::vector<std::byte> stored(format::kPageSize);
   for (uint32_t page : pages) {
     const Slot& slot = slots_.at(page);
     if (!slot.original) continue;
-    JET_TRY(file_->WriteAt(static_cast<uint64_t>(page) * format::kPageSize,
-                           std::span<const std::byte>(slot.original.get(), format::kPageSize)));
+    JET_TRY(StoredImage(page, std::span<const std::byte>(slot.original.get(), format::kPageSize), stored));
+    JET_TRY(file_->WriteAt(static_cast<uint64_t>(page) * format::kPageSize, stored));
   }
   JET_ASSIGN_OR_RETURN(size, file_->Size());
   uint64_t old_size = static_cast<uint64_t>(disk_page_count_) * format::kPageSize;

@@ -21,8 +21,11 @@
 //     drops the pending changes and says how many statements were lost. If the
 //     file cannot be put back either, the journal stays for the next open and
 //     the pager refuses all further use: it must be closed and reopened.
-//  6. Page images are what is on disk: page 0 keeps its header mask, which
-//     format/header readers remove on a copy (file/codec.h).
+//  6. Page images are plain: pages of an encrypted file are decrypted as they
+//     are read and encrypted as they are written, journaled and put back
+//     (page_cipher.h), so the journal holds pages as the file held them.
+//     Page 0 is never encrypted and keeps its header mask, which format/header
+//     readers remove on a copy (file/codec.h).
 //  7. A span from Read() or Write() stays valid until Rollback(),
 //     RollbackStatement() or a failed commit, or until kMinResidentPages other
 //     pages have been read since (clean pages are evicted least-recently-used
@@ -57,6 +60,7 @@
 #include "platform/jet/file/commit_policy.h"
 #include "platform/jet/file/env.h"
 #include "platform/jet/file/lock_file.h"
+#include "platform/jet/file/page_cipher.h"
 #include "platform/jet/file/page_store.h"
 #include "platform/jet/format/header.h"
 
@@ -92,6 +96,8 @@ class Pager final : public PageStore {
   const format::Header& header() const { return header_; }
   const std::string& path() const { return path_; }
   bool writable() const { return writable_; }
+  // How the pages are encrypted ("" when they are not).
+  std::string Encryption() const { return cipher_ ? cipher_->Describe() : std::string(); }
   // The lock file's path ("" when this open goes without one).
   const std::string& lock_path() const { return lock_->path(); }
 
@@ -155,12 +161,15 @@ class Pager final : public PageStore {
   Result<std::unique_ptr<File>> WriteJournal(const std::vector<uint32_t>& pages);
   Status WritePages(const std::vector<uint32_t>& pages);
   Status PutBack(const std::vector<uint32_t>& pages);
+  // A page image as the file stores it (encrypted where the file is).
+  Status StoredImage(uint32_t page, std::span<const std::byte> image, std::span<std::byte> out);
   std::string LostStatements(size_t lost) const;
 
   Env* env_;
   std::string path_;
   std::unique_ptr<File> file_;
   std::unique_ptr<LockFile> lock_;  // after file_: given up before the database lock ends
+  std::unique_ptr<PageCipher> cipher_;  // nullptr: pages are stored plain
   format::Header header_;
   uint32_t page_count_;       // including appended pages
   uint32_t disk_page_count_;  // as on disk after the last Commit

@@ -1,0 +1,291 @@
+#include "platform/jet/file/page_cipher.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/jet/file/office_keys.h"
+
+namespace jet {
+namespace {
+
+using crypto::Bytes;
+using crypto::ByteView;
+
+Error WrongPassword() { return MakeError(ErrorCode::kWrongPassword, "Not a valid password."); }
+
+// Copies `plain` into `out` for ciphers that work in place.
+void CopyInto(std::span<const std::byte> plain, std::span<std::byte> out) {
+  std::memcpy(out.data(), plain.data(), std::min(plain.size(), out.size()));
+}
+
+class JetRc4Cipher final : public PageCipher {
+ public:
+  JetRc4Cipher(uint32_t db_key, std::unique_ptr<crypto::Cipher> rc4) : db_key_(db_key), rc4_(std::move(rc4)) {}
+  std::string Describe() const override { return "Jet 4 encoding (RC4)"; }
+  Status Decrypt(uint32_t page, std::span<std::byte> bytes) override {
+    auto key = office::PageBlock(db_key_, page);
+    return rc4_->Decrypt(key, {}, crypto::View(bytes));
+  }
+  Status Encrypt(uint32_t page, std::span<const std::byte> plain, std::span<std::byte> out) override {
+    CopyInto(plain, out);
+    auto key = office::PageBlock(db_key_, page);
+    return rc4_->Encrypt(key, {}, crypto::View(out));
+  }
+
+ private:
+  uint32_t db_key_;
+  std::unique_ptr<crypto::Cipher> rc4_;
+};
+
+class OfficeRc4Cipher final : public PageCipher {
+ public:
+  OfficeRc4Cipher(uint32_t db_key, Bytes h0, uint32_t key_bits, std::unique_ptr<crypto::Cipher> rc4)
+      : db_key_(db_key), h0_(std::move(h0)), key_bits_(key_bits), rc4_(std::move(rc4)) {}
+  std::string Describe() const override { return fmt::format("Office RC4 CryptoAPI encryption ({}-bit)", key_bits_); }
+  Status Decrypt(uint32_t page, std::span<std::byte> bytes) override {
+    return rc4_->Decrypt(Key(page), {}, crypto::View(bytes));
+  }
+  Status Encrypt(uint32_t page, std::span<const std::byte> plain, std::span<std::byte> out) override {
+    CopyInto(plain, out);
+    return rc4_->Encrypt(Key(page), {}, crypto::View(out));
+  }
+
+ private:
+  Bytes Key(uint32_t page) {
+    auto block = office::PageBlock(db_key_, page);
+    return office::Rc4CryptoApiKey(sha1_, h0_, block, key_bits_);
+  }
+  uint32_t db_key_;
+  Bytes h0_;
+  uint32_t key_bits_;
+  std::unique_ptr<crypto::Cipher> rc4_;
+  crypto::Hasher sha1_{crypto::HashAlgorithm::kSha1};
+};
+
+class StandardAesCipher final : public PageCipher {
+ public:
+  StandardAesCipher(uint32_t db_key, Bytes iterated, uint32_t key_bits, std::unique_ptr<crypto::Cipher> aes)
+      : db_key_(db_key), iterated_(std::move(iterated)), key_bits_(key_bits), aes_(std::move(aes)) {}
+  std::string Describe() const override { return fmt::format("Office standard encryption (AES-{})", key_bits_); }
+  Status Decrypt(uint32_t page, std::span<std::byte> bytes) override {
+    return aes_->Decrypt(Key(page), {}, crypto::View(bytes));
+  }
+  Status Encrypt(uint32_t page, std::span<const std::byte> plain, std::span<std::byte> out) override {
+    return aes_->Run(true, Key(page), {}, crypto::View(plain), crypto::View(out));
+  }
+
+ private:
+  Bytes Key(uint32_t page) {
+    auto block = office::PageBlock(db_key_, page);
+    return office::StandardAesKey(sha1_, iterated_, block, key_bits_);
+  }
+  uint32_t db_key_;
+  Bytes iterated_;
+  uint32_t key_bits_;
+  std::unique_ptr<crypto::Cipher> aes_;
+  crypto::Hasher sha1_{crypto::HashAlgorithm::kSha1};
+};
+
+class AgileCipher final : public PageCipher {
+ public:
+  AgileCipher(uint32_t db_key, Bytes secret, const encryption::AgileInfo& info, std::unique_ptr<crypto::Cipher> aes)
+      : db_key_(db_key),
+        secret_(std::move(secret)),
+        salt_(info.data_salt),
+        block_size_(info.data_block_size),
+        hash_name_(crypto::HashName(info.data_hash)),
+        hasher_(info.data_hash),
+        aes_(std::move(aes)) {}
+  std::string Describe() const override {
+    return fmt::format("Office agile encryption (AES-{}, {})", secret_.size() * 8, hash_name_);
+  }
+  Status Decrypt(uint32_t page, std::span<std::byte> bytes) override {
+    return aes_->Decrypt(secret_, Iv(page), crypto::View(bytes));
+  }
+  Status Encrypt(uint32_t page, std::span<const std::byte> plain, std::span<std::byte> out) override {
+    return aes_->Run(true, secret_, Iv(page), crypto::View(plain), crypto::View(out));
+  }
+
+ private:
+  Bytes Iv(uint32_t page) {
+    auto block = office::PageBlock(db_key_, page);
+    return office::AgileIv(hasher_, salt_, block, block_size_);
+  }
+  uint32_t db_key_;
+  Bytes secret_;
+  Bytes salt_;
+  size_t block_size_;
+  std::string hash_name_;
+  crypto::Hasher hasher_;
+  std::unique_ptr<crypto::Cipher> aes_;
+};
+
+// Decrypts the verifier and its hash and compares: the password is right when
+// the hash of the one is the other.
+Result<std::unique_ptr<PageCipher>> OpenBinary(uint32_t db_key, const encryption::BinaryInfo& info,
+                                               const Bytes& password) {
+  crypto::Hasher sha1(crypto::HashAlgorithm::kSha1);
+  auto block0 = office::BlockNumber(0);
+  Bytes verifier, verifier_hash;
+  std::unique_ptr<PageCipher> cipher;
+  if (info.aes()) {
+    Bytes iterated = office::IteratedHash(crypto::HashAlgorithm::kSha1, info.salt, password, office::kStandardSpinCount);
+    Bytes key = office::StandardAesKey(sha1, iterated, block0, info.key_bits);
+    JET_ASSIGN_OR_RETURN(aes, crypto::Cipher::Make(crypto::Cipher::Kind::kAesEcb));
+    verifier = info.encrypted_verifier;
+    verifier_hash = info.encrypted_verifier_hash;
+    JET_TRY(aes->Decrypt(key, {}, verifier));
+    JET_TRY(aes->Decrypt(key, {}, verifier_hash));
+    cipher = std::make_unique<StandardAesCipher>(db_key, std::move(iterated), info.key_bits, std::move(aes));
+  } else {
+    Bytes h0 = sha1.Hash({info.salt, password});
+    Bytes key = office::Rc4CryptoApiKey(sha1, h0, block0, info.key_bits);
+    JET_ASSIGN_OR_RETURN(rc4, crypto::Cipher::Make(crypto::Cipher::Kind::kRc4));
+    // The verifier and its hash are one RC4 stream.
+    Bytes both = info.encrypted_verifier;
+    both.insert(both.end(), info.encrypted_verifier_hash.begin(), info.encrypted_verifier_hash.end());
+    JET_TRY(rc4->Decrypt(key, {}, both));
+    verifier.assign(both.begin(), both.begin() + 16);
+    verifier_hash.assign(both.begin() + 16, both.end());
+    cipher = std::make_unique<OfficeRc4Cipher>(db_key, std::move(h0), info.key_bits, std::move(rc4));
+  }
+  Bytes expected = sha1.Hash({verifier});
+  if (verifier_hash.size() < expected.size() || !std::equal(expected.begin(), expected.end(), verifier_hash.begin()))
+    return WrongPassword();
+  return cipher;
+}
+
+Result<std::unique_ptr<PageCipher>> OpenAgile(uint32_t db_key, const encryption::AgileInfo& info, const Bytes& password) {
+  crypto::Hasher hasher(info.hash);
+  Bytes iterated = office::IteratedHash(info.hash, info.salt, password, static_cast<int>(info.spin_count));
+  Bytes iv = crypto::FixLength(info.salt, info.block_size, 0x36);
+  JET_ASSIGN_OR_RETURN(aes, crypto::Cipher::Make(crypto::Cipher::Kind::kAesCbc));
+  auto decrypt = [&](const uint8_t (&block)[8], Bytes data) -> Result<Bytes> {
+    Bytes key = office::AgileKey(hasher, iterated, ByteView(block, 8), info.key_bits);
+    JET_TRY(aes->Decrypt(key, iv, data));
+    return data;
+  };
+  JET_ASSIGN_OR_RETURN(verifier, decrypt(office::kVerifierInputBlock, info.encrypted_verifier_input));
+  JET_ASSIGN_OR_RETURN(verifier_hash, decrypt(office::kVerifierValueBlock, info.encrypted_verifier_value));
+  verifier.resize(std::min(verifier.size(), info.salt.size()));
+  Bytes expected = hasher.Hash({verifier});
+  if (!std::equal(expected.begin(), expected.end(), verifier_hash.begin())) return WrongPassword();
+  JET_ASSIGN_OR_RETURN(secret, decrypt(office::kKeyValueBlock, info.encrypted_key_value));
+  secret.resize(info.data_key_bits / 8);
+  return std::unique_ptr<PageCipher>(std::make_unique<AgileCipher>(db_key, std::move(secret), info, std::move(aes)));
+}
+
+Result<uint32_t> NewDbKey() {
+  for (;;) {
+    JET_ASSIGN_OR_RETURN(bytes, crypto::RandomBytes(4));
+    uint32_t key = static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
+                   (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+    if (key != 0) return key;
+  }
+}
+
+}  // namespace
+
+Result<std::unique_ptr<PageCipher>> OpenPageCipher(const format::Header& header, std::span<const std::byte> page0,
+                                                   std::string_view password) {
+  if (header.db_key == 0) return std::unique_ptr<PageCipher>();
+  if (!header.ace) {
+    JET_ASSIGN_OR_RETURN(rc4, crypto::Cipher::Make(crypto::Cipher::Kind::kRc4));
+    return std::unique_ptr<PageCipher>(std::make_unique<JetRc4Cipher>(header.db_key, std::move(rc4)));
+  }
+  ByteView page = crypto::View(page0);
+  if (page.size() < encryption::kBlockLimit)
+    return MakeError(ErrorCode::kCorruption, "The Access database file is truncated (its header page is incomplete).");
+  size_t length = static_cast<size_t>(page[encryption::kBlockOffset] | (page[encryption::kBlockOffset + 1] << 8));
+  if (length == 0 || encryption::kBlockOffset + 2 + length > encryption::kBlockLimit)
+    return MakeError(ErrorCode::kCorruption,
+                     "The database's pages are encrypted, but its header page holds no valid encryption parameters.");
+  JET_ASSIGN_OR_RETURN(info, encryption::Parse(page.subspan(encryption::kBlockOffset + 2, length)));
+  Bytes password_bytes = office::PasswordBytes(password);
+  if (auto* agile = std::get_if<encryption::AgileInfo>(&info)) return OpenAgile(header.db_key, *agile, password_bytes);
+  return OpenBinary(header.db_key, std::get<encryption::BinaryInfo>(info), password_bytes);
+}
+
+Result<NewEncryption> NewAgileEncryption(std::string_view password, crypto::HashAlgorithm hash, uint32_t spin_count,
+                                        uint32_t key_bits) {
+  encryption::AgileInfo info;
+  info.data_hash = info.hash = hash;
+  info.data_key_bits = info.key_bits = key_bits;
+  info.spin_count = spin_count;
+  JET_ASSIGN_OR_RETURN(data_salt, crypto::RandomBytes(16));
+  JET_ASSIGN_OR_RETURN(salt, crypto::RandomBytes(16));
+  JET_ASSIGN_OR_RETURN(secret, crypto::RandomBytes(key_bits / 8));
+  JET_ASSIGN_OR_RETURN(verifier, crypto::RandomBytes(16));
+  info.data_salt = data_salt;
+  info.salt = salt;
+
+  crypto::Hasher hasher(hash);
+  Bytes iterated = office::IteratedHash(hash, salt, office::PasswordBytes(password), static_cast<int>(spin_count));
+  JET_ASSIGN_OR_RETURN(aes, crypto::Cipher::Make(crypto::Cipher::Kind::kAesCbc));
+  auto encrypt = [&](const uint8_t (&block)[8], Bytes data) -> Result<Bytes> {
+    data.resize((data.size() + 15) / 16 * 16, 0);  // whole AES blocks
+    Bytes key = office::AgileKey(hasher, iterated, ByteView(block, 8), key_bits);
+    JET_TRY(aes->Encrypt(key, salt, data));
+    return data;
+  };
+  JET_ASSIGN_OR_RETURN(input, encrypt(office::kVerifierInputBlock, verifier));
+  JET_ASSIGN_OR_RETURN(value, encrypt(office::kVerifierValueBlock, hasher.Hash({verifier})));
+  JET_ASSIGN_OR_RETURN(key_value, encrypt(office::kKeyValueBlock, secret));
+  info.encrypted_verifier_input = std::move(input);
+  info.encrypted_verifier_value = std::move(value);
+  info.encrypted_key_value = std::move(key_value);
+  JET_ASSIGN_OR_RETURN(db_key, NewDbKey());
+  return NewEncryption{encryption::Build(info), db_key};
+}
+
+Result<NewEncryption> NewBinaryEncryption(std::string_view password, uint32_t alg_id, uint32_t key_bits) {
+  encryption::BinaryInfo info;
+  bool aes = alg_id != encryption::kAlgRc4;
+  info.major = 4;
+  info.minor = 2;
+  info.alg_id = alg_id;
+  info.alg_id_hash = encryption::kAlgSha1;
+  info.stored_key_bits = info.key_bits = key_bits;
+  if (aes) {
+    info.flags = encryption::kFlagCryptoApi | encryption::kFlagAes;
+    info.provider_type = 0x18;  // PROV_RSA_AES
+    info.csp_name = u"Microsoft Enhanced RSA and AES Cryptographic Provider";
+  } else {
+    info.flags = encryption::kFlagCryptoApi | 0x08;  // as Access's RC4 files: CryptoAPI, document properties
+    info.provider_type = 0x01;  // PROV_RSA_FULL
+    info.csp_name = key_bits == 40 ? u"Microsoft Base Cryptographic Provider v1.0"
+                                   : u"Microsoft Enhanced Cryptographic Provider v1.0";
+  }
+  JET_ASSIGN_OR_RETURN(salt, crypto::RandomBytes(16));
+  JET_ASSIGN_OR_RETURN(verifier, crypto::RandomBytes(16));
+  info.salt = salt;
+  Bytes password_bytes = office::PasswordBytes(password);
+  crypto::Hasher sha1(crypto::HashAlgorithm::kSha1);
+  auto block0 = office::BlockNumber(0);
+  Bytes verifier_hash = sha1.Hash({verifier});
+  if (aes) {
+    Bytes iterated = office::IteratedHash(crypto::HashAlgorithm::kSha1, salt, password_bytes, office::kStandardSpinCount);
+    Bytes key = office::StandardAesKey(sha1, iterated, block0, key_bits);
+    JET_ASSIGN_OR_RETURN(cipher, crypto::Cipher::Make(crypto::Cipher::Kind::kAesEcb));
+    verifier_hash.resize(32, 0);
+    JET_TRY(cipher->Encrypt(key, {}, verifier));
+    JET_TRY(cipher->Encrypt(key, {}, verifier_hash));
+  } else {
+    Bytes key = office::Rc4CryptoApiKey(sha1, sha1.Hash({salt, password_bytes}), block0, key_bits);
+    JET_ASSIGN_OR_RETURN(cipher, crypto::Cipher::Make(crypto::Cipher::Kind::kRc4));
+    Bytes both = verifier;
+    both.insert(both.end(), verifier_hash.begin(), verifier_hash.end());
+    JET_TRY(cipher->Encrypt(key, {}, both));
+    verifier.assign(both.begin(), both.begin() + 16);
+    verifier_hash.assign(both.begin() + 16, both.end());
+  }
+  info.encrypted_verifier = verifier;
+  info.encrypted_verifier_hash = verifier_hash;
+  info.verifier_hash_size = 20;
+  JET_ASSIGN_OR_RETURN(db_key, NewDbKey());
+  return NewEncryption{encryption::Build(info), db_key};
+}
+
+}  // namespace jet
