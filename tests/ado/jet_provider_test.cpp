@@ -98,7 +98,9 @@ TEST(JetProviderTest, FailuresCarryClearDescriptions) {
   };
   EXPECT_EQ(open_error(Jet(*protected_file, "wrong")), "Not a valid password.");
   EXPECT_EQ(open_error(Jet(*protected_file)), "Not a valid password.");
-  EXPECT_NE(open_error(Ace(*encrypted, "password")).find("not supported yet"), std::string::npos);
+  EXPECT_EQ(open_error(Ace(*encrypted, "wrong")), "Not a valid password.");
+  EXPECT_EQ(open_error(Ace(*encrypted)), "Not a valid password.");
+  EXPECT_EQ(open_error(Ace(*encrypted, "password")), "");
   EXPECT_NE(open_error(Jet("/nonexistent/x.mdb")).find("Could not find file"), std::string::npos);
 
   ado::Connection ok;

@@ -5,7 +5,8 @@ Each trial copies a real Access file, runs `pelmora-access exec COPY` on a long
 statement stream fed over a few seconds (as rows arrive from a server, so that
 several 500 ms lazy commits happen), kills it with SIGKILL at a random moment, opens the copy once
 through our engine (which plays back a journal left behind), and then demands:
-`pelmora-access check` finds nothing, mdbtools and mdb-reader read every table,
+`pelmora-access check` finds nothing, mdbtools and mdb-reader read every table
+(with --no-mdbtools, our engine's export and mdb-reader),
 the file's own tables are unchanged, no lock file or journal remains, and all
 our tables together hold exactly the rows of the first N statements for one N.
 At the end it measures what the journal costs: the whole stream with and
@@ -14,7 +15,11 @@ without `exec --no-journal`.
 Usage (from the repository root, after building pelmora-access):
   tests/crash/kill_trials.py [--trials 200] [--bin build/bin] [--seed S]
       [--fixture FILE] [--work DIR] [--statements N] [--pace SECONDS] [--trial K]
-      [--throughput-runs 3] [--throughput-statements N]
+      [--throughput-runs 3] [--throughput-statements N] [--password P]
+      [--no-mdbtools]
+--password goes to every pelmora-access run and to mdb-reader; with a password
+and an .accdb fixture mdbtools is left out by itself (it cannot read encrypted
+.accdb files).
 A damaged trial keeps its file as the kill left it (with its journal) in the
 work folder and names the --seed and --trial that repeat it.
 Exit status 0 when no trial found a damaged file, 1 otherwise, 2 when a tool or
@@ -156,6 +161,24 @@ def run(args, **kw):
     return subprocess.run(args, capture_output=True, **kw)
 
 
+def password_args(password):
+    return ["--password", password] if password is not None else []
+
+
+def engine_tables(tool, path, password):
+    r = run([tool, "tables"] + password_args(password) + [path], text=True)
+    if r.returncode != 0:
+        raise Damage(f"pelmora-access tables failed: {r.stderr.strip()}")
+    return [line for line in r.stdout.splitlines() if line]
+
+
+def engine_export(tool, path, table, password):
+    r = run([tool, "export"] + password_args(password) + [path, table])
+    if r.returncode != 0:
+        raise Damage(f"pelmora-access export {table} failed: {r.stderr.decode(errors='replace').strip()}")
+    return r.stdout.decode("utf-8")
+
+
 def mdbtools_tables(path):
     r = run(["mdb-tables", "-1", path], text=True)
     if r.returncode != 0:
@@ -170,8 +193,8 @@ def mdbtools_export(path, table):
     return r.stdout.decode("utf-8")
 
 
-def mdb_reader_dump(path):
-    r = run(["node", str(REPO / "tests/readers/dump.mjs"), path])
+def mdb_reader_dump(path, password):
+    r = run(["node", str(REPO / "tests/readers/dump.mjs"), path] + password_args(password))
     if r.returncode != 0:
         raise Damage(f"mdb-reader failed: {r.stderr.decode(errors='replace').strip()}")
     return {t["name"]: t for t in json.loads(r.stdout)["tables"]}
@@ -196,8 +219,10 @@ class Damage(Exception):
 # ---------------------------------------------------------------- one check
 
 class Checker:
-    def __init__(self, tool, stream, fixture_tables, fixture_csv, fixture_json):
+    def __init__(self, tool, password, mdbtools, stream, fixture_tables, fixture_csv, fixture_json):
         self.tool = tool
+        self.password = password
+        self.mdbtools = mdbtools  # False: our engine's export stands in for mdb-export
         self.stream = stream
         self.fixture_tables = fixture_tables
         self.fixture_csv = fixture_csv
@@ -225,44 +250,47 @@ class Checker:
     def check(self, path):
         """Raises Damage; returns N, the statements the file holds."""
         db = str(path)
-        r = run([self.tool, "tables", db], text=True)
-        if r.returncode != 0:
-            raise Damage(f"pelmora-access tables failed: {r.stderr.strip()}")
-        ours = [t for t in r.stdout.splitlines() if t in TABLES]
-        r = run([self.tool, "check", db], text=True)
+        engine_listed = engine_tables(self.tool, db, self.password)
+        ours = [t for t in engine_listed if t in TABLES]
+        r = run([self.tool, "check"] + password_args(self.password) + [db], text=True)
         if r.returncode != 0 or r.stdout.strip() != "ok":
             raise Damage(f"pelmora-access check: {(r.stdout + r.stderr).strip()}")
         for left in (db + "-journal", str(path.with_suffix(".ldb"))):
             if os.path.exists(left):
                 raise Damage(f"{os.path.basename(left)} remains after our engine closed the file")
 
-        listed = mdbtools_tables(db)
+        if self.mdbtools:
+            listed, lister, export = mdbtools_tables(db), "mdbtools", mdbtools_export
+        else:
+            listed, lister = engine_listed, "our engine"
+            export = lambda path, table: engine_export(self.tool, path, table, self.password)
         if sorted(listed) != sorted(self.fixture_tables + ours):
-            raise Damage(f"mdb-tables lists {listed}, our engine {self.fixture_tables + ours}")
-        dump = mdb_reader_dump(db)
+            raise Damage(f"{lister} lists {listed}, not the file's own tables and ours "
+                         f"{self.fixture_tables + ours}")
+        dump = mdb_reader_dump(db, self.password)
         if sorted(dump) != sorted(listed):
-            raise Damage(f"mdb-reader lists {sorted(dump)}, mdbtools {sorted(listed)}")
+            raise Damage(f"mdb-reader lists {sorted(dump)}, {lister} {sorted(listed)}")
         for t in self.fixture_tables:
-            if mdbtools_export(db, t) != self.fixture_csv[t]:
-                raise Damage(f"mdbtools: the file's own table {t} changed")
+            if export(db, t) != self.fixture_csv[t]:
+                raise Damage(f"{lister}: the file's own table {t} changed")
             if dump[t] != self.fixture_json[t]:
                 raise Damage(f"mdb-reader: the file's own table {t} changed")
 
-        by_mdbtools = {t: rows_from_csv(mdbtools_export(db, t)) for t in ours}
+        by_tools = {t: rows_from_csv(export(db, t)) for t in ours}
         by_mdb_reader = {t: rows_from_json(dump[t]) for t in ours}
         for t in ours:
             if len(dump[t]["rows"]) != dump[t]["rowCount"]:
                 raise Damage(f"mdb-reader: {t} has {len(dump[t]['rows'])} rows, its definition says "
                              f"{dump[t]['rowCount']}")
         by_reader = self.states(by_mdb_reader)
-        by_tools = self.states(by_mdbtools)
-        if not by_reader or not by_tools or not by_reader & by_tools:
-            counts = {t: (len(by_mdb_reader[t]), len(by_mdbtools[t])) for t in ours}
+        by_other = self.states(by_tools)
+        if not by_reader or not by_other or not by_reader & by_other:
+            counts = {t: (len(by_mdb_reader[t]), len(by_tools[t])) for t in ours}
             raise Damage("the tables are not the state after any one prefix of the statements "
-                         f"(rows by mdb-reader, mdbtools: {counts})")
+                         f"(rows by mdb-reader, {lister}: {counts})")
         self.compare_values(by_mdb_reader, "mdb-reader")
-        self.compare_values(by_mdbtools, "mdbtools")
-        return max(by_reader & by_tools)
+        self.compare_values(by_tools, lister)
+        return max(by_reader & by_other)
 
 
 # ---------------------------------------------------------------- running
@@ -274,9 +302,9 @@ def fresh_copy(fixture, path):
     shutil.copyfile(fixture, path)
 
 
-def run_exec(tool, path, stream_file, no_journal=False):
+def run_exec(tool, password, path, stream_file, no_journal=False):
     """Runs the whole stream as fast as exec reads it; seconds taken."""
-    args = [tool, "exec", str(path)] + (["--no-journal"] if no_journal else [])
+    args = [tool, "exec"] + password_args(password) + (["--no-journal"] if no_journal else []) + [str(path)]
     with open(stream_file, "rb") as stdin:
         start = time.monotonic()
         r = subprocess.run(args, stdin=stdin, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
@@ -286,13 +314,13 @@ def run_exec(tool, path, stream_file, no_journal=False):
     return elapsed
 
 
-def paced_exec(tool, path, slices, pace, errors, kill_at=None):
+def paced_exec(tool, password, path, slices, pace, errors, kill_at=None):
     """Feeds the slices evenly over `pace` seconds (as rows arrive from a
     server), and kills exec with SIGKILL `kill_at` seconds after its start.
     Returns (seconds until it ended, whether it was killed)."""
     with open(errors, "wb") as stderr:
-        proc = subprocess.Popen([tool, "exec", str(path)], stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
-                                stderr=stderr)
+        proc = subprocess.Popen([tool, "exec"] + password_args(password) + [str(path)], stdin=subprocess.PIPE,
+                                stdout=subprocess.DEVNULL, stderr=stderr)
     start = time.monotonic()
 
     def feed():
@@ -347,14 +375,21 @@ def main():
     ap.add_argument("--throughput-runs", type=int, default=3)
     ap.add_argument("--throughput-statements", type=int, default=1000000,
                     help="the same kind of stream, run as fast as exec reads it, with and without the journal")
+    ap.add_argument("--password", default=None, help="the fixture's database password")
+    ap.add_argument("--no-mdbtools", action="store_true",
+                    help="judge by our engine and mdb-reader only (the default with a password and an .accdb)")
     a = ap.parse_args()
+    mdbtools = not a.no_mdbtools
+    if mdbtools and a.password is not None and a.fixture.lower().endswith(".accdb"):
+        mdbtools = False
+        print("the trials are judged by our engine and mdb-reader only: mdbtools cannot read encrypted .accdb files")
 
     tool = os.path.join(a.bin, "pelmora-access")
     if not os.access(tool, os.X_OK):
         fail_setup(f"{tool} is missing: build pelmora-access, or name its folder with --bin")
     if not os.path.isfile(a.fixture):
         fail_setup(f"the fixture {a.fixture} is absent (set PELMORA_SHARED or --fixture)")
-    for needed in ("mdb-tables", "mdb-export", "node"):
+    for needed in (("mdb-tables", "mdb-export") if mdbtools else ()) + ("node",):
         if not shutil.which(needed):
             fail_setup(f"{needed} is not installed")
     if not (REPO / "tests/readers/node_modules/mdb-reader").is_dir():
@@ -367,17 +402,21 @@ def main():
     work.mkdir(parents=True, exist_ok=True)
 
     stream = Stream(a.statements)
-    fixture_tables = mdbtools_tables(a.fixture)
-    fixture_csv = {t: mdbtools_export(a.fixture, t) for t in fixture_tables}
-    fixture_json = mdb_reader_dump(a.fixture)
-    checker = Checker(tool, stream, fixture_tables, fixture_csv, fixture_json)
+    if mdbtools:
+        fixture_tables = mdbtools_tables(a.fixture)
+        fixture_csv = {t: mdbtools_export(a.fixture, t) for t in fixture_tables}
+    else:
+        fixture_tables = engine_tables(tool, a.fixture, a.password)
+        fixture_csv = {t: engine_export(tool, a.fixture, t, a.password) for t in fixture_tables}
+    fixture_json = mdb_reader_dump(a.fixture, a.password)
+    checker = Checker(tool, a.password, mdbtools, stream, fixture_tables, fixture_csv, fixture_json)
     print(f"seed {seed}, {len(stream)} statements, fixture {a.fixture}, work {work}")
 
     slices = stream.slices(200)
     copy = work / "trial.mdb"
     fresh_copy(a.fixture, copy)
     try:
-        duration, _ = paced_exec(tool, copy, slices, a.pace, work / "exec.err")
+        duration, _ = paced_exec(tool, a.password, copy, slices, a.pace, work / "exec.err")
         n = checker.check(copy)
     except Damage as e:
         print(f"the uninterrupted run failed: {e}")
@@ -398,7 +437,7 @@ def main():
             if stale.exists():
                 stale.unlink()
         try:
-            _, killed = paced_exec(tool, copy, slices, a.pace, work / "exec.err", kill_at=delay)
+            _, killed = paced_exec(tool, a.password, copy, slices, a.pace, work / "exec.err", kill_at=delay)
             journal = journal_state(copy)
             shutil.copyfile(copy, before)
             if journal != "none":
@@ -425,7 +464,8 @@ def main():
     for _ in range(a.throughput_runs):
         for no_journal in (False, True):
             fresh_copy(a.fixture, copy)
-            rates[no_journal].append(a.throughput_statements / run_exec(tool, copy, stream_file, no_journal))
+            seconds = run_exec(tool, a.password, copy, stream_file, no_journal)
+            rates[no_journal].append(a.throughput_statements / seconds)
     with_journal, without = statistics.median(rates[False]), statistics.median(rates[True])
     cost = (without - with_journal) / without * 100
 
