@@ -19,11 +19,12 @@ struct MappingRule {
 
 // Tried in this order; the first rule whose test text occurs in the name wins.
 // "char" before "int" and "date" makes every character type VARCHAR; a single
-// becomes INT; numeric, currency and time-of-day fall through to VARCHAR.
+// becomes REAL (Access Single, the same 4-byte float, so every value arrives
+// exactly); numeric, currency and time-of-day fall through to VARCHAR.
 constexpr std::array<MappingRule, 8> kRules = {{
     {"char", " VARCHAR,", "char", "VARCHAR", false, 204},
     {"decimal", " DECIMAL,", "dec", "DECIMAL", true, 214},
-    {"single", " INT,", "single", "INT", true, 224},
+    {"single", " REAL,", "single", "REAL", true, 224},
     {"int", " INT,", "int", "INT", true, 234},
     {"date", " TEXT,", "date", "VARCHAR", false, 244},
     {"timestamp", " TEXT,", "timestamp", "VARCHAR", false, 254},

@@ -95,8 +95,8 @@ TEST(PgStatements, NumericTypes) {
   Check(pg, db, {"t_bigint", "CREATE TABLE \"t_bigint\" (v INT);", {{"t_bigint", "v", "int", "INT"}}, "0, ",
                  {"INSERT INTO \"t_bigint\" VALUES(-9223372036854775808)",
                   "INSERT INTO \"t_bigint\" VALUES(9223372036854775807)", "INSERT INTO \"t_bigint\" VALUES(0)"}});
-  // A single becomes INT and is written bare, in its own shortest form.
-  Check(pg, db, {"t_real", "CREATE TABLE \"t_real\" (v INT);", {{"t_real", "v", "single", "INT"}}, "0, ",
+  // A single becomes REAL and is written bare, in its own shortest form.
+  Check(pg, db, {"t_real", "CREATE TABLE \"t_real\" (v REAL);", {{"t_real", "v", "single", "REAL"}}, "0, ",
                  {"INSERT INTO \"t_real\" VALUES(1.5)", "INSERT INTO \"t_real\" VALUES(-0.25)",
                   "INSERT INTO \"t_real\" VALUES(0.1)", "INSERT INTO \"t_real\" VALUES(1e+10)",
                   "INSERT INTO \"t_real\" VALUES(NULL)"}});

@@ -80,7 +80,7 @@ TEST(BuildRowStatement, CleansQuotesAndLineBreaksOnly) {
 
 TEST(BuildRowStatement, NumericFieldsFollowNumericPositions) {
   ScriptedServices services;
-  // a INT, b VARCHAR, c DECIMAL, d FLOAT, e INT (single): positions 0, 2, 3, 4.
+  // a INT, b VARCHAR, c DECIMAL, d FLOAT, e REAL (single): positions 0, 2, 3, 4.
   auto rows = Rows("n",
                    {{"a", ado::adInteger}, {"b", ado::adVarWChar}, {"c", ado::adDecimal}, {"d", ado::adDouble},
                     {"e", ado::adSingle}},

@@ -61,7 +61,7 @@ TEST(BuildTableDefinition, RuleOrderDecidesTypeLabelAndNumericFlag) {
       {ado::adLongVarChar, "VARCHAR", "char", "VARCHAR", false},
       {ado::adLongVarWChar, "VARCHAR", "char", "VARCHAR", false},  // long text is not a memo
       {ado::adDecimal, "DECIMAL", "dec", "DECIMAL", true},
-      {ado::adSingle, "INT", "single", "INT", true},  // single precision becomes INT
+      {ado::adSingle, "REAL", "single", "REAL", true},  // single precision stays a 4-byte float
       {ado::adInteger, "INT", "int", "INT", true},
       {ado::adSmallInt, "INT", "int", "INT", true},
       {ado::adTinyInt, "INT", "int", "INT", true},

@@ -7,6 +7,7 @@
 #include "platform/ado/error.h"
 #include "platform/ado/recordset.h"
 #include "tests/db/pg_scratch.h"
+#include "tests/jet/write/readers.h"
 #include "tests/preview/preview_fixture.h"
 
 namespace {
@@ -104,9 +105,11 @@ class RunWithPreview : public ::testing::Test {
                                     "CREATE TABLE a (id integer, name varchar(20));\n"
                                     "CREATE TABLE b (id integer);\n"
                                     "CREATE TABLE c (label text);\n"
+                                    "CREATE TABLE d (ratio real);\n"
                                     "INSERT INTO a VALUES (1, 'one'), (2, 'two');\n"
                                     "INSERT INTO b VALUES (7);\n"
-                                    "INSERT INTO c VALUES ('O''Brien'), ('x'), ('y');\n",
+                                    "INSERT INTO c VALUES ('O''Brien'), ('x'), ('y');\n"
+                                    "INSERT INTO d VALUES (2.5), (-1e10), (3.4e38);\n",
                                     &out),
               0)
         << out;
@@ -155,7 +158,7 @@ TEST_F(RunWithPreview, PerTablePreviewSkippedForEveryTable) {
   // One preview per table (the source lists its system tables too), the user
   // tables last listed first.
   EXPECT_GE(window_.rows_shown.size(), 3u);
-  EXPECT_EQ(window_.user_tables_shown, (std::vector<std::string>{"c", "b", "a"}));
+  EXPECT_EQ(window_.user_tables_shown, (std::vector<std::string>{"d", "c", "b", "a"}));
   EXPECT_EQ(Texts(), std::vector<std::string>{"Done."});
   EXPECT_FALSE(window_.sql_form_ok);
   EXPECT_EQ(TablesInFile().find("\nb"), std::string::npos);
@@ -183,7 +186,7 @@ TEST_F(RunWithPreview, PerFilePreviewOfThreeTablesExecutedInOneGo) {
     for (int row = 1; row <= rows.Count(); ++row) {
       const std::string_view text = rows.Text(row);
       bool ours = false;
-      for (const char* t : {"a", "b", "c"})
+      for (const char* t : {"a", "b", "c", "d"})
         for (const char* verb : {"CREATE TABLE \"", "INSERT INTO \""})
           ours = ours || text.rfind(std::string(verb) + t + "\"", 0) == 0;
       if (!ours) w.Model().SetRowText(row, "");
@@ -192,7 +195,7 @@ TEST_F(RunWithPreview, PerFilePreviewOfThreeTablesExecutedInOneGo) {
   };
   engine::RunConversion(window_);
   ASSERT_EQ(window_.rows_shown.size(), 1u);
-  EXPECT_EQ(window_.user_tables_shown, std::vector<std::string>{"cba"});
+  EXPECT_EQ(window_.user_tables_shown, std::vector<std::string>{"dcba"});
   EXPECT_TRUE(window_.sql_form_ok);
   EXPECT_EQ(Texts(), std::vector<std::string>{"Done."});
   const std::string tables = TablesInFile();
@@ -200,6 +203,13 @@ TEST_F(RunWithPreview, PerFilePreviewOfThreeTablesExecutedInOneGo) {
   std::string rows;
   testing_support::RunCommand("mdb-export '" + target_ + "' c 2>&1", &rows);
   EXPECT_NE(rows.find("O'Brien"), std::string::npos) << rows;
+  // A real column arrives as the same 4-byte floats (Access Single).
+  auto ratios = readers::MdbReaderRows(target_, "d");
+  ASSERT_TRUE(ratios);
+  ASSERT_EQ(ratios->rows.size(), 3u);
+  EXPECT_EQ(ratios->rows[0][0].text, "2.5");
+  EXPECT_EQ(ratios->rows[1][0].text, "-10000000000");
+  EXPECT_EQ(ratios->rows[2][0].text, "3.3999999521443642e+38");
 }
 
 }  // namespace

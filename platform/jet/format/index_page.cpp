@@ -49,13 +49,27 @@ size_t EntrySize(const IndexEntry& e, bool leaf) {
 }
 
 // Prefix shared by every entry: that of the first and last keys (entries are sorted).
-size_t PrefixLength(const IndexPage& page) {
+size_t SharedPrefix(const IndexPage& page) {
   if (page.entries.size() < 2) return 0;
   const IndexKey& first = page.entries.front().key;
   const IndexKey& last = page.entries.back().key;
   size_t n = 0;
   while (n < first.size() && n < last.size() && first[n] == last[n]) ++n;
   return n;
+}
+
+size_t UncompressedBytes(const IndexPage& page) {
+  size_t total = 0;
+  for (const auto& e : page.entries) total += EntrySize(e, page.leaf);
+  return total;
+}
+
+// Access stores a prefix only on pages that would not hold their entries
+// without one: every page of a fresh file, and nearly every page of a busy
+// one, has prefix 0. We do the same, so that Access never meets a prefixed
+// page it would not have written itself.
+size_t PrefixLength(const IndexPage& page) {
+  return UncompressedBytes(page) <= kIndexEntryCapacity ? 0 : SharedPrefix(page);
 }
 
 }  // namespace
@@ -125,8 +139,7 @@ Result<IndexPage> ParseIndexPage(std::span<const std::byte> image, uint32_t page
 }
 
 size_t IndexEntryBytes(const IndexPage& page) {
-  size_t total = 0;
-  for (const auto& e : page.entries) total += EntrySize(e, page.leaf);
+  size_t total = UncompressedBytes(page);
   if (page.entries.size() > 1) total -= (page.entries.size() - 1) * PrefixLength(page);
   return total;
 }

@@ -13,7 +13,8 @@
 // Node entry: the largest entry of the child's subtree (key ‖ page ‖ row) ‖
 // child page (4 bytes, big-endian). A node with several children keeps the
 // last one in the tail field instead of an entry. Every entry after the first
-// omits the P bytes it shares with the first.
+// omits the P bytes it shares with the first; as Access does, P is 0 unless
+// the entries would not fit without it.
 //
 // Entries sort by key bytes (unsigned, shorter first on a common prefix), then
 // by data page and row.
@@ -63,7 +64,7 @@ struct IndexPage {
 // Reads an index page image; `page` names it in a Corruption message.
 Result<IndexPage> ParseIndexPage(std::span<const std::byte> image, uint32_t page);
 
-// Bytes the entries occupy on a page, after prefix compression.
+// Bytes the entries occupy on a page, after prefix compression (if any).
 size_t IndexEntryBytes(const IndexPage& page);
 bool FitsOnIndexPage(const IndexPage& page);
 

@@ -119,6 +119,30 @@ std::string OleDateText(double days) {
                      t->minute, t->second);
 }
 
+std::optional<std::string> ExtendedDateTimeText(ConstBytes stored) {
+  constexpr size_t kDays = 19, kSeconds = 12, kUnits = 7;
+  if (stored.size() < kDays + 1 + kSeconds + kUnits || U8(stored, kDays) != ':') return std::nullopt;
+  auto number = [&](size_t at, size_t n, int64_t* out) {
+    *out = 0;
+    for (size_t i = at; i < at + n; ++i) {
+      uint8_t c = U8(stored, i);
+      if (c < '0' || c > '9') return false;
+      *out = *out * 10 + (c - '0');
+    }
+    return true;
+  };
+  int64_t days = 0, seconds = 0, units = 0;
+  if (!number(0, kDays, &days) || !number(kDays + 1, kSeconds, &seconds) ||
+      !number(kDays + 1 + kSeconds, kUnits, &units) || days > 3652058 || seconds >= 86400)
+    return std::nullopt;  // beyond 9999-12-31, or not a time of day
+  int year = 0, month = 0, day = 0;
+  CivilFromDays(DaysFromCivil(1, 1, 1) + days, year, month, day);
+  std::string text = fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02}", year, month, day, seconds / 3600,
+                                 seconds / 60 % 60, seconds % 60);
+  if (units != 0) text += fmt::format(".{:07}", units);
+  return text;
+}
+
 std::string GuidText(const Guid& g) {
   ConstBytes b(reinterpret_cast<const std::byte*>(g.bytes), 16);
   return fmt::format("{{{:08X}-{:04X}-{:04X}-{:02X}{:02X}-{:02X}{:02X}{:02X}{:02X}{:02X}{:02X}}}", U32(b, 0),

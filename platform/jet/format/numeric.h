@@ -45,6 +45,12 @@ double CivilToOleDate(const CivilDateTime& t);
 // "yyyy-mm-dd hh:mm:ss" (seconds rounded to the nearest).
 std::string OleDateText(double days);
 
+// A Date/Time Extended value (ACE 17), stored as ASCII digits: days since
+// 0001-01-01 (19), ':', seconds of the day (12), 100-nanosecond units (7),
+// NUL padding. As "yyyy-mm-dd hh:mm:ss" with ".fffffff" when there is a
+// fraction; nothing for bytes of another shape.
+std::optional<std::string> ExtendedDateTimeText(ConstBytes stored);
+
 // "{6F9619FF-8B86-D011-B42D-00C04FC964FF}".
 std::string GuidText(const Guid& g);
 

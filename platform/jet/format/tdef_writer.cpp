@@ -95,7 +95,9 @@ Result<std::vector<ColumnDef>> LayOutColumns(std::span<const ColumnSpec> specs, 
       if (s.type == ColumnType::kText || s.type == ColumnType::kMemo) {
         c.collation = collation.lcid;
         c.sort_version = collation.version;
-        c.ext_flags = kColumnCompressedUnicode;
+        // Access flags its text columns for compressed text and leaves the
+        // flag clear on memo columns (whose text it compresses all the same).
+        if (s.type == ColumnType::kText) c.ext_flags = kColumnCompressedUnicode;
       }
     } else {
       c.length = FixedLength(s.type);

@@ -202,7 +202,8 @@ Result<bool> CatalogNameTaken(PageStore& store, int32_t parent_id, std::string_v
 
 Result<CatalogObject> AddTableToCatalog(PageStore& store, PageAllocator& pages,
                                         const std::vector<CatalogObject>& objects, uint32_t tdef_page,
-                                        const std::string& name, double now) {
+                                        const std::string& name, double now,
+                                        const std::vector<std::byte>& properties) {
   JET_ASSIGN_OR_RETURN(tables_id, TablesContainerId(objects));
   JET_ASSIGN_OR_RETURN(catalog, Table::Open(store, kCatalogPage, "MSysObjects"));
   const auto& def = catalog->definition();
@@ -221,6 +222,10 @@ Result<CatalogObject> AddTableToCatalog(PageStore& store, PageAllocator& pages,
   JET_TRY(set("DateUpdate", DateTimeValue{now}));
   JET_TRY(set("Owner", owner));
   JET_TRY(set("Flags", int64_t{0}));
+  if (!properties.empty()) {
+    const auto* p = reinterpret_cast<const uint8_t*>(properties.data());
+    JET_TRY(set("LvProp", Bytes(p, p + properties.size())));
+  }
   JET_ASSIGN_OR_RETURN(at, InsertRow(store, pages, kCatalogPage, cells));
   JET_TRY(AddAccessEntries(store, pages, objects, tables_id, owner, tdef_page));
 

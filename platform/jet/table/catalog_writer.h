@@ -40,10 +40,12 @@ Result<int32_t> TablesContainerId(const std::vector<CatalogObject>& objects);
 Result<bool> CatalogNameTaken(PageStore& store, int32_t parent_id, std::string_view name);
 
 // Adds the catalogue row and access-control rows of a new table whose
-// definition starts on `tdef_page`; `now` is the local time as an OLE date.
+// definition starts on `tdef_page`; `now` is the local time as an OLE date;
+// `properties` its property list (LvProp), empty for none.
 Result<CatalogObject> AddTableToCatalog(PageStore& store, PageAllocator& pages,
                                         const std::vector<CatalogObject>& objects, uint32_t tdef_page,
-                                        const std::string& name, double now);
+                                        const std::string& name, double now,
+                                        const std::vector<std::byte>& properties = {});
 
 // Deletes the catalogue row of `table` and every access-control row of its Id.
 Status RemoveTableFromCatalog(PageStore& store, PageAllocator& pages, const std::vector<CatalogObject>& objects,

@@ -308,7 +308,9 @@ Status AppendVariableCell(const ColumnDef& c, const Cell& cell, std::vector<std:
     case ColumnType::kMemo: {
       auto* s = std::get_if<std::string>(&cell);
       if (!s) return Refuse(c, cell, "not a text");
-      AppendStoredText(*s, compress, out);
+      // Access compresses memo text whatever the column's flag says (it
+      // leaves the flag clear on the memo columns it makes).
+      AppendStoredText(*s, true, out);
       return {};
     }
     case ColumnType::kBinary:

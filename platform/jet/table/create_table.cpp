@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/jet/format/data_page.h"
+#include "platform/jet/format/properties.h"
 #include "platform/jet/format/usage_map.h"
 #include "platform/jet/table/catalog_writer.h"
 
@@ -66,7 +67,12 @@ Result<CatalogObject> CreateTable(PageStore& store, PageAllocator& pages, const 
     JET_ASSIGN_OR_RETURN(image, store.Write(definition_pages[i]));
     std::memcpy(image.data(), images[i].data(), image.size());
   }
-  return AddTableToCatalog(store, pages, objects, tdef_page, table.name, table.now);
+  // NOT NULL columns are Required, as Access records it: in the table's properties.
+  std::vector<std::string> required;
+  for (const auto& c : table.columns)
+    if (c.not_null) required.push_back(c.name);
+  return AddTableToCatalog(store, pages, objects, tdef_page, table.name, table.now,
+                           format::RequiredColumnProperties(required));
 }
 
 }  // namespace jet::table

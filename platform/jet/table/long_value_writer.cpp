@@ -78,20 +78,32 @@ Status LongValueWriter::Store(format::ConstBytes data, format::MutableBytes head
     format::PutLongValueHeader(header, length, format::kLongValueSingle, at);
     return {};
   }
-  // A chain, written from its last segment back so each row knows its successor.
+  // A chain, in ascending order as Access writes it: each segment is placed
+  // with an empty link, which is filled in once its successor has a place.
   size_t segments = (data.size() + kSegmentData - 1) / kSegmentData;
   std::vector<std::byte> row;
-  format::RowPointer next;
-  for (size_t s = segments; s-- > 0;) {
+  format::RowPointer first, previous;
+  for (size_t s = 0; s < segments; ++s) {
     size_t begin = s * kSegmentData;
     size_t size = std::min(kSegmentData, data.size() - begin);
     row.resize(4 + size);
-    format::PutRowPointer(row, 0, next);
+    format::PutRowPointer(row, 0, format::RowPointer{});
     std::copy(data.begin() + begin, data.begin() + begin + size, row.begin() + 4);
     JET_ASSIGN_OR_RETURN(at, Place(row));
-    next = at;
+    if (s == 0) first = at;
+    else JET_TRY(Link(previous, at));
+    previous = at;
   }
-  format::PutLongValueHeader(header, length, format::kLongValueChain, next);
+  format::PutLongValueHeader(header, length, format::kLongValueChain, first);
+  return {};
+}
+
+Status LongValueWriter::Link(format::RowPointer from, format::RowPointer to) {
+  JET_ASSIGN_OR_RETURN(image, store_.Write(from.page));
+  JET_ASSIGN_OR_RETURN(slot, format::DataPageRow(image, from.page, from.row));
+  if (slot.end - slot.start < 4)
+    return MakeError(ErrorCode::kCorruption, fmt::format("a long-value segment on page {} has no link", from.page));
+  format::PutRowPointer(image, slot.start, to);
   return {};
 }
 

@@ -33,6 +33,8 @@ class LongValueWriter {
 
  private:
   Result<format::RowPointer> Place(format::ConstBytes row);
+  // Points the segment at `from` to its successor at `to`.
+  Status Link(format::RowPointer from, format::RowPointer to);
   Result<uint32_t> NewPage(bool fill_later);
   Status FreeRow(format::RowPointer at, format::RowPointer* next);
 

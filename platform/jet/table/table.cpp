@@ -89,9 +89,13 @@ Result<Cell> ToCell(PageStore& store, const format::ColumnDef& c, const format::
     }
     case ColumnType::kText: return Cell{format::DecodeText(d)};
     case ColumnType::kDateTimeExtended: {
-      std::string text(reinterpret_cast<const char*>(d.data()), d.size());
-      while (!text.empty() && text.back() == '\0') text.pop_back();
-      return Cell{text};
+      // Read as its date and time; there is no cell type of that range and
+      // precision, so as text ("2021-09-01 12:34:56.1234567").
+      auto text = format::ExtendedDateTimeText(d);
+      if (!text)
+        return MakeError(ErrorCode::kCorruption,
+                         fmt::format("{}: column {} holds no Date/Time Extended value", where, c.name));
+      return Cell{*text};
     }
     case ColumnType::kMemo:
     case ColumnType::kOle: {

@@ -72,3 +72,22 @@ TEST(NumericTest, GuidInWindowsByteOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ExtendedDateTime, StoredDigitsReadAsDateAndTime) {
+  auto text = [](const std::string& s) {
+    std::vector<std::byte> b(42);
+    for (size_t i = 0; i < s.size(); ++i) b[i] = static_cast<std::byte>(s[i]);
+    return jet::format::ExtendedDateTimeText(b);
+  };
+  // 738033 days after 0001-01-01 is 2021-09-01; 45296 s is 12:34:56.
+  EXPECT_EQ(text("0000000000000738033:0000000452961234567"), "2021-09-01 12:34:56.1234567");
+  EXPECT_EQ(text("0000000000000000000:0000000000000000000"), "0001-01-01 00:00:00");
+  EXPECT_EQ(text("0000000000003652058:0000000863990000000"), "9999-12-31 23:59:59");
+  EXPECT_FALSE(text("0000000000003652059:0000000000000000000"));  // after 9999-12-31
+  EXPECT_FALSE(text("0000000000000738033:0000000864000000000"));  // not a time of day
+  EXPECT_FALSE(text("2021-09-01 12:34:56"));
+}
+
+}  // namespace

@@ -1,0 +1,27 @@
+#pragma once
+// Property lists (the LvProp value of a catalogue row, access-format.md 7.6),
+// as Access lays them out in its tables' rows:
+//
+//   "MR2\0"
+//   chunk: u32 length (with this header), u16 type, then its body
+//     0x0080 names:   u16 byte length + UTF-16LE name, for each name
+//     0x0000 the object's own properties, 0x0001 a column's properties:
+//                     u32 6 + name bytes, u16 name bytes, UTF-16LE name (""
+//                     for the object), then each property as u16 length
+//                     (with this header), u8 DDL flag, u8 type, u16 index
+//                     into the names, u16 value length, value
+//
+// Access writes "Required" on a column as a DDL property of type Boolean
+// (0x01), value 01 for Yes.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace jet::format {
+
+// The property list that marks `required_columns` Required = Yes; empty when
+// there are none (a table row without properties is valid).
+std::vector<std::byte> RequiredColumnProperties(const std::vector<std::string>& required_columns);
+
+}  // namespace jet::format
