@@ -50,7 +50,7 @@ class PreviewRunWindow : public engine::RunWindow {
     rows_shown.push_back(rows.Count());
     std::string tables;
     for (int row = 1; row <= rows.Count(); ++row)
-      for (const char* t : {"a", "b", "c"})
+      for (const char* t : {"a", "b", "c", "d"})
         if (rows.Text(row).rfind(std::string("CREATE TABLE \"") + t + "\" (", 0) == 0) tables += t;
     if (!tables.empty()) user_tables_shown.push_back(tables);
     WhenModal([this](QWidget*) { user(preview.Window()); });
