@@ -70,6 +70,10 @@ std::string QuotedSourceName(const std::string& table_name) {
 
 std::string SourceQuery(const std::string& table_name) { return "SELECT * FROM " + QuotedSourceName(table_name); }
 
+void RunWindow::AddSourceTables(db::ListBox& list) {
+  PostgreSQL::AddTablesToPostgreSQLListbox(list, SourceFields());
+}
+
 RunCounts RunConversion(RunWindow& w) {
   RunCounts counts;
   if (w.Busy()) return counts;  // step 100
@@ -94,7 +98,7 @@ RunCounts RunConversion(RunWindow& w) {
   trap(120, [&] { w.List1().Clear(); });
   trap(122, [&] { w.List2().Clear(); });
   trap(124, [&] { Access::AddTablesToAccessListbox(w.List1(), w.TargetFields().path, w.TargetFields()); });
-  trap(126, [&] { PostgreSQL::AddTablesToPostgreSQLListbox(w.List2(), w.SourceFields()); });
+  trap(126, [&] { w.AddSourceTables(w.List2()); });
   trap(128, [&] { Require(source).CursorLocation = 2; });
   trap(130, [&] { Require(source).CommandTimeout = 5000; });
   trap(132, [&] { Require(source).ConnectionTimeout = 5000; });

@@ -40,6 +40,10 @@ class RunWindow {
   virtual bool PerTableOption() = 0; // Option2
   virtual db::ListBox& List1() = 0;  // target tables
   virtual db::ListBox& List2() = 0;  // source tables
+  // Fills the source table list (List2, just cleared): by default with the
+  // source catalogue as the window shows it; the command line gives its own
+  // selection.
+  virtual void AddSourceTables(db::ListBox& list);
   virtual void SetProgressValue(int percent) = 0;
   virtual void SetProgressCaption(const std::string& caption) = 0;
 

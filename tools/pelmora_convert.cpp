@@ -9,9 +9,12 @@
 #include <cstdlib>
 #include <fmt/format.h>
 
+#include "db/odbc_provider.h"
 #include "engine/conversion_run.h"
+#include "platform/ado/error.h"
 #include "tools/convert/cli_services.h"
 #include "tools/convert/cli_window.h"
+#include "tools/convert/table_selection.h"
 
 namespace {
 
@@ -20,14 +23,31 @@ std::string Env(const char* name) {
   return v ? v : "";
 }
 
+constexpr const char* kTablesHelp =
+    "Tables: by default the user's own, those pg_tables lists in the schemas on the\n"
+    "search path (the only ones the unqualified SELECT \"name\" reaches), without\n"
+    "pg_catalog and information_schema, without names beginning with \"sql_\", and\n"
+    "without partitions and inheritance children of another converted table (its\n"
+    "SELECT returns their rows already). PostgreSQL's own tables are internals of the\n"
+    "server, and many of their values do not fit Access. --all-tables converts the\n"
+    "main window's list (every table pg_tables lists, without \"sql_\" names);\n"
+    "--tables only the named ones, spelled as that list has them.";
+
+std::string QuotedList(const std::vector<std::string>& names) {
+  std::string out;
+  for (const std::string& name : names) out += (out.empty() ? "\"" : ", \"") + name + "\"";
+  return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Copies every table of a PostgreSQL database into an existing Access file."};
+  CLI::App app{"Copies the tables of a PostgreSQL database into an existing Access file."};
   db::SourceFields source{"localhost", "5432", "", Env("PELMORA_PG_PASSWORD"), ""};
   db::TargetFields target{"", Env("PELMORA_ACCESS_PASSWORD")};
   std::string overwrite;
   bool print_sql = false;
+  convert::TableRequest request;
   app.add_option("--server", source.server, "PostgreSQL server")->capture_default_str();
   app.add_option("--port", source.port, "PostgreSQL port")->capture_default_str();
   app.add_option("--user", source.user, "PostgreSQL user")->required();
@@ -36,7 +56,12 @@ int main(int argc, char** argv) {
   app.add_option("--overwrite", overwrite, "tables the target has already: ask, yes or no")
       ->check(CLI::IsMember({"ask", "yes", "no"}));
   app.add_flag("--print-sql", print_sql, "print the statements instead of executing them");
-  app.footer("Passwords: PELMORA_PG_PASSWORD and PELMORA_ACCESS_PASSWORD.");
+  auto* all_tables =
+      app.add_flag("--all-tables", request.all_tables, "every table the main window lists, PostgreSQL's own included");
+  app.add_option("--tables", request.names, "only these tables (NAME[,NAME...])")
+      ->delimiter(',')
+      ->excludes(all_tables);
+  app.footer(std::string(kTablesHelp) + "\n\nPasswords: PELMORA_PG_PASSWORD and PELMORA_ACCESS_PASSWORD.");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -53,14 +78,35 @@ int main(int argc, char** argv) {
   convert::CliServices services(policy, stdout, stderr, ask_on_stdin ? stdin : nullptr);
   ui::SetCurrent(&services);
 
-  convert::CliWindow window(source, target, print_sql, stdout, stderr, !print_sql && isatty(STDERR_FILENO));
   // The run ends silently when the source cannot be reached; a script must hear of it.
-  engine::RunCounts counts = engine::RunConversion(window);
-  if (!services.DoneShown()) {
+  auto unreachable = [&] {
     fmt::print(stderr, "Could not connect to the PostgreSQL server {}:{} as {} (database {}).\n", source.server,
                source.port, source.user, source.database);
     return 1;
+  };
+  // The selection is settled before the target is opened, so that a wrong name
+  // leaves the file untouched.
+  if (!ODBCProvider::CanConnectToPostgreSQL(source)) return unreachable();
+  convert::TableSelection selection;
+  try {
+    selection = convert::SelectTables(request, source);
+  } catch (const ado::Error& e) {
+    fmt::print(stderr, "Could not list the tables of database {}: {}\n", source.database, e.Description());
+    return 1;
   }
+  if (!selection.unknown.empty()) {
+    fmt::print(stderr, "No table{} {} in database {} (--tables takes the names --all-tables converts); nothing done.\n",
+               selection.unknown.size() > 1 ? "s" : "", QuotedList(selection.unknown), source.database);
+    return 2;
+  }
+  if (selection.tables.empty() && !request.all_tables)
+    fmt::print(stderr, "No tables of your own on the search path of database {}; --all-tables converts every table "
+               "PostgreSQL lists.\n", source.database);
+
+  convert::CliWindow window(source, target, std::move(selection.tables), print_sql, stdout, stderr,
+                            !print_sql && isatty(STDERR_FILENO));
+  engine::RunCounts counts = engine::RunConversion(window);
+  if (!services.DoneShown()) return unreachable();
   if (print_sql) {
     for (const auto& row : window.ConversionLog().Rows())
       fmt::print(stderr, "{}\t{}\t{}\t{}\n", row.table, row.field, row.source_type, row.access_type);

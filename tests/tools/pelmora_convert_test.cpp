@@ -1,14 +1,20 @@
 // pelmora-convert as a script would use it: exit statuses, --print-sql output,
-// and failures on stderr.
+// failures on stderr, and which source tables it converts.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <vector>
 
+#include "db/list_box.h"
+#include "db/postgresql.h"
 #include "tests/db/pg_scratch.h"
 #include "tests/support/environment.h"
+#include "tests/support/scripted_services.h"
 
 namespace {
 
@@ -66,6 +72,116 @@ TEST(PelmoraConvert, PrintSqlListsDropsForTablesTheTargetHasAndTheLogOnStderr) {
   EXPECT_NE(err.find("table1\tnote\tchar\tVARCHAR\n"), std::string::npos);
   // Nothing was executed: the file is unchanged.
   EXPECT_EQ(ReadFile(target), ReadFile(*fixture));
+}
+
+// A source as a user has one: a table with an inheritance child, a partitioned
+// table with two partitions, a "sql_" name, and a second schema on the search
+// path holding a table the first one shadows.
+constexpr const char* kTablesSource =
+    "CREATE TABLE items (id integer, label text);\n"
+    "INSERT INTO items VALUES (1, 'a'), (2, 'b');\n"
+    "CREATE TABLE items_archive () INHERITS (items);\n"
+    "INSERT INTO items_archive VALUES (3, 'c');\n"
+    "CREATE TABLE payment (id integer, region text) PARTITION BY LIST (region);\n"
+    "CREATE TABLE payment_north PARTITION OF payment FOR VALUES IN ('north');\n"
+    "CREATE TABLE payment_south PARTITION OF payment FOR VALUES IN ('south');\n"
+    "INSERT INTO payment VALUES (1, 'north'), (2, 'south'), (3, 'south');\n"
+    "CREATE TABLE sql_x (id integer);\n"
+    "CREATE SCHEMA extra;\n"
+    "CREATE TABLE extra.items (other integer);\n"
+    "CREATE TABLE extra.rates (id integer);\n"
+    "INSERT INTO extra.rates VALUES (1);\n";
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+class ConvertTables : public testing::Test {
+ protected:
+  void SetUp() override {
+    pg_ = testing_support::TestPgServer();
+    if (!pg_) GTEST_SKIP() << "no test PostgreSQL (run scripts/test.sh)";
+    empty_ = testing_support::AccessFixture("empty-2000.mdb");
+    if (!empty_) GTEST_SKIP() << "../shared/fixtures/access is absent";
+  }
+
+  // The source as database `name` and an empty target, both the test's own
+  // (the tests run side by side).
+  void Prepare(const std::string& name) {
+    database_ = name;
+    ASSERT_TRUE(testing_support::FreshDatabase(*pg_, name));
+    ASSERT_EQ(testing_support::Psql(*pg_, name,
+                                    std::string(kTablesSource) + "ALTER DATABASE " + name +
+                                        " SET search_path = public, extra;\n"),
+              0);
+    dir_ = testing_support::ScratchFolder(name);
+    target_ = testing_support::CopyFile(*empty_, dir_);
+  }
+
+  Outcome Run(const std::string& arguments) {
+    std::string command = "PELMORA_PG_PASSWORD='" + pg_->password + "' " + Convert() + " --server " + pg_->host +
+                          " --port " + pg_->port + " --user " + pg_->user + " --database " + database_ + " --target " +
+                          target_ + " " + arguments + " </dev/null >" + dir_ + "/out.txt 2>" + dir_ + "/err.txt";
+    int status = RunCommand(command);
+    return {status, ReadFile(dir_ + "/out.txt"), ReadFile(dir_ + "/err.txt")};
+  }
+
+  // The tables of a --print-sql output, in the order they were converted.
+  static std::vector<std::string> CreatedTables(const std::string& printed) {
+    std::vector<std::string> names;
+    std::istringstream lines(printed);
+    const std::string prefix = "CREATE TABLE \"";
+    for (std::string line; std::getline(lines, line);)
+      if (line.starts_with(prefix))
+        names.push_back(line.substr(prefix.size(), line.find('"', prefix.size()) - prefix.size()));
+    return names;
+  }
+
+  std::optional<testing_support::PgServer> pg_;
+  std::optional<std::string> empty_;
+  std::string database_, dir_, target_;
+};
+
+TEST_F(ConvertTables, ByDefaultTheUsersTablesEachOnceWithAllRowsAndExitZero) {
+  ASSERT_NO_FATAL_FAILURE(Prepare("convert_default"));
+  Outcome printed = Run("--print-sql");
+  ASSERT_EQ(printed.status, 0) << printed.err;
+  EXPECT_EQ(CreatedTables(printed.out), (std::vector<std::string>{"items", "payment", "rates"})) << printed.out;
+
+  Outcome run = Run("--overwrite no");
+  ASSERT_EQ(run.status, 0) << run.err;
+  // items' SELECT brings its child's row, payment's its partitions' rows.
+  EXPECT_NE(run.out.find("3 tables created, 7 rows written, 0 statements refused"), std::string::npos) << run.out;
+  std::string tables;
+  ASSERT_EQ(RunCommand(std::string(PELMORA_RUNTIME_DIR) + "/pelmora-access tables " + target_, &tables), 0);
+  EXPECT_EQ(tables, "items\npayment\nrates\n");
+}
+
+TEST_F(ConvertTables, AllTablesIsTheWindowsListAsTheWindowConvertsIt) {
+  ASSERT_NO_FATAL_FAILURE(Prepare("convert_all_tables"));
+  testing_support::ScriptedServices services;
+  db::MemoryListBox window_list;
+  PostgreSQL::AddTablesToPostgreSQLListbox(window_list, testing_support::Fields(*pg_, database_));
+  ASSERT_TRUE(services.messages.empty());
+  std::vector<std::string> expected(window_list.Items().rbegin(), window_list.Items().rend());
+  ASSERT_NE(std::find(expected.begin(), expected.end(), "pg_class"), expected.end());
+
+  Outcome printed = Run("--all-tables --print-sql");
+  EXPECT_EQ(CreatedTables(printed.out), expected) << printed.err;
+}
+
+TEST_F(ConvertTables, TablesSelectsByNameAndAnUnknownNameChangesNothing) {
+  ASSERT_NO_FATAL_FAILURE(Prepare("convert_named"));
+  Outcome printed = Run("--tables payment_north,items --print-sql");
+  ASSERT_EQ(printed.status, 0) << printed.err;
+  EXPECT_EQ(CreatedTables(printed.out), (std::vector<std::string>{"payment_north", "items"}));
+
+  Outcome refused = Run("--tables items,nope --overwrite yes");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("\"nope\""), std::string::npos) << refused.err;
+  EXPECT_EQ(refused.out.find("Done."), std::string::npos);
+  EXPECT_EQ(ReadFile(target_), ReadFile(*empty_));
 }
 
 }  // namespace

@@ -11,14 +11,20 @@ void StreamSink::Append(std::string_view statement) {
   std::fputc('\n', out_);
 }
 
-CliWindow::CliWindow(db::SourceFields source, db::TargetFields target, bool print_sql, FILE* out, FILE* err,
-                     bool progress_bar)
+CliWindow::CliWindow(db::SourceFields source, db::TargetFields target, std::vector<std::string> tables,
+                     bool print_sql, FILE* out, FILE* err, bool progress_bar)
     : source_(std::move(source)),
       target_(std::move(target)),
+      tables_(std::move(tables)),
       print_sql_(print_sql),
       err_(err),
       progress_bar_(progress_bar),
       sink_(out) {}
+
+void CliWindow::AddSourceTables(db::ListBox& list) {
+  // The run converts its list from the end.
+  for (auto it = tables_.rbegin(); it != tables_.rend(); ++it) list.AddItem(*it);
+}
 
 void CliWindow::TableStarted(const std::string& table, long long rows) {
   table_ = table;

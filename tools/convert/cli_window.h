@@ -1,11 +1,13 @@
 #pragma once
-// The conversion run's window, on a terminal: the controls come from the
-// command line, the preview list streams to stdout (--print-sql), and a
-// progress bar per table is drawn on stderr when it is a terminal.
+// The conversion run's window, on a terminal: the controls and the source
+// tables come from the command line, the preview list streams to stdout
+// (--print-sql), and a progress bar per table is drawn on stderr when it is a
+// terminal.
 
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "db/list_box.h"
 #include "engine/conversion_run.h"
@@ -24,8 +26,9 @@ class StreamSink : public engine::StatementSink {
 
 class CliWindow : public engine::RunWindow {
  public:
-  CliWindow(db::SourceFields source, db::TargetFields target, bool print_sql, FILE* out, FILE* err,
-            bool progress_bar);
+  // `tables` in the order they are to be converted.
+  CliWindow(db::SourceFields source, db::TargetFields target, std::vector<std::string> tables, bool print_sql,
+            FILE* out, FILE* err, bool progress_bar);
 
   db::SourceFields SourceFields() override { return source_; }
   db::TargetFields TargetFields() override { return target_; }
@@ -34,6 +37,7 @@ class CliWindow : public engine::RunWindow {
   bool PerTableOption() override { return false; }
   db::ListBox& List1() override { return list1_; }
   db::ListBox& List2() override { return list2_; }
+  void AddSourceTables(db::ListBox& list) override;
   void SetProgressValue(int) override {}
   void SetProgressCaption(const std::string&) override {}
   engine::StatementSink& PreviewList() override { return sink_; }
@@ -54,6 +58,7 @@ class CliWindow : public engine::RunWindow {
 
   db::SourceFields source_;
   db::TargetFields target_;
+  std::vector<std::string> tables_;
   bool print_sql_;
   FILE* err_;
   bool progress_bar_;

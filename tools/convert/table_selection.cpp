@@ -1,0 +1,47 @@
+#include "tools/convert/table_selection.h"
+
+#include <algorithm>
+
+#include "db/list_box.h"
+#include "db/postgresql.h"
+#include "db/user_tables.h"
+#include "platform/ado/connection.h"
+
+namespace convert {
+
+namespace {
+
+std::vector<std::string> WindowList(const db::SourceFields& source) {
+  db::MemoryListBox list;
+  PostgreSQL::AddTablesToPostgreSQLListbox(list, source);
+  return list.Items();
+}
+
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+}  // namespace
+
+TableSelection SelectTables(const TableRequest& request, const db::SourceFields& source) {
+  TableSelection selection;
+  if (request.all_tables) {
+    // The window's run converts its list from the end.
+    auto listed = WindowList(source);
+    selection.tables.assign(listed.rbegin(), listed.rend());
+  } else if (!request.names.empty()) {
+    auto listed = WindowList(source);
+    for (const std::string& name : request.names) {
+      auto& into = Contains(listed, name) ? selection.tables : selection.unknown;
+      if (!Contains(into, name)) into.push_back(name);
+    }
+  } else {
+    auto connection = ado::CreateConnection();
+    connection->Open(PostgreSQL::PostgreSQLConnectionString(source));
+    selection.tables = PostgreSQL::UserTables(*connection);
+    connection->Close();
+  }
+  return selection;
+}
+
+}  // namespace convert

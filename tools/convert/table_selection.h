@@ -1,0 +1,28 @@
+#pragma once
+// Which source tables pelmora-convert converts: by default the user's own
+// tables (PostgreSQL::UserTables), with --all-tables the window's list, with
+// --tables the named ones. Everything that walks the source tables (the run,
+// --print-sql) takes this one selection.
+
+#include <string>
+#include <vector>
+
+#include "db/source_fields.h"
+
+namespace convert {
+
+struct TableRequest {
+  bool all_tables = false;         // --all-tables
+  std::vector<std::string> names;  // --tables; empty when not given
+};
+
+struct TableSelection {
+  std::vector<std::string> tables;   // in the order they are converted
+  std::vector<std::string> unknown;  // names of --tables the window's list lacks
+};
+
+// Asks the source. The window's list comes through its own procedure, which
+// reports its failures itself; the user tables' query raises ado::Error.
+TableSelection SelectTables(const TableRequest& request, const db::SourceFields& source);
+
+}  // namespace convert
