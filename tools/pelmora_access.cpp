@@ -21,6 +21,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <variant>
@@ -193,6 +194,13 @@ int Exec(jet::Database& db, const std::vector<std::string>& statements, bool kee
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   CLI::App app{"Reads Microsoft Access databases (.mdb, .accdb) with Pelmora's own engine."};
+  app.add_flag_callback(
+      "--version",
+      [] {
+        fmt::print("pelmora-access {}\n", PELMORA_VERSION);
+        std::exit(0);
+      },
+      "Print the version and exit");
   app.require_subcommand(1);
   std::string file, password, table;
   bool all = false, keep_going = false, no_journal = false;

@@ -46,8 +46,15 @@ int main(int argc, char** argv) {
   db::SourceFields source{"localhost", "5432", "", Env("PELMORA_PG_PASSWORD"), ""};
   db::TargetFields target{"", Env("PELMORA_ACCESS_PASSWORD")};
   std::string overwrite;
-  bool print_sql = false;
+  bool print_sql = false, quiet = false;
   convert::TableRequest request;
+  app.add_flag_callback(
+      "--version",
+      [] {
+        fmt::print("pelmora-convert {}\n", PELMORA_VERSION);
+        std::exit(0);
+      },
+      "Print the version and exit");
   app.add_option("--server", source.server, "PostgreSQL server")->capture_default_str();
   app.add_option("--port", source.port, "PostgreSQL port")->capture_default_str();
   app.add_option("--user", source.user, "PostgreSQL user")->required();
@@ -56,6 +63,7 @@ int main(int argc, char** argv) {
   app.add_option("--overwrite", overwrite, "tables the target has already: ask, yes or no")
       ->check(CLI::IsMember({"ask", "yes", "no"}));
   app.add_flag("--print-sql", print_sql, "print the statements instead of executing them");
+  app.add_flag("--quiet", quiet, "print nothing but the reports of errors (no progress, no summary)");
   auto* all_tables =
       app.add_flag("--all-tables", request.all_tables, "every table the main window lists, PostgreSQL's own included");
   app.add_option("--tables", request.names, "only these tables (NAME[,NAME...])")
@@ -75,7 +83,10 @@ int main(int argc, char** argv) {
   else if (overwrite == "ask" || (overwrite.empty() && interactive)) policy = convert::OverwritePolicy::kAsk;
   // An explicit --overwrite ask reads the answers from standard input even when it is a pipe.
   const bool ask_on_stdin = interactive || overwrite == "ask";
-  convert::CliServices services(policy, stdout, stderr, ask_on_stdin ? stdin : nullptr);
+  // The progress bar only on a terminal, never in a pipe or a log file.
+  convert::TerminalLine terminal(stderr);
+  convert::TerminalLine* progress = !quiet && !print_sql && isatty(STDERR_FILENO) ? &terminal : nullptr;
+  convert::CliServices services(policy, stdout, stderr, ask_on_stdin ? stdin : nullptr, progress, quiet);
   ui::SetCurrent(&services);
 
   // The run ends silently when the source cannot be reached; a script must hear of it.
@@ -99,21 +110,20 @@ int main(int argc, char** argv) {
                selection.unknown.size() > 1 ? "s" : "", QuotedList(selection.unknown), source.database);
     return 2;
   }
-  if (selection.tables.empty() && !request.all_tables)
+  if (selection.tables.empty() && !request.all_tables && !quiet)
     fmt::print(stderr, "No tables of your own on the search path of database {}; --all-tables converts every table "
                "PostgreSQL lists.\n", source.database);
 
-  convert::CliWindow window(source, target, std::move(selection.tables), print_sql, stdout, stderr,
-                            !print_sql && isatty(STDERR_FILENO));
+  convert::CliWindow window(source, target, std::move(selection.tables), print_sql, stdout, progress);
   engine::RunCounts counts = engine::RunConversion(window);
   if (!services.DoneShown()) return unreachable();
   if (print_sql) {
     for (const auto& row : window.ConversionLog().Rows())
       fmt::print(stderr, "{}\t{}\t{}\t{}\n", row.table, row.field, row.source_type, row.access_type);
   }
-  if (print_sql)
+  if (print_sql && !quiet)
     fmt::print("{} statements printed, nothing executed\n", counts.statements_listed);
-  else
+  else if (!quiet)
     fmt::print("{} tables created, {} rows written, {} statements refused\n", counts.tables_created,
                counts.rows_written, counts.statements_refused);
   return counts.statements_refused == 0 && services.Reports() == 0 ? 0 : 1;

@@ -12,6 +12,7 @@ std::string CliServices::ForTerminal(const std::string& text) { return ui::WithL
 
 ui::Answer CliServices::MessageBox(const std::string& text, ui::Buttons buttons, ui::Icon icon,
                                    const std::string& title) {
+  if (line_) line_->End();
   if (buttons == ui::Buttons::YesNo) {
     if (policy_ == OverwritePolicy::kYes) return ui::Answer::Yes;
     if (policy_ == OverwritePolicy::kNo || !in_) return ui::Answer::No;
@@ -26,8 +27,10 @@ ui::Answer CliServices::MessageBox(const std::string& text, ui::Buttons buttons,
   }
   if (text == "Done.") {
     done_shown_ = true;
-    std::fprintf(out_, "Done.\n");
-    std::fflush(out_);
+    if (!quiet_) {
+      std::fprintf(out_, "Done.\n");
+      std::fflush(out_);
+    }
     return ui::Answer::Ok;
   }
   if (icon == ui::Icon::Exclamation || title == "Application Error") ++reports_;

@@ -2,11 +2,14 @@
 // ui::Services for the command line: message boxes become lines on stderr
 // ("Done." on stdout), the overwrite question is answered by --overwrite or
 // asked on the terminal, and reports are counted so the exit status can tell.
+// A progress line open on the terminal is ended before anything is printed;
+// quiet, only the reports are printed.
 
 #include <cstdio>
 #include <string>
 
 #include "platform/ui/services.h"
+#include "tools/convert/terminal_line.h"
 
 namespace convert {
 
@@ -14,8 +17,10 @@ enum class OverwritePolicy { kAsk, kYes, kNo };
 
 class CliServices : public ui::Services {
  public:
-  CliServices(OverwritePolicy policy, FILE* out, FILE* err, FILE* terminal_in)
-      : policy_(policy), out_(out), err_(err), in_(terminal_in) {}
+  // `line`: the progress line on `err`, nullptr when none is drawn.
+  CliServices(OverwritePolicy policy, FILE* out, FILE* err, FILE* terminal_in, TerminalLine* line = nullptr,
+              bool quiet = false)
+      : policy_(policy), out_(out), err_(err), in_(terminal_in), line_(line), quiet_(quiet) {}
 
   ui::Answer MessageBox(const std::string& text, ui::Buttons buttons, ui::Icon icon,
                         const std::string& title) override;
@@ -39,6 +44,8 @@ class CliServices : public ui::Services {
   FILE* out_;
   FILE* err_;
   FILE* in_;
+  TerminalLine* line_;
+  bool quiet_;
   int reports_ = 0;
   bool done_shown_ = false;
 };

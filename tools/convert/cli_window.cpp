@@ -12,13 +12,12 @@ void StreamSink::Append(std::string_view statement) {
 }
 
 CliWindow::CliWindow(db::SourceFields source, db::TargetFields target, std::vector<std::string> tables,
-                     bool print_sql, FILE* out, FILE* err, bool progress_bar)
+                     bool print_sql, FILE* out, TerminalLine* progress)
     : source_(std::move(source)),
       target_(std::move(target)),
       tables_(std::move(tables)),
       print_sql_(print_sql),
-      err_(err),
-      progress_bar_(progress_bar),
+      progress_(progress),
       sink_(out) {}
 
 void CliWindow::AddSourceTables(db::ListBox& list) {
@@ -31,12 +30,12 @@ void CliWindow::TableStarted(const std::string& table, long long rows) {
   rows_ = rows;
   done_ = 0;
   started_ = drawn_ = std::chrono::steady_clock::now();
-  if (progress_bar_) DrawBar(false);
+  if (progress_) DrawBar(false);
 }
 
 void CliWindow::RowDone(long long row) {
   done_ = row;
-  if (!progress_bar_ || (row & 1023) != 0) return;
+  if (!progress_ || (row & 1023) != 0) return;
   auto now = std::chrono::steady_clock::now();
   if (now - drawn_ < std::chrono::milliseconds(100)) return;
   drawn_ = now;
@@ -44,7 +43,7 @@ void CliWindow::RowDone(long long row) {
 }
 
 void CliWindow::TableFinished() {
-  if (progress_bar_) DrawBar(true);
+  if (progress_) DrawBar(true);
 }
 
 void CliWindow::DrawBar(bool final) {
@@ -53,9 +52,8 @@ void CliWindow::DrawBar(bool final) {
   int filled = rows_ > 0 ? static_cast<int>(20 * std::min<long long>(done_, rows_) / rows_) : (final ? 20 : 0);
   std::string bar = std::string(filled, '#') + std::string(20 - filled, '.');
   std::string total = rows_ >= 0 ? std::to_string(rows_) : "?";
-  fmt::print(err_, "\r\033[K{:<24.24} [{}] {} of {} rows  {:.0f} rows/s{}", table_, bar, done_, total, rate,
-             final ? "\n" : "");
-  std::fflush(err_);
+  progress_->Draw(fmt::format("{:<24.24} [{}] {} of {} rows  {:.0f} rows/s", table_, bar, done_, total, rate));
+  if (final) progress_->End();
 }
 
 }  // namespace convert

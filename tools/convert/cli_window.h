@@ -1,8 +1,8 @@
 #pragma once
 // The conversion run's window, on a terminal: the controls and the source
 // tables come from the command line, the preview list streams to stdout
-// (--print-sql), and a progress bar per table is drawn on stderr when it is a
-// terminal.
+// (--print-sql), and a progress bar per table is drawn on a terminal line
+// (when stderr is a terminal and the run is not quiet).
 
 #include <chrono>
 #include <cstdio>
@@ -11,6 +11,7 @@
 
 #include "db/list_box.h"
 #include "engine/conversion_run.h"
+#include "tools/convert/terminal_line.h"
 
 namespace convert {
 
@@ -26,9 +27,10 @@ class StreamSink : public engine::StatementSink {
 
 class CliWindow : public engine::RunWindow {
  public:
-  // `tables` in the order they are to be converted.
+  // `tables` in the order they are to be converted; `progress`: where the
+  // bar is drawn, nullptr for none.
   CliWindow(db::SourceFields source, db::TargetFields target, std::vector<std::string> tables, bool print_sql,
-            FILE* out, FILE* err, bool progress_bar);
+            FILE* out, TerminalLine* progress);
 
   db::SourceFields SourceFields() override { return source_; }
   db::TargetFields TargetFields() override { return target_; }
@@ -60,8 +62,7 @@ class CliWindow : public engine::RunWindow {
   db::TargetFields target_;
   std::vector<std::string> tables_;
   bool print_sql_;
-  FILE* err_;
-  bool progress_bar_;
+  TerminalLine* progress_;
   db::MemoryListBox list1_, list2_;
   StreamSink sink_;
   engine::ConversionLog log_;
