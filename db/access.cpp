@@ -89,9 +89,7 @@ bool CheckDatabaseComponents(const ConnectionFactory& create_connection) {
     auto connection = create_connection ? create_connection() : ado::CreateConnection("ADODB.Connection");
     return true;
   } catch (const ado::Error& e) {
-    if (Lower(e.Description()).find("provider cannot be found") == std::string::npos &&
-        e.Number() != ado::kErrorProviderNotFound)
-      return false;
+    if (e.Kind() != ado::ErrorKind::kProviderMissing) return false;
   } catch (...) {
     return false;
   }

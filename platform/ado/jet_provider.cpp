@@ -18,17 +18,34 @@
 #include "platform/ado/provider.h"
 #include "platform/jet/database.h"
 #include "platform/jet/format/numeric.h"
+#include "platform/jet/sql/sql_error.h"
 
 namespace ado {
 namespace {
 
 constexpr long kErrorNotCapable = 3251;  // adErrFeatureNotAvailable
 
-// Raises an engine failure; `prefix` is added unless the message has it already
-// (the engine's statement failures start with "SQLException: ").
-[[noreturn]] void Raise(const jet::Error& e, std::string_view prefix = {}) {
-  if (!prefix.empty() && e.message.rfind(prefix, 0) == 0) throw Error(kErrorProvider, e.message);
-  throw Error(kErrorProvider, std::string(prefix) + e.message);
+// The engine starts the message of every statement failure (a failed commit
+// included) with "SQLException: "; that is what makes it a refused statement.
+bool IsStatementFailure(const jet::Error& e) { return e.message.rfind(jet::sql::kSqlExceptionPrefix, 0) == 0; }
+
+ErrorKind KindOf(const jet::Error& e) {
+  if (IsStatementFailure(e)) return ErrorKind::kStatementRefused;
+  switch (e.code) {
+    case jet::ErrorCode::kIoError: return ErrorKind::kIo;
+    case jet::ErrorCode::kWrongPassword: return ErrorKind::kLoginRefused;
+    default: return ErrorKind::kOther;
+  }
+}
+
+// Raises an engine failure.
+[[noreturn]] void Raise(const jet::Error& e) { throw Error(kErrorProvider, e.message, KindOf(e)); }
+
+// Raises the failure of a statement: always a refused statement, with the
+// engine's prefix added when the failure came from below the SQL layer.
+[[noreturn]] void RaiseStatement(const jet::Error& e) {
+  std::string message = IsStatementFailure(e) ? e.message : std::string(jet::sql::kSqlExceptionPrefix) + e.message;
+  throw Error(kErrorProvider, std::move(message), ErrorKind::kStatementRefused);
 }
 
 size_t FindNoCase(std::string_view text, std::string_view key, size_t from = 0) {
@@ -227,11 +244,11 @@ class JetConnection final : public ProviderConnection {
     jet::Database& db = Open();
     if (auto table = SelectAllTable(text)) {
       auto reader = db.ReadTable(*table);
-      if (!reader) Raise(reader.error(), "SQLException: ");
+      if (!reader) RaiseStatement(reader.error());
       return std::make_unique<RowsCursor>(db_, std::move(*reader));
     }
     auto done = db.Execute(text);
-    if (!done) Raise(done.error(), "SQLException: ");
+    if (!done) RaiseStatement(done.error());
     return nullptr;
   }
 

@@ -178,10 +178,12 @@ TEST(CheckDatabaseComponents, MissingProviderShowsTheAdvisoryAndYesOpensBothPage
                                       "https://www.microsoft.com/en-us/download/details.aspx?id=54920"}));
 }
 
-TEST(CheckDatabaseComponents, TheDescriptionAloneAlsoNamesAMissingProvider) {
+TEST(CheckDatabaseComponents, AMissingProviderOfAnyNumberShowsTheAdvisory) {
   ScriptedServices services;
   services.answers = {ui::Answer::No};
-  EXPECT_FALSE(Access::CheckDatabaseComponents(Failing(-1, "The PROVIDER CANNOT BE FOUND here")));
+  EXPECT_FALSE(Access::CheckDatabaseComponents([]() -> std::unique_ptr<ado::Connection> {
+    throw ado::Error(-1, "no driver manager", ado::ErrorKind::kProviderMissing);
+  }));
   EXPECT_EQ(services.messages.size(), 1u);
   EXPECT_TRUE(services.opened_urls.empty());  // No opens nothing
 }
