@@ -74,9 +74,12 @@ void RunWindow::AddSourceTables(db::ListBox& list) {
   PostgreSQL::AddTablesToPostgreSQLListbox(list, SourceFields());
 }
 
-RunCounts RunConversion(RunWindow& w) {
-  RunCounts counts;
-  if (w.Busy()) return counts;  // step 100
+RunResult RunConversion(RunWindow& w) {
+  RunResult counts;
+  if (w.Busy()) {  // step 100
+    counts.outcome = RunOutcome::kAlreadyRunning;
+    return counts;
+  }
   report::Trap trap(kTrapName);
   ui::Services& services = ui::Current();
 
@@ -91,6 +94,7 @@ RunCounts RunConversion(RunWindow& w) {
   trap(116, [&] { reachable = ODBCProvider::CanConnectToPostgreSQL(w.SourceFields()); });
   if (!reachable) {
     w.Busy() = false;
+    counts.outcome = RunOutcome::kSourceUnreachable;
     return counts;
   }
 
@@ -106,6 +110,7 @@ RunCounts RunConversion(RunWindow& w) {
   trap(136, [&] { Require(w.AccessConn()).CursorLocation = 3; });
   trap(138, [&] { Require(w.AccessConn()).Mode = 3; });
   trap(140, [&] { Require(w.AccessConn()).Open(Access::AccessConnectionString(w.TargetFields())); });
+  if (!(w.AccessConn() && w.AccessConn()->IsOpen())) counts.outcome = RunOutcome::kTargetNotOpened;
   bool connections_open = false;
   trap(142, [&] { connections_open = true; });
   trap(146, [&] { w.PreviewList().Clear(); });

@@ -105,8 +105,8 @@ int main(int argc, char** argv) {
 
   convert::CliWindow window(source, target, std::move(selection.tables), print_sql, stdout, stderr,
                             !print_sql && isatty(STDERR_FILENO));
-  engine::RunCounts counts = engine::RunConversion(window);
-  if (!services.DoneShown()) return unreachable();
+  engine::RunResult counts = engine::RunConversion(window);
+  if (counts.outcome == engine::RunOutcome::kSourceUnreachable) return unreachable();
   if (print_sql) {
     for (const auto& row : window.ConversionLog().Rows())
       fmt::print(stderr, "{}\t{}\t{}\t{}\n", row.table, row.field, row.source_type, row.access_type);

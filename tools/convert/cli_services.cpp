@@ -25,7 +25,6 @@ ui::Answer CliServices::MessageBox(const std::string& text, ui::Buttons buttons,
     }
   }
   if (text == "Done.") {
-    done_shown_ = true;
     std::fprintf(out_, "Done.\n");
     std::fflush(out_);
     return ui::Answer::Ok;

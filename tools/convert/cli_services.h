@@ -29,7 +29,6 @@ class CliServices : public ui::Services {
   std::string ProgramFolder() override;
 
   int Reports() const { return reports_; }
-  bool DoneShown() const { return done_shown_; }
 
   // Message texts use CR LF and bare CR line breaks; a terminal wants LF.
   static std::string ForTerminal(const std::string& text);
@@ -40,7 +39,6 @@ class CliServices : public ui::Services {
   FILE* err_;
   FILE* in_;
   int reports_ = 0;
-  bool done_shown_ = false;
 };
 
 }  // namespace convert
