@@ -57,9 +57,10 @@ std::unique_ptr<ProviderConnection> OpenProvider(const std::string& connection_s
 // Whether the ODBC driver manager can be loaded (it is loaded at run time).
 bool OdbcDriverManagerAvailable(std::string* why = nullptr);
 
-// Implemented by the Access provider (platform/ado/jet_provider.cpp).
-std::unique_ptr<ProviderConnection> OpenJetProvider(const std::string& connection_string,
-                                                    const ConnectionOptions& options);
+// The providers plug in here; each lives in a library of its own above this one.
+// Implemented by the Access provider (platform/access_provider).
+std::unique_ptr<ProviderConnection> OpenAccessProvider(const std::string& connection_string,
+                                                       const ConnectionOptions& options);
 
 // Implemented by the ODBC provider (platform/odbc).
 std::unique_ptr<ProviderConnection> OpenOdbcProvider(const std::string& connection_string,

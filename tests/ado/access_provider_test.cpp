@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/access_provider/connection_string.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/data_type.h"
 #include "platform/ado/error.h"
-#include "platform/ado/jet_provider.h"
 #include "platform/ado/recordset.h"
 #include "tests/support/environment.h"
 
@@ -16,15 +16,15 @@ namespace {
 using testing_support::AccessFixture;
 
 TEST(JetProviderTest, ConnectionStringKeepsSemicolonsInPathAndPassword) {
-  auto a = ado::ParseAccessConnectionString(
+  auto a = access_provider::ParseAccessConnectionString(
       "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/tmp/a;b.accdb;JET OLEDB:Database Password=p;w=d;");
   EXPECT_EQ(a.path, "/tmp/a;b.accdb");
   EXPECT_EQ(a.password, "p;w=d;");
-  auto b = ado::ParseAccessConnectionString(
+  auto b = access_provider::ParseAccessConnectionString(
       "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\x y\\db.mdb;JET OLEDB:Database Password=");
   EXPECT_EQ(b.path, "C:\\x y\\db.mdb");
   EXPECT_EQ(b.password, "");
-  auto c = ado::ParseAccessConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;data source=db.mdb");
+  auto c = access_provider::ParseAccessConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;data source=db.mdb");
   EXPECT_EQ(c.path, "db.mdb");
   EXPECT_EQ(c.password, "");
 }
