@@ -7,7 +7,7 @@
 #include "platform/ado/recordset.h"
 #include "platform/ui/services.h"
 
-namespace Access {
+namespace db {
 namespace {
 
 std::string Lower(std::string_view text) {
@@ -105,4 +105,4 @@ bool CheckDatabaseComponents(const ConnectionFactory& create_connection) {
   return false;
 }
 
-}  // namespace Access
+}  // namespace db

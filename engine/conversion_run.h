@@ -15,7 +15,7 @@
 #include "db/source_fields.h"
 #include "db/target_fields.h"
 #include "engine/conversion_log.h"
-#include "engine/statement_list.h"
+#include "engine/statement_sink.h"
 #include "platform/ado/connection.h"
 
 namespace engine {

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <fmt/format.h>
 
-#include "db/odbc_provider.h"
+#include "db/source_probe.h"
 #include "engine/conversion_run.h"
 #include "platform/ado/error.h"
 #include "tools/convert/cli_services.h"
@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
   };
   // The selection is settled before the target is opened, so that a wrong name
   // leaves the file untouched.
-  if (!ODBCProvider::CanConnectToPostgreSQL(source)) return unreachable();
+  if (!db::CanConnectToPostgreSQL(source)) return unreachable();
   convert::TableSelection selection;
   try {
     selection = convert::SelectTables(request, source);

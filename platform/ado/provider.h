@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ado/data_type.h"
 #include "platform/ado/value.h"
 
 namespace ado {
@@ -19,10 +20,10 @@ struct ColumnInfo {
 
 // The settings a Connection carries into its provider at Open.
 struct ConnectionOptions {
-  int cursor_location = 2;       // adUseServer
+  int cursor_location = adUseServer;
   long command_timeout = 30;     // seconds, ADO's default
   long connection_timeout = 15;  // seconds, ADO's default
-  int mode = 0;                  // adModeUnknown
+  int mode = adModeUnknown;
 };
 
 // A forward-only stream of rows.
