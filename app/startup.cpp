@@ -75,7 +75,7 @@ int RunProgram(int argc, char** argv, const InstallRun& install_run) {
 
   Form1 form(settings);
   std::shared_ptr<void> run_parts = install_run ? install_run(form) : nullptr;
-  if (!Form_Load(form, [] { return Access::CheckDatabaseComponents(); })) return 0;
+  if (!Form_Load(form, [] { return db::CheckDatabaseComponents(); })) return 0;
   form.show();
   return QApplication::exec();
 }

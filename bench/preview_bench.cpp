@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "app/error_report.h"
-#include "engine/statement_list.h"
+#include "engine/statement_sink.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 #include "platform/ui/qt/qt_services.h"

@@ -7,7 +7,7 @@
 #include "platform/ado/recordset.h"
 #include "platform/ui/services.h"
 
-namespace Access {
+namespace db {
 namespace {
 
 std::string Lower(std::string_view text) {
@@ -89,9 +89,7 @@ bool CheckDatabaseComponents(const ConnectionFactory& create_connection) {
     auto connection = create_connection ? create_connection() : ado::CreateConnection("ADODB.Connection");
     return true;
   } catch (const ado::Error& e) {
-    if (Lower(e.Description()).find("provider cannot be found") == std::string::npos &&
-        e.Number() != ado::kErrorProviderNotFound)
-      return false;
+    if (e.Kind() != ado::ErrorKind::kProviderMissing) return false;
   } catch (...) {
     return false;
   }
@@ -107,4 +105,4 @@ bool CheckDatabaseComponents(const ConnectionFactory& create_connection) {
   return false;
 }
 
-}  // namespace Access
+}  // namespace db

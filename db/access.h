@@ -1,5 +1,5 @@
 #pragma once
-// Access: the target connection string, the target table catalogue and the
+// The target connection string, the target table catalogue and the
 // start-up check of the data-access components.
 
 #include <functional>
@@ -13,7 +13,7 @@
 #include "db/target_fields.h"
 #include "platform/ado/connection.h"
 
-namespace Access {
+namespace db {
 
 // The OLE DB connection string of the target file. With an empty `path`, path
 // and password are the window's (Text5, Text6); otherwise both come from the
@@ -47,4 +47,4 @@ std::string EngineAdvisory();
 using ConnectionFactory = std::function<std::unique_ptr<ado::Connection>()>;
 bool CheckDatabaseComponents(const ConnectionFactory& create_connection = {});
 
-}  // namespace Access
+}  // namespace db

@@ -9,7 +9,7 @@
 #include "platform/ado/recordset.h"
 #include "platform/ui/services.h"
 
-namespace PostgreSQL {
+namespace db {
 
 std::string PostgreSQLConnectionString(const db::SourceFields& fields) {
   std::string out = "Driver={PostgreSQL Unicode};Server=";
@@ -62,4 +62,4 @@ void AddTablesToPostgreSQLListbox(db::ListBox& list, const db::SourceFields& fie
   if (connection) trap(124, [&] { connection->Close(); });
 }
 
-}  // namespace PostgreSQL
+}  // namespace db

@@ -1,5 +1,5 @@
 #pragma once
-// PostgreSQL: the source connection string and the source table catalogue.
+// The source connection string and the source table catalogue.
 
 #include <string>
 #include <string_view>
@@ -7,7 +7,7 @@
 #include "db/list_box.h"
 #include "db/source_fields.h"
 
-namespace PostgreSQL {
+namespace db {
 
 // "Driver={PostgreSQL Unicode};Server=...;Port=...;Uid=...;Pwd=...;Database=..."
 // with the fields as displayed. A value containing ";" or beginning with "{"
@@ -29,4 +29,4 @@ void AddTablesToPostgreSQLListbox(db::ListBox& list, const db::SourceFields& fie
 
 inline constexpr std::string_view kCatalogueQuery = "select tablename from pg_tables;";
 
-}  // namespace PostgreSQL
+}  // namespace db

@@ -21,7 +21,7 @@ void TestPostgreSQLConnection(const SourceFields& fields) {
   try {
     ui.SetPointer("Form1", ui::kPointerHourglass);  // 102
     if (!connection) throw std::runtime_error("Object variable or With block variable not set");
-    connection->Open(PostgreSQL::PostgreSQLConnectionString(fields));  // 104
+    connection->Open(db::PostgreSQLConnectionString(fields));  // 104
     ui.MessageBox(kConnectionSuccessful);                             // 106
     ui.SetPointer("Form1", ui::kPointerDefault);                      // 108
   } catch (...) {

@@ -6,7 +6,7 @@
 #include "db/postgresql.h"
 #include "platform/ado/recordset.h"
 
-namespace PostgreSQL {
+namespace db {
 
 namespace {
 
@@ -42,4 +42,4 @@ std::vector<std::string> UserTables(ado::Connection& source) {
   return tables;
 }
 
-}  // namespace PostgreSQL
+}  // namespace db

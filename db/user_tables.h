@@ -1,5 +1,5 @@
 #pragma once
-// PostgreSQL: the user's own tables, the command line's default selection.
+// The user's own tables, the command line's default selection.
 
 #include <string>
 #include <string_view>
@@ -7,7 +7,7 @@
 
 #include "platform/ado/connection.h"
 
-namespace PostgreSQL {
+namespace db {
 
 // The tables pg_tables lists that the run's unqualified SELECT "name" reaches
 // (so only schemas on the search path, and of a name in several of them the
@@ -32,4 +32,4 @@ inline constexpr std::string_view kUserTablesQuery =
     " AND to_regclass(quote_ident(t.tablename)) = c.oid "
     "ORDER BY t.tablename";
 
-}  // namespace PostgreSQL
+}  // namespace db

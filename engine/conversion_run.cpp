@@ -4,12 +4,13 @@
 
 #include "app/error_report.h"
 #include "db/access.h"
-#include "db/odbc_provider.h"
+#include "db/source_probe.h"
 #include "db/postgresql.h"
 #include "engine/list_functions.h"
 #include "engine/row_statement.h"
 #include "engine/table_definition.h"
 #include "engine/text_case.h"
+#include "platform/ado/data_type.h"
 #include "platform/ado/error.h"
 #include "platform/ado/recordset.h"
 #include "platform/ui/services.h"
@@ -71,12 +72,15 @@ std::string QuotedSourceName(const std::string& table_name) {
 std::string SourceQuery(const std::string& table_name) { return "SELECT * FROM " + QuotedSourceName(table_name); }
 
 void RunWindow::AddSourceTables(db::ListBox& list) {
-  PostgreSQL::AddTablesToPostgreSQLListbox(list, SourceFields());
+  db::AddTablesToPostgreSQLListbox(list, SourceFields());
 }
 
-RunCounts RunConversion(RunWindow& w) {
-  RunCounts counts;
-  if (w.Busy()) return counts;  // step 100
+RunResult RunConversion(RunWindow& w) {
+  RunResult counts;
+  if (w.Busy()) {  // step 100
+    counts.outcome = RunOutcome::kAlreadyRunning;
+    return counts;
+  }
   report::Trap trap(kTrapName);
   ui::Services& services = ui::Current();
 
@@ -88,24 +92,26 @@ RunCounts RunConversion(RunWindow& w) {
   trap(110, [&] { records = ado::CreateRecordset(); });
 
   bool reachable = false;
-  trap(116, [&] { reachable = ODBCProvider::CanConnectToPostgreSQL(w.SourceFields()); });
+  trap(116, [&] { reachable = db::CanConnectToPostgreSQL(w.SourceFields()); });
   if (!reachable) {
     w.Busy() = false;
+    counts.outcome = RunOutcome::kSourceUnreachable;
     return counts;
   }
 
   trap(118, [&] { services.SetPointer("Form1", ui::kPointerHourglass); });
   trap(120, [&] { w.List1().Clear(); });
   trap(122, [&] { w.List2().Clear(); });
-  trap(124, [&] { Access::AddTablesToAccessListbox(w.List1(), w.TargetFields().path, w.TargetFields()); });
+  trap(124, [&] { db::AddTablesToAccessListbox(w.List1(), w.TargetFields().path, w.TargetFields()); });
   trap(126, [&] { w.AddSourceTables(w.List2()); });
-  trap(128, [&] { Require(source).CursorLocation = 2; });
+  trap(128, [&] { Require(source).CursorLocation = ado::adUseServer; });
   trap(130, [&] { Require(source).CommandTimeout = 5000; });
   trap(132, [&] { Require(source).ConnectionTimeout = 5000; });
-  trap(134, [&] { Require(source).Open(PostgreSQL::PostgreSQLConnectionString(w.SourceFields())); });
-  trap(136, [&] { Require(w.AccessConn()).CursorLocation = 3; });
-  trap(138, [&] { Require(w.AccessConn()).Mode = 3; });
-  trap(140, [&] { Require(w.AccessConn()).Open(Access::AccessConnectionString(w.TargetFields())); });
+  trap(134, [&] { Require(source).Open(db::PostgreSQLConnectionString(w.SourceFields())); });
+  trap(136, [&] { Require(w.AccessConn()).CursorLocation = ado::adUseClient; });
+  trap(138, [&] { Require(w.AccessConn()).Mode = ado::adModeReadWrite; });
+  trap(140, [&] { Require(w.AccessConn()).Open(db::AccessConnectionString(w.TargetFields())); });
+  if (!(w.AccessConn() && w.AccessConn()->IsOpen())) counts.outcome = RunOutcome::kTargetNotOpened;
   bool connections_open = false;
   trap(142, [&] { connections_open = true; });
   trap(146, [&] { w.PreviewList().Clear(); });
@@ -138,7 +144,7 @@ RunCounts RunConversion(RunWindow& w) {
 
     enum class Answer { kNone, kYes, kNo } answer = Answer::kNone;
     bool exists = false;
-    trap(154, [&] { exists = Main::ListboxContains(w.List1(), table); });
+    trap(154, [&] { exists = engine::ListboxContains(w.List1(), table); });
     if (exists) {
       trap(156, [&] {
         ui::Answer a = services.MessageBox("Would you like to overwrite " + table + "?", ui::Buttons::YesNo,
@@ -163,7 +169,7 @@ RunCounts RunConversion(RunWindow& w) {
       trap(170, [&] { preview = preview_on(); });
       if (preview) list(172, drop);
       else execute(174, drop);
-      trap(176, [&] { Main::RemoveFromListbox(w.List1(), LowerCase(table)); });
+      trap(176, [&] { engine::RemoveFromListbox(w.List1(), LowerCase(table)); });
     }
     trap(178, [&] { w.SetProgressCaption("Please wait.. Processing table " + table); });
 

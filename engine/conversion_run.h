@@ -15,13 +15,23 @@
 #include "db/source_fields.h"
 #include "db/target_fields.h"
 #include "engine/conversion_log.h"
-#include "engine/statement_list.h"
+#include "engine/statement_sink.h"
 #include "platform/ado/connection.h"
 
 namespace engine {
 
-// What a run counted, for summaries.
-struct RunCounts {
+// How a run ended. A run whose target did not open still lists statements for
+// the preview and reports every statement it tried to execute.
+enum class RunOutcome {
+  kRan,                // the source and the target opened
+  kAlreadyRunning,     // a run was under way already: nothing done
+  kSourceUnreachable,  // the source could not be reached: nothing done, nothing reported
+  kTargetNotOpened,    // the target did not open (reported at its step)
+};
+
+// How a run ended and what it counted, for summaries.
+struct RunResult {
+  RunOutcome outcome = RunOutcome::kRan;
   long tables_created = 0;
   long rows_written = 0;          // row statements executed or listed
   long statements_refused = 0;    // statements the target refused
@@ -66,7 +76,7 @@ class RunWindow {
 };
 
 // Form1.PushButton7_Click.
-RunCounts RunConversion(RunWindow& window);
+RunResult RunConversion(RunWindow& window);
 
 // The source query for a table: SELECT * FROM "name", with a double quote inside
 // the name doubled so that a name can never add a statement to the query.

@@ -1,6 +1,6 @@
 #include "engine/datatype.h"
 
-namespace Datatype {
+namespace engine {
 
 std::string GetDatatypeName(int16_t code) {
   switch (code) {
@@ -47,4 +47,4 @@ std::string GetDatatypeName(int16_t code) {
   }
 }
 
-}  // namespace Datatype
+}  // namespace engine

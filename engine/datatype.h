@@ -1,12 +1,12 @@
 #pragma once
-// Datatype: the name of the ADO constant for a field's type code.
+// The name of the ADO constant for a field's type code.
 
 #include <cstdint>
 #include <string>
 
-namespace Datatype {
+namespace engine {
 
 // "adInteger" for 3 ...; the empty text for a code without a name. Never fails.
 std::string GetDatatypeName(int16_t code);
 
-}  // namespace Datatype
+}  // namespace engine

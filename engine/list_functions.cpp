@@ -2,7 +2,7 @@
 
 #include "engine/text_case.h"
 
-namespace Main {
+namespace engine {
 
 bool ListboxContains(const db::ListBox& list, std::string_view name) {
   const std::string wanted = engine::LowerCase(name);
@@ -21,4 +21,4 @@ void RemoveFromListbox(db::ListBox& list, std::string_view name) {
   }
 }
 
-}  // namespace Main
+}  // namespace engine

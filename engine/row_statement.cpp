@@ -4,7 +4,7 @@
 #include <charconv>
 #include <stdexcept>
 
-#include "engine/main_module.h"
+#include "engine/null_to_default.h"
 #include "engine/table_definition.h"
 #include "engine/text_forms.h"
 #include "platform/ui/services.h"
@@ -135,7 +135,7 @@ const std::string& RowStatementBuilder::Build(ado::Recordset& recordset) {
       trap_(318, [] { ui::Current().ProcessEvents(); });
       // A value that cannot be read is written as NULL, never as the previous field's.
       std::string_view text;
-      trap_(320, [&] { text = Main::NullToDefault(field.Value(), "", value_scratch_); });
+      trap_(320, [&] { text = engine::NullToDefault(field.Value(), "", value_scratch_); });
       if (has_numeric) {
         bool is_numeric = false;
         trap_(322, [&] { is_numeric = cursor < numeric.size() && position == numeric[cursor]; });

@@ -37,7 +37,7 @@ constexpr std::string_view kLongBinary = "adlongvarbinary";
 }  // namespace
 
 std::string LowerTypeName(int16_t type) {
-  std::string name = Datatype::GetDatatypeName(type);
+  std::string name = engine::GetDatatypeName(type);
   for (char& c : name)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return name;

@@ -1,27 +1,15 @@
 #include "engine/text_forms.h"
 
+#include "platform/util/calendar.h"
+#include "platform/util/digits.h"
+
 namespace engine {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+using util::IsDigit;
 
-// Reads exactly `count` digits at `pos`; returns -1 when they are not all digits.
-int Digits(std::string_view text, size_t pos, size_t count) {
-  if (pos + count > text.size()) return -1;
-  int value = 0;
-  for (size_t i = pos; i < pos + count; ++i) {
-    if (!IsDigit(text[i])) return -1;
-    value = value * 10 + (text[i] - '0');
-  }
-  return value;
-}
-
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
+// Exactly `count` digits at `pos`; -1 when they are not all digits.
+int Digits(std::string_view text, size_t pos, size_t count) { return util::FixedDigits(text, pos, count).value_or(-1); }
 
 void AppendTwo(int value, std::string& out) {
   out.push_back(static_cast<char>('0' + value / 10 % 10));
@@ -61,8 +49,7 @@ std::optional<DateParts> ParseDate(std::string_view text) {
   d.year = Digits(text, 0, 4);
   d.month = Digits(text, 5, 2);
   d.day = Digits(text, 8, 2);
-  if (d.year < 1 || d.month < 1 || d.month > 12 || d.day < 1 || d.day > DaysInMonth(d.year, d.month))
-    return std::nullopt;
+  if (!util::IsCalendarDay(d.year, d.month, d.day)) return std::nullopt;
   if (text.size() == 10) return d;
   // " hh:mm:ss" and an optional fraction
   if (text.size() < 19 || text[10] != ' ' || text[13] != ':' || text[16] != ':') return std::nullopt;

@@ -2,7 +2,7 @@
 
 #include "platform/ui/services.h"
 
-namespace Main {
+namespace preview {
 
 void ClearClipboard() {
   ui::Services& services = ui::Current();
@@ -45,4 +45,4 @@ void CopyListToClipboard(const ListRows& list) {
   SetClipboardText(text, 0);
 }
 
-}  // namespace Main
+}  // namespace preview

@@ -1,5 +1,5 @@
 #pragma once
-// The clipboard procedures of module Main, over the desktop services. The
+// The clipboard procedures, over the desktop services. The
 // clipboard may be held by another program for a moment, so clearing and
 // setting are retried; neither ever reports a failure.
 
@@ -7,7 +7,7 @@
 
 #include "preview/list_rows.h"
 
-namespace Main {
+namespace preview {
 
 inline constexpr int kClipboardAttempts = 1000;
 
@@ -26,4 +26,4 @@ std::string TickedRowsText(const ListRows& list);
 // the clipboard alone.
 void CopyListToClipboard(const ListRows& list);
 
-}  // namespace Main
+}  // namespace preview

@@ -8,7 +8,7 @@
 #include "app/addresses.h"
 #include "app/error_report.h"
 #include "app/window_helpers.h"
-#include "engine/statement_list.h"
+#include "engine/statement_sink.h"
 #include "platform/ui/qt/window_pointers.h"
 #include "platform/ui/services.h"
 #include "preview/clipboard.h"
@@ -255,7 +255,7 @@ void Form2::PushButton7_Click() {
 
 void Form2::PushButton2_Click() {
   report::Trap trap("Form2.PushButton2_Click");
-  trap(100, [&] { Main::CopyListToClipboard(rows_); });
+  trap(100, [&] { preview::CopyListToClipboard(rows_); });
   trap(102, [&] {
     ui::Current().MessageBox(std::string("Results have been copied to the clipboard.\r\r") + kPasteHint);
   });
@@ -266,8 +266,8 @@ void Form2::PushButton4_Click() {
   std::string error_text;
   trap(100, [&] { error_text = ErrorText(); });
   if (IsBlank(error_text)) return;
-  trap(102, [&] { Main::ClearClipboard(); });
-  trap(104, [&] { Main::SetClipboardText(error_text, 0); });
+  trap(102, [&] { preview::ClearClipboard(); });
+  trap(104, [&] { preview::SetClipboardText(error_text, 0); });
   trap(106, [&] {
     ui::Current().MessageBox(std::string("Error message have been copied to the clipboard.\r\r") + kPasteHint);
   });

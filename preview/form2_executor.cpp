@@ -1,7 +1,8 @@
 // "Execute SQL": every row of the list, in order, as one command on the run's
-// target connection, with the row count in the progress bar. A failure whose
-// description holds "SQLException" stops the pass at its row and shows it in
-// the window; any other failure gets the uniform report and the pass goes on.
+// target connection, with the row count in the progress bar. A statement the
+// target refused (the Access provider's "SQLException: ..." failures) stops the
+// pass at its row and shows it in the window; any other failure gets the
+// uniform report and the pass goes on.
 #include <cmath>
 #include <exception>
 #include <iterator>
@@ -18,6 +19,16 @@ namespace preview {
 namespace {
 
 constexpr const char* kTrapName = "Form2.PushButton1_Click";
+
+bool IsStatementError(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const ado::Error& e) {
+    return e.Kind() == ado::ErrorKind::kStatementRefused;
+  } catch (...) {
+    return false;
+  }
+}
 
 }  // namespace
 
@@ -38,7 +49,7 @@ void Form2::PushButton1_Click() {
         action();
       } catch (...) {
         std::exception_ptr failure = std::current_exception();
-        if (!IsStatementError(report::DescriptionOf(failure))) throw;
+        if (!IsStatementError(failure)) throw;
         statement_error = failure;
         error_row = x;
       }

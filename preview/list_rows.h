@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-namespace Main {
+namespace preview {
 
 class ListRows {
  public:
@@ -17,4 +17,4 @@ class ListRows {
   virtual bool RowTicked(int row) const = 0;
 };
 
-}  // namespace Main
+}  // namespace preview

@@ -17,7 +17,7 @@
 #include <string_view>
 
 #include "engine/conversion_log.h"
-#include "engine/statement_list.h"
+#include "engine/statement_sink.h"
 #include "platform/ado/connection.h"
 #include "preview/statement_list.h"
 

@@ -6,22 +6,6 @@
 
 namespace preview {
 
-bool IsStatementError(std::string_view description) {
-  static constexpr std::string_view kWord = "sqlexception";
-  if (description.size() < kWord.size()) return false;
-  for (size_t start = 0; start + kWord.size() <= description.size(); ++start) {
-    size_t i = 0;
-    while (i < kWord.size()) {
-      char c = description[start + i];
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      if (c != kWord[i]) break;
-      ++i;
-    }
-    if (i == kWord.size()) return true;
-  }
-  return false;
-}
-
 bool IsBlank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
 
 std::optional<std::string> ReplaceFirstOccurrence(std::string_view text, std::string_view search,

@@ -7,10 +7,6 @@
 
 namespace preview {
 
-// A failure the executor handles itself: its description contains
-// "SQLException" in any letter case.
-bool IsStatementError(std::string_view description);
-
 // True when the text is empty once leading and trailing spaces are removed
 // (spaces only: a TAB or a line break is text).
 bool IsBlank(std::string_view text);

@@ -14,12 +14,12 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/statement_list.h"
+#include "engine/statement_sink.h"
 #include "preview/list_rows.h"
 
 namespace preview {
 
-class StatementList : public engine::StatementSink, public Main::ListRows {
+class StatementList : public engine::StatementSink, public preview::ListRows {
  public:
   StatementList();
   ~StatementList() override;
@@ -40,7 +40,7 @@ class StatementList : public engine::StatementSink, public Main::ListRows {
   // Bytes held for the rows: texts (with what edits left behind) and entries.
   size_t MemoryBytes() const;
 
-  // Main::ListRows: one column, the statement.
+  // preview::ListRows: one column, the statement.
   int RowCount() const override { return Count(); }
   int ColumnCount() const override { return 1; }
   std::string_view ColumnText(int row, int column) const override;

@@ -4,6 +4,9 @@
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
+# The layout rule first: a wrong include fails at once, before the build.
+bash "$PELMORA_ROOT/scripts/check_includes.sh"
+
 ensure_packages
 ensure_node_modules
 export_shared

@@ -29,6 +29,7 @@
 
 #include "platform/jet/database.h"
 #include "platform/jet/format/numeric.h"
+#include "platform/util/digits.h"
 #include "tools/access_create.h"
 
 namespace {
@@ -50,13 +51,8 @@ bool NeedsQuotes(const std::string& s) {
 }
 
 std::string Hex(const jet::Bytes& b) {
-  static const char* kDigits = "0123456789ABCDEF";
   std::string out;
-  out.reserve(b.size() * 2);
-  for (uint8_t x : b) {
-    out += kDigits[x >> 4];
-    out += kDigits[x & 15];
-  }
+  util::AppendHex(b, out);
   return out;
 }
 

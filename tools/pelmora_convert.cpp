@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <fmt/format.h>
 
-#include "db/odbc_provider.h"
+#include "db/source_probe.h"
 #include "engine/conversion_run.h"
 #include "platform/ado/error.h"
 #include "tools/convert/cli_services.h"
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
   };
   // The selection is settled before the target is opened, so that a wrong name
   // leaves the file untouched.
-  if (!ODBCProvider::CanConnectToPostgreSQL(source)) return unreachable();
+  if (!db::CanConnectToPostgreSQL(source)) return unreachable();
   convert::TableSelection selection;
   try {
     selection = convert::SelectTables(request, source);
@@ -115,8 +115,8 @@ int main(int argc, char** argv) {
                "PostgreSQL lists.\n", source.database);
 
   convert::CliWindow window(source, target, std::move(selection.tables), print_sql, stdout, progress);
-  engine::RunCounts counts = engine::RunConversion(window);
-  if (!services.DoneShown()) return unreachable();
+  engine::RunResult counts = engine::RunConversion(window);
+  if (counts.outcome == engine::RunOutcome::kSourceUnreachable) return unreachable();
   if (print_sql) {
     for (const auto& row : window.ConversionLog().Rows())
       fmt::print(stderr, "{}\t{}\t{}\t{}\n", row.table, row.field, row.source_type, row.access_type);

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ado/data_type.h"
 #include "platform/ado/provider.h"
 
 namespace ado {
@@ -20,10 +21,10 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   // Properties, set before Open.
-  int CursorLocation = 2;      // adUseServer
-  long CommandTimeout = 30;    // seconds
+  int CursorLocation = adUseServer;
+  long CommandTimeout = 30;     // seconds
   long ConnectionTimeout = 15;  // seconds
-  int Mode = 0;                // adModeUnknown
+  int Mode = adModeUnknown;
 
   void Open(const std::string& connection_string);
   // A query gives an open record set; other statements give a closed one.

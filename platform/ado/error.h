@@ -1,7 +1,8 @@
 #pragma once
 // Failures of the data-access layer, shaped as ADO raises them: a number and a
-// description. Callers test the number (3706) or search the description
-// ("provider cannot be found", "SQLException"); everywhere else it is only shown.
+// description, and the kind of failure, set where the error is made. Callers
+// test the kind (a refused statement, a missing provider); the description is
+// only shown.
 
 #include <stdexcept>
 #include <string>
@@ -18,17 +19,37 @@ inline constexpr long kErrorCannotCreateObject = 429;  // unknown programmatic n
 inline constexpr long kErrorProvider = -2147467259;    // E_FAIL, what providers report
 inline constexpr long kErrorTimeout = -2147217871;     // DB_E_ABORTLIMITREACHED, query timeout
 
+enum class ErrorKind {
+  kOther,
+  kStatementRefused,  // the target refused one statement; the connection is still usable
+  kProviderMissing,   // no provider (or driver manager) for the connection string
+  kLoginRefused,      // wrong user, password or database
+  kTimeout,           // a query or login time-out ran out
+  kIo,                // the file or the network failed
+};
+
+// The kind an error number implies when its maker says nothing more.
+constexpr ErrorKind KindOfNumber(long number) {
+  if (number == kErrorProviderNotFound) return ErrorKind::kProviderMissing;
+  if (number == kErrorTimeout) return ErrorKind::kTimeout;
+  return ErrorKind::kOther;
+}
+
 class Error : public std::runtime_error {
  public:
   Error(long number, std::string description)
-      : std::runtime_error(description), number_(number), description_(std::move(description)) {}
+      : Error(number, std::move(description), KindOfNumber(number)) {}
+  Error(long number, std::string description, ErrorKind kind)
+      : std::runtime_error(description), number_(number), description_(std::move(description)), kind_(kind) {}
 
   long Number() const { return number_; }
   const std::string& Description() const { return description_; }
+  ErrorKind Kind() const { return kind_; }
 
  private:
   long number_;
   std::string description_;
+  ErrorKind kind_;
 };
 
 // The text ADO shows when a connection string names a provider that is not installed.

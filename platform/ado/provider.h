@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ado/data_type.h"
 #include "platform/ado/value.h"
 
 namespace ado {
@@ -19,10 +20,10 @@ struct ColumnInfo {
 
 // The settings a Connection carries into its provider at Open.
 struct ConnectionOptions {
-  int cursor_location = 2;       // adUseServer
+  int cursor_location = adUseServer;
   long command_timeout = 30;     // seconds, ADO's default
   long connection_timeout = 15;  // seconds, ADO's default
-  int mode = 0;                  // adModeUnknown
+  int mode = adModeUnknown;
 };
 
 // A forward-only stream of rows.
@@ -57,9 +58,10 @@ std::unique_ptr<ProviderConnection> OpenProvider(const std::string& connection_s
 // Whether the ODBC driver manager can be loaded (it is loaded at run time).
 bool OdbcDriverManagerAvailable(std::string* why = nullptr);
 
-// Implemented by the Access provider (platform/ado/jet_provider.cpp).
-std::unique_ptr<ProviderConnection> OpenJetProvider(const std::string& connection_string,
-                                                    const ConnectionOptions& options);
+// The providers plug in here; each lives in a library of its own above this one.
+// Implemented by the Access provider (platform/access_provider).
+std::unique_ptr<ProviderConnection> OpenAccessProvider(const std::string& connection_string,
+                                                       const ConnectionOptions& options);
 
 // Implemented by the ODBC provider (platform/odbc).
 std::unique_ptr<ProviderConnection> OpenOdbcProvider(const std::string& connection_string,

@@ -68,7 +68,7 @@ std::unique_ptr<ProviderConnection> OpenProvider(const std::string& connection_s
     return OpenOdbcProvider(connection_string, options);
   if (EqualsNoCase(provider, "Microsoft.Jet.OLEDB.4.0") || EqualsNoCase(provider, "Microsoft.ACE.OLEDB.12.0") ||
       EqualsNoCase(provider, "Microsoft.ACE.OLEDB.16.0"))
-    return OpenJetProvider(connection_string, options);
+    return OpenAccessProvider(connection_string, options);
   throw Error(kErrorProviderNotFound, kProviderNotFoundText);
 }
 

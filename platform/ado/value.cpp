@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "platform/util/digits.h"
+
 namespace ado {
 
 std::string FormatDouble(double d) {
@@ -49,13 +51,8 @@ std::string Value::ToText() const {
     std::string operator()(const DateTime& t) const { return FormatDateTime(t); }
     std::string operator()(bool b) const { return b ? "True" : "False"; }
     std::string operator()(const Binary& b) const {
-      static const char* kHex = "0123456789ABCDEF";
       std::string out;
-      out.reserve(b.size() * 2);
-      for (uint8_t byte : b) {
-        out.push_back(kHex[byte >> 4]);
-        out.push_back(kHex[byte & 15]);
-      }
+      util::AppendHex(b, out);
       return out;
     }
   };

@@ -1,5 +1,7 @@
 #include "platform/odbc/diagnostics.h"
 
+#include <string_view>
+
 #include "platform/odbc/wide_text.h"
 
 namespace odbc {
@@ -9,6 +11,19 @@ bool IsTimeout(const std::string& state) {
   // HYT00/HYT01: the driver's own time-outs; 57014: PostgreSQL cancelled the
   // statement, which is how psqlODBC enforces the query time-out.
   return state == "HYT00" || state == "HYT01" || state == "57014";
+}
+
+// The kind of failure a SQLSTATE names (time-outs aside); the first record
+// that names one decides.
+ado::ErrorKind KindOfState(const std::string& state) {
+  const std::string_view kind = std::string_view(state).substr(0, 2);
+  if (kind == "28") return ado::ErrorKind::kLoginRefused;  // invalid authorization
+  if (kind == "08") return ado::ErrorKind::kIo;            // the connection failed or broke
+  if (state == "IM002" || state == "IM003") return ado::ErrorKind::kProviderMissing;  // no such driver
+  // Cardinality, data, constraint, syntax and access-rule violations: the
+  // statement was refused, the connection goes on.
+  if (kind == "21" || kind == "22" || kind == "23" || kind == "42") return ado::ErrorKind::kStatementRefused;
+  return ado::ErrorKind::kOther;
 }
 
 std::string Trimmed(std::string text) {
@@ -44,14 +59,20 @@ std::vector<Diagnostic> ReadDiagnostics(const DriverManager& dm, SQLSMALLINT typ
 ado::Error ToError(const std::vector<Diagnostic>& records, std::string_view context) {
   std::string description;
   long number = ado::kErrorProvider;
+  ado::ErrorKind kind = ado::ErrorKind::kOther;
   for (const auto& record : records) {
-    if (IsTimeout(record.state)) number = ado::kErrorTimeout;
+    if (IsTimeout(record.state)) {
+      number = ado::kErrorTimeout;
+      kind = ado::ErrorKind::kTimeout;
+    } else if (kind == ado::ErrorKind::kOther) {
+      kind = KindOfState(record.state);
+    }
     if (record.message.empty() || description.find(record.message) != std::string::npos) continue;
     if (!description.empty()) description += '\n';
     description += record.message;
   }
   if (description.empty()) description = std::string(context) + " failed";
-  return ado::Error(number, std::move(description));
+  return ado::Error(number, std::move(description), kind);
 }
 
 void Check(SQLRETURN rc, const DriverManager& dm, SQLSMALLINT type, SQLHANDLE handle, std::string_view context) {

@@ -5,48 +5,32 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/util/calendar.h"
+#include "platform/util/digits.h"
+
 namespace odbc {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Reads exactly `count` digits at text[pos].
-std::optional<int> Digits(std::string_view text, size_t pos, size_t count) {
-  if (pos + count > text.size()) return std::nullopt;
-  int value = 0;
-  for (size_t i = pos; i < pos + count; ++i) {
-    if (!IsDigit(text[i])) return std::nullopt;
-    value = value * 10 + (text[i] - '0');
-  }
-  return value;
-}
-
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int DaysInMonth(int year, int month) {
-  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
+using util::FixedDigits;
+using util::IsDigit;
 
 std::optional<ado::Date> ParseDate(std::string_view text) {
   if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
-  auto year = Digits(text, 0, 4), month = Digits(text, 5, 2), day = Digits(text, 8, 2);
-  if (!year || !month || !day) return std::nullopt;
-  if (*year < 1 || *month < 1 || *month > 12 || *day < 1 || *day > DaysInMonth(*year, *month))
-    return std::nullopt;
+  auto year = FixedDigits(text, 0, 4), month = FixedDigits(text, 5, 2), day = FixedDigits(text, 8, 2);
+  if (!year || !month || !day || !util::IsCalendarDay(*year, *month, *day)) return std::nullopt;
   return ado::Date{*year, *month, *day};
 }
 
 std::optional<ado::Time> ParseTime(std::string_view text) {
   if (text.size() < 8 || text[2] != ':' || text[5] != ':') return std::nullopt;
-  auto hour = Digits(text, 0, 2), minute = Digits(text, 3, 2), second = Digits(text, 6, 2);
+  auto hour = FixedDigits(text, 0, 2), minute = FixedDigits(text, 3, 2), second = FixedDigits(text, 6, 2);
   if (!hour || !minute || !second || *hour > 23 || *minute > 59 || *second > 59) return std::nullopt;
   ado::Time time{*hour, *minute, *second, 0};
   if (text.size() == 8) return time;
   // A fraction: a full stop and one to nine digits, nothing after them.
   size_t digits = text.size() - 9;
   if (text[8] != '.' || digits < 1 || digits > 9) return std::nullopt;
-  auto fraction = Digits(text, 9, digits);
+  auto fraction = FixedDigits(text, 9, digits);
   if (!fraction) return std::nullopt;
   uint32_t nanosecond = static_cast<uint32_t>(*fraction);
   for (size_t i = digits; i < 9; ++i) nanosecond *= 10;

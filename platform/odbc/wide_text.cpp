@@ -2,63 +2,14 @@
 
 #include <cstdint>
 
+#include "platform/util/utf8.h"
+
 namespace odbc {
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
-
-void AppendUtf8(char32_t c, std::string& out) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
-// Decodes one UTF-8 sequence at text[i], advancing i; rejects overlong forms,
-// surrogates and values past U+10FFFF.
-char32_t DecodeUtf8(std::string_view text, size_t& i) {
-  auto byte = [&](size_t k) { return static_cast<uint8_t>(text[k]); };
-  uint8_t lead = byte(i);
-  if (lead < 0x80) {
-    ++i;
-    return lead;
-  }
-  int extra;
-  char32_t c;
-  char32_t minimum;
-  if ((lead & 0xE0) == 0xC0) {
-    extra = 1, c = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2, c = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3, c = lead & 0x07, minimum = 0x10000;
-  } else {
-    ++i;
-    return kReplacement;
-  }
-  size_t k = i + 1;
-  for (int n = 0; n < extra; ++n, ++k) {
-    if (k >= text.size() || (byte(k) & 0xC0) != 0x80) {
-      i = k;  // resume at the byte that broke the sequence
-      return kReplacement;
-    }
-    c = (c << 6) | (byte(k) & 0x3F);
-  }
-  i = k;
-  if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return kReplacement;
-  return c;
-}
+using util::AppendUtf8;
+using util::DecodeUtf8;
+using util::kReplacementCharacter;
 
 }  // namespace
 
@@ -97,7 +48,7 @@ void AppendFromWide(const SQLWCHAR* text, size_t length, std::string& out) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = kReplacement;  // an unpaired surrogate
+      c = kReplacementCharacter;  // an unpaired surrogate
     }
     AppendUtf8(c, out);
   }

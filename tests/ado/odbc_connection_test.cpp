@@ -115,6 +115,7 @@ TEST_F(OdbcConnection, RejectedStatementCarriesTheServersMessage) {
     FAIL() << "no error";
   } catch (const ado::Error& e) {
     EXPECT_EQ(e.Number(), ado::kErrorProvider);
+    EXPECT_EQ(e.Kind(), ado::ErrorKind::kStatementRefused);
     EXPECT_NE(e.Description().find("relation \"no_such_table\" does not exist"), std::string::npos)
         << e.Description();
   }
@@ -131,6 +132,7 @@ TEST_F(OdbcConnection, CommandTimeoutStopsALongStatement) {
     FAIL() << "no time-out";
   } catch (const ado::Error& e) {
     EXPECT_EQ(e.Number(), ado::kErrorTimeout) << e.Description();
+    EXPECT_EQ(e.Kind(), ado::ErrorKind::kTimeout);
     EXPECT_NE(e.Description().find("statement timeout"), std::string::npos) << e.Description();
   }
 }
@@ -292,6 +294,7 @@ TEST(OdbcConnect, RefusedPortFailsAtOnce) {
       "Driver={{PostgreSQL Unicode}};Server=127.0.0.1;Port={};Uid=pelmora;Pwd=x;Database=postgres", ClosedPort()));
   ASSERT_TRUE(error);
   EXPECT_NE(error->Description().find("Connection refused"), std::string::npos) << error->Description();
+  EXPECT_EQ(error->Kind(), ado::ErrorKind::kIo);
 }
 
 TEST(OdbcConnect, ServerThatNeverAnswersTimesOut) {

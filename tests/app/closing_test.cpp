@@ -39,7 +39,7 @@ TEST_F(Closing, ClosesTheOpenTargetFile) {
   form.Text5->SetText(target);
   form.access_conn = ado::CreateConnection();
   form.access_conn->Mode = 3;  // read and write, as the run opens it
-  form.access_conn->Open(Access::AccessConnectionString(form.TargetFields()));
+  form.access_conn->Open(db::AccessConnectionString(form.TargetFields()));
   form.access_conn->Execute("CREATE TABLE closing (id INTEGER)");
   form.access_conn->Execute("INSERT INTO closing VALUES (7)");
   ASSERT_TRUE(form.access_conn->IsOpen());

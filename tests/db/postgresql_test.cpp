@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "db/odbc_provider.h"
+#include "db/source_probe.h"
 #include "db/test_connection.h"
 #include "tests/db/pg_scratch.h"
 #include "tests/support/environment.h"
@@ -23,36 +23,36 @@ using Pointers = std::vector<std::pair<std::string, int>>;
 const db::SourceFields kRefused{"127.0.0.1", "1", "nobody", "secret", "nothing"};
 
 TEST(PostgreSQLConnectionString, ConcatenatesTheFieldsAsDisplayed) {
-  EXPECT_EQ(PostgreSQL::PostgreSQLConnectionString({"localhost", "5432", "sa", "pw", "shop"}),
+  EXPECT_EQ(db::PostgreSQLConnectionString({"localhost", "5432", "sa", "pw", "shop"}),
             "Driver={PostgreSQL Unicode};Server=localhost;Port=5432;Uid=sa;Pwd=pw;Database=shop");
   // Empty fields give empty values; nothing is trimmed.
-  EXPECT_EQ(PostgreSQL::PostgreSQLConnectionString({}),
+  EXPECT_EQ(db::PostgreSQLConnectionString({}),
             "Driver={PostgreSQL Unicode};Server=;Port=;Uid=;Pwd=;Database=");
-  EXPECT_EQ(PostgreSQL::PostgreSQLConnectionString({" db.example ", "5432 ", "o'neil", "p}w=x", "my db"}),
+  EXPECT_EQ(db::PostgreSQLConnectionString({" db.example ", "5432 ", "o'neil", "p}w=x", "my db"}),
             "Driver={PostgreSQL Unicode};Server= db.example ;Port=5432 ;Uid=o'neil;Pwd=p}w=x;Database=my db");
 }
 
 // A value with ";" (or a leading "{") would otherwise add keys of its own.
 TEST(PostgreSQLConnectionString, BracesValuesThatCouldAddKeys) {
-  EXPECT_EQ(PostgreSQL::PostgreSQLConnectionString({"h", "1", "u", "a;Database=other", "d"}),
+  EXPECT_EQ(db::PostgreSQLConnectionString({"h", "1", "u", "a;Database=other", "d"}),
             "Driver={PostgreSQL Unicode};Server=h;Port=1;Uid=u;Pwd={a;Database=other};Database=d");
-  EXPECT_EQ(PostgreSQL::PostgreSQLConnectionString({"h;Driver=x", "1", "{u}", "p", "d}}"}),
+  EXPECT_EQ(db::PostgreSQLConnectionString({"h;Driver=x", "1", "{u}", "p", "d}}"}),
             "Driver={PostgreSQL Unicode};Server={h;Driver=x};Port=1;Uid={{u}}};Pwd=p;Database=d}}");
 }
 
 TEST(PostgreSQLCatalogue, FilterSkipsOnlyNamesStartingWithSqlUnderscore) {
   for (const char* name : {"sql_features", "sql_", " sql_x", "sql_x  ", "  sql_parts  "})
-    EXPECT_FALSE(PostgreSQL::IsListedTableName(name)) << name;
+    EXPECT_FALSE(db::IsListedTableName(name)) << name;
   for (const char* name : {"SQL_Notes", "Sql_x", "sql", "sq", "", "sqlx", "my_sql_x", "pg_statistic", "\tsql_x",
                            "sql-x"})
-    EXPECT_TRUE(PostgreSQL::IsListedTableName(name)) << name;
+    EXPECT_TRUE(db::IsListedTableName(name)) << name;
 }
 
 TEST(PostgreSQLCatalogue, RefusedConnectionIsReportedOnceAndAddsNothing) {
   ScriptedServices services;
   db::MemoryListBox list;
   list.AddItem("kept");  // the procedure appends and never clears
-  PostgreSQL::AddTablesToPostgreSQLListbox(list, kRefused);
+  db::AddTablesToPostgreSQLListbox(list, kRefused);
   EXPECT_EQ(list.Items(), std::vector<std::string>{"kept"});
   ASSERT_EQ(services.messages.size(), 1u);
   EXPECT_EQ(services.messages[0].title, "Application Error");
@@ -63,9 +63,9 @@ TEST(PostgreSQLCatalogue, RefusedConnectionIsReportedOnceAndAddsNothing) {
 
 TEST(CanConnectToPostgreSQL, FalseWithoutAMessageWhenRefusedOrUnreachable) {
   ScriptedServices services;
-  EXPECT_FALSE(ODBCProvider::CanConnectToPostgreSQL(kRefused));
-  EXPECT_FALSE(ODBCProvider::CanConnectToPostgreSQL({"no-such-host.invalid", "5432", "u", "p", "d"}));
-  EXPECT_FALSE(ODBCProvider::CanConnectToPostgreSQL({}));
+  EXPECT_FALSE(db::CanConnectToPostgreSQL(kRefused));
+  EXPECT_FALSE(db::CanConnectToPostgreSQL({"no-such-host.invalid", "5432", "u", "p", "d"}));
+  EXPECT_FALSE(db::CanConnectToPostgreSQL({}));
   EXPECT_TRUE(services.messages.empty());
 }
 
@@ -109,10 +109,10 @@ TEST(TestConnection, AgainstTheServer) {
 TEST(CanConnectToPostgreSQL, AgainstTheServer) {
   PELMORA_REQUIRE_PG(pg);
   ScriptedServices services;
-  EXPECT_TRUE(ODBCProvider::CanConnectToPostgreSQL(Fields(pg, pg.database)));
+  EXPECT_TRUE(db::CanConnectToPostgreSQL(Fields(pg, pg.database)));
   auto wrong = Fields(pg, pg.database);
   wrong.user = "nobody";
-  EXPECT_FALSE(ODBCProvider::CanConnectToPostgreSQL(wrong));
+  EXPECT_FALSE(db::CanConnectToPostgreSQL(wrong));
   EXPECT_TRUE(services.messages.empty());
 }
 
@@ -132,20 +132,20 @@ TEST(PostgreSQLCatalogue, ListsEveryVisibleTableExceptSqlUnderscoreNames) {
             0);
   std::string expected_text;
   // The server's own order for the same query, read with psql.
-  ASSERT_EQ(Psql(pg, database, std::string(PostgreSQL::kCatalogueQuery), &expected_text), 0);
+  ASSERT_EQ(Psql(pg, database, std::string(db::kCatalogueQuery), &expected_text), 0);
   std::vector<std::string> expected;
   long rows = 0;
   for (size_t pos = 0; pos < expected_text.size();) {
     size_t end = expected_text.find('\n', pos);
     std::string name = expected_text.substr(pos, end - pos);
     ++rows;
-    if (PostgreSQL::IsListedTableName(name)) expected.push_back(name);
+    if (db::IsListedTableName(name)) expected.push_back(name);
     pos = end == std::string::npos ? expected_text.size() : end + 1;
   }
 
   ScriptedServices services;
   db::MemoryListBox list;
-  PostgreSQL::AddTablesToPostgreSQLListbox(list, Fields(pg, database));
+  db::AddTablesToPostgreSQLListbox(list, Fields(pg, database));
   EXPECT_TRUE(services.messages.empty()) << services.messages[0].text;
   EXPECT_EQ(list.Items(), expected);
   EXPECT_EQ(services.events_processed, rows);  // once per row read, listed or not

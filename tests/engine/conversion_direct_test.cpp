@@ -98,7 +98,8 @@ TEST_F(ConversionDirectTest, EveryRowReadsBackInBothReadersAndTheFilesOwnTablesS
                   "CREATE TABLE empty_one (a integer);\n",
                   "content-2000.mdb");
   const std::string before = Export(target, "Table1");
-  engine::RunCounts counts = engine::RunConversion(window);
+  engine::RunResult counts = engine::RunConversion(window);
+  EXPECT_EQ(counts.outcome, engine::RunOutcome::kRan);
   EXPECT_EQ(services.messages.back().text, "Done.");
 
   // The 300-character name does not fit Text(255): one report, the other rows go in.
@@ -167,7 +168,7 @@ TEST_F(ConversionDirectTest, AWrongAccessPasswordIsReportedAndTheFileIsUntouched
   PREPARE_OR_SKIP("direct_password", "CREATE TABLE t (id integer);\nINSERT INTO t VALUES (1);\n",
                   "password-2000.mdb");
   window.target.password = "wrong";
-  engine::RunConversion(window);
+  EXPECT_EQ(engine::RunConversion(window).outcome, engine::RunOutcome::kTargetNotOpened);
   bool reported = false;
   for (const auto& m : services.messages)
     if (m.text.find("Not a valid password") != std::string::npos &&

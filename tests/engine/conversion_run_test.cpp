@@ -54,7 +54,7 @@ TEST_F(ConversionRunTest, UnreachableSourceEndsSilentlyAndTouchesNothing) {
   window.source = {"127.0.0.1", "1", "nobody", "", "none"};
   window.list1.AddItem("kept1");
   window.list2.AddItem("kept2");
-  engine::RunConversion(window);
+  EXPECT_EQ(engine::RunConversion(window).outcome, engine::RunOutcome::kSourceUnreachable);
   EXPECT_TRUE(services.messages.empty());
   EXPECT_TRUE(services.pointer_changes.empty());
   EXPECT_EQ(window.list1.Items(), std::vector<std::string>{"kept1"});
@@ -65,7 +65,7 @@ TEST_F(ConversionRunTest, UnreachableSourceEndsSilentlyAndTouchesNothing) {
 
 TEST_F(ConversionRunTest, ASecondPressWhileBusyDoesNothing) {
   window.busy = true;
-  engine::RunConversion(window);
+  EXPECT_EQ(engine::RunConversion(window).outcome, engine::RunOutcome::kAlreadyRunning);
   EXPECT_TRUE(services.messages.empty());
   EXPECT_TRUE(window.busy);
 }
@@ -82,7 +82,7 @@ TEST_F(ConversionRunTest, PerFilePreviewListsTablesLastFirstAndReportsTheMissing
   window.check1 = 1;
   window.option1 = true;
   window.option2 = false;
-  engine::RunConversion(window);
+  EXPECT_EQ(engine::RunConversion(window).outcome, engine::RunOutcome::kTargetNotOpened);
 
   // List2 holds the source tables in server order; they are processed last first.
   auto listed = UserTablesInOrder(window.list2.Items(), {"a", "b", "c"});

@@ -19,32 +19,32 @@ class Clipboard : public PreviewTest {};
 TEST_F(Clipboard, TickedRowsWithoutTrailingSpacesEachEndingInCrLf) {
   preview::StatementList list;
   for (const char* text : {"first  ", "skipped", "   ", "a \tb", ""}) list.Append(text);
-  EXPECT_EQ(Main::TickedRowsText(list), "");
+  EXPECT_EQ(preview::TickedRowsText(list), "");
   list.SetTicked(1, true);
   list.SetTicked(3, true);
   list.SetTicked(4, true);
   list.SetTicked(5, true);
-  EXPECT_EQ(Main::TickedRowsText(list), "first\r\n\r\na \tb\r\n\r\n");
+  EXPECT_EQ(preview::TickedRowsText(list), "first\r\n\r\na \tb\r\n\r\n");
   // One yield per row and one per column visited.
   services_.events_processed = 0;
-  Main::TickedRowsText(list);
+  preview::TickedRowsText(list);
   EXPECT_EQ(services_.events_processed, 5 + 4);
 }
 
 TEST_F(Clipboard, RetriesUpToAThousandAttemptsWithoutAWord) {
   services_.clipboard = "old";
   services_.clipboard_failures = 999;
-  Main::ClearClipboard();
+  preview::ClearClipboard();
   EXPECT_EQ(services_.clipboard_calls, 1000);
   EXPECT_EQ(services_.clipboard, "");
 
   services_.clipboard_calls = 0;
   services_.clipboard_failures = 1000;
-  Main::SetClipboardText("new", 0);
+  preview::SetClipboardText("new", 0);
   EXPECT_EQ(services_.clipboard_calls, 1000);
   EXPECT_EQ(services_.clipboard, "");  // every attempt failed: no effect
   services_.clipboard_failures = 2;
-  Main::SetClipboardText("new", 1);
+  preview::SetClipboardText("new", 1);
   EXPECT_EQ(services_.clipboard, "new");
   EXPECT_TRUE(services_.messages.empty());
 }

@@ -71,8 +71,8 @@ TEST_F(Executor, AllBlankRowsExecuteNothingAndStillFinish) {
   EXPECT_TRUE(target_->executed.empty());
 }
 
-// Row 5 of 10 refused with "sqlexception" in lower case: the pass stops there.
-TEST_F(Executor, StatementErrorInAnyLetterCaseStopsAtItsRow) {
+// Row 5 of 10 refused by the target: the pass stops there, whatever the text.
+TEST_F(Executor, StatementErrorStopsAtItsRow) {
   auto statements = TableStatements("t", 9);
   target_->refuse[statements[4]] = "[provider] sqlexception: value & more # text";
   Fill(statements);
@@ -103,7 +103,7 @@ TEST_F(Executor, StatementErrorInAnyLetterCaseStopsAtItsRow) {
 
 TEST_F(Executor, OtherFailuresAreReportedAndThePassGoesOn) {
   auto statements = TableStatements("t", 9);
-  target_->refuse[statements[4]] = "Disk or network error.";
+  target_->fail[statements[4]] = "Disk or network error.";
   Fill(statements);
   Show([](preview::Form2& w) { w.PushButton1->click(); });
   ASSERT_EQ(services_.Reports(), 1);

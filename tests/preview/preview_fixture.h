@@ -18,7 +18,7 @@
 #include "app/artwork.h"
 #include "app/error_report.h"
 #include "app/form1.h"
-#include "engine/statement_list.h"
+#include "engine/statement_sink.h"
 #include "platform/ui/qt/settings_store.h"
 #include "platform/ui/qt/window_pointers.h"
 #include "preview/form2.h"

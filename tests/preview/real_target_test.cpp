@@ -25,7 +25,7 @@ class RealTarget : public PreviewTest {
     auto connection = std::make_unique<ado::Connection>();
     connection->CursorLocation = 3;
     connection->Mode = 3;
-    connection->Open(Access::AccessConnectionString({file_, ""}));
+    connection->Open(db::AccessConnectionString({file_, ""}));
     try {
       connection->Execute("CREATE TABLE \"probe\" (\"id\" INTEGER);");
       connection->Execute("DROP TABLE \"probe\"");

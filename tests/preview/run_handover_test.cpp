@@ -88,7 +88,7 @@ class RunWithPreview : public ::testing::Test {
       ado::Connection c;
       c.CursorLocation = 3;  // as the run opens its target
       c.Mode = 3;
-      c.Open(Access::AccessConnectionString({probe, ""}));
+      c.Open(db::AccessConnectionString({probe, ""}));
       try {
         c.Execute("CREATE TABLE \"probe\" (\"id\" INTEGER);");
       } catch (const ado::Error& e) {

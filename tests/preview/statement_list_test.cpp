@@ -69,11 +69,7 @@ TEST(StatementList, LongRowsAndManyEditsKeepEveryText) {
   EXPECT_LT(list.MemoryBytes(), size_t(160) << 20);
 }
 
-TEST(RowText, StatementErrorsAndBlankRows) {
-  EXPECT_TRUE(preview::IsStatementError("SQLException: x"));
-  EXPECT_TRUE(preview::IsStatementError("driver said sqlEXCEPTION"));
-  EXPECT_FALSE(preview::IsStatementError("SQL Exception"));
-  EXPECT_FALSE(preview::IsStatementError(""));
+TEST(RowText, BlankRows) {
   EXPECT_TRUE(preview::IsBlank(""));
   EXPECT_TRUE(preview::IsBlank("    "));
   EXPECT_FALSE(preview::IsBlank("\t"));

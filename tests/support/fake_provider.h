@@ -2,9 +2,10 @@
 // A scripted target for tests and benchmarks: an ado provider that keeps a set
 // of table names, accepts DROP TABLE / CREATE TABLE / INSERT INTO the way an
 // Access file does (a CREATE of an existing table, a DROP or INSERT of a
-// missing one are refused), and refuses chosen statements with descriptions of
-// the test's choosing ("SQLException: ..." like the Access provider, or any
-// other text). Attach it to an ado::Connection with AttachProvider.
+// missing one are refused), refuses chosen statements as the Access provider
+// does (a refused statement, "SQLException: ..."), and fails chosen ones with
+// another kind of failure (a broken disk). Attach it to an ado::Connection
+// with AttachProvider.
 //
 //   auto target = std::make_shared<FakeTarget>();
 //   target->refuse["INSERT INTO \"t\" VALUES(5)"] = "SQLException: bad value";
@@ -28,7 +29,8 @@ namespace testing_support {
 struct FakeTarget {
   std::set<std::string> tables;             // lower-cased names
   std::vector<std::string> executed;        // every accepted statement, in order
-  std::map<std::string, std::string> refuse;  // statement -> description
+  std::map<std::string, std::string> refuse;  // statement -> description of the refusal
+  std::map<std::string, std::string> fail;    // statement -> description of an I/O failure
   // Called before every statement (after the refusal table); may throw.
   std::function<void(std::string_view)> before_execute;
   bool keep_log = true;  // benchmarks switch the log off
@@ -38,7 +40,7 @@ struct FakeTarget {
 
   void Refuse(const std::string& description) {
     ++refused;
-    throw ado::Error(ado::kErrorProvider, description);
+    throw ado::Error(ado::kErrorProvider, description, ado::ErrorKind::kStatementRefused);
   }
 
   static std::string Lower(std::string_view text) {
@@ -61,6 +63,8 @@ struct FakeTarget {
 
   void Execute(std::string_view text) {
     if (auto it = refuse.find(std::string(text)); it != refuse.end()) Refuse(it->second);
+    if (auto it = fail.find(std::string(text)); it != fail.end())
+      throw ado::Error(ado::kErrorProvider, it->second, ado::ErrorKind::kIo);
     if (before_execute) before_execute(text);
     if (StartsWith(text, "CREATE TABLE")) {
       const std::string name = NameAfter(text, 12);

@@ -162,7 +162,7 @@ TEST_F(ConvertTables, AllTablesIsTheWindowsListAsTheWindowConvertsIt) {
   ASSERT_NO_FATAL_FAILURE(Prepare("convert_all_tables"));
   testing_support::ScriptedServices services;
   db::MemoryListBox window_list;
-  PostgreSQL::AddTablesToPostgreSQLListbox(window_list, testing_support::Fields(*pg_, database_));
+  db::AddTablesToPostgreSQLListbox(window_list, testing_support::Fields(*pg_, database_));
   ASSERT_TRUE(services.messages.empty());
   std::vector<std::string> expected(window_list.Items().rbegin(), window_list.Items().rend());
   ASSERT_NE(std::find(expected.begin(), expected.end(), "pg_class"), expected.end());

@@ -26,7 +26,6 @@ ui::Answer CliServices::MessageBox(const std::string& text, ui::Buttons buttons,
     }
   }
   if (text == "Done.") {
-    done_shown_ = true;
     if (!quiet_) {
       std::fprintf(out_, "Done.\n");
       std::fflush(out_);

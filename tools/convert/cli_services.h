@@ -34,7 +34,6 @@ class CliServices : public ui::Services {
   std::string ProgramFolder() override;
 
   int Reports() const { return reports_; }
-  bool DoneShown() const { return done_shown_; }
 
   // Message texts use CR LF and bare CR line breaks; a terminal wants LF.
   static std::string ForTerminal(const std::string& text);
@@ -47,7 +46,6 @@ class CliServices : public ui::Services {
   TerminalLine* line_;
   bool quiet_;
   int reports_ = 0;
-  bool done_shown_ = false;
 };
 
 }  // namespace convert

@@ -13,7 +13,7 @@ namespace {
 
 std::vector<std::string> WindowList(const db::SourceFields& source) {
   db::MemoryListBox list;
-  PostgreSQL::AddTablesToPostgreSQLListbox(list, source);
+  db::AddTablesToPostgreSQLListbox(list, source);
   return list.Items();
 }
 
@@ -37,8 +37,8 @@ TableSelection SelectTables(const TableRequest& request, const db::SourceFields&
     }
   } else {
     auto connection = ado::CreateConnection();
-    connection->Open(PostgreSQL::PostgreSQLConnectionString(source));
-    selection.tables = PostgreSQL::UserTables(*connection);
+    connection->Open(db::PostgreSQLConnectionString(source));
+    selection.tables = db::UserTables(*connection);
     connection->Close();
   }
   return selection;

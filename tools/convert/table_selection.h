@@ -1,6 +1,6 @@
 #pragma once
 // Which source tables pelmora-convert converts: by default the user's own
-// tables (PostgreSQL::UserTables), with --all-tables the window's list, with
+// tables (db::UserTables), with --all-tables the window's list, with
 // --tables the named ones. Everything that walks the source tables (the run,
 // --print-sql) takes this one selection.
 

@@ -3,16 +3,12 @@
 #include <cstdint>
 
 #include "platform/jet/format/numeric.h"
+#include "platform/util/calendar.h"
 
 namespace jet::sql {
 namespace {
 
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int DaysInMonth(int y, int m) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
-}
+using util::DaysInMonth;
 
 // Reads 1 to `max_digits` digits (exactly `max_digits` when `exact`).
 bool ReadNumber(std::string_view s, size_t* pos, int max_digits, bool exact, int* out) {

@@ -4,13 +4,14 @@
 #include <cstring>
 
 #include "platform/jet/sql/sql_error.h"
+#include "platform/util/digits.h"
 
 namespace jet::sql {
 namespace {
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+using util::IsDigit;
+bool IsHexDigit(char c) { return util::HexValue(c) >= 0; }
 bool IsWordStart(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$' ||
          static_cast<unsigned char>(c) >= 0x80;

@@ -1,10 +1,10 @@
 #pragma once
-// Connection-string parsing of the Access provider (jet_provider.cpp).
+// The Access provider's reading of its connection string.
 
 #include <string>
 #include <string_view>
 
-namespace ado {
+namespace access_provider {
 
 // The path and password of "...;Data Source=PATH;JET OLEDB:Database Password=PW".
 // Both are inserted verbatim by the program, so the password is everything
@@ -17,4 +17,4 @@ struct AccessConnection {
 
 AccessConnection ParseAccessConnectionString(std::string_view connection_string);
 
-}  // namespace ado
+}  // namespace access_provider

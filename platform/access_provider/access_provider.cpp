@@ -2,8 +2,6 @@
 // connection strings opened with Pelmora's own Access file engine. The engine
 // opens whatever the file is (Jet 4 or ACE); the provider name does not decide.
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -12,54 +10,44 @@
 #include <string>
 #include <string_view>
 
+#include "platform/access_provider/connection_string.h"
 #include "platform/ado/data_type.h"
 #include "platform/ado/error.h"
-#include "platform/ado/jet_provider.h"
 #include "platform/ado/provider.h"
 #include "platform/jet/database.h"
 #include "platform/jet/format/numeric.h"
+#include "platform/jet/sql/parser.h"
+#include "platform/jet/sql/sql_error.h"
 
-namespace ado {
+namespace access_provider {
 namespace {
+
+using namespace ado;  // the provider speaks ADO's names: Error, Value, adVarWChar...
 
 constexpr long kErrorNotCapable = 3251;  // adErrFeatureNotAvailable
 
-// Raises an engine failure; `prefix` is added unless the message has it already
-// (the engine's statement failures start with "SQLException: ").
-[[noreturn]] void Raise(const jet::Error& e, std::string_view prefix = {}) {
-  if (!prefix.empty() && e.message.rfind(prefix, 0) == 0) throw Error(kErrorProvider, e.message);
-  throw Error(kErrorProvider, std::string(prefix) + e.message);
-}
+// The engine starts the message of every statement failure (a failed commit
+// included) with "SQLException: "; that is what makes it a refused statement.
+bool IsStatementFailure(const jet::Error& e) { return e.message.rfind(jet::sql::kSqlExceptionPrefix, 0) == 0; }
 
-size_t FindNoCase(std::string_view text, std::string_view key, size_t from = 0) {
-  if (key.size() > text.size()) return std::string_view::npos;
-  for (size_t i = from; i + key.size() <= text.size(); ++i)
-    if (strncasecmp(text.data() + i, key.data(), key.size()) == 0) return i;
-  return std::string_view::npos;
-}
-
-}  // namespace
-
-AccessConnection ParseAccessConnectionString(std::string_view cs) {
-  constexpr std::string_view kSource = "Data Source=";
-  constexpr std::string_view kPassword = ";JET OLEDB:Database Password=";
-  AccessConnection out;
-  size_t source = FindNoCase(cs, kSource);
-  size_t password = FindNoCase(cs, kPassword, source == std::string_view::npos ? 0 : source);
-  if (password != std::string_view::npos) out.password = std::string(cs.substr(password + kPassword.size()));
-  if (source != std::string_view::npos) {
-    size_t start = source + kSource.size();
-    size_t end = password;
-    if (end == std::string_view::npos) {
-      end = cs.find(';', start);
-      if (end == std::string_view::npos) end = cs.size();
-    }
-    out.path = std::string(cs.substr(start, end - start));
+ErrorKind KindOf(const jet::Error& e) {
+  if (IsStatementFailure(e)) return ErrorKind::kStatementRefused;
+  switch (e.code) {
+    case jet::ErrorCode::kIoError: return ErrorKind::kIo;
+    case jet::ErrorCode::kWrongPassword: return ErrorKind::kLoginRefused;
+    default: return ErrorKind::kOther;
   }
-  return out;
 }
 
-namespace {
+// Raises an engine failure.
+[[noreturn]] void Raise(const jet::Error& e) { throw Error(kErrorProvider, e.message, KindOf(e)); }
+
+// Raises the failure of a statement: always a refused statement, with the
+// engine's prefix added when the failure came from below the SQL layer.
+[[noreturn]] void RaiseStatement(const jet::Error& e) {
+  std::string message = IsStatementFailure(e) ? e.message : std::string(jet::sql::kSqlExceptionPrefix) + e.message;
+  throw Error(kErrorProvider, std::move(message), ErrorKind::kStatementRefused);
+}
 
 int16_t AdoType(const jet::format::ColumnDef& c) {
   using jet::ColumnType;
@@ -171,46 +159,16 @@ class ListCursor final : public Cursor {
   size_t next_ = 0;
 };
 
-// The table of `SELECT * FROM t` ("t", [t] or a bare name), or nothing.
-std::optional<std::string> SelectAllTable(std::string_view sql) {
-  auto trim = [](std::string_view s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-    return s;
-  };
-  auto keyword = [&](std::string_view& s, std::string_view word) {
-    s = trim(s);
-    if (s.size() < word.size() || strncasecmp(s.data(), word.data(), word.size()) != 0) return false;
-    s.remove_prefix(word.size());
-    return true;
-  };
-  std::string_view s = trim(sql);
-  if (!s.empty() && s.back() == ';') s = trim(s.substr(0, s.size() - 1));
-  if (!keyword(s, "SELECT") || !keyword(s, "*") || !keyword(s, "FROM")) return std::nullopt;
-  s = trim(s);
-  if (s.empty()) return std::nullopt;
-  std::string name;
-  if (s.front() == '"' || s.front() == '[') {
-    char close = s.front() == '"' ? '"' : ']';
-    size_t i = 1;
-    for (; i < s.size(); ++i) {
-      if (s[i] == close) {
-        if (close == '"' && i + 1 < s.size() && s[i + 1] == '"') {
-          name += '"';
-          ++i;
-          continue;
-        }
-        break;
-      }
-      name += s[i];
-    }
-    if (i >= s.size() || !trim(s.substr(i + 1)).empty()) return std::nullopt;
-  } else {
-    for (char c : s)
-      if (std::isspace(static_cast<unsigned char>(c))) return std::nullopt;
-    name = std::string(s);
-  }
-  return name;
+// The table of a SELECT * FROM statement, read by the engine's own parser;
+// nothing for any other text. INSERT texts, the bulk of a run, are not parsed
+// twice.
+std::optional<std::string> SelectAllTable(std::string_view text) {
+  if (jet::sql::IsInsertStatement(text)) return std::nullopt;
+  auto parsed = jet::sql::Parse(text);
+  if (!parsed) return std::nullopt;
+  auto* select = std::get_if<jet::sql::Select>(&*parsed);
+  if (!select) return std::nullopt;
+  return std::move(select->table);
 }
 
 class JetConnection final : public ProviderConnection {
@@ -227,11 +185,11 @@ class JetConnection final : public ProviderConnection {
     jet::Database& db = Open();
     if (auto table = SelectAllTable(text)) {
       auto reader = db.ReadTable(*table);
-      if (!reader) Raise(reader.error(), "SQLException: ");
+      if (!reader) RaiseStatement(reader.error());
       return std::make_unique<RowsCursor>(db_, std::move(*reader));
     }
     auto done = db.Execute(text);
-    if (!done) Raise(done.error(), "SQLException: ");
+    if (!done) RaiseStatement(done.error());
     return nullptr;
   }
 
@@ -289,18 +247,21 @@ class JetConnection final : public ProviderConnection {
 };
 
 }  // namespace
+}  // namespace access_provider
 
-std::unique_ptr<ProviderConnection> OpenJetProvider(const std::string& connection_string,
-                                                    const ConnectionOptions& options) {
-  AccessConnection parsed = ParseAccessConnectionString(connection_string);
+namespace ado {
+
+std::unique_ptr<ProviderConnection> OpenAccessProvider(const std::string& connection_string,
+                                                       const ConnectionOptions& options) {
+  access_provider::AccessConnection parsed = access_provider::ParseAccessConnectionString(connection_string);
   if (parsed.path.empty())
     throw Error(kErrorProvider, "The connection string names no database file (Data Source is missing or empty).");
   jet::OpenOptions open;
   open.password = parsed.password;
   open.writable = options.mode == adModeReadWrite;
   auto db = jet::Database::Open(parsed.path, open);
-  if (!db) Raise(db.error());
-  return std::make_unique<JetConnection>(std::shared_ptr<jet::Database>(std::move(*db)));
+  if (!db) access_provider::Raise(db.error());
+  return std::make_unique<access_provider::JetConnection>(std::shared_ptr<jet::Database>(std::move(*db)));
 }
 
 }  // namespace ado

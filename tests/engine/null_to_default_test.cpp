@@ -1,4 +1,4 @@
-#include "engine/main_module.h"
+#include "engine/null_to_default.h"
 
 #include <gtest/gtest.h>
 
@@ -8,12 +8,12 @@
 namespace {
 
 TEST(NullToDefault, NullGivesTheDefaultAndAnythingElseItsText) {
-  EXPECT_EQ(Main::NullToDefault(ado::Value(), "x"), "x");
-  EXPECT_EQ(Main::NullToDefault(ado::Value(), ""), "");
-  EXPECT_EQ(Main::NullToDefault(ado::Value(""), "x"), "");  // empty text is not Null
-  EXPECT_EQ(Main::NullToDefault(ado::Value(true), ""), "True");
-  EXPECT_EQ(Main::NullToDefault(ado::Value(false), ""), "False");
-  EXPECT_EQ(Main::NullToDefault(ado::Value(int64_t{-42}), ""), "-42");
+  EXPECT_EQ(engine::NullToDefault(ado::Value(), "x"), "x");
+  EXPECT_EQ(engine::NullToDefault(ado::Value(), ""), "");
+  EXPECT_EQ(engine::NullToDefault(ado::Value(""), "x"), "");  // empty text is not Null
+  EXPECT_EQ(engine::NullToDefault(ado::Value(true), ""), "True");
+  EXPECT_EQ(engine::NullToDefault(ado::Value(false), ""), "False");
+  EXPECT_EQ(engine::NullToDefault(ado::Value(int64_t{-42}), ""), "-42");
 }
 
 // The row builder's allocation-free path must give exactly the text that the
@@ -50,9 +50,9 @@ TEST(NullToDefault, FastPathAgreesWithTheValueTextForEveryKind) {
   std::string scratch = "left over";
   for (const auto& value : values) {
     SCOPED_TRACE(value.ToText());
-    EXPECT_EQ(Main::NullToDefault(value, "", scratch), Main::NullToDefault(value, ""));
+    EXPECT_EQ(engine::NullToDefault(value, "", scratch), engine::NullToDefault(value, ""));
   }
-  EXPECT_EQ(Main::NullToDefault(ado::Value(), "dflt", scratch), "dflt");
+  EXPECT_EQ(engine::NullToDefault(ado::Value(), "dflt", scratch), "dflt");
 }
 
 }  // namespace

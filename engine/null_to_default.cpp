@@ -1,9 +1,9 @@
-#include "engine/main_module.h"
+#include "engine/null_to_default.h"
 
 #include <charconv>
 #include <cmath>
 
-namespace Main {
+namespace engine {
 namespace {
 
 void AppendNumber(auto n, std::string& out) {
@@ -91,4 +91,4 @@ std::string_view NullToDefault(const ado::Value& value, std::string_view default
   return scratch;
 }
 
-}  // namespace Main
+}  // namespace engine

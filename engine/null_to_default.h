@@ -1,12 +1,12 @@
 #pragma once
-// Main: small procedures shared by the conversion run and its builders.
+// NullToDefault: the small procedure the conversion run and its builders share.
 
 #include <string>
 #include <string_view>
 
 #include "platform/ado/value.h"
 
-namespace Main {
+namespace engine {
 
 // The value's text form (ado::Value::ToText), or `default_text` when the value
 // is Null.
@@ -19,4 +19,4 @@ std::string NullToDefault(const ado::Value& value, std::string_view default_text
 // every row.
 std::string_view NullToDefault(const ado::Value& value, std::string_view default_text, std::string& scratch);
 
-}  // namespace Main
+}  // namespace engine

@@ -1,18 +1,18 @@
-#include "db/odbc_provider.h"
+#include "db/source_probe.h"
 
 #include "db/postgresql.h"
 #include "platform/ado/connection.h"
 
-namespace ODBCProvider {
+namespace db {
 
 bool CanConnectToPostgreSQL(const db::SourceFields& fields) {
   auto connection = ado::CreateConnection("ADODB.Connection");
   try {
-    connection->Open(PostgreSQL::PostgreSQLConnectionString(fields));
+    connection->Open(db::PostgreSQLConnectionString(fields));
     return true;
   } catch (...) {
     return false;
   }
 }
 
-}  // namespace ODBCProvider
+}  // namespace db

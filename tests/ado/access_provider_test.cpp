@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/access_provider/connection_string.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/data_type.h"
 #include "platform/ado/error.h"
-#include "platform/ado/jet_provider.h"
 #include "platform/ado/recordset.h"
 #include "tests/support/environment.h"
 
@@ -16,15 +16,15 @@ namespace {
 using testing_support::AccessFixture;
 
 TEST(JetProviderTest, ConnectionStringKeepsSemicolonsInPathAndPassword) {
-  auto a = ado::ParseAccessConnectionString(
+  auto a = access_provider::ParseAccessConnectionString(
       "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/tmp/a;b.accdb;JET OLEDB:Database Password=p;w=d;");
   EXPECT_EQ(a.path, "/tmp/a;b.accdb");
   EXPECT_EQ(a.password, "p;w=d;");
-  auto b = ado::ParseAccessConnectionString(
+  auto b = access_provider::ParseAccessConnectionString(
       "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\x y\\db.mdb;JET OLEDB:Database Password=");
   EXPECT_EQ(b.path, "C:\\x y\\db.mdb");
   EXPECT_EQ(b.password, "");
-  auto c = ado::ParseAccessConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;data source=db.mdb");
+  auto c = access_provider::ParseAccessConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;data source=db.mdb");
   EXPECT_EQ(c.path, "db.mdb");
   EXPECT_EQ(c.password, "");
 }
@@ -92,6 +92,12 @@ TEST(JetProviderTest, FailuresCarryClearDescriptions) {
       conn.Open(cs);
     } catch (const ado::Error& e) {
       EXPECT_EQ(e.Number(), ado::kErrorProvider);
+      // A file that cannot be opened is never a refused statement: the SQL
+      // Preview must report it rather than stop at a row.
+      EXPECT_NE(e.Kind(), ado::ErrorKind::kStatementRefused) << e.Description();
+      if (e.Description() == "Not a valid password.") {
+        EXPECT_EQ(e.Kind(), ado::ErrorKind::kLoginRefused);
+      }
       return e.Description();
     }
     return "";
@@ -113,6 +119,7 @@ TEST(JetProviderTest, FailuresCarryClearDescriptions) {
     ADD_FAILURE() << "a connection opened without Mode = adModeReadWrite is read-only";
   } catch (const ado::Error& e) {
     EXPECT_EQ(e.Description().rfind("SQLException: ", 0), 0u) << e.Description();
+    EXPECT_EQ(e.Kind(), ado::ErrorKind::kStatementRefused);
     EXPECT_NE(e.Description().find("read-only"), std::string::npos) << e.Description();
   }
   try {
@@ -124,8 +131,9 @@ TEST(JetProviderTest, FailuresCarryClearDescriptions) {
 }
 
 // What the conversion run does on the target: Mode 3, then DROP / CREATE /
-// INSERT texts; failures carry one "SQLException: " prefix, except on a
-// closed connection (3704).
+// INSERT texts; refusals carry one "SQLException: " prefix and the refused
+// statement's kind (what the SQL Preview stops at), except on a closed
+// connection (3704).
 TEST(JetProviderTest, ExecutesStatementsOnAWritableConnection) {
   auto fixture = AccessFixture("empty-2007.accdb");
   if (!fixture) GTEST_SKIP() << "../shared is absent";
@@ -136,6 +144,7 @@ TEST(JetProviderTest, ExecutesStatementsOnAWritableConnection) {
       ADD_FAILURE() << "accepted: " << sql;
     } catch (const ado::Error& e) {
       EXPECT_EQ(e.Number(), ado::kErrorProvider) << sql;
+      EXPECT_EQ(e.Kind(), ado::ErrorKind::kStatementRefused) << sql;
       return e.Description();
     }
     return "";
@@ -165,6 +174,7 @@ TEST(JetProviderTest, ExecutesStatementsOnAWritableConnection) {
     } catch (const ado::Error& e) {
       EXPECT_EQ(e.Number(), ado::kErrorObjectClosed);
       EXPECT_EQ(e.Description().find("SQLException"), std::string::npos) << e.Description();
+      EXPECT_NE(e.Kind(), ado::ErrorKind::kStatementRefused);
     }
   }
   // Close put everything on disk: a new connection sees the rows, and drops the table.
