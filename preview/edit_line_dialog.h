@@ -1,5 +1,5 @@
 #pragma once
-// Form4, Edit Line: rewrites one row of the SQL Preview list. The preview sets
+// Edit Line ("Form4" in error reports): rewrites one row of the SQL Preview list. The preview sets
 // ListLine and the text, shows the window modally; "OK" writes the text back
 // exactly as typed, "Cancel" or the close box leave the row alone.
 
@@ -22,19 +22,25 @@ class EditLineBox : public QPlainTextEdit {
   void focusInEvent(QFocusEvent* event) override;
 };
 
-class Form4 : public QDialog {
+class EditLineDialog : public QDialog {
  public:
   static constexpr const char* kName = "Form4";
 
-  Form4(StatementModel& rows, QWidget* owner);
+  struct ControlSet {
+    EditLineBox* line_edit;      // Text1
+    QPushButton* ok_button;      // PushButton2 "OK"
+    QPushButton* cancel_button;  // PushButton1 "Cancel"
+  };
 
-  // Loads the window, puts `text` into Text1 for row `line` and shows it
+  EditLineDialog(StatementModel& rows, QWidget* owner);
+
+  // Loads the window, puts `text` into the line box for row `line` and shows it
   // modally; returns when it closes.
   void Open(int line, const std::string& text);
 
-  void Form_Load();
-  void PushButton1_Click();  // "Cancel"
-  void PushButton2_Click();  // "OK"
+  void LoadWindow();  // Form4.Form_Load
+  void Cancel();      // Form4.PushButton1_Click "Cancel"
+  void Confirm();     // Form4.PushButton2_Click "OK"
 
   // The text as it stands: the original text, byte for byte, while it reads
   // as it did when the window opened.
@@ -43,11 +49,11 @@ class Form4 : public QDialog {
   // The row being edited (from 1).
   int ListLine = 0;
 
-  EditLineBox* Text1;
-  QPushButton* PushButton2;
-  QPushButton* PushButton1;
+  // The controls, for tests and pictures that drive the window as a user would.
+  const ControlSet& Controls() const { return ui_; }
 
  private:
+  ControlSet ui_{};
   StatementModel& rows_;
   std::string original_;
   QString original_shown_;
