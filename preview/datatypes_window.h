@@ -1,7 +1,7 @@
 #pragma once
-// Datatypes Conversion ("Form5" in error reports): the conversion log (table, field, source type,
-// Access type), read only. The run fills it while the window is hidden; the
-// rows are discarded when the window closes.
+// Datatypes Conversion ("Form5" in error reports): the conversion log (table,
+// field, source type, Access type), read only. The run fills it while the
+// window is hidden; the rows are discarded when the window closes.
 
 #include <QDialog>
 #include <QPushButton>

@@ -1,7 +1,8 @@
 #pragma once
-// Edit Line ("Form4" in error reports): rewrites one row of the SQL Preview list. The preview sets
-// ListLine and the text, shows the window modally; "OK" writes the text back
-// exactly as typed, "Cancel" or the close box leave the row alone.
+// Edit Line ("Form4" in error reports): rewrites one row of the SQL Preview
+// list. The preview sets ListLine and the text, shows the window modally; "OK"
+// writes the text back exactly as typed, "Cancel" or the close box leave the
+// row alone.
 
 #include <QDialog>
 #include <QPlainTextEdit>

@@ -1,7 +1,8 @@
 #pragma once
-// Find and Replace ("Form3" in error reports): in every row of the SQL Preview list, replaces the
-// first occurrence of the search text (any letter case) by the replacement as
-// typed, then says "Done." and closes. Each opening serves one pass.
+// Find and Replace ("Form3" in error reports): in every row of the SQL Preview
+// list, replaces the first occurrence of the search text (any letter case) by
+// the replacement as typed, then says "Done." and closes. Each opening serves
+// one pass.
 
 #include <QDialog>
 #include <QLabel>

@@ -1,10 +1,9 @@
 #pragma once
 // The SQL Preview window ("Form2" in error reports): the statements of a
-// conversion run, one per row, before
-// they touch the Access file. The run fills the list while the window is
-// hidden and shows it modally; "Execute SQL" runs the rows on the run's target
-// connection, and the smaller windows edit, search and export them. The run
-// learns how the window closed from its RunState.
+// conversion run, one per row, before they touch the Access file. The run fills
+// the list while the window is hidden and shows it modally; "Execute SQL" runs
+// the rows on the run's target connection, and the smaller windows edit, search
+// and export them. The run learns how the window closed from its RunState.
 //
 // While "Execute SQL" runs, the buttons that would change the rows under it
 // ("Execute SQL" itself and "Find and Replace") are disabled and a click on a
