@@ -2,11 +2,11 @@
 
 #include <optional>
 
-#include "app/addresses.h"
-#include "app/error_report.h"
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "db/test_connection.h"
 #include "platform/ui/services.h"
+#include "report/addresses.h"
+#include "report/error_report.h"
 
 namespace app {
 
@@ -29,9 +29,9 @@ std::string TransferNotesText() {
   return text;
 }
 
-void Form1::PushButton1_Click() { db::TestPostgreSQLConnection(SourceFields()); }
+void MainWindow::TestConnection() { db::TestPostgreSQLConnection(SourceFields()); }
 
-void Form1::PushButton2_Click() {
+void MainWindow::ShowLoginHint() {
   report::Trap trap("Form1.PushButton2_Click");
   std::string hint;
   trap(100, [&] { hint = kLoginHintFirst; });
@@ -43,7 +43,7 @@ void Form1::PushButton2_Click() {
   trap(106, [&] { ui::Current().MessageBox(hint); });
 }
 
-void Form1::PushButton3_Click() {
+void MainWindow::ChooseTargetFile() {
   report::Trap trap("Form1.PushButton3_Click");
   ui::FileDialogRequest request;
   std::string file_name;
@@ -54,15 +54,15 @@ void Form1::PushButton3_Click() {
   trap(108, [&] { file_name = ui::Current().OpenFileDialog(request).value_or(""); });
   bool chosen = false;
   trap(110, [&] { chosen = !file_name.empty(); });
-  if (chosen) trap(112, [&] { Text5->SetText(file_name); });
+  if (chosen) trap(112, [&] { ui_.target_file_edit->SetText(file_name); });
 }
 
-void Form1::PushButton4_Click() {
+void MainWindow::LoadSampleDatabase() {
   report::Trap trap("Form1.PushButton4_Click");
-  trap(100, [&] { Text5->SetText(ui::Current().ProgramFolder() + kSampleDatabase); });
+  trap(100, [&] { ui_.target_file_edit->SetText(ui::Current().ProgramFolder() + kSampleDatabase); });
 }
 
-void Form1::PushButton5_Click() {
+void MainWindow::ShowTransferNotes() {
   report::Trap trap("Form1.PushButton5_Click");
   trap(100, [&] { ui::Current().MessageBox(TransferNotesText()); });
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The texts of the connection panel's helper buttons (Form1.PushButton2_Click
-// to Form1.PushButton5_Click); the actions themselves are members of Form1.
+// to Form1.PushButton5_Click); the actions themselves are members of MainWindow.
 
 #include <string>
 

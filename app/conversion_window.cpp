@@ -1,30 +1,29 @@
 #include "app/conversion_window.h"
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "preview/preview_windows.h"
 
 namespace app {
 
-db::SourceFields Form1RunWindow::SourceFields() { return form_.SourceFields(); }
-db::TargetFields Form1RunWindow::TargetFields() { return form_.TargetFields(); }
-int Form1RunWindow::PreviewCheck() { return form_.Check1->Value(); }
-bool Form1RunWindow::PerFileOption() { return form_.Option1->Value(); }
-bool Form1RunWindow::PerTableOption() { return form_.Option2->Value(); }
-db::ListBox& Form1RunWindow::List1() { return form_.List1; }
-db::ListBox& Form1RunWindow::List2() { return form_.List2; }
-void Form1RunWindow::SetProgressValue(int percent) { form_.ProgressBar1->setValue(percent); }
-void Form1RunWindow::SetProgressCaption(const std::string& caption) { form_.ProgressBar1->SetCaption(caption); }
-engine::StatementSink& Form1RunWindow::PreviewList() { return preview_.PreviewList(); }
-engine::ConversionLog& Form1RunWindow::Log() { return preview_.Log(); }
-void Form1RunWindow::ShowPreview() { preview_.ShowPreview(); }
-std::unique_ptr<ado::Connection>& Form1RunWindow::AccessConn() { return form_.access_conn; }
-bool& Form1RunWindow::SQLFormOK() { return form_.SQLFormOK; }
-bool& Form1RunWindow::Busy() { return form_.busy; }
+db::SourceFields MainRunWindow::SourceFields() { return window_.SourceFields(); }
+db::TargetFields MainRunWindow::TargetFields() { return window_.TargetFields(); }
+int MainRunWindow::PreviewCheck() { return window_.PreviewCheck(); }
+bool MainRunWindow::PerFileOption() { return window_.PerFileOption(); }
+bool MainRunWindow::PerTableOption() { return window_.PerTableOption(); }
+db::ListBox& MainRunWindow::TargetTables() { return window_.TargetTables(); }
+db::ListBox& MainRunWindow::SourceTables() { return window_.SourceTables(); }
+void MainRunWindow::SetProgressValue(int percent) { window_.SetProgressValue(percent); }
+void MainRunWindow::SetProgressCaption(const std::string& caption) { window_.SetProgressCaption(caption); }
+engine::StatementSink& MainRunWindow::PreviewList() { return preview_.PreviewList(); }
+engine::ConversionLog& MainRunWindow::Log() { return preview_.Log(); }
+void MainRunWindow::ShowPreview() { preview_.ShowPreview(); }
+std::unique_ptr<ado::Connection>& MainRunWindow::AccessConn() { return window_.AccessConn(); }
+engine::RunState& MainRunWindow::State() { return window_.State(); }
 
-void InstallConversionRun(Form1& form, preview::PreviewWindows& preview) {
-  form.start_converting = [&preview](Form1& f) {
-    Form1RunWindow window(f, preview);
-    engine::RunConversion(window);
+void InstallConversionRun(MainWindow& window, preview::PreviewWindows& preview) {
+  window.start_converting = [&preview](MainWindow& w) {
+    MainRunWindow run_window(w, preview);
+    engine::RunConversion(run_window);
   };
 }
 

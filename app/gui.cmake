@@ -1,13 +1,13 @@
-# The Qt program: library pelmora_gui (every Qt source of app/ but main.cpp),
+# The Qt program: library pelmora_gui (every source of app/ but the entry point main.cpp),
 # the executable pelmora in the runtime folder, the generated pictures
 # (HAND-M.CUR beside the executable, icons) and the install rules.
 
 file(GLOB gui_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-list(REMOVE_ITEM gui_sources ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp ${CMAKE_CURRENT_SOURCE_DIR}/error_report.cpp
-     ${CMAKE_CURRENT_SOURCE_DIR}/conversion_window.cpp)
+list(REMOVE_ITEM gui_sources ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
 add_library(pelmora_gui STATIC ${gui_sources})
 target_include_directories(pelmora_gui PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(pelmora_gui PUBLIC pelmora_qtui pelmora_db pelmora_report pelmora_ado Qt6::Widgets fmt::fmt)
+target_link_libraries(pelmora_gui PUBLIC pelmora_widgets pelmora_preview pelmora_engine pelmora_qtui pelmora_db pelmora_report
+                      pelmora_ado Qt6::Widgets fmt::fmt)
 
 # Draws the hand pointer and the icons at build time; nothing pictorial is stored.
 add_executable(pelmora_make_assets ${CMAKE_CURRENT_SOURCE_DIR}/resources/make_assets.cpp)
@@ -26,9 +26,9 @@ add_custom_command(
   COMMENT "Drawing the hand pointer and the icons")
 add_custom_target(pelmora_assets DEPENDS ${PELMORA_RUNTIME_DIR}/HAND-M.CUR ${pelmora_icon_files})
 
-# The program joins the window, the conversion run and the preview windows.
-add_executable(pelmora ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp ${CMAKE_CURRENT_SOURCE_DIR}/conversion_window.cpp)
-target_link_libraries(pelmora PRIVATE pelmora_gui pelmora_preview pelmora_engine)
+# The program: the main window joined to the conversion run and the preview windows.
+add_executable(pelmora ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
+target_link_libraries(pelmora PRIVATE pelmora_gui)
 add_dependencies(pelmora pelmora_assets)
 
 # Installed layout: lib/pelmora/{pelmora, HAND-M.CUR, Samples/}, a launcher on

@@ -1,12 +1,12 @@
 #include "app/conversion_window.h"
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "app/startup.h"
 #include "preview/preview_windows.h"
 
 int main(int argc, char** argv) {
-  return app::RunProgram(argc, argv, [](app::Form1& form) -> std::shared_ptr<void> {
-    auto preview = std::make_shared<preview::PreviewWindows>(&form, form.access_conn, form.SQLFormOK);
-    app::InstallConversionRun(form, *preview);
+  return app::RunProgram(argc, argv, [](app::MainWindow& window) -> std::shared_ptr<void> {
+    auto preview = std::make_shared<preview::PreviewWindows>(&window, window.AccessConn(), window.State());
+    app::InstallConversionRun(window, *preview);
     return preview;
   });
 }

@@ -3,15 +3,15 @@
 #include <QApplication>
 #include <QStyleFactory>
 
-#include "app/addresses.h"
 #include "app/artwork.h"
-#include "app/error_report.h"
-#include "app/form1.h"
-#include "app/window_helpers.h"
+#include "app/main_window.h"
 #include "db/access.h"
 #include "platform/ui/qt/qt_services.h"
 #include "platform/ui/qt/settings_store.h"
 #include "platform/ui/services.h"
+#include "report/addresses.h"
+#include "report/error_report.h"
+#include "widgets/window_helpers.h"
 
 namespace app {
 namespace {
@@ -33,19 +33,19 @@ std::string ApplicationTitleFor(std::string_view product_name) {
   return title;
 }
 
-bool Form_Load(Form1& form, const std::function<bool()>& check_database_components) {
+bool LoadMainWindow(MainWindow& form, const std::function<bool()>& check_database_components) {
   report::Trap trap("Form1.Form_Load");
   ui::Services& ui = ui::Current();
   const std::string folder = ui.ProgramFolder();
-  const std::string pointer_file = HandPointerPath(folder);
+  const std::string pointer_file = widgets::HandPointerPath(folder);
 
   trap(100, [&] {
-    if (SkinFileExists(folder)) ApplySkin(&form);
+    if (widgets::SkinFileExists(folder)) widgets::ApplySkin(&form);
   });
   bool has_pointer_file = true;
-  trap(104, [&] { has_pointer_file = FileExists(pointer_file); });
+  trap(104, [&] { has_pointer_file = widgets::FileExists(pointer_file); });
   if (has_pointer_file) {
-    trap(106, [&] { LoadCustomPointer(Form1::kName, pointer_file); });
+    trap(106, [&] { widgets::LoadCustomPointer(MainWindow::kName, pointer_file); });
     trap(108, [&] {
       const int draw = int(ui.Random() * 100) + 1;
       if (draw == kHomePageDraw) ui.OpenUrl(addresses::kHomePage);
@@ -73,9 +73,9 @@ int RunProgram(int argc, char** argv, const InstallRun& install_run) {
   ui::SetCurrent(&services);
   ui::SettingsStore settings;
 
-  Form1 form(settings);
+  MainWindow form(settings);
   std::shared_ptr<void> run_parts = install_run ? install_run(form) : nullptr;
-  if (!Form_Load(form, [] { return db::CheckDatabaseComponents(); })) return 0;
+  if (!LoadMainWindow(form, [] { return db::CheckDatabaseComponents(); })) return 0;
   form.show();
   return QApplication::exec();
 }

@@ -9,7 +9,7 @@
 
 namespace app {
 
-class Form1;
+class MainWindow;
 
 inline constexpr const char* kProductName = "Pelmora";
 
@@ -18,16 +18,17 @@ inline constexpr const char* kProductName = "Pelmora";
 // A name without a space stays as it is (cut to 40 characters when longer).
 std::string ApplicationTitleFor(std::string_view product_name);
 
-// Form1.Form_Load, under its trap: skin (100), hand pointer (104, 106), now and
-// then the maker's home page (108), caption, icon and application title (128),
-// the settings (130 to 150), and the data-access check (152). False when that
+// The main window's loading (Form1.Form_Load), under its trap: skin (100), hand
+// pointer (104, 106), now and then the maker's home page (108), caption, icon
+// and application title (128), the settings (130 to 150), and the data-access
+// check (152). False when that
 // check fails: the program then ends without showing the window.
-bool Form_Load(Form1& form, const std::function<bool()>& check_database_components);
+bool LoadMainWindow(MainWindow& form, const std::function<bool()>& check_database_components);
 
 // The whole program: services, settings store, main window, loading, event loop.
 // `install_run` gives "Start Converting" its action once the window exists; what
 // it returns lives as long as the window.
-using InstallRun = std::function<std::shared_ptr<void>(Form1&)>;
+using InstallRun = std::function<std::shared_ptr<void>(MainWindow&)>;
 int RunProgram(int argc, char** argv, const InstallRun& install_run = {});
 
 }  // namespace app

@@ -10,10 +10,10 @@
 // nothing; with --access the statements go into that Access file instead
 // (give it a copy: the benchmark writes to it).
 
-#include <CLI/CLI.hpp>
 #include <fmt/format.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
@@ -22,13 +22,13 @@
 #include <memory>
 #include <vector>
 
-#include "app/error_report.h"
 #include "engine/statement_sink.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 #include "platform/ui/qt/qt_services.h"
-#include "preview/form2.h"
 #include "preview/preview_windows.h"
+#include "preview/sql_preview_window.h"
+#include "report/error_report.h"
 #include "tests/support/fake_provider.h"
 
 namespace {
@@ -93,8 +93,8 @@ int main(int argc, char** argv) {
   owner.resize(400, 300);
   owner.show();
   std::unique_ptr<ado::Connection> access_conn = OpenTarget(access_file, fake);
-  bool sql_form_ok = false;
-  preview::PreviewWindows preview(&owner, access_conn, sql_form_ok);
+  engine::RunState state;
+  preview::PreviewWindows preview(&owner, access_conn, state);
 
   // The run's side: empty the list, then one statement per row.
   const size_t memory_before = ResidentBytes();
@@ -132,13 +132,13 @@ int main(int argc, char** argv) {
   size_t memory_shown = 0;
   const auto show_start = Clock::now();
   QTimer::singleShot(0, [&] {
-    preview::Form2& window = preview.Window();
+    preview::SqlPreviewWindow& window = preview.Window();
     show_seconds = Seconds(show_start);
     memory_shown = ResidentBytes();
     // The list's first rows are painted before the pass starts.
     window.repaint();
     const auto execute_start = Clock::now();
-    window.PushButton1->click();
+    window.Controls().execute_button->click();
     execute_seconds = Seconds(execute_start);
     if (window.isVisible()) window.close();  // a statement error left it open
   });
@@ -161,8 +161,8 @@ int main(int argc, char** argv) {
              double(memory_after - memory_before) / double(rows), double(list_bytes) / double(rows),
              double(Statement(rows / 2).size()));
   fmt::print("  with the window shown    {:.1f} bytes resident\n", double(memory_shown - memory_before) / double(rows));
-  fmt::print("Execute SQL                {:.3f} s, {:.0f} statements/s ({} executed, SQLFormOK {})\n",
-             execute_seconds, preview_rate, executed, sql_form_ok);
+  fmt::print("Execute SQL                {:.3f} s, {:.0f} statements/s ({} executed, SQLFormOK {})\n", execute_seconds,
+             preview_rate, executed, state.preview_executed);
   fmt::print("direct execution           {:.3f} s, {:.0f} statements/s\n", direct_seconds, direct_rate);
   fmt::print("Execute SQL / direct       {:.2f}   (goal: at least 0.8)\n", preview_rate / direct_rate);
   return 0;

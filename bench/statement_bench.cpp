@@ -5,14 +5,13 @@
 //
 //   statement_bench [--rows N]
 
-#include <CLI/CLI.hpp>
 #include <fmt/format.h>
 #include <sys/resource.h>
 
+#include <CLI/CLI.hpp>
 #include <chrono>
 #include <memory>
 
-#include "app/error_report.h"
 #include "engine/conversion_log.h"
 #include "engine/row_statement.h"
 #include "engine/table_definition.h"
@@ -20,6 +19,7 @@
 #include "platform/ado/provider.h"
 #include "platform/ado/recordset.h"
 #include "platform/ui/services.h"
+#include "report/error_report.h"
 
 namespace {
 

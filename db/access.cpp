@@ -1,11 +1,11 @@
 #include "db/access.h"
 
-#include "app/addresses.h"
 #include "db/file_exists.h"
 #include "platform/ado/data_type.h"
 #include "platform/ado/error.h"
 #include "platform/ado/recordset.h"
 #include "platform/ui/services.h"
+#include "report/addresses.h"
 
 namespace db {
 namespace {

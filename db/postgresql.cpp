@@ -2,12 +2,12 @@
 
 #include <memory>
 
-#include "app/error_report.h"
 #include "db/connection_strings.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/data_type.h"
 #include "platform/ado/recordset.h"
 #include "platform/ui/services.h"
+#include "report/error_report.h"
 
 namespace db {
 

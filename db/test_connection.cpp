@@ -3,10 +3,10 @@
 #include <memory>
 #include <stdexcept>
 
-#include "app/error_report.h"
 #include "db/postgresql.h"
 #include "platform/ado/connection.h"
 #include "platform/ui/services.h"
+#include "report/error_report.h"
 
 namespace db {
 

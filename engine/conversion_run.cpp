@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "app/error_report.h"
 #include "db/access.h"
 #include "db/source_probe.h"
 #include "db/postgresql.h"
@@ -14,10 +13,9 @@
 #include "platform/ado/error.h"
 #include "platform/ado/recordset.h"
 #include "platform/ui/services.h"
+#include "report/error_report.h"
 
 namespace engine {
-
-bool EndRunAfterPreview = false;
 
 namespace {
 
@@ -77,7 +75,7 @@ void RunWindow::AddSourceTables(db::ListBox& list) {
 
 RunResult RunConversion(RunWindow& w) {
   RunResult counts;
-  if (w.Busy()) {  // step 100
+  if (w.State().busy) {  // step 100
     counts.outcome = RunOutcome::kAlreadyRunning;
     return counts;
   }
@@ -86,7 +84,7 @@ RunResult RunConversion(RunWindow& w) {
 
   std::unique_ptr<ado::Connection> source;
   std::unique_ptr<ado::Recordset> records;
-  trap(102, [&] { w.Busy() = true; });
+  trap(102, [&] { w.State().busy = true; });
   trap(104, [&] { w.AccessConn() = ado::CreateConnection(); });
   trap(108, [&] { source = ado::CreateConnection(); });
   trap(110, [&] { records = ado::CreateRecordset(); });
@@ -94,16 +92,16 @@ RunResult RunConversion(RunWindow& w) {
   bool reachable = false;
   trap(116, [&] { reachable = db::CanConnectToPostgreSQL(w.SourceFields()); });
   if (!reachable) {
-    w.Busy() = false;
+    w.State().busy = false;
     counts.outcome = RunOutcome::kSourceUnreachable;
     return counts;
   }
 
   trap(118, [&] { services.SetPointer("Form1", ui::kPointerHourglass); });
-  trap(120, [&] { w.List1().Clear(); });
-  trap(122, [&] { w.List2().Clear(); });
-  trap(124, [&] { db::AddTablesToAccessListbox(w.List1(), w.TargetFields().path, w.TargetFields()); });
-  trap(126, [&] { w.AddSourceTables(w.List2()); });
+  trap(120, [&] { w.TargetTables().Clear(); });
+  trap(122, [&] { w.SourceTables().Clear(); });
+  trap(124, [&] { db::AddTablesToAccessListbox(w.TargetTables(), w.TargetFields().path, w.TargetFields()); });
+  trap(126, [&] { w.AddSourceTables(w.SourceTables()); });
   trap(128, [&] { Require(source).CursorLocation = ado::adUseServer; });
   trap(130, [&] { Require(source).CommandTimeout = 5000; });
   trap(132, [&] { Require(source).ConnectionTimeout = 5000; });
@@ -131,7 +129,7 @@ RunResult RunConversion(RunWindow& w) {
   };
 
   int table_count = 0;
-  trap(144, [&] { table_count = w.List2().ListCount(); });
+  trap(144, [&] { table_count = w.SourceTables().ListCount(); });
   // Executing into a target that did not open would report every statement of
   // every table; its failed open was reported at step 140, so the tables are left.
   auto target_unusable = [&] {
@@ -140,11 +138,11 @@ RunResult RunConversion(RunWindow& w) {
   for (int i = table_count - 1; i >= 0 && !report::EndRequested() && !target_unusable(); --i) {
     trap(150, [&] { services.ProcessEvents(); });
     std::string table;
-    trap(152, [&] { table = w.List2().List(i); });
+    trap(152, [&] { table = w.SourceTables().List(i); });
 
     enum class Answer { kNone, kYes, kNo } answer = Answer::kNone;
     bool exists = false;
-    trap(154, [&] { exists = engine::ListboxContains(w.List1(), table); });
+    trap(154, [&] { exists = engine::ListboxContains(w.TargetTables(), table); });
     if (exists) {
       trap(156, [&] {
         ui::Answer a = services.MessageBox("Would you like to overwrite " + table + "?", ui::Buttons::YesNo,
@@ -169,7 +167,7 @@ RunResult RunConversion(RunWindow& w) {
       trap(170, [&] { preview = preview_on(); });
       if (preview) list(172, drop);
       else execute(174, drop);
-      trap(176, [&] { engine::RemoveFromListbox(w.List1(), LowerCase(table)); });
+      trap(176, [&] { engine::RemoveFromListbox(w.TargetTables(), LowerCase(table)); });
     }
     trap(178, [&] { w.SetProgressCaption("Please wait.. Processing table " + table); });
 
@@ -214,12 +212,12 @@ RunResult RunConversion(RunWindow& w) {
     }
     w.TableFinished();
     trap(408, [&] { Require(records).Close(); });
-    trap(410, [&] { EndRunAfterPreview = true; });
+    trap(410, [&] { w.State().end_after_preview = true; });
     bool per_table_preview = false;
     trap(412, [&] { per_table_preview = preview_on() && w.PerTableOption(); });
     if (per_table_preview) {
       trap(416, [&] { w.ShowPreview(); });
-      if (EndRunAfterPreview) break;  // step 418: only Skip Table goes on
+      if (w.State().end_after_preview) break;  // step 418: only Skip Table goes on
     }
     trap(420, [&] { w.SetProgressCaption(""); });
   }
@@ -227,9 +225,9 @@ RunResult RunConversion(RunWindow& w) {
   bool per_file_preview = false;
   trap(426, [&] { per_file_preview = preview_on() && w.PerFileOption(); });
   if (per_file_preview) {
-    trap(428, [&] { w.SQLFormOK() = false; });
+    trap(428, [&] { w.State().preview_executed = false; });
     trap(430, [&] { w.ShowPreview(); });
-    if (!w.SQLFormOK()) {
+    if (!w.State().preview_executed) {
       trap(434, [&] { CloseOpen(w.AccessConn()); });
       trap(436, [&] { CloseOpen(source); });
       trap(438, [&] { connections_open = false; });
@@ -244,7 +242,7 @@ RunResult RunConversion(RunWindow& w) {
   trap(450, [&] { w.SetProgressValue(0); });
   trap(452, [&] { w.SetProgressCaption("Progress Bar"); });
   trap(454, [&] { services.MessageBox("Done."); });
-  trap(456, [&] { w.Busy() = false; });
+  trap(456, [&] { w.State().busy = false; });
   return counts;
 }
 

@@ -15,6 +15,7 @@
 #include "db/source_fields.h"
 #include "db/target_fields.h"
 #include "engine/conversion_log.h"
+#include "engine/run_state.h"
 #include "engine/statement_sink.h"
 #include "platform/ado/connection.h"
 
@@ -48,9 +49,9 @@ class RunWindow {
   virtual int PreviewCheck() = 0;    // Check1: 1 ticked
   virtual bool PerFileOption() = 0;  // Option1
   virtual bool PerTableOption() = 0; // Option2
-  virtual db::ListBox& List1() = 0;  // target tables
-  virtual db::ListBox& List2() = 0;  // source tables
-  // Fills the source table list (List2, just cleared): by default with the
+  virtual db::ListBox& TargetTables() = 0;  // List1
+  virtual db::ListBox& SourceTables() = 0;  // List2
+  // Fills the source table list (just cleared): by default with the
   // source catalogue as the window shows it; the command line gives its own
   // selection.
   virtual void AddSourceTables(db::ListBox& list);
@@ -65,8 +66,7 @@ class RunWindow {
 
   // State kept with the window.
   virtual std::unique_ptr<ado::Connection>& AccessConn() = 0;
-  virtual bool& SQLFormOK() = 0;
-  virtual bool& Busy() = 0;
+  virtual RunState& State() = 0;
 
   // Progress of one table for displays that want more than the bar (the
   // command line's per-table bar). Called at the table's start and per row.

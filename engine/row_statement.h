@@ -18,8 +18,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/error_report.h"
 #include "platform/ado/recordset.h"
+#include "report/error_report.h"
 
 namespace engine {
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/error_report.h"
 #include "engine/conversion_log.h"
 #include "platform/ado/recordset.h"
+#include "report/error_report.h"
 
 namespace engine {
 

@@ -1,25 +1,26 @@
 #include "preview/preview_windows.h"
 
-#include "preview/form2.h"
-#include "preview/form5.h"
+#include "preview/datatypes_window.h"
+#include "preview/sql_preview_window.h"
 
 namespace preview {
 
-PreviewWindows::PreviewWindows(QWidget* owner, std::unique_ptr<ado::Connection>& access_conn, bool& sql_form_ok)
-    : owner_(owner), access_conn_(access_conn), sql_form_ok_(sql_form_ok) {}
+PreviewWindows::PreviewWindows(QWidget* owner, std::unique_ptr<ado::Connection>& access_conn,
+                               engine::RunState& run_state)
+    : owner_(owner), access_conn_(access_conn), run_state_(run_state) {}
 
 PreviewWindows::~PreviewWindows() {
   // The main window may have deleted its child windows already.
-  delete form2_.data();
+  delete window_.data();
 }
 
-Form2& PreviewWindows::Window() {
-  if (!form2_) form2_ = new Form2(rows_, log_, access_conn_, sql_form_ok_, owner_);
-  return *form2_;
+SqlPreviewWindow& PreviewWindows::Window() {
+  if (!window_) window_ = new SqlPreviewWindow(rows_, log_, access_conn_, run_state_, owner_);
+  return *window_;
 }
 
-Form2& PreviewWindows::Loaded() {
-  Form2& form = Window();
+SqlPreviewWindow& PreviewWindows::Loaded() {
+  SqlPreviewWindow& form = Window();
   form.Load();
   return form;
 }
@@ -37,7 +38,7 @@ void PreviewWindows::Clear() {
 }
 
 void PreviewWindows::Append(std::string_view statement) {
-  if (!form2_ || !form2_->Loaded()) Loaded();
+  if (!window_ || !window_->Loaded()) Loaded();
   rows_.Append(statement);
 }
 

@@ -3,7 +3,7 @@
 // StatementList and the Datatypes Conversion window with its conversion log,
 // as the run reaches them through engine::RunWindow.
 //
-//   preview::PreviewWindows preview(&form1, form1.access_conn, form1.SQLFormOK);
+//   preview::PreviewWindows preview(&main_window, main_window.AccessConn(), main_window.State());
 //   ... RunWindow::PreviewList() { return preview.PreviewList(); }
 //       RunWindow::Log()         { return preview.Log(); }
 //       RunWindow::ShowPreview() { preview.ShowPreview(); }
@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "engine/conversion_log.h"
+#include "engine/run_state.h"
 #include "engine/statement_sink.h"
 #include "platform/ado/connection.h"
 #include "preview/statement_list.h"
@@ -25,19 +26,19 @@ class QWidget;
 
 namespace preview {
 
-class Form2;
+class SqlPreviewWindow;
 
 class PreviewWindows : public engine::StatementSink {
  public:
-  // `owner` is the main window; `access_conn` and `sql_form_ok` are its members
+  // `owner` is the main window; `access_conn` and `run_state` are kept with it
   // and must outlive this object.
-  PreviewWindows(QWidget* owner, std::unique_ptr<ado::Connection>& access_conn, bool& sql_form_ok);
+  PreviewWindows(QWidget* owner, std::unique_ptr<ado::Connection>& access_conn, engine::RunState& run_state);
   ~PreviewWindows() override;
 
   engine::StatementSink& PreviewList() { return *this; }
   engine::ConversionLog& Log();
   // Shows the SQL Preview window modally over the main window; returns when it
-  // has closed (the run then reads SQLFormOK and EndRunAfterPreview).
+  // has closed (the run then reads its RunState).
   void ShowPreview();
 
   // engine::StatementSink, for the run.
@@ -45,18 +46,18 @@ class PreviewWindows : public engine::StatementSink {
   void Append(std::string_view statement) override;
 
   // The window itself (created and loaded on first use), and its rows.
-  Form2& Window();
+  SqlPreviewWindow& Window();
   StatementList& Statements() { return rows_; }
 
  private:
-  Form2& Loaded();
+  SqlPreviewWindow& Loaded();
 
   QWidget* owner_;
   std::unique_ptr<ado::Connection>& access_conn_;
-  bool& sql_form_ok_;
+  engine::RunState& run_state_;
   StatementList rows_;
   engine::ConversionLog log_;
-  QPointer<Form2> form2_;
+  QPointer<SqlPreviewWindow> window_;
 };
 
 }  // namespace preview

@@ -1,12 +1,11 @@
 #pragma once
-// What the preview windows share: placement in twips, the two fonts, push
-// buttons as every window makes them, and the loading steps common to each
-// window (colour scheme, icon, caption, hand pointer).
+// What the preview windows share: the loading steps common to each window
+// (colour scheme, icon, caption, hand pointer) and their modal showing.
 
-#include <QFont>
-#include <QPushButton>
 #include <QWidget>
 #include <string>
+
+#include "widgets/window_layout.h"
 
 namespace report {
 class Trap;
@@ -16,13 +15,12 @@ namespace preview {
 
 inline constexpr const char* kProductName = "Pelmora";
 
-// Pixels for a length in twips at the screen's scale (15 twips a pixel at 96 dpi).
-int Px(int twips);
-void Place(QWidget* widget, int left, int top, int width, int height);
-QFont WindowFont();  // Arial 9 point bold
-QFont ButtonFont();  // Arial 11.25 point bold
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int left, int top, int width,
-                        int height);
+// The preview windows place their controls in twips with the shared helpers.
+using widgets::ButtonFont;
+using widgets::MakeButton;
+using widgets::Place;
+using widgets::Px;
+using widgets::WindowFont;
 
 // Form_Load's common steps, numbered from `first_step` in steps of 2: the
 // window colour scheme, the application icon, the caption "<caption> - Pelmora",

@@ -13,10 +13,10 @@
 #include <memory>
 #include <string>
 
-#include "app/error_report.h"
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "platform/ui/qt/settings_store.h"
 #include "platform/ui/qt/window_pointers.h"
+#include "report/error_report.h"
 #include "tests/support/environment.h"
 #include "tests/support/scripted_services.h"
 
@@ -75,16 +75,16 @@ class AppTest : public ::testing::Test {
     return value.toString().toStdString();
   }
 
-  app::Form1& MakeForm() {
+  app::MainWindow& MakeForm() {
     form_.reset();
     store_ = std::make_unique<ui::SettingsStore>(settings_file_);
-    form_ = std::make_unique<app::Form1>(*store_);
+    form_ = std::make_unique<app::MainWindow>(*store_);
     form_->end_program = [this] { ++ends_; };
     return *form_;
   }
   // The settings steps of the loading sequence, as start-up runs them.
-  app::Form1& LoadedForm() {
-    app::Form1& form = MakeForm();
+  app::MainWindow& LoadedForm() {
+    app::MainWindow& form = MakeForm();
     report::Trap trap("Form1.Form_Load");
     form.LoadSettings(trap);
     return form;
@@ -99,7 +99,7 @@ class AppTest : public ::testing::Test {
   std::string folder_;
   QString settings_file_;
   std::unique_ptr<ui::SettingsStore> store_;
-  std::unique_ptr<app::Form1> form_;
+  std::unique_ptr<app::MainWindow> form_;
   int ends_ = 0;
 };
 

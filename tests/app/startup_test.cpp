@@ -7,9 +7,9 @@
 #include <QDir>
 #include <QFile>
 
-#include "app/addresses.h"
 #include "app/artwork.h"
 #include "platform/ui/qt/cursor_file.h"
+#include "report/addresses.h"
 #include "tests/app/app_fixture.h"
 
 namespace {
@@ -19,8 +19,8 @@ using app_testing::AppTest;
 class Startup : public AppTest {
  protected:
   bool Load(bool components = true) {
-    app::Form1& form = MakeForm();
-    return app::Form_Load(form, [&] {
+    app::MainWindow& form = MakeForm();
+    return app::LoadMainWindow(form, [&] {
       settings_at_check_ = Stored("PostgreSQLServer").value_or("");
       ++checks_;
       return components;
@@ -109,7 +109,7 @@ TEST_F(Startup, UnreadablePointerFileIsReportedAtStep106AndTheRestRuns) {
   EXPECT_EQ(services_.messages[0].icon, ui::Icon::Exclamation);
   EXPECT_FALSE(ui::WindowPointers::HasCustomImage("Form1"));
   EXPECT_EQ(form_->windowTitle(), "Pelmora");
-  EXPECT_EQ(form_->Text1->Text(), "localhost");
+  EXPECT_EQ(form_->Controls().server_edit->Text(), "localhost");
   EXPECT_EQ(checks_, 1);
 }
 
@@ -145,13 +145,15 @@ TEST_F(Startup, SkinFileGivesTheButtonFaceColours) {
   const QColor face = QApplication::palette().color(QPalette::Button);
   EXPECT_TRUE(form_->autoFillBackground());
   EXPECT_EQ(form_->palette().color(QPalette::Window), face);
-  for (QWidget* w : std::initializer_list<QWidget*>{form_->Frame1, form_->Label6, form_->Check1, form_->Option2}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{form_->Controls().source_frame, form_->Controls().server_label,
+                                       form_->Controls().preview_check, form_->Controls().per_table_option}) {
     EXPECT_TRUE(w->autoFillBackground());
     EXPECT_EQ(w->palette().color(QPalette::Window), face);
   }
   // Text boxes and push buttons keep their own colours.
-  EXPECT_FALSE(form_->Text1->autoFillBackground());
-  EXPECT_FALSE(form_->PushButton1->autoFillBackground());
+  EXPECT_FALSE(form_->Controls().server_edit->autoFillBackground());
+  EXPECT_FALSE(form_->Controls().test_connection_button->autoFillBackground());
 }
 
 TEST_F(Startup, SkinFolderIsNoSkin) {

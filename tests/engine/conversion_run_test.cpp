@@ -60,14 +60,14 @@ TEST_F(ConversionRunTest, UnreachableSourceEndsSilentlyAndTouchesNothing) {
   EXPECT_EQ(window.list1.Items(), std::vector<std::string>{"kept1"});
   EXPECT_EQ(window.list2.Items(), std::vector<std::string>{"kept2"});
   EXPECT_TRUE(window.captions.empty());
-  EXPECT_FALSE(window.busy);
+  EXPECT_FALSE(window.state.busy);
 }
 
 TEST_F(ConversionRunTest, ASecondPressWhileBusyDoesNothing) {
-  window.busy = true;
+  window.state.busy = true;
   EXPECT_EQ(engine::RunConversion(window).outcome, engine::RunOutcome::kAlreadyRunning);
   EXPECT_TRUE(services.messages.empty());
-  EXPECT_TRUE(window.busy);
+  EXPECT_TRUE(window.state.busy);
 }
 
 TEST_F(ConversionRunTest, PerFilePreviewListsTablesLastFirstAndReportsTheMissingTarget) {
@@ -108,7 +108,7 @@ TEST_F(ConversionRunTest, PerFilePreviewListsTablesLastFirstAndReportsTheMissing
   EXPECT_EQ(services.messages.back().text, "Done.");
   EXPECT_EQ(window.captions.back(), "Progress Bar");
   EXPECT_EQ(window.progress_values.back(), 0);
-  EXPECT_FALSE(window.busy);
+  EXPECT_FALSE(window.state.busy);
   EXPECT_TRUE(std::find(window.captions.begin(), window.captions.end(), "Please wait.. Processing table a") !=
               window.captions.end());
 }
@@ -120,7 +120,7 @@ TEST_F(ConversionRunTest, PerTablePreviewSkippedForEveryTableShowsOnePreviewEach
   window.check1 = 1;
   window.option1 = false;
   window.option2 = true;
-  window.on_preview = [](FakeRunWindow&) { engine::EndRunAfterPreview = false; };  // Skip Table
+  window.on_preview = [](FakeRunWindow& w) { w.state.end_after_preview = false; };  // Skip Table
   engine::RunConversion(window);
   EXPECT_EQ(static_cast<int>(window.previews.size()), window.list2.ListCount());
   // Each preview holds only its own table.
@@ -177,7 +177,7 @@ TEST_F(ConversionRunTest, DirectModeIntoATargetThatDidNotOpenLeavesTheTablesAfte
   EXPECT_NE(services.messages[1].text.find("at line 140"), std::string::npos);
   EXPECT_NE(services.messages[2].text.find("at line 444"), std::string::npos);
   EXPECT_EQ(services.messages[3].text, "Done.");
-  EXPECT_FALSE(window.busy);
+  EXPECT_FALSE(window.state.busy);
 }
 
 }  // namespace

@@ -53,22 +53,24 @@ TEST_F(Clipboard, CopySqlButton) {
   // An empty list: the clipboard is not touched, the message still shows.
   services_.clipboard = "kept";
   Fill({});
-  Show([](preview::Form2& w) {
-    w.PushButton2->click();
-    w.PushButton5->click();
+  Show([](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
+    ui.copy_sql_button->click();
+    ui.back_button->click();
   });
   EXPECT_EQ(services_.clipboard, "kept");
   EXPECT_EQ(services_.clipboard_calls, 0);
   // Rows, none ticked: an empty text. Then two ticked rows.
   std::string none_ticked;
   Fill({"DROP TABLE \"a\"  ", "CREATE TABLE \"a\" (\"x\" INTEGER);", "INSERT INTO \"a\" VALUES(1)"});
-  Show([&](preview::Form2& w) {
-    w.PushButton2->click();
+  Show([&](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
+    ui.copy_sql_button->click();
     none_ticked = services_.clipboard;
     w.Model().setData(w.Model().index(0), Qt::Checked, Qt::CheckStateRole);
     w.Model().setData(w.Model().index(2), Qt::Checked, Qt::CheckStateRole);
-    w.PushButton2->click();
-    w.PushButton5->click();
+    ui.copy_sql_button->click();
+    ui.back_button->click();
   });
   EXPECT_EQ(none_ticked, "");
   EXPECT_EQ(services_.clipboard, "DROP TABLE \"a\"\r\nINSERT INTO \"a\" VALUES(1)\r\n");
@@ -77,12 +79,13 @@ TEST_F(Clipboard, CopySqlButton) {
 
 TEST_F(Clipboard, ErrorButtonsCopyAndMailTheErrorText) {
   Fill({"CREATE TABLE \"t\" (\"a\" INTEGER);"});
-  Show([](preview::Form2& w) {
+  Show([](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
     // Spaces only: both buttons do nothing.
-    w.Text1->setPlainText("   ");
-    w.PushButton4->click();
-    w.PushButton8->click();
-    w.PushButton5->click();
+    ui.error_text->setPlainText("   ");
+    ui.copy_error_button->click();
+    ui.email_error_button->click();
+    ui.back_button->click();
   });
   EXPECT_TRUE(services_.messages.empty());
   EXPECT_TRUE(services_.opened_urls.empty());
@@ -90,11 +93,12 @@ TEST_F(Clipboard, ErrorButtonsCopyAndMailTheErrorText) {
 
   target_->refuse["CREATE TABLE \"t\" (\"a\" INTEGER);"] = " SQLException: a & b?c=d #1\r\nline 2 ";
   Fill({"CREATE TABLE \"t\" (\"a\" INTEGER);"});
-  Show([](preview::Form2& w) {
-    w.PushButton1->click();
-    w.PushButton4->click();
-    w.PushButton8->click();
-    w.PushButton5->click();
+  Show([](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
+    ui.execute_button->click();
+    ui.copy_error_button->click();
+    ui.email_error_button->click();
+    ui.back_button->click();
   });
   // Copied unchanged (not trimmed, line break kept).
   EXPECT_EQ(services_.clipboard, " SQLException: a & b?c=d #1\r\nline 2 ");

@@ -12,8 +12,8 @@ class Executor : public PreviewTest {
   // Captions and values of the progress bar at every row, recorded by the pump.
   void RecordProgress() {
     services_.on_events = [this](long) {
-      captions_.push_back(Window().ProgressBar1->Caption());
-      values_.push_back(Window().ProgressBar1->value());
+      captions_.push_back(Window().Controls().progress_bar->Caption());
+      values_.push_back(Window().Controls().progress_bar->value());
     };
   }
   std::vector<std::string> captions_;
@@ -22,15 +22,15 @@ class Executor : public PreviewTest {
 
 TEST_F(Executor, RunsEveryRowShowsProgressThenClosesWithSQLFormOK) {
   Fill({"CREATE TABLE \"t\" (\"a\" INTEGER);", "   ", "INSERT INTO \"t\" VALUES(1)", "INSERT INTO \"t\" VALUES(2)"});
-  form1_->SQLFormOK = false;
+  form1_->State().preview_executed = false;
   bool pointer_was_hourglass = false;
   RecordProgress();
-  Show([&](preview::Form2& w) {
-    w.PushButton1->click();
+  Show([&](preview::SqlPreviewWindow& w) {
+    w.Controls().execute_button->click();
     pointer_was_hourglass = !services_.pointer_changes.empty() &&
                             services_.pointer_changes.front() == std::pair<std::string, int>{"Form2", 11};
   });
-  EXPECT_TRUE(form1_->SQLFormOK);
+  EXPECT_TRUE(form1_->State().preview_executed);
   EXPECT_TRUE(pointer_was_hourglass);
   EXPECT_EQ(services_.pointer_changes.back(), (std::pair<std::string, int>{"Form2", 0}));
   // The blank row is skipped but counted; the captions seen at each row's yield
@@ -45,29 +45,30 @@ TEST_F(Executor, RunsEveryRowShowsProgressThenClosesWithSQLFormOK) {
   // The window closed and discarded its rows; the bar is back.
   EXPECT_FALSE(Window().isVisible());
   EXPECT_EQ(Rows().Count(), 0);
-  EXPECT_EQ(Window().ProgressBar1->Caption(), "Progress Bar");
-  EXPECT_EQ(Window().ProgressBar1->value(), 0);
+  EXPECT_EQ(Window().Controls().progress_bar->Caption(), "Progress Bar");
+  EXPECT_EQ(Window().Controls().progress_bar->value(), 0);
 }
 
 TEST_F(Executor, EmptyListSaysNoSqlToRunAndStaysOpen) {
   Fill({});
   bool still_open = false;
-  Show([&](preview::Form2& w) {
-    w.PushButton1->click();
+  Show([&](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
+    ui.execute_button->click();
     still_open = w.isVisible();
-    w.PushButton5->click();
+    ui.back_button->click();
   });
   EXPECT_TRUE(still_open);
   EXPECT_EQ(services_.Texts(), std::vector<std::string>{"No SQL to run."});
   EXPECT_EQ(services_.messages[0].title, "Pelmora");
   EXPECT_TRUE(services_.pointer_changes.empty());
-  EXPECT_FALSE(form1_->SQLFormOK);
+  EXPECT_FALSE(form1_->State().preview_executed);
 }
 
 TEST_F(Executor, AllBlankRowsExecuteNothingAndStillFinish) {
   Fill({"", "  ", "     "});
-  Show([](preview::Form2& w) { w.PushButton1->click(); });
-  EXPECT_TRUE(form1_->SQLFormOK);
+  Show([](preview::SqlPreviewWindow& w) { w.Controls().execute_button->click(); });
+  EXPECT_TRUE(form1_->State().preview_executed);
   EXPECT_TRUE(target_->executed.empty());
 }
 
@@ -79,17 +80,18 @@ TEST_F(Executor, StatementErrorStopsAtItsRow) {
   bool open_after = false;
   int error_line = 0, selected = 0;
   std::string error_text;
-  Show([&](preview::Form2& w) {
-    w.PushButton1->click();
+  Show([&](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
+    ui.execute_button->click();
     open_after = w.isVisible();
     error_line = w.ErrorLine;
-    selected = w.ListView1->currentIndex().row() + 1;
-    error_text = w.Text1->toPlainText().toStdString();
-    EXPECT_TRUE(w.ListView1->selectionModel()->isRowSelected(4, {}));
-    EXPECT_EQ(w.ProgressBar1->Caption(), "Progress Bar");
-    EXPECT_EQ(w.ProgressBar1->value(), 0);
-    EXPECT_TRUE(w.PushButton1->isEnabled());
-    w.PushButton5->click();
+    selected = ui.statements_view->currentIndex().row() + 1;
+    error_text = ui.error_text->toPlainText().toStdString();
+    EXPECT_TRUE(ui.statements_view->selectionModel()->isRowSelected(4, {}));
+    EXPECT_EQ(ui.progress_bar->Caption(), "Progress Bar");
+    EXPECT_EQ(ui.progress_bar->value(), 0);
+    EXPECT_TRUE(ui.execute_button->isEnabled());
+    ui.back_button->click();
   });
   EXPECT_TRUE(open_after);
   EXPECT_EQ(error_line, 5);
@@ -97,7 +99,7 @@ TEST_F(Executor, StatementErrorStopsAtItsRow) {
   EXPECT_EQ(error_text, "[provider] sqlexception: value & more # text");
   EXPECT_EQ(services_.Texts(), std::vector<std::string>{"Error found."});
   EXPECT_EQ(target_->executed.size(), 4u);  // rows 6 to 10 never ran
-  EXPECT_FALSE(form1_->SQLFormOK);
+  EXPECT_FALSE(form1_->State().preview_executed);
   EXPECT_EQ(services_.pointer_changes.back(), (std::pair<std::string, int>{"Form2", 0}));
 }
 
@@ -105,22 +107,22 @@ TEST_F(Executor, OtherFailuresAreReportedAndThePassGoesOn) {
   auto statements = TableStatements("t", 9);
   target_->fail[statements[4]] = "Disk or network error.";
   Fill(statements);
-  Show([](preview::Form2& w) { w.PushButton1->click(); });
+  Show([](preview::SqlPreviewWindow& w) { w.Controls().execute_button->click(); });
   ASSERT_EQ(services_.Reports(), 1);
   EXPECT_EQ(services_.messages[0].text,
             "Disk or network error.\r\nin Tavrix2021/08/31.Form2.PushButton1_Click at line 116\r\r"
             "Please email screenshot of this message to support@halvex.example");
   EXPECT_EQ(target_->executed.size(), 9u);
-  EXPECT_TRUE(form1_->SQLFormOK);
+  EXPECT_TRUE(form1_->State().preview_executed);
   EXPECT_EQ(Window().ErrorLine, 0);
 }
 
 TEST_F(Executor, WithoutATargetConnectionEveryRowIsReported) {
-  form1_->access_conn.reset();
+  form1_->AccessConn().reset();
   Fill({"CREATE TABLE \"t\" (\"a\" INTEGER);", "INSERT INTO \"t\" VALUES(1)"});
-  Show([](preview::Form2& w) { w.PushButton1->click(); });
+  Show([](preview::SqlPreviewWindow& w) { w.Controls().execute_button->click(); });
   EXPECT_EQ(services_.Reports(), 2);
-  EXPECT_TRUE(form1_->SQLFormOK);
+  EXPECT_TRUE(form1_->State().preview_executed);
 }
 
 // The round of the issue: an edited error, the stop, Jump To Error Line, the
@@ -131,32 +133,33 @@ TEST_F(Executor, EditedErrorThenFixedAndExecutedAgainFromRowOne) {
   target_->refuse[statements[3]] = "SQLException: Syntax error in INSERT INTO statement.";
   Fill(statements);
   std::vector<std::string> seen;
-  Show([&](preview::Form2& w) {
-    w.PushButton1->click();
+  Show([&](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
+    ui.execute_button->click();
     EXPECT_EQ(w.ErrorLine, 4);
     // Somewhere else, then back to the error.
-    w.ListView1->setCurrentIndex(w.Model().index(0));
-    w.PushButton6->click();
-    EXPECT_EQ(w.ListView1->currentIndex().row(), 3);
-    EXPECT_FALSE(w.ListView1->hasFocus());
+    ui.statements_view->setCurrentIndex(w.Model().index(0));
+    ui.jump_to_error_button->click();
+    EXPECT_EQ(ui.statements_view->currentIndex().row(), 3);
+    EXPECT_FALSE(ui.statements_view->hasFocus());
     // Fix the row in Edit Line.
     preview_testing::WhenModal([](QWidget* edit) {
-      auto& form4 = static_cast<preview::Form4&>(*edit);
+      auto& form4 = static_cast<preview::EditLineDialog&>(*edit);
       EXPECT_EQ(form4.ListLine, 4);
-      form4.Text1->setPlainText("INSERT INTO \"orders\" VALUES(3,'n3','x')");
-      form4.PushButton2->click();
+      form4.Controls().line_edit->setPlainText("INSERT INTO \"orders\" VALUES(3,'n3','x')");
+      form4.Controls().ok_button->click();
     });
-    preview_testing::ClickRow(w.ListView1, 4);
+    preview_testing::ClickRow(ui.statements_view, 4);
     EXPECT_EQ(w.Model().List().Text(4), "INSERT INTO \"orders\" VALUES(3,'n3','x')");
     // Again from row 1: the table exists now, so the CREATE TABLE row stops it.
-    w.PushButton1->click();
+    ui.execute_button->click();
     EXPECT_EQ(w.ErrorLine, 1);
-    EXPECT_EQ(w.Text1->toPlainText().toStdString(), "SQLException: Table 'orders' already exists.");
+    EXPECT_EQ(ui.error_text->toPlainText().toStdString(), "SQLException: Table 'orders' already exists.");
     seen = services_.Texts();
-    w.PushButton5->click();
+    ui.back_button->click();
   });
   EXPECT_EQ(seen, (std::vector<std::string>{"Error found.", "Error found."}));
-  EXPECT_FALSE(form1_->SQLFormOK);
+  EXPECT_FALSE(form1_->State().preview_executed);
 }
 
 TEST_F(Executor, WithADropRowFirstTheSecondPassCompletes) {
@@ -166,13 +169,14 @@ TEST_F(Executor, WithADropRowFirstTheSecondPassCompletes) {
   statements[3] = broken;
   target_->refuse[broken] = "SQLException: Syntax error";
   Fill(statements);
-  Show([&](preview::Form2& w) {
-    w.PushButton1->click();
+  Show([&](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
+    ui.execute_button->click();
     ASSERT_EQ(w.ErrorLine, 4);
     w.Model().SetRowText(4, "INSERT INTO \"orders\" VALUES(2,'n2','x')");
-    w.PushButton1->click();
+    ui.execute_button->click();
   });
-  EXPECT_TRUE(form1_->SQLFormOK);
+  EXPECT_TRUE(form1_->State().preview_executed);
   EXPECT_EQ(target_->executed.back(), "INSERT INTO \"orders\" VALUES(3,'n3','x')");
   // First pass: drop, create, row 1; second: all five.
   EXPECT_EQ(target_->executed.size(), 3u + 5u);

@@ -16,7 +16,7 @@ class MidExecution : public PreviewTest {
     Fill(TableStatements("t", 9));  // 10 rows
   }
   // Runs `press` at the yield before row `row`.
-  void AtRow(long row, std::function<void(preview::Form2&)> press) {
+  void AtRow(long row, std::function<void(preview::SqlPreviewWindow&)> press) {
     services_.on_events = [this, row, press](long n) {
       if (n == row) press(Window());
     };
@@ -26,74 +26,79 @@ class MidExecution : public PreviewTest {
 
 TEST_F(MidExecution, BackStopsThePassAndClosesTheWindow) {
   bool buttons_disabled = false;
-  AtRow(4, [&](preview::Form2& w) {
-    buttons_disabled = !w.PushButton1->isEnabled() && !w.PushButton3->isEnabled();
-    w.PushButton5->click();
+  AtRow(4, [&](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
+    buttons_disabled = !ui.execute_button->isEnabled() && !ui.find_replace_button->isEnabled();
+    ui.back_button->click();
   });
-  Show([](preview::Form2& w) { w.PushButton1->click(); });
+  Show([](preview::SqlPreviewWindow& w) { w.Controls().execute_button->click(); });
   EXPECT_TRUE(buttons_disabled);
   EXPECT_EQ(Executed(), 3u);
-  EXPECT_FALSE(form1_->SQLFormOK);
-  EXPECT_TRUE(engine::EndRunAfterPreview);
+  EXPECT_FALSE(form1_->State().preview_executed);
+  EXPECT_TRUE(form1_->State().end_after_preview);
   EXPECT_EQ(services_.Reports(), 0);
   EXPECT_EQ(Rows().Count(), 0);  // discarded once the window had closed
   EXPECT_EQ(services_.pointer_changes.back(), (std::pair<std::string, int>{"Form2", 0}));
-  EXPECT_TRUE(Window().PushButton1->isEnabled());
+  EXPECT_TRUE(Window().Controls().execute_button->isEnabled());
 }
 
 TEST_F(MidExecution, CloseBoxAndSkipTableStopItToo) {
-  AtRow(2, [](preview::Form2& w) { w.close(); });
-  Show([](preview::Form2& w) { w.PushButton1->click(); });
+  AtRow(2, [](preview::SqlPreviewWindow& w) { w.close(); });
+  Show([](preview::SqlPreviewWindow& w) { w.Controls().execute_button->click(); });
   EXPECT_EQ(Executed(), 1u);
-  EXPECT_FALSE(form1_->SQLFormOK);
+  EXPECT_FALSE(form1_->State().preview_executed);
 
   Fill(TableStatements("u", 9));
   services_.events_processed = 0;
-  AtRow(3, [](preview::Form2& w) { w.PushButton9->click(); });
-  Show([](preview::Form2& w) { w.PushButton1->click(); });
+  AtRow(3, [](preview::SqlPreviewWindow& w) { w.Controls().skip_table_button->click(); });
+  Show([](preview::SqlPreviewWindow& w) { w.Controls().execute_button->click(); });
   EXPECT_EQ(Executed(), 1u + 2u);
-  EXPECT_FALSE(engine::EndRunAfterPreview);
-  EXPECT_FALSE(form1_->SQLFormOK);
+  EXPECT_FALSE(form1_->State().end_after_preview);
+  EXPECT_FALSE(form1_->State().preview_executed);
   EXPECT_EQ(services_.Reports(), 0);
 }
 
 TEST_F(MidExecution, ExecuteAgainFindAndReplaceAndRowClicksAreRefused) {
   int modal_opened = 0;
-  AtRow(5, [&](preview::Form2& w) {
-    w.PushButton1->click();  // no second pass
-    w.PushButton3->click();  // disabled: no Find and Replace
-    w.PushButton3_Click();   // even when called directly
-    preview_testing::ClickRow(w.ListView1, 2);  // no Edit Line
+  AtRow(5, [&](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
+    ui.execute_button->click();                        // no second pass
+    ui.find_replace_button->click();                   // disabled: no Find and Replace
+    w.OpenFindReplace();                               // even when called directly
+    preview_testing::ClickRow(ui.statements_view, 2);  // no Edit Line
     modal_opened += QApplication::activeModalWidget() != &w;
   });
-  Show([](preview::Form2& w) { w.PushButton1->click(); });
+  Show([](preview::SqlPreviewWindow& w) { w.Controls().execute_button->click(); });
   EXPECT_EQ(modal_opened, 0);
   EXPECT_EQ(Executed(), 10u);  // each row once
-  EXPECT_TRUE(form1_->SQLFormOK);
+  EXPECT_TRUE(form1_->State().preview_executed);
 }
 
 TEST_F(MidExecution, HarmlessButtonsWorkAndThePassGoesOn) {
-  AtRow(3, [&](preview::Form2& w) {
+  AtRow(3, [&](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
     w.TickAll(true);
-    w.PushButton2->click();  // copy SQL
-    w.PushButton6->click();  // jump (no error yet: nothing)
-    WhenModal([](QWidget* form5) { static_cast<preview::Form5*>(form5)->PushButton5->click(); });
-    w.PushButton7->click();  // datatypes, modal over the running pass
+    ui.copy_sql_button->click();       // copy SQL
+    ui.jump_to_error_button->click();  // jump (no error yet: nothing)
+    WhenModal([](QWidget* form5) {
+      static_cast<preview::DatatypesConversionWindow*>(form5)->Controls().back_button->click();
+    });
+    ui.datatypes_button->click();  // datatypes, modal over the running pass
   });
-  Show([](preview::Form2& w) { w.PushButton1->click(); });
+  Show([](preview::SqlPreviewWindow& w) { w.Controls().execute_button->click(); });
   EXPECT_EQ(Executed(), 10u);
-  EXPECT_TRUE(form1_->SQLFormOK);
+  EXPECT_TRUE(form1_->State().preview_executed);
   EXPECT_EQ(std::count(services_.clipboard.begin(), services_.clipboard.end(), '\n'), 10);
 }
 
 TEST_F(MidExecution, ClosingTheMainWindowEndsThePassWithoutReports) {
   form1_->show();
-  AtRow(4, [this](preview::Form2&) { form1_->close(); });
-  Show([](preview::Form2& w) { w.PushButton1->click(); });
+  AtRow(4, [this](preview::SqlPreviewWindow&) { form1_->close(); });
+  Show([](preview::SqlPreviewWindow& w) { w.Controls().execute_button->click(); });
   EXPECT_TRUE(report::EndRequested());
   EXPECT_EQ(Executed(), 3u);
   EXPECT_TRUE(target_->closed);  // the main window closed the target
-  EXPECT_FALSE(form1_->SQLFormOK);
+  EXPECT_FALSE(form1_->State().preview_executed);
   EXPECT_EQ(services_.Reports(), 0);
   EXPECT_EQ(Rows().Count(), 0);
   // Nothing opens any more once the program is ending.
@@ -105,17 +110,18 @@ TEST_F(MidExecution, ClosingTheMainWindowEndsThePassWithoutReports) {
 TEST_F(MidExecution, ClosingTheMainWindowDuringFindAndReplaceEndsThePass) {
   form1_->show();
   std::vector<std::string> rows;
-  Show([&](preview::Form2& w) {
+  Show([&](preview::SqlPreviewWindow& w) {
     WhenModal([&](QWidget* window) {
-      auto& form3 = static_cast<preview::Form3&>(*window);
-      form3.Text1->setText("VALUES");
-      form3.Text2->setText("VALUES ");
+      auto& form3 = static_cast<preview::FindReplaceDialog&>(*window);
+      const auto& dialog = form3.Controls();
+      dialog.find_edit->setText("VALUES");
+      dialog.replace_edit->setText("VALUES ");
       services_.on_events = [this](long n) {
         if (n == 3) form1_->close();
       };
-      form3.PushButton2->click();
+      dialog.replace_button->click();
     });
-    w.PushButton3->click();
+    w.Controls().find_replace_button->click();
     for (int row = 1; row <= w.Model().List().Count(); ++row) rows.emplace_back(w.Model().List().Text(row));
   });
   ASSERT_EQ(rows.size(), 10u);

@@ -16,16 +16,16 @@
 #include <vector>
 
 #include "app/artwork.h"
-#include "app/error_report.h"
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "engine/statement_sink.h"
 #include "platform/ui/qt/settings_store.h"
 #include "platform/ui/qt/window_pointers.h"
-#include "preview/form2.h"
-#include "preview/form3.h"
-#include "preview/form4.h"
-#include "preview/form5.h"
+#include "preview/datatypes_window.h"
+#include "preview/edit_line_dialog.h"
+#include "preview/find_replace_dialog.h"
 #include "preview/preview_windows.h"
+#include "preview/sql_preview_window.h"
+#include "report/error_report.h"
 #include "tests/support/environment.h"
 #include "tests/support/fake_provider.h"
 #include "tests/support/scripted_services.h"
@@ -118,16 +118,16 @@ class PreviewTest : public ::testing::Test {
     folder_ = testing_support::ScratchFolder(TestName());
     services_.program_folder = folder_;
     store_ = std::make_unique<ui::SettingsStore>(QString::fromStdString(folder_ + "/Pelmora.conf"));
-    form1_ = std::make_unique<app::Form1>(*store_);
+    form1_ = std::make_unique<app::MainWindow>(*store_);
     // As the program ends: every event loop returns.
     form1_->end_program = [this] {
       ended_ = true;
       QCoreApplication::exit(0);
     };
     target_ = std::make_shared<testing_support::FakeTarget>();
-    form1_->access_conn = testing_support::FakeConnection(target_);
-    preview_ = std::make_unique<preview::PreviewWindows>(form1_.get(), form1_->access_conn, form1_->SQLFormOK);
-    engine::EndRunAfterPreview = true;
+    form1_->AccessConn() = testing_support::FakeConnection(target_);
+    preview_ = std::make_unique<preview::PreviewWindows>(form1_.get(), form1_->AccessConn(), form1_->State());
+    form1_->State().end_after_preview = true;
   }
   void TearDown() override {
     preview_.reset();
@@ -156,17 +156,17 @@ class PreviewTest : public ::testing::Test {
     for (const auto& s : statements) preview_->Append(s);
   }
   // Shows the preview as the run does, with `user` acting in it once it shows.
-  void Show(std::function<void(preview::Form2&)> user) {
+  void Show(std::function<void(preview::SqlPreviewWindow&)> user) {
     WhenModal([this, user](QWidget*) { user(Window()); });
     preview_->ShowPreview();
   }
-  preview::Form2& Window() { return preview_->Window(); }
+  preview::SqlPreviewWindow& Window() { return preview_->Window(); }
   preview::StatementList& Rows() { return preview_->Statements(); }
 
   PumpServices services_;
   std::string folder_;
   std::unique_ptr<ui::SettingsStore> store_;
-  std::unique_ptr<app::Form1> form1_;
+  std::unique_ptr<app::MainWindow> form1_;
   std::shared_ptr<testing_support::FakeTarget> target_;
   std::unique_ptr<preview::PreviewWindows> preview_;
   bool ended_ = false;

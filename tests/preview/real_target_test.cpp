@@ -33,11 +33,11 @@ class RealTarget : public PreviewTest {
       skip_ = "the Access engine cannot write yet: " + e.Description();
       return false;
     }
-    form1_->access_conn = std::move(connection);
+    form1_->AccessConn() = std::move(connection);
     return true;
   }
   std::string Export(const char* table) {
-    form1_->access_conn->Close();  // the engine writes its pages at the latest here
+    form1_->AccessConn()->Close();  // the engine writes its pages at the latest here
     std::string out;
     testing_support::RunCommand("mdb-export '" + file_ + "' " + table + " 2>&1", &out);
     return out;
@@ -50,24 +50,25 @@ TEST_F(RealTarget, StopFixAndExecuteAgain) {
   auto statements = TableStatements("orders", 4);
   statements[3] = "INSERT INTO \"orders\" VALUES(3,'n3','x'";  // edited into an error
   Fill(statements);
-  Show([&](preview::Form2& w) {
-    w.PushButton1->click();
+  Show([&](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
+    ui.execute_button->click();
     EXPECT_EQ(w.ErrorLine, 4);
-    EXPECT_NE(w.Text1->toPlainText().indexOf("SQLException"), -1) << w.Text1->toPlainText().toStdString();
+    EXPECT_NE(ui.error_text->toPlainText().indexOf("SQLException"), -1) << ui.error_text->toPlainText().toStdString();
     w.Model().SetRowText(4, "INSERT INTO \"orders\" VALUES(3,'n3','x')");
-    w.PushButton6->click();
-    EXPECT_EQ(w.ListView1->currentIndex().row(), 3);
-    w.PushButton1->click();
+    ui.jump_to_error_button->click();
+    EXPECT_EQ(ui.statements_view->currentIndex().row(), 3);
+    ui.execute_button->click();
     EXPECT_EQ(w.ErrorLine, 1);  // the table exists now
-    w.PushButton5->click();
+    ui.back_button->click();
   });
   EXPECT_EQ(services_.Texts(), (std::vector<std::string>{"Error found.", "Error found."}));
 
   // The next preview starts with the drop row and goes through.
   services_.messages.clear();
   Fill(TableStatements("orders", 4, /*with_drop=*/true));
-  Show([](preview::Form2& w) { w.PushButton1->click(); });
-  EXPECT_TRUE(form1_->SQLFormOK);
+  Show([](preview::SqlPreviewWindow& w) { w.Controls().execute_button->click(); });
+  EXPECT_TRUE(form1_->State().preview_executed);
   EXPECT_TRUE(services_.messages.empty());
   const std::string rows = Export("orders");
   for (const char* row : {"1,\"n1\",\"x\"", "4,\"n4\",\"x\""}) EXPECT_NE(rows.find(row), std::string::npos) << rows;

@@ -17,7 +17,7 @@ using preview_testing::WhenModal;
 // The main window as the run sees it, with the real preview windows behind it.
 class PreviewRunWindow : public engine::RunWindow {
  public:
-  PreviewRunWindow() : preview(&owner, access_conn, sql_form_ok) {}
+  PreviewRunWindow() : preview(&owner, access_conn, state) {}
 
   db::SourceFields source;
   db::TargetFields target;
@@ -26,9 +26,9 @@ class PreviewRunWindow : public engine::RunWindow {
   db::MemoryListBox list1, list2;
   QWidget owner;
   std::unique_ptr<ado::Connection> access_conn;
-  bool sql_form_ok = false, busy = false;
+  engine::RunState state;
   preview::PreviewWindows preview;
-  std::function<void(preview::Form2&)> user;
+  std::function<void(preview::SqlPreviewWindow&)> user;
   std::vector<int> rows_shown;  // rows of each preview shown
   // Per preview: the tables among a, b, c whose CREATE TABLE it holds, with
   // the number of rows of the preview.
@@ -39,8 +39,8 @@ class PreviewRunWindow : public engine::RunWindow {
   int PreviewCheck() override { return check1; }
   bool PerFileOption() override { return option1; }
   bool PerTableOption() override { return option2; }
-  db::ListBox& List1() override { return list1; }
-  db::ListBox& List2() override { return list2; }
+  db::ListBox& TargetTables() override { return list1; }
+  db::ListBox& SourceTables() override { return list2; }
   void SetProgressValue(int) override {}
   void SetProgressCaption(const std::string&) override {}
   engine::StatementSink& PreviewList() override { return preview.PreviewList(); }
@@ -57,8 +57,7 @@ class PreviewRunWindow : public engine::RunWindow {
     preview.ShowPreview();
   }
   std::unique_ptr<ado::Connection>& AccessConn() override { return access_conn; }
-  bool& SQLFormOK() override { return sql_form_ok; }
-  bool& Busy() override { return busy; }
+  engine::RunState& State() override { return state; }
 };
 
 class RunWithPreview : public ::testing::Test {
@@ -137,11 +136,12 @@ class RunWithPreview : public ::testing::Test {
 };
 
 // "Execute SQL"; a statement error fails the test and leaves with "< Back".
-void ExecuteAll(preview::Form2& w) {
-  w.PushButton1->click();
+void ExecuteAll(preview::SqlPreviewWindow& w) {
+  const auto& ui = w.Controls();
+  ui.execute_button->click();
   if (w.isVisible()) {
-    ADD_FAILURE() << "row " << w.ErrorLine << ": " << w.Text1->toPlainText().toStdString();
-    w.PushButton5->click();
+    ADD_FAILURE() << "row " << w.ErrorLine << ": " << ui.error_text->toPlainText().toStdString();
+    ui.back_button->click();
   }
 }
 
@@ -153,14 +153,14 @@ TEST_F(RunWithPreview, PerTablePreviewSkippedForEveryTable) {
   PREPARE_OR_SKIP(pg, /*executes=*/false);
   window_.option1 = false;
   window_.option2 = true;
-  window_.user = [](preview::Form2& w) { w.PushButton9->click(); };
+  window_.user = [](preview::SqlPreviewWindow& w) { w.Controls().skip_table_button->click(); };
   engine::RunConversion(window_);
   // One preview per table (the source lists its system tables too), the user
   // tables last listed first.
   EXPECT_GE(window_.rows_shown.size(), 3u);
   EXPECT_EQ(window_.user_tables_shown, (std::vector<std::string>{"d", "c", "b", "a"}));
   EXPECT_EQ(Texts(), std::vector<std::string>{"Done."});
-  EXPECT_FALSE(window_.sql_form_ok);
+  EXPECT_FALSE(window_.state.preview_executed);
   EXPECT_EQ(TablesInFile().find("\nb"), std::string::npos);
 }
 
@@ -172,7 +172,7 @@ TEST_F(RunWithPreview, PerTableExecuteEndsTheRunAfterThatTable) {
   window_.user = ExecuteAll;
   engine::RunConversion(window_);
   EXPECT_EQ(window_.rows_shown.size(), 1u);  // the run ended after the first table
-  EXPECT_TRUE(window_.sql_form_ok);
+  EXPECT_TRUE(window_.state.preview_executed);
   EXPECT_EQ(Texts(), std::vector<std::string>{"Done."});
 }
 
@@ -181,7 +181,7 @@ TEST_F(RunWithPreview, PerFilePreviewOfThreeTablesExecutedInOneGo) {
   PREPARE_OR_SKIP(pg);
   // The source lists its system tables too; the user empties their rows
   // (blank rows are skipped) and executes the three tables in one go.
-  window_.user = [](preview::Form2& w) {
+  window_.user = [](preview::SqlPreviewWindow& w) {
     preview::StatementList& rows = w.Model().List();
     for (int row = 1; row <= rows.Count(); ++row) {
       const std::string_view text = rows.Text(row);
@@ -196,7 +196,7 @@ TEST_F(RunWithPreview, PerFilePreviewOfThreeTablesExecutedInOneGo) {
   engine::RunConversion(window_);
   ASSERT_EQ(window_.rows_shown.size(), 1u);
   EXPECT_EQ(window_.user_tables_shown, std::vector<std::string>{"dcba"});
-  EXPECT_TRUE(window_.sql_form_ok);
+  EXPECT_TRUE(window_.state.preview_executed);
   EXPECT_EQ(Texts(), std::vector<std::string>{"Done."});
   const std::string tables = TablesInFile();
   for (const char* t : {"a", "b", "c"}) EXPECT_NE(tables.find(t), std::string::npos) << tables;

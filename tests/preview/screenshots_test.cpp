@@ -52,32 +52,34 @@ TEST_F(Screenshots, PreviewAndItsSmallWindows) {
   }
   for (const auto& s : statements) preview_->Append(s);
 
-  Show([&](preview::Form2& w) {
-    w.PushButton1->click();
+  Show([&](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
+    ui.execute_button->click();
     Save(&w, "form2-error.png");
 
     WhenModal([&](QWidget* window) {
-      auto& form3 = static_cast<preview::Form3&>(*window);
-      form3.Text1->setText("varchar");
-      form3.Text2->setText("MEMO");
+      auto& form3 = static_cast<preview::FindReplaceDialog&>(*window);
+      const auto& dialog = form3.Controls();
+      dialog.find_edit->setText("varchar");
+      dialog.replace_edit->setText("MEMO");
       Save(&form3, "form3.png");
-      form3.PushButton1->click();
+      dialog.cancel_button->click();
     });
-    w.PushButton3->click();
+    ui.find_replace_button->click();
 
     WhenModal([&](QWidget* window) {
-      auto& form4 = static_cast<preview::Form4&>(*window);
+      auto& form4 = static_cast<preview::EditLineDialog&>(*window);
       Save(&form4, "form4.png");
-      form4.PushButton1->click();
+      form4.Controls().cancel_button->click();
     });
-    preview_testing::ClickRow(w.ListView1, 8);
+    preview_testing::ClickRow(ui.statements_view, 8);
 
     WhenModal([&](QWidget* window) {
       Save(window, "form5.png");
-      static_cast<preview::Form5*>(window)->PushButton5->click();
+      static_cast<preview::DatatypesConversionWindow*>(window)->Controls().back_button->click();
     });
-    w.PushButton7->click();
-    w.PushButton5->click();
+    ui.datatypes_button->click();
+    ui.back_button->click();
   });
   for (const char* name : {"form2-error.png", "form3.png", "form4.png", "form5.png"})
     EXPECT_TRUE(QFileInfo::exists(Folder() + "/" + name)) << name;

@@ -5,23 +5,24 @@
 
 namespace {
 
-using preview::Px;
 using preview_testing::PreviewTest;
 using preview_testing::WhenModal;
+using widgets::Px;
 
 class SmallWindows : public PreviewTest {
  protected:
   // Opens Find and Replace from the preview and runs one pass.
-  void Replace(preview::Form2& w, const QString& find, const QString& with) {
+  void Replace(preview::SqlPreviewWindow& w, const QString& find, const QString& with) {
     WhenModal([&](QWidget* window) {
-      auto& form3 = static_cast<preview::Form3&>(*window);
-      EXPECT_TRUE(form3.Text1->text().isEmpty());  // opened empty
-      EXPECT_TRUE(form3.Text2->text().isEmpty());
-      form3.Text1->setText(find);
-      form3.Text2->setText(with);
-      form3.PushButton2->click();
+      auto& form3 = static_cast<preview::FindReplaceDialog&>(*window);
+      const auto& dialog = form3.Controls();
+      EXPECT_TRUE(dialog.find_edit->text().isEmpty());  // opened empty
+      EXPECT_TRUE(dialog.replace_edit->text().isEmpty());
+      dialog.find_edit->setText(find);
+      dialog.replace_edit->setText(with);
+      dialog.replace_button->click();
     });
-    w.PushButton3->click();
+    w.Controls().find_replace_button->click();
   }
 };
 
@@ -29,11 +30,11 @@ TEST_F(SmallWindows, FindAndReplaceChangesTheFirstOccurrenceInEveryRow) {
   Fill({"CREATE TABLE \"t\" (\"a\" VARCHAR(10), \"b\" VARCHAR(20));", "INSERT INTO \"t\" VALUES('varchar','x')",
         "DROP TABLE \"t\""});
   std::vector<std::string> rows;
-  Show([&](preview::Form2& w) {
+  Show([&](preview::SqlPreviewWindow& w) {
     Replace(w, "varchar", "MEMO");
     EXPECT_FALSE(w.FindAndReplaceWindow().isVisible());
     for (int row = 1; row <= 3; ++row) rows.emplace_back(w.Model().List().Text(row));
-    w.PushButton5->click();
+    w.Controls().back_button->click();
   });
   EXPECT_EQ(services_.Texts(), std::vector<std::string>{"Done."});
   // The first column only; the upper-case word is found by the lower-case search.
@@ -44,7 +45,7 @@ TEST_F(SmallWindows, FindAndReplaceChangesTheFirstOccurrenceInEveryRow) {
 TEST_F(SmallWindows, FindAndReplaceEdgeCases) {
   Fill({"CREATE TABLE \"t\" (\"a\" VARCHAR(10), \"b\" VARCHAR(20));", "a TEXT b TEXT", "x INT y", "none"});
   std::vector<std::string> rows;
-  Show([&](preview::Form2& w) {
+  Show([&](preview::SqlPreviewWindow& w) {
     Replace(w, "varchar", "MEMO");
     Replace(w, "TEXT", "");           // an empty replacement deletes
     Replace(w, "int", "INTEGER");     // contains the search text: applied once
@@ -52,7 +53,7 @@ TEST_F(SmallWindows, FindAndReplaceEdgeCases) {
     Replace(w, "absent", "x");        // nothing found: still "Done."
     for (int row = 1; row <= 4; ++row) rows.emplace_back(w.Model().List().Text(row));
     EXPECT_EQ(ui::WindowPointers::Get("Form3"), ui::kPointerDefault);
-    w.PushButton5->click();
+    w.Controls().back_button->click();
   });
   EXPECT_EQ(rows, (std::vector<std::string>{"CREATE TABLE \"t\" (\"a\" MEMO(10), \"b\" VARCHAR(20));", "a  b TEXT",
                                             "x INTEGER y", "none"}));
@@ -61,56 +62,60 @@ TEST_F(SmallWindows, FindAndReplaceEdgeCases) {
 
 TEST_F(SmallWindows, FindAndReplaceOnAnEmptyListStaysOpenAndCancelChangesNothing) {
   Fill({});
-  Show([&](preview::Form2& w) {
+  Show([&](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
     WhenModal([&](QWidget* window) {
-      auto& form3 = static_cast<preview::Form3&>(*window);
+      auto& form3 = static_cast<preview::FindReplaceDialog&>(*window);
+      const auto& dialog = form3.Controls();
       EXPECT_EQ(form3.windowTitle(), "Find and Replace - Pelmora");
       EXPECT_EQ(form3.size(), QSize(Px(8040), Px(1500)));
-      EXPECT_EQ(form3.Label2->text(), "Find what:");
-      EXPECT_EQ(form3.Label6->text(), "Replace with:");
-      EXPECT_EQ(form3.Text1->nextInFocusChain(), form3.Text2);
-      form3.Text1->setText("a");
-      form3.PushButton2->click();
+      EXPECT_EQ(dialog.find_label->text(), "Find what:");
+      EXPECT_EQ(dialog.replace_label->text(), "Replace with:");
+      EXPECT_EQ(dialog.find_edit->nextInFocusChain(), dialog.replace_edit);
+      dialog.find_edit->setText("a");
+      dialog.replace_button->click();
       EXPECT_TRUE(form3.isVisible());
-      form3.PushButton1->click();
+      dialog.cancel_button->click();
     });
-    w.PushButton3->click();
-    w.PushButton5->click();
+    ui.find_replace_button->click();
+    ui.back_button->click();
   });
   EXPECT_EQ(services_.Texts(), std::vector<std::string>{"No SQL to run."});
 }
 
 TEST_F(SmallWindows, EditLineWritesBackAsTypedAndCancelLeavesTheRow) {
   Fill({"DROP TABLE \"a\"", "CREATE TABLE \"a\" (\"x\" INTEGER);"});
-  Show([&](preview::Form2& w) {
-    preview::Form4& form4 = w.EditLineWindow();
+  Show([&](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
+    preview::EditLineDialog& form4 = w.EditLineWindow();
+    const auto& edit = form4.Controls();
     WhenModal([&](QWidget*) {
       EXPECT_EQ(form4.size(), QSize(Px(8040), Px(2580)));
       // Focus selects the whole text, again after tabbing back.
-      EXPECT_EQ(form4.Text1->textCursor().selectedText(), "DROP TABLE \"a\"");
-      form4.PushButton2->setFocus();
-      form4.Text1->setFocus(Qt::TabFocusReason);
-      EXPECT_EQ(form4.Text1->textCursor().selectedText(), "DROP TABLE \"a\"");
-      form4.Text1->setPlainText("  DROP TABLE \"b\"\nsecond line  ");
-      form4.PushButton2->click();
+      EXPECT_EQ(edit.line_edit->textCursor().selectedText(), "DROP TABLE \"a\"");
+      edit.ok_button->setFocus();
+      edit.line_edit->setFocus(Qt::TabFocusReason);
+      EXPECT_EQ(edit.line_edit->textCursor().selectedText(), "DROP TABLE \"a\"");
+      edit.line_edit->setPlainText("  DROP TABLE \"b\"\nsecond line  ");
+      edit.ok_button->click();
     });
     form4.Open(1, "DROP TABLE \"a\"");
     EXPECT_EQ(w.Model().List().Text(1), "  DROP TABLE \"b\"\nsecond line  ");
     EXPECT_EQ(w.Model().rowCount(), 2);
 
     WhenModal([&](QWidget*) {
-      form4.Text1->setPlainText("changed");
-      form4.PushButton1->click();
+      edit.line_edit->setPlainText("changed");
+      edit.cancel_button->click();
     });
-    preview_testing::ClickRow(w.ListView1, 2);
+    preview_testing::ClickRow(ui.statements_view, 2);
     EXPECT_EQ(w.Model().List().Text(2), "CREATE TABLE \"a\" (\"x\" INTEGER);");
 
     // OK without a change writes the same bytes back, CR included.
     w.Model().SetRowText(2, "a\r\nb");
-    WhenModal([&](QWidget*) { form4.PushButton2->click(); });
-    preview_testing::ClickRow(w.ListView1, 2);
+    WhenModal([&](QWidget*) { edit.ok_button->click(); });
+    preview_testing::ClickRow(ui.statements_view, 2);
     EXPECT_EQ(w.Model().List().Text(2), "a\r\nb");
-    w.PushButton5->click();
+    ui.back_button->click();
   });
 }
 
@@ -126,31 +131,33 @@ TEST_F(SmallWindows, DatatypesViewShowsTheLogAndEmptiesItOnClose) {
   log.SetLastRowSubItem(1, "memo");  // the others left empty
   preview_->Append("CREATE TABLE \"orders\" (\"id\" INTEGER, \"memo\" MEMO);");
   std::vector<QString> first, second;
-  Show([&](preview::Form2& w) {
-    preview::Form5& form5 = w.DatatypesWindow();
+  Show([&](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
+    preview::DatatypesConversionWindow& form5 = w.DatatypesWindow();
+    const auto& datatypes = form5.Controls();
     WhenModal([&](QWidget*) {
       EXPECT_EQ(form5.windowTitle(), "Datatypes Conversion - Pelmora");
       EXPECT_EQ(form5.size(), QSize(Px(8040), Px(8340)));
-      QAbstractItemModel* m = form5.ListView1->model();
+      QAbstractItemModel* m = datatypes.log_view->model();
       for (int c = 0; c < 4; ++c) {
         first.push_back(m->headerData(c, Qt::Horizontal).toString());
-        EXPECT_EQ(form5.ListView1->columnWidth(c), Px(1700));
+        EXPECT_EQ(datatypes.log_view->columnWidth(c), Px(1700));
       }
       for (int r = 0; r < m->rowCount(); ++r)
         for (int c = 0; c < 4; ++c) first.push_back(m->index(r, c).data().toString());
       // A click on a row opens nothing.
-      preview_testing::ClickRow(form5.ListView1, 1);
+      preview_testing::ClickRow(datatypes.log_view, 1);
       EXPECT_EQ(QApplication::activeModalWidget(), &form5);
-      form5.PushButton5->click();
+      datatypes.back_button->click();
     });
-    w.PushButton7->click();
+    ui.datatypes_button->click();
     EXPECT_EQ(preview_->Log().RowCount(), 0u);
     WhenModal([&](QWidget*) {
-      second.push_back(QString::number(form5.ListView1->model()->rowCount()));
+      second.push_back(QString::number(datatypes.log_view->model()->rowCount()));
       form5.close();
     });
-    w.PushButton7->click();
-    w.PushButton5->click();
+    ui.datatypes_button->click();
+    ui.back_button->click();
   });
   EXPECT_EQ(first, (std::vector<QString>{"PostgreSQL Table", "PostgreSQL Table Field", "PostgreSQL Field Datatype",
                                          "New MS Access Datatype", "orders", "id", "adInteger", "INTEGER", "orders",

@@ -1,4 +1,4 @@
-#include "app/error_report.h"
+#include "report/error_report.h"
 
 #include <gtest/gtest.h>
 

@@ -30,8 +30,7 @@ class FakeRunWindow : public engine::RunWindow {
   VectorStatementSink preview;
   engine::ConversionLog log;
   std::unique_ptr<ado::Connection> access_conn;
-  bool sql_form_ok = false;
-  bool busy = false;
+  engine::RunState state;
   std::vector<int> progress_values;
   std::vector<std::string> captions;
   // What each preview showed, and what the "user" does there.
@@ -43,8 +42,8 @@ class FakeRunWindow : public engine::RunWindow {
   int PreviewCheck() override { return check1; }
   bool PerFileOption() override { return option1; }
   bool PerTableOption() override { return option2; }
-  db::ListBox& List1() override { return list1; }
-  db::ListBox& List2() override { return list2; }
+  db::ListBox& TargetTables() override { return list1; }
+  db::ListBox& SourceTables() override { return list2; }
   void SetProgressValue(int percent) override { progress_values.push_back(percent); }
   void SetProgressCaption(const std::string& caption) override { captions.push_back(caption); }
   engine::StatementSink& PreviewList() override { return preview; }
@@ -54,13 +53,12 @@ class FakeRunWindow : public engine::RunWindow {
     on_preview(*this);
   }
   std::unique_ptr<ado::Connection>& AccessConn() override { return access_conn; }
-  bool& SQLFormOK() override { return sql_form_ok; }
-  bool& Busy() override { return busy; }
+  engine::RunState& State() override { return state; }
 
   // Executes the preview list on access_conn, as "Execute SQL" does when every row succeeds.
   void ExecutePreview() {
     for (const auto& statement : preview.rows) access_conn->Execute(statement);
-    sql_form_ok = true;
+    state.preview_executed = true;
   }
 };
 

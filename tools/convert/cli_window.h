@@ -37,8 +37,8 @@ class CliWindow : public engine::RunWindow {
   int PreviewCheck() override { return print_sql_ ? 1 : 0; }
   bool PerFileOption() override { return true; }
   bool PerTableOption() override { return false; }
-  db::ListBox& List1() override { return list1_; }
-  db::ListBox& List2() override { return list2_; }
+  db::ListBox& TargetTables() override { return list1_; }
+  db::ListBox& SourceTables() override { return list2_; }
   void AddSourceTables(db::ListBox& list) override;
   void SetProgressValue(int) override {}
   void SetProgressCaption(const std::string&) override {}
@@ -46,8 +46,7 @@ class CliWindow : public engine::RunWindow {
   engine::ConversionLog& Log() override { return log_; }
   void ShowPreview() override {}  // the statements were printed as they came
   std::unique_ptr<ado::Connection>& AccessConn() override { return access_conn_; }
-  bool& SQLFormOK() override { return sql_form_ok_; }
-  bool& Busy() override { return busy_; }
+  engine::RunState& State() override { return state_; }
 
   void TableStarted(const std::string& table, long long rows) override;
   void RowDone(long long row) override;
@@ -67,8 +66,7 @@ class CliWindow : public engine::RunWindow {
   StreamSink sink_;
   engine::ConversionLog log_;
   std::unique_ptr<ado::Connection> access_conn_;
-  bool sql_form_ok_ = false;
-  bool busy_ = false;
+  engine::RunState state_;
 
   std::string table_;
   long long rows_ = 0;

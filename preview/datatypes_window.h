@@ -1,7 +1,7 @@
 #pragma once
-// Form5, Datatypes Conversion: the conversion log (table, field, source type,
-// Access type), read only. The run fills it while the window is hidden; the
-// rows are discarded when the window closes.
+// Datatypes Conversion ("Form5" in error reports): the conversion log (table,
+// field, source type, Access type), read only. The run fills it while the
+// window is hidden; the rows are discarded when the window closes.
 
 #include <QDialog>
 #include <QPushButton>
@@ -15,11 +15,16 @@ namespace preview {
 inline constexpr const char* kListTooltip =
     "Click item to edit it. Move | line to right and out of window to reveal full names.";
 
-class Form5 : public QDialog {
+class DatatypesConversionWindow : public QDialog {
  public:
   static constexpr const char* kName = "Form5";
 
-  Form5(engine::ConversionLog& log, QWidget* owner);
+  struct ControlSet {
+    ReportList* log_view;      // ListView1
+    QPushButton* back_button;  // PushButton5 "< Back"
+  };
+
+  DatatypesConversionWindow(engine::ConversionLog& log, QWidget* owner);
 
   // Loads the window invisibly unless it is loaded (the run touches its list).
   void Load();
@@ -27,13 +32,14 @@ class Form5 : public QDialog {
   void Open();
   bool Loaded() const { return loaded_; }
 
-  void Form_Load();
-  void PushButton5_Click();  // "< Back"
+  void LoadWindow();  // Form5.Form_Load
+  void Back();        // Form5.PushButton5_Click "< Back"
 
-  ReportList* ListView1;
-  QPushButton* PushButton5;
+  // The controls, for tests and pictures that drive the window as a user would.
+  const ControlSet& Controls() const { return ui_; }
 
  private:
+  ControlSet ui_{};
   void Unload();
 
   engine::ConversionLog& log_;

@@ -6,14 +6,13 @@
 #include <cmath>
 #include <exception>
 #include <iterator>
-#include <fmt/format.h>
 
-#include "app/error_report.h"
 #include "platform/ado/error.h"
 #include "platform/ado/recordset.h"
 #include "platform/ui/services.h"
-#include "preview/form2.h"
 #include "preview/row_text.h"
+#include "preview/sql_preview_window.h"
+#include "report/error_report.h"
 
 namespace preview {
 namespace {
@@ -32,7 +31,7 @@ bool IsStatementError(const std::exception_ptr& failure) {
 
 }  // namespace
 
-void Form2::PushButton1_Click() {
+void SqlPreviewWindow::ExecuteSql() {
   if (Executing()) return;  // one pass at a time; the button is disabled meanwhile
   report::Trap trap(kTrapName);
   ui::Services& services = ui::Current();
@@ -80,12 +79,12 @@ void Form2::PushButton1_Click() {
     int count = 0;
     step(110, [&] {
       count = rows_.Count();
-      ProgressBar1->setValue(int(std::lround(double(x) / double(count) * 100.0)));
+      ui_.progress_bar->setValue(int(std::lround(double(x) / double(count) * 100.0)));
     });
     step(112, [&] {
       progress_text_.clear();
       fmt::format_to(std::back_inserter(progress_text_), "Please wait.. Processing row: {} of {}", x, count);
-      ProgressBar1->SetCaption(progress_text_);
+      ui_.progress_bar->SetCaption(progress_text_);
     });
     bool blank = false;
     step(114, [&] { blank = IsBlank(rows_.Text(x)); });
@@ -115,10 +114,10 @@ void Form2::PushButton1_Click() {
     ResetProgress();
     return;
   }
-  step(118, [&] { sql_form_ok_ = true; });
+  step(118, [&] { run_state_.preview_executed = true; });
   step(120, [&] { services.SetPointer(kName, ui::kPointerDefault); });
-  step(122, [&] { ProgressBar1->setValue(0); });
-  step(124, [&] { ProgressBar1->SetCaption("Progress Bar"); });
+  step(122, [&] { ui_.progress_bar->setValue(0); });
+  step(124, [&] { ui_.progress_bar->SetCaption("Progress Bar"); });
   step(126, [&] { close(); });
 }
 

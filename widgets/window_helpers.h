@@ -6,7 +6,7 @@
 #include <initializer_list>
 #include <string>
 
-namespace app {
+namespace widgets {
 
 // The window's background, and that of its option buttons, check boxes, frames
 // and labels, take the palette's button colour. The colour follows the desktop's
@@ -32,12 +32,11 @@ void LoadCustomPointer(const std::string& window_name, const std::string& path);
 // buttons) to the custom image. Neither replaces the hourglass, and elements in
 // neither list leave the pointer as it is. The busy test reads the pointer that
 // ui::Services::SetPointer set through QtServices (ui::WindowPointers).
-void InstallHoverRule(QWidget* window, const std::string& window_name,
-                      std::initializer_list<QWidget*> default_elements,
+void InstallHoverRule(QWidget* window, const std::string& window_name, std::initializer_list<QWidget*> default_elements,
                       std::initializer_list<QWidget*> hand_elements);
 
 // True when the path's modification time can be read: an existing file or
 // folder. False for an empty or malformed path or a missing one. Never fails.
 bool FileExists(const std::string& path);
 
-}  // namespace app
+}  // namespace widgets

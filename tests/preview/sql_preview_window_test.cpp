@@ -7,15 +7,15 @@
 
 namespace {
 
-using preview::Px;
 using preview_testing::PreviewTest;
 using preview_testing::TableStatements;
+using widgets::Px;
 
 class Form2Test : public PreviewTest {};
 
 TEST_F(Form2Test, ControlsCaptionsPlacesAndTabOrder) {
   Fill({"DROP TABLE \"t\""});
-  preview::Form2& w = Window();
+  preview::SqlPreviewWindow& w = Window();
   EXPECT_EQ(w.windowTitle(), "SQL Preview - Pelmora");
   EXPECT_EQ(w.size(), QSize(Px(8040), Px(8430)));
   EXPECT_FALSE(w.windowIcon().isNull());
@@ -25,19 +25,19 @@ TEST_F(Form2Test, ControlsCaptionsPlacesAndTabOrder) {
     QRect twips;
   };
   const Expected controls[] = {
-      {w.ListView1, nullptr, {120, 630, 7800, 3315}},
-      {w.PushButton1, "Execute SQL", {120, 4040, 7800, 405}},
-      {w.PushButton3, "Find and Replace", {120, 4550, 3840, 405}},
-      {w.PushButton2, "Copy SQL To Clipboard", {4080, 4550, 3840, 405}},
-      {w.Text1, nullptr, {240, 300, 7320, 1290}},
-      {w.PushButton6, "Jump To Error Line", {120, 6900, 3840, 405}},
-      {w.PushButton4, "Copy Error Message To Clipboard", {4080, 6900, 3840, 405}},
-      {w.PushButton8, "Email Error Message To Halvex", {120, 7410, 3840, 405}},
-      {w.PushButton5, "< Back", {120, 120, 3720, 405}},
-      {w.ProgressBar1, nullptr, {120, 7920, 7800, 405}},
-      {w.Frame2, nullptr, {120, 5010, 7800, 1785}},
-      {w.PushButton7, "View Datatype Conversion", {4080, 7410, 3840, 405}},
-      {w.PushButton9, "Skip Table / Do Not Execute SQL", {3960, 120, 3960, 405}},
+      {w.Controls().statements_view, nullptr, {120, 630, 7800, 3315}},
+      {w.Controls().execute_button, "Execute SQL", {120, 4040, 7800, 405}},
+      {w.Controls().find_replace_button, "Find and Replace", {120, 4550, 3840, 405}},
+      {w.Controls().copy_sql_button, "Copy SQL To Clipboard", {4080, 4550, 3840, 405}},
+      {w.Controls().error_text, nullptr, {240, 300, 7320, 1290}},
+      {w.Controls().jump_to_error_button, "Jump To Error Line", {120, 6900, 3840, 405}},
+      {w.Controls().copy_error_button, "Copy Error Message To Clipboard", {4080, 6900, 3840, 405}},
+      {w.Controls().email_error_button, "Email Error Message To Halvex", {120, 7410, 3840, 405}},
+      {w.Controls().back_button, "< Back", {120, 120, 3720, 405}},
+      {w.Controls().progress_bar, nullptr, {120, 7920, 7800, 405}},
+      {w.Controls().error_frame, nullptr, {120, 5010, 7800, 1785}},
+      {w.Controls().datatypes_button, "View Datatype Conversion", {4080, 7410, 3840, 405}},
+      {w.Controls().skip_table_button, "Skip Table / Do Not Execute SQL", {3960, 120, 3960, 405}},
   };
   for (const auto& c : controls) {
     const QRect& t = c.twips;
@@ -52,16 +52,19 @@ TEST_F(Form2Test, ControlsCaptionsPlacesAndTabOrder) {
           << button->text().toStdString();
     }
   }
-  EXPECT_EQ(w.Frame2->title(), "Error:");
-  EXPECT_EQ(w.Text1->parentWidget(), w.Frame2);
-  EXPECT_EQ(w.ProgressBar1->Caption(), "Progress Bar");
-  EXPECT_EQ(w.ListView1->toolTip().toStdString(),
+  EXPECT_EQ(w.Controls().error_frame->title(), "Error:");
+  EXPECT_EQ(w.Controls().error_text->parentWidget(), w.Controls().error_frame);
+  EXPECT_EQ(w.Controls().progress_bar->Caption(), "Progress Bar");
+  EXPECT_EQ(w.Controls().statements_view->toolTip().toStdString(),
             "Click item to edit it. Move | line to right and out of window to reveal full names.");
   EXPECT_EQ(w.Model().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "SQL Preview");
-  EXPECT_EQ(w.ListView1->columnWidth(0), Px(7000));
+  EXPECT_EQ(w.Controls().statements_view->columnWidth(0), Px(7000));
 
-  QWidget* order[] = {w.ListView1,   w.PushButton1, w.PushButton3, w.PushButton2, w.Text1,       w.PushButton6,
-                      w.PushButton4, w.PushButton8, w.PushButton5, w.PushButton7, w.PushButton9};
+  QWidget* order[] = {
+      w.Controls().statements_view,   w.Controls().execute_button,     w.Controls().find_replace_button,
+      w.Controls().copy_sql_button,   w.Controls().error_text,         w.Controls().jump_to_error_button,
+      w.Controls().copy_error_button, w.Controls().email_error_button, w.Controls().back_button,
+      w.Controls().datatypes_button,  w.Controls().skip_table_button};
   // The next control that Tab reaches (parts of a control and controls that
   // take no focus are passed over).
   auto next_tab_stop = [](QWidget* from) {
@@ -69,8 +72,7 @@ TEST_F(Form2Test, ControlsCaptionsPlacesAndTabOrder) {
     while (!(next->focusPolicy() & Qt::TabFocus)) next = next->nextInFocusChain();
     return next;
   };
-  for (size_t i = 0; i + 1 < std::size(order); ++i)
-    EXPECT_EQ(next_tab_stop(order[i]), order[i + 1]) << i;
+  for (size_t i = 0; i + 1 < std::size(order); ++i) EXPECT_EQ(next_tab_stop(order[i]), order[i + 1]) << i;
 }
 
 // The run's first touch loads the window invisibly; its set-up runs once per
@@ -81,9 +83,9 @@ TEST_F(Form2Test, InvisibleLoadingAndWhatClosingDiscards) {
   EXPECT_FALSE(Window().isVisible());
   for (const auto& s : TableStatements("t", 8)) preview_->Append(s);
   target_->tables.insert("t");  // the CREATE TABLE row fails
-  Show([](preview::Form2& w) {
+  Show([](preview::SqlPreviewWindow& w) {
     EXPECT_EQ(w.Model().rowCount(), 9);
-    w.PushButton1->click();
+    w.Controls().execute_button->click();
     w.close();  // the close box
   });
   EXPECT_FALSE(Window().Loaded());
@@ -93,41 +95,42 @@ TEST_F(Form2Test, InvisibleLoadingAndWhatClosingDiscards) {
 
   // A new list: the error box is empty again; ErrorLine stays 1 and jumps there.
   Fill(TableStatements("u", 2));
-  Show([](preview::Form2& w) {
-    EXPECT_TRUE(w.Text1->toPlainText().isEmpty());
-    w.PushButton6->click();
-    EXPECT_EQ(w.ListView1->currentIndex().row(), 0);
-    w.PushButton5->click();
+  Show([](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
+    EXPECT_TRUE(ui.error_text->toPlainText().isEmpty());
+    ui.jump_to_error_button->click();
+    EXPECT_EQ(ui.statements_view->currentIndex().row(), 0);
+    ui.back_button->click();
   });
 }
 
 TEST_F(Form2Test, HowTheWindowClosedReachesTheRunThroughTheFlags) {
   struct Case {
     const char* name;
-    std::function<void(preview::Form2&)> close;
+    std::function<void(preview::SqlPreviewWindow&)> close;
     bool end_run;
   };
   const Case cases[] = {
-      {"back", [](preview::Form2& w) { w.PushButton5->click(); }, true},
-      {"close box", [](preview::Form2& w) { w.close(); }, true},
-      {"skip", [](preview::Form2& w) { w.PushButton9->click(); }, false},
+      {"back", [](preview::SqlPreviewWindow& w) { w.Controls().back_button->click(); }, true},
+      {"close box", [](preview::SqlPreviewWindow& w) { w.close(); }, true},
+      {"skip", [](preview::SqlPreviewWindow& w) { w.Controls().skip_table_button->click(); }, false},
       // Escape does not close the window (it would throw away every edit).
       {"escape then back",
-       [](preview::Form2& w) {
+       [](preview::SqlPreviewWindow& w) {
          QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
          QApplication::sendEvent(&w, &escape);
          EXPECT_TRUE(w.isVisible());
-         w.PushButton5->click();
+         w.Controls().back_button->click();
        },
        true},
   };
   for (const auto& c : cases) {
-    engine::EndRunAfterPreview = true;
-    form1_->SQLFormOK = false;
+    form1_->State().end_after_preview = true;
+    form1_->State().preview_executed = false;
     Fill(TableStatements("t", 2));
     Show(c.close);
-    EXPECT_FALSE(form1_->SQLFormOK) << c.name;
-    EXPECT_EQ(engine::EndRunAfterPreview, c.end_run) << c.name;
+    EXPECT_FALSE(form1_->State().preview_executed) << c.name;
+    EXPECT_EQ(form1_->State().end_after_preview, c.end_run) << c.name;
     EXPECT_TRUE(target_->executed.empty()) << c.name;
   }
 }
@@ -135,64 +138,71 @@ TEST_F(Form2Test, HowTheWindowClosedReachesTheRunThroughTheFlags) {
 TEST_F(Form2Test, JumpToErrorLine) {
   // Before any statement error since start: nothing.
   Fill(TableStatements("t", 3));
-  Show([](preview::Form2& w) {
-    w.PushButton6->click();
-    EXPECT_FALSE(w.ListView1->currentIndex().isValid());
-    w.PushButton5->click();
+  Show([](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
+    ui.jump_to_error_button->click();
+    EXPECT_FALSE(ui.statements_view->currentIndex().isValid());
+    ui.back_button->click();
   });
   // An error on row 7, then a list of 3 rows: both steps fail, the selection stays.
   Fill(TableStatements("t", 8));
   target_->refuse[std::string(Rows().Text(7))] = "SQLException: no";
-  Show([](preview::Form2& w) {
-    w.PushButton1->click();
-    w.PushButton5->click();
+  Show([](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
+    ui.execute_button->click();
+    ui.back_button->click();
   });
   ASSERT_EQ(Window().ErrorLine, 7);
   services_.messages.clear();
   Fill(TableStatements("u", 2));
-  Show([](preview::Form2& w) {
-    w.ListView1->setCurrentIndex(w.Model().index(1));
-    w.PushButton6->click();
-    EXPECT_EQ(w.ListView1->currentIndex().row(), 1);
-    w.PushButton5->click();
+  Show([](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
+    ui.statements_view->setCurrentIndex(w.Model().index(1));
+    ui.jump_to_error_button->click();
+    EXPECT_EQ(ui.statements_view->currentIndex().row(), 1);
+    ui.back_button->click();
   });
   ASSERT_EQ(services_.Reports(), 2);
-  EXPECT_NE(services_.messages[0].text.find("Index out of bounds\r\nin Tavrix2021/08/31.Form2.PushButton6_Click at line 104"),
-            std::string::npos);
+  EXPECT_NE(
+      services_.messages[0].text.find("Index out of bounds\r\nin Tavrix2021/08/31.Form2.PushButton6_Click at line 104"),
+      std::string::npos);
   EXPECT_NE(services_.messages[1].text.find("at line 106"), std::string::npos);
   // An empty list: nothing at all.
   services_.messages.clear();
   Fill({});
-  Show([](preview::Form2& w) {
-    w.PushButton6->click();
-    w.PushButton5->click();
+  Show([](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
+    ui.jump_to_error_button->click();
+    ui.back_button->click();
   });
   EXPECT_TRUE(services_.messages.empty());
 }
 
 TEST_F(Form2Test, AClickOnARowOpensEditLineAndATickBoxClickDoesNot) {
   Fill({"DROP TABLE \"a\"", "CREATE TABLE \"a\" (\"x\" INTEGER);"});
-  Show([](preview::Form2& w) {
+  Show([](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
     // A click that selects nothing (the empty space below the rows) opens nothing.
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(50, w.ListView1->viewport()->height() - 5),
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(50, ui.statements_view->viewport()->height() - 5),
                       QPointF(50, 50), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w.ListView1->viewport(), &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(50, w.ListView1->viewport()->height() - 5),
+    QApplication::sendEvent(ui.statements_view->viewport(), &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(50, ui.statements_view->viewport()->height() - 5),
                         QPointF(50, 50), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(w.ListView1->viewport(), &release);
+    QApplication::sendEvent(ui.statements_view->viewport(), &release);
     EXPECT_EQ(QApplication::activeModalWidget(), &w);
 
     // The tick box of row 2 ticks the row without opening it.
     const QModelIndex second = w.Model().index(1);
     QStyleOptionViewItem option;
-    option.initFrom(w.ListView1);
-    option.rect = w.ListView1->visualRect(second);
+    option.initFrom(ui.statements_view);
+    option.rect = ui.statements_view->visualRect(second);
     option.features |= QStyleOptionViewItem::HasCheckIndicator;
-    const QRect box = w.ListView1->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, w.ListView1);
+    const QRect box =
+        ui.statements_view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, ui.statements_view);
     for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-      QMouseEvent e(type, box.center(), w.ListView1->viewport()->mapToGlobal(box.center()), Qt::LeftButton,
+      QMouseEvent e(type, box.center(), ui.statements_view->viewport()->mapToGlobal(box.center()), Qt::LeftButton,
                     type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-      QApplication::sendEvent(w.ListView1->viewport(), &e);
+      QApplication::sendEvent(ui.statements_view->viewport(), &e);
     }
     EXPECT_TRUE(w.Model().List().Ticked(2));
     EXPECT_EQ(QApplication::activeModalWidget(), &w);
@@ -200,52 +210,54 @@ TEST_F(Form2Test, AClickOnARowOpensEditLineAndATickBoxClickDoesNot) {
     // A click on the text of row 2 opens Edit Line with it; "OK" with an
     // emptied box leaves an empty row.
     preview_testing::WhenModal([](QWidget* edit) {
-      auto& form4 = static_cast<preview::Form4&>(*edit);
+      auto& form4 = static_cast<preview::EditLineDialog&>(*edit);
       EXPECT_EQ(form4.windowTitle(), "Edit Line - Pelmora");
       EXPECT_EQ(form4.ListLine, 2);
-      EXPECT_EQ(form4.Text1->toPlainText(), "CREATE TABLE \"a\" (\"x\" INTEGER);");
-      form4.Text1->clear();
-      form4.PushButton2->click();
+      EXPECT_EQ(form4.Controls().line_edit->toPlainText(), "CREATE TABLE \"a\" (\"x\" INTEGER);");
+      form4.Controls().line_edit->clear();
+      form4.Controls().ok_button->click();
     });
-    preview_testing::ClickRow(w.ListView1, 2);
+    preview_testing::ClickRow(ui.statements_view, 2);
     EXPECT_EQ(w.Model().rowCount(), 2);
     EXPECT_EQ(w.Model().List().Text(2), "");
-    w.PushButton5->click();
+    ui.back_button->click();
   });
 }
 
 TEST_F(Form2Test, RowsAreAddedUntickedAndCanBeTickedAllAtOnce) {
   Fill({"a", "b", "c"});
-  Show([](preview::Form2& w) {
+  Show([](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
     for (int row = 0; row < 3; ++row)
       EXPECT_EQ(w.Model().data(w.Model().index(row), Qt::CheckStateRole).toInt(), Qt::Unchecked);
-    emit w.ListView1->header()->sectionClicked(0);
+    emit ui.statements_view->header()->sectionClicked(0);
     for (int row = 1; row <= 3; ++row) EXPECT_TRUE(w.Model().List().Ticked(row));
-    emit w.ListView1->header()->sectionClicked(0);  // all ticked: clears them
+    emit ui.statements_view->header()->sectionClicked(0);  // all ticked: clears them
     for (int row = 1; row <= 3; ++row) EXPECT_FALSE(w.Model().List().Ticked(row));
     w.TickAll(true);
     EXPECT_TRUE(w.Model().List().Ticked(2));
-    w.PushButton5->click();
+    ui.back_button->click();
   });
 }
 
 TEST_F(Form2Test, HoverShowsTheHandOverButtonsButNeverReplacesTheHourglass) {
   Fill({"a"});
-  Show([](preview::Form2& w) {
+  Show([](preview::SqlPreviewWindow& w) {
+    const auto& ui = w.Controls();
     auto move = [](QWidget* over) {
       const QPoint at(2, over->height() - 2);
       QMouseEvent e(QEvent::MouseMove, at, over->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
       QApplication::sendEvent(over, &e);
     };
-    move(w.PushButton9);
+    move(ui.skip_table_button);
     EXPECT_EQ(ui::WindowPointers::Get("Form2"), ui::kPointerCustom);
-    move(w.ListView1->viewport());
+    move(ui.statements_view->viewport());
     EXPECT_EQ(ui::WindowPointers::Get("Form2"), ui::kPointerDefault);
     ui::WindowPointers::Set("Form2", ui::kPointerHourglass);
-    move(w.PushButton1);
+    move(ui.execute_button);
     EXPECT_EQ(ui::WindowPointers::Get("Form2"), ui::kPointerHourglass);
     ui::WindowPointers::Set("Form2", ui::kPointerDefault);
-    w.PushButton5->click();
+    ui.back_button->click();
   });
 }
 

@@ -1,4 +1,4 @@
-#include "app/window_helpers.h"
+#include "widgets/window_helpers.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -17,12 +17,12 @@
 #include "platform/ui/qt/window_pointers.h"
 #include "platform/ui/services.h"
 
-namespace app {
+namespace widgets {
 namespace {
 
 bool TakesButtonFace(QWidget* widget) {
-  return qobject_cast<QRadioButton*>(widget) || qobject_cast<QCheckBox*>(widget) ||
-         qobject_cast<QGroupBox*>(widget) || qobject_cast<QLabel*>(widget);
+  return qobject_cast<QRadioButton*>(widget) || qobject_cast<QCheckBox*>(widget) || qobject_cast<QGroupBox*>(widget) ||
+         qobject_cast<QLabel*>(widget);
 }
 
 void SetBackground(QWidget* widget, const QColor& colour) {
@@ -110,8 +110,7 @@ void LoadCustomPointer(const std::string& window_name, const std::string& path) 
   ui::WindowPointers::SetCustomImage(window_name, ui::LoadCursorFile(QString::fromStdString(path)));
 }
 
-void InstallHoverRule(QWidget* window, const std::string& window_name,
-                      std::initializer_list<QWidget*> default_elements,
+void InstallHoverRule(QWidget* window, const std::string& window_name, std::initializer_list<QWidget*> default_elements,
                       std::initializer_list<QWidget*> hand_elements) {
   auto* rule = new HoverRule(window, window_name);
   for (QWidget* element : default_elements) rule->Add(element, Hover::Default);
@@ -120,4 +119,4 @@ void InstallHoverRule(QWidget* window, const std::string& window_name,
 
 bool FileExists(const std::string& path) { return db::FileExists(path); }
 
-}  // namespace app
+}  // namespace widgets

@@ -1,10 +1,10 @@
-#include "app/controls.h"
+#include "widgets/controls.h"
 
 #include <QFocusEvent>
 #include <QProxyStyle>
 #include <stdexcept>
 
-namespace app {
+namespace widgets {
 namespace {
 
 // Masks with "*" and shows no last typed character.
@@ -42,9 +42,7 @@ void TextBox::focusInEvent(QFocusEvent* event) {
   }
 }
 
-MultiLineTextBox::MultiLineTextBox(QWidget* parent) : QPlainTextEdit(parent) {
-  setTabChangesFocus(true);
-}
+MultiLineTextBox::MultiLineTextBox(QWidget* parent) : QPlainTextEdit(parent) { setTabChangesFocus(true); }
 
 CheckBox::CheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {}
 
@@ -75,9 +73,7 @@ void CheckBox::SetValue(int state) {
   }
 }
 
-void CheckBox::nextCheckState() {
-  setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
-}
+void CheckBox::nextCheckState() { setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked); }
 
 OptionButton::OptionButton(const QString& caption, QWidget* parent) : QRadioButton(caption, parent) {}
 
@@ -104,4 +100,4 @@ void ProgressBar::SetCaption(const std::string& caption) {
   update();
 }
 
-}  // namespace app
+}  // namespace widgets

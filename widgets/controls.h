@@ -9,7 +9,7 @@
 #include <QRadioButton>
 #include <string>
 
-namespace app {
+namespace widgets {
 
 // A one-line text box. With select-on-focus, focus entering the box selects its
 // whole text; without it, focus leaves the caret where it was and selects
@@ -73,4 +73,4 @@ class ProgressBar : public QProgressBar {
   std::string caption_;
 };
 
-}  // namespace app
+}  // namespace widgets

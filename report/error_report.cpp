@@ -1,10 +1,10 @@
-#include "app/error_report.h"
+#include "report/error_report.h"
 
 #include <atomic>
 
-#include "app/addresses.h"
 #include "platform/ado/error.h"
 #include "platform/ui/services.h"
+#include "report/addresses.h"
 
 namespace report {
 namespace {
@@ -23,8 +23,8 @@ std::string ReportText(std::string_view description, std::string_view qualified_
 }
 
 void ShowReport(std::string_view description, std::string_view qualified_name, int step) {
-  ui::Current().MessageBox(ReportText(description, qualified_name, step), ui::Buttons::Ok,
-                           ui::Icon::Exclamation, "Application Error");
+  ui::Current().MessageBox(ReportText(description, qualified_name, step), ui::Buttons::Ok, ui::Icon::Exclamation,
+                           "Application Error");
 }
 
 std::string DescriptionOf(const std::exception_ptr& failure) {
