@@ -3,6 +3,8 @@
 // target refused (the Access provider's "SQLException: ..." failures) stops the
 // pass at its row and shows it in the window; any other failure gets the
 // uniform report and the pass goes on.
+#include <fmt/format.h>
+
 #include <cmath>
 #include <exception>
 #include <iterator>
