@@ -90,7 +90,7 @@ TEST_F(ConnectionPanel, TestConnectionRefusedShowsItsMessageAndResetsThePointer)
 }
 
 TEST_F(ConnectionPanel, TestConnectionUsesTheFieldsAsTheyAreNow) {
-  PELMORA_REQUIRE_PG(pg);
+  REQUIRE_PG(pg);
   app::Form1& form = LoadedForm();
   form.Text1->SetText(pg.host);
   form.Text9->SetText(pg.port);
