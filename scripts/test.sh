@@ -18,4 +18,12 @@ start_postgres "$pg_dir/cluster"
 echo "PostgreSQL on 127.0.0.1:$PELMORA_TEST_PG_PORT"
 
 export QT_QPA_PLATFORM=offscreen
+# CI=true comes from the CI machine (never set here). With ../shared present it
+# turns a test that lacks a fixture, reader, tool or the test PostgreSQL from a
+# skip into a failure (tests/support/environment.h).
+if [ "${CI:-}" = true ] && [ -n "${PELMORA_SHARED:-}" ]; then
+  echo "CI: every test must run; a missing prerequisite fails its test"
+elif [ -z "${PELMORA_SHARED:-}" ]; then
+  echo "No ../shared: the tests that need its fixtures are skipped"
+fi
 ctest --test-dir "$PELMORA_ROOT/build" --output-on-failure -j"$(nproc)" "$@"

@@ -37,10 +37,9 @@ std::string Ace(const std::string& path, const std::string& password = "") {
 }
 
 TEST(JetProviderTest, TablesSchemaHasAdoTableTypes) {
-  auto file = AccessFixture("indexes-2007.accdb");
-  if (!file) GTEST_SKIP() << "../shared is absent";
+  REQUIRE_FIXTURE(file, "indexes-2007.accdb");
   ado::Connection conn;
-  conn.Open(Jet(*file));  // the provider name does not decide the format
+  conn.Open(Jet(file));  // the provider name does not decide the format
   auto rs = conn.OpenSchema(ado::adSchemaTables);
   std::vector<std::pair<std::string, std::string>> rows;
   for (; !rs->Eof(); rs->MoveNext())
@@ -58,11 +57,10 @@ TEST(JetProviderTest, TablesSchemaHasAdoTableTypes) {
 }
 
 TEST(JetProviderTest, SelectAllGivesAdoTypesAndValues) {
-  auto file = AccessFixture("content-2000.mdb");
-  if (!file) GTEST_SKIP() << "../shared is absent";
+  REQUIRE_FIXTURE(file, "content-2000.mdb");
   ado::Connection conn;
   conn.CursorLocation = ado::adUseClient;
-  conn.Open(Ace(*file));
+  conn.Open(Ace(file));
   auto rs = conn.Execute("SELECT * FROM \"Table1\"");
   ASSERT_TRUE(rs->IsOpen());
   EXPECT_EQ(rs->RecordCount(), 2);
@@ -82,10 +80,9 @@ TEST(JetProviderTest, SelectAllGivesAdoTypesAndValues) {
 }
 
 TEST(JetProviderTest, FailuresCarryClearDescriptions) {
-  auto plain = AccessFixture("content-2000.mdb");
-  auto protected_file = AccessFixture("password-2003.mdb");
-  auto encrypted = AccessFixture("password-2010.accdb");
-  if (!plain || !protected_file || !encrypted) GTEST_SKIP() << "../shared is absent";
+  REQUIRE_FIXTURE(plain, "content-2000.mdb");
+  REQUIRE_FIXTURE(protected_file, "password-2003.mdb");
+  REQUIRE_FIXTURE(encrypted, "password-2010.accdb");
   auto open_error = [](const std::string& cs) -> std::string {
     try {
       ado::Connection conn;
@@ -102,18 +99,18 @@ TEST(JetProviderTest, FailuresCarryClearDescriptions) {
     }
     return "";
   };
-  EXPECT_EQ(open_error(Jet(*protected_file, "wrong")), "Not a valid password.");
-  EXPECT_EQ(open_error(Jet(*protected_file)), "Not a valid password.");
-  EXPECT_EQ(open_error(Ace(*encrypted, "wrong")), "Not a valid password.");
-  EXPECT_EQ(open_error(Ace(*encrypted)), "Not a valid password.");
-  EXPECT_EQ(open_error(Ace(*encrypted, "password")), "");
+  EXPECT_EQ(open_error(Jet(protected_file, "wrong")), "Not a valid password.");
+  EXPECT_EQ(open_error(Jet(protected_file)), "Not a valid password.");
+  EXPECT_EQ(open_error(Ace(encrypted, "wrong")), "Not a valid password.");
+  EXPECT_EQ(open_error(Ace(encrypted)), "Not a valid password.");
+  EXPECT_EQ(open_error(Ace(encrypted, "password")), "");
   EXPECT_NE(open_error(Jet("/nonexistent/x.mdb")).find("Could not find file"), std::string::npos);
 
   ado::Connection ok;
-  ok.Open(Jet(*protected_file, "password"));
+  ok.Open(Jet(protected_file, "password"));
   ok.Close();
   ado::Connection conn;
-  conn.Open(Jet(*plain, "a password the file does not have"));  // ignored, as Jet does
+  conn.Open(Jet(plain, "a password the file does not have"));  // ignored, as Jet does
   try {
     conn.Execute("DROP TABLE \"Table1\"");
     ADD_FAILURE() << "a connection opened without Mode = adModeReadWrite is read-only";
@@ -135,9 +132,8 @@ TEST(JetProviderTest, FailuresCarryClearDescriptions) {
 // statement's kind (what the SQL Preview stops at), except on a closed
 // connection (3704).
 TEST(JetProviderTest, ExecutesStatementsOnAWritableConnection) {
-  auto fixture = AccessFixture("empty-2007.accdb");
-  if (!fixture) GTEST_SKIP() << "../shared is absent";
-  std::string path = testing_support::CopyFile(*fixture, testing_support::ScratchFolder("jet_provider_execute"));
+  REQUIRE_FIXTURE(fixture, "empty-2007.accdb");
+  std::string path = testing_support::CopyFile(fixture, testing_support::ScratchFolder("jet_provider_execute"));
   auto failure = [](ado::Connection& conn, const std::string& sql) -> std::string {
     try {
       auto rs = conn.Execute(sql);

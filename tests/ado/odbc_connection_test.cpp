@@ -31,7 +31,7 @@ class OdbcConnection : public testing::Test {
   }
   static void TearDownTestSuite() { database_.reset(); }
   void SetUp() override {
-    PELMORA_REQUIRE_PG(pg);
+    REQUIRE_PG(pg);
     ASSERT_TRUE(database_) << "the test database for " << pg.host << ":" << pg.port << " was not made";
   }
   static std::unique_ptr<OdbcTestDatabase> database_;
@@ -268,7 +268,7 @@ TEST_F(OdbcConnection, BracedPasswordReachesTheDriverUnchanged) {
 
 // These need the driver manager and the driver, not the server.
 TEST(OdbcConnect, MissingDriverIsAnErrorFromTheDriverManager) {
-  if (!ado::OdbcDriverManagerAvailable()) GTEST_SKIP() << "no ODBC driver manager";
+  PELMORA_REQUIRE(ado::OdbcDriverManagerAvailable(), "the ODBC driver manager (unixodbc)");
   auto error = OpenError("Driver={Pelmora No Such Driver};Server=127.0.0.1;Port=5432;Uid=x;Pwd=y;Database=z");
   ASSERT_TRUE(error);
   EXPECT_EQ(error->Number(), ado::kErrorProvider);
@@ -289,7 +289,7 @@ int ClosedPort() {
 }
 
 TEST(OdbcConnect, RefusedPortFailsAtOnce) {
-  if (!ado::OdbcDriverManagerAvailable()) GTEST_SKIP() << "no ODBC driver manager";
+  PELMORA_REQUIRE(ado::OdbcDriverManagerAvailable(), "the ODBC driver manager (unixodbc)");
   auto error = OpenError(fmt::format(
       "Driver={{PostgreSQL Unicode}};Server=127.0.0.1;Port={};Uid=pelmora;Pwd=x;Database=postgres", ClosedPort()));
   ASSERT_TRUE(error);
@@ -298,7 +298,7 @@ TEST(OdbcConnect, RefusedPortFailsAtOnce) {
 }
 
 TEST(OdbcConnect, ServerThatNeverAnswersTimesOut) {
-  if (!ado::OdbcDriverManagerAvailable()) GTEST_SKIP() << "no ODBC driver manager";
+  PELMORA_REQUIRE(ado::OdbcDriverManagerAvailable(), "the ODBC driver manager (unixodbc)");
   // The kernel completes the TCP handshake for a listening socket; nobody ever reads or writes.
   int s = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};

@@ -127,7 +127,7 @@ class OdbcTypes : public testing::TestWithParam<TypeCase> {
   }
   static void TearDownTestSuite() { database_.reset(); }
   void SetUp() override {
-    PELMORA_REQUIRE_PG(pg);
+    REQUIRE_PG(pg);
     ASSERT_TRUE(database_) << "the test database for " << pg.host << ":" << pg.port << " was not made";
   }
   static std::unique_ptr<OdbcTestDatabase> database_;

@@ -8,6 +8,7 @@
 #include "platform/ado/connection.h"
 #include "platform/ado/data_type.h"
 #include "platform/ado/error.h"
+#include "tests/support/environment.h"
 
 namespace {
 
@@ -134,7 +135,7 @@ TEST(Connection, CreatedByProgrammaticName) {
   EXPECT_EQ(ErrorNumber([] { ado::CreateConnection("ADODB.Nothing"); }), ado::kErrorCannotCreateObject);
   EXPECT_EQ(ErrorNumber([] { ado::CreateRecordset("ADODB.Connection"); }), ado::kErrorCannotCreateObject);
   EXPECT_NE(ado::CreateRecordset("ADODB.RecordSet"), nullptr);
-  if (!ado::OdbcDriverManagerAvailable()) GTEST_SKIP() << "no ODBC driver manager";
+  PELMORA_REQUIRE(ado::OdbcDriverManagerAvailable(), "the ODBC driver manager (unixodbc)");
   auto connection = ado::CreateConnection("ADODB.Connection");
   ASSERT_NE(connection, nullptr);
   // ADO's defaults.

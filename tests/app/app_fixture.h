@@ -9,7 +9,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSettings>
-#include <QStyleFactory>
 #include <memory>
 #include <string>
 
@@ -19,21 +18,11 @@
 #include "report/error_report.h"
 #include "tests/support/environment.h"
 #include "tests/support/scripted_services.h"
+#include "tests/support/test_application.h"
 
 namespace app_testing {
 
-inline QApplication& TestApplication() {
-  static QApplication* application = [] {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    auto* created = new QApplication(argc, argv);  // lives as long as the test program
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    return created;
-  }();
-  return *application;
-}
+using testing_support::TestApplication;
 
 // The test's name, usable as a folder name.
 inline std::string TestName() {

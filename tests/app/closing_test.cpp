@@ -37,9 +37,8 @@ TEST_F(Closing, EndsTheProgramAndStopsARunningTrap) {
 }
 
 TEST_F(Closing, ClosesTheOpenTargetFile) {
-  auto fixture = testing_support::AccessFixture("empty-2000.mdb");
-  if (!fixture) GTEST_SKIP() << "no Access fixtures (../shared)";
-  const std::string target = testing_support::CopyFile(*fixture, folder_);
+  REQUIRE_FIXTURE(fixture, "empty-2000.mdb");
+  const std::string target = testing_support::CopyFile(fixture, folder_);
   app::MainWindow& form = LoadedForm();
   const auto& ui = form.Controls();
   ui.target_file_edit->SetText(target);

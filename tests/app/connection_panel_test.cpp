@@ -95,7 +95,7 @@ TEST_F(ConnectionPanel, TestConnectionRefusedShowsItsMessageAndResetsThePointer)
 }
 
 TEST_F(ConnectionPanel, TestConnectionUsesTheFieldsAsTheyAreNow) {
-  PELMORA_REQUIRE_PG(pg);
+  REQUIRE_PG(pg);
   app::MainWindow& form = LoadedForm();
   const auto& ui = form.Controls();
   ui.server_edit->SetText(pg.host);

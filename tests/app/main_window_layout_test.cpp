@@ -1,13 +1,13 @@
-// The main window as the user sees it: captions, grouping, arrangement and a
-// rendering of it (build/screenshots/form1.png).
+// The main window as the user sees it: captions, grouping, fonts, and captions
+// that show whole without controls covering each other.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFontInfo>
 #include <QKeyEvent>
 
-#include "tests/app/app_fixture.h"
 #include "widgets/controls.h"
+#include "tests/app/app_fixture.h"
+#include "tests/support/readable_layout.h"
 
 namespace {
 
@@ -18,55 +18,30 @@ class Form1Layout : public AppTest {};
 TEST_F(Form1Layout, CaptionsAndGroupingAreThePanels) {
   app::MainWindow& form = LoadedForm();
   const auto& ui = form.Controls();
-  EXPECT_EQ(form.size(), QSize(536, 523));  // 8040 by 7845 twips at 96 dpi
   EXPECT_EQ(ui.source_frame->title(), "PostgreSQL Database");
   EXPECT_EQ(ui.target_frame->title(), "Access Database");
   EXPECT_EQ(ui.preview_frame->title(), "SQL Preview");
-  const std::vector<std::pair<QWidget*, QWidget*>> parent_of = {{ui.server_edit, ui.source_frame},
-                                                                {ui.port_edit, ui.source_frame},
-                                                                {ui.user_edit, ui.source_frame},
-                                                                {ui.password_edit, ui.source_frame},
-                                                                {ui.database_edit, ui.source_frame},
-                                                                {ui.test_connection_button, ui.source_frame},
-                                                                {ui.login_help_button, ui.source_frame},
-                                                                {ui.target_file_edit, ui.target_frame},
-                                                                {ui.browse_button, ui.target_frame},
-                                                                {ui.target_password_edit, ui.target_frame},
-                                                                {ui.sample_button, ui.target_frame},
-                                                                {ui.preview_check, ui.preview_frame},
-                                                                {ui.per_file_option, ui.preview_frame},
-                                                                {ui.per_table_option, ui.preview_frame},
-                                                                {ui.start_button, &form},
-                                                                {ui.transfer_help_button, &form},
-                                                                {ui.progress_bar, &form}};
+  const std::vector<std::pair<QWidget*, QWidget*>> parent_of = {
+      {ui.server_edit, ui.source_frame},  {ui.port_edit, ui.source_frame},   {ui.user_edit, ui.source_frame},
+      {ui.password_edit, ui.source_frame},  {ui.database_edit, ui.source_frame},  {ui.test_connection_button, ui.source_frame},
+      {ui.login_help_button, ui.source_frame}, {ui.target_file_edit, ui.target_frame}, {ui.browse_button, ui.target_frame},
+      {ui.target_password_edit, ui.target_frame},  {ui.sample_button, ui.target_frame}, {ui.preview_check, ui.preview_frame},
+      {ui.per_file_option, ui.preview_frame}, {ui.per_table_option, ui.preview_frame}, {ui.start_button, &form},
+      {ui.transfer_help_button, &form},  {ui.progress_bar, &form}};
   for (auto [child, parent] : parent_of) EXPECT_EQ(child->parentWidget(), parent);
 
   const std::vector<std::pair<QAbstractButton*, const char*>> buttons = {
-      {ui.transfer_help_button, "Help"},
-      {ui.test_connection_button, "Test Connection"},
-      {ui.login_help_button, "Help"},
-      {ui.browse_button, "..."},
-      {ui.sample_button, "Load Sample/Example Database"},
+      {ui.transfer_help_button, "Help"}, {ui.test_connection_button, "Test Connection"}, {ui.login_help_button, "Help"},
+      {ui.browse_button, "..."}, {ui.sample_button, "Load Sample/Example Database"},
       {ui.start_button, "Start Converting"},
       {ui.preview_check, "Enable SQL Preview mode to see SQL commands or check for errors"},
-      {ui.per_file_option, "Show SQL Preview For Each File"},
-      {ui.per_table_option, "Show SQL Preview For Each Table"}};
+      {ui.per_file_option, "Show SQL Preview For Each File"}, {ui.per_table_option, "Show SQL Preview For Each Table"}};
   for (auto [button, caption] : buttons) EXPECT_EQ(button->text(), caption);
-  const std::vector<std::pair<QLabel*, const char*>> labels = {{ui.server_label, "Server:"},
-                                                               {ui.port_label, "Port:"},
-                                                               {ui.user_label, "Username:"},
-                                                               {ui.password_label, "Password:"},
-                                                               {ui.database_label, "Database:"},
-                                                               {ui.target_file_label, "MDB or ACCDB File:"},
-                                                               {ui.target_password_label, "Password (if required):"}};
+  const std::vector<std::pair<QLabel*, const char*>> labels = {
+      {ui.server_label, "Server:"}, {ui.port_label, "Port:"}, {ui.user_label, "Username:"}, {ui.password_label, "Password:"},
+      {ui.database_label, "Database:"}, {ui.target_file_label, "MDB or ACCDB File:"}, {ui.target_password_label, "Password (if required):"}};
   for (auto [label, caption] : labels) EXPECT_EQ(label->text(), caption);
   EXPECT_EQ(ui.progress_bar->text(), "Progress Bar");
-
-  // Positions in twips, relative to the frame or the window.
-  EXPECT_EQ(ui.source_frame->geometry(), QRect(8, 42, 520, 193));
-  EXPECT_EQ(ui.port_edit->geometry(), QRect(432, 24, 73, 23));
-  EXPECT_EQ(ui.start_button->geometry(), QRect(8, 449, 520, 27));
-  EXPECT_EQ(ui.progress_bar->geometry(), QRect(8, 484, 520, 27));
 }
 
 TEST_F(Form1Layout, FontsAndCaptionsFitTheirPlaces) {
@@ -76,47 +51,10 @@ TEST_F(Form1Layout, FontsAndCaptionsFitTheirPlaces) {
   EXPECT_DOUBLE_EQ(form.font().pointSizeF(), 9.0);
   EXPECT_DOUBLE_EQ(ui.sample_button->font().pointSizeF(), 11.25);
   EXPECT_TRUE(ui.sample_button->font().bold());
-  if (!QFontInfo(form.font()).family().contains("Liberation Sans") && QFontInfo(form.font()).family() != "Arial")
-    GTEST_SKIP() << "neither Arial nor Liberation Sans is installed";
-  for (QWidget* widget : form.findChildren<QWidget*>()) {
-    const QString name = widget->objectName();
-    if (auto* button = qobject_cast<QPushButton*>(widget)) {
-      EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), button->width() - 4) << name.toStdString();
-    } else if (qobject_cast<QLabel*>(widget) || qobject_cast<QAbstractButton*>(widget)) {
-      EXPECT_LE(widget->sizeHint().width(), widget->width()) << name.toStdString();
-    }
-  }
-  // No control covers another of the same frame (labels end one pixel inside
-  // their fields, as designed).
-  for (QWidget* parent : std::initializer_list<QWidget*>{&form, ui.source_frame, ui.preview_frame, ui.target_frame}) {
-    const auto children = parent->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-    for (QWidget* a : children) {
-      for (QWidget* b : children) {
-        if (a < b)
-          EXPECT_LE((a->geometry() & b->geometry()).width(), 1)
-              << a->objectName().toStdString() << " and " << b->objectName().toStdString();
-      }
-    }
-  }
-}
-
-TEST_F(Form1Layout, RendersToAPicture) {
-  Store("PostgreSQLServer", "127.0.0.1");
-  Store("PostgreSQLUser", "pelmora");
-  Store("PostgreSQLPassword", "pelmora-test");
-  Store("PostgreSQLDatabase", "demo");
-  Store("AccessMDBFile", "/home/anna/Documents/demo.mdb");
-  app::MainWindow& form = LoadedForm();
-  const auto& ui = form.Controls();
-  form.setWindowTitle("Pelmora");
-  ShowActive(form);
-  ui.transfer_help_button->setFocus();
-  QApplication::processEvents();
-  const QString folder = QStringLiteral(PELMORA_BINARY_DIR "/screenshots");
-  ASSERT_TRUE(QDir().mkpath(folder));
-  const QImage picture = form.grab().toImage();
-  EXPECT_EQ(picture.size(), form.size() * picture.devicePixelRatio());
-  ASSERT_TRUE(picture.save(folder + "/form1.png"));
+  const QString family = QFontInfo(form.font()).family();
+  PELMORA_REQUIRE(family.contains("Liberation Sans") || family == "Arial",
+                  "Arial or Liberation Sans (fonts-liberation2), the font the sizes are made for");
+  testing_support::ExpectReadableLayout(form);
 }
 
 TEST(Controls, MultiLineBoxPassesTabOnAndProgressCaptionIsText) {

@@ -89,54 +89,35 @@ TEST(AccessCatalogue, AFolderPassesTheTestAndTheOpenFailureGoesToTheCaller) {
   EXPECT_TRUE(services.messages.empty());
 }
 
-// Reads a copy of a real Access file once the Access provider is there.
+// The user tables of a copy of a real Access file.
 std::optional<std::vector<std::string>> TablesOfFixture(const std::string& name, const std::string& test) {
-  auto fixture = testing_support::AccessFixture(name);
-  if (!fixture) return std::nullopt;
-  std::string copy = testing_support::CopyFile(*fixture, testing_support::ScratchFolder(test));
+  std::string copy =
+      testing_support::CopyFile(*testing_support::AccessFixture(name), testing_support::ScratchFolder(test));
   return db::GetAccessTables(copy, {copy, ""});
 }
 
-#define SKIP_WITHOUT_ACCESS_PROVIDER(statement)                                            \
-  try {                                                                                    \
-    statement;                                                                             \
-  } catch (const ado::Error& e) {                                                          \
-    if (e.Number() == ado::kErrorProviderNotFound) GTEST_SKIP() << "no Access provider yet"; \
-    throw;                                                                                 \
-  }
-
 TEST(AccessCatalogue, ListsTheUserTablesOfARealFile) {
-  if (!testing_support::AccessFixture("content-2000.mdb")) GTEST_SKIP() << "no ../shared fixtures";
+  REQUIRE_FIXTURES("content-2000.mdb", "content-2003.mdb", "content-2007.accdb");
   ScriptedServices services;
-  std::optional<std::vector<std::string>> tables;
-  SKIP_WITHOUT_ACCESS_PROVIDER(tables = TablesOfFixture("content-2000.mdb", "AccessContent2000"));
-  ASSERT_TRUE(tables.has_value());
   // System and Access tables (MSys*) are left out.
-  EXPECT_EQ(*tables, (std::vector<std::string>{"Table1", "Table2", "Table3", "Table4"}));
-
-  std::optional<std::vector<std::string>> accdb;
-  SKIP_WITHOUT_ACCESS_PROVIDER(accdb = TablesOfFixture("content-2007.accdb", "AccessContent2007"));
-  ASSERT_TRUE(accdb.has_value());
-  EXPECT_EQ(*accdb, (std::vector<std::string>{"Table1", "Table2", "Table3", "Table4"}));
+  const std::vector<std::string> user_tables{"Table1", "Table2", "Table3", "Table4"};
+  EXPECT_EQ(TablesOfFixture("content-2000.mdb", "AccessContent2000"), user_tables);
+  EXPECT_EQ(TablesOfFixture("content-2007.accdb", "AccessContent2007"), user_tables);
 
   // Into a list box, with events processed once per name.
-  auto fixture = testing_support::AccessFixture("content-2003.mdb");
-  ASSERT_TRUE(fixture);
-  std::string copy = testing_support::CopyFile(*fixture, testing_support::ScratchFolder("AccessListbox"));
+  std::string copy = testing_support::CopyFile(*testing_support::AccessFixture("content-2003.mdb"),
+                                               testing_support::ScratchFolder("AccessListbox"));
   db::MemoryListBox list;
-  SKIP_WITHOUT_ACCESS_PROVIDER(db::AddTablesToAccessListbox(list, copy, {copy, ""}));
-  EXPECT_EQ(list.Items(), (std::vector<std::string>{"Table1", "Table2", "Table3", "Table4"}));
+  db::AddTablesToAccessListbox(list, copy, {copy, ""});
+  EXPECT_EQ(list.Items(), user_tables);
   EXPECT_EQ(services.events_processed, 4);
   EXPECT_TRUE(services.messages.empty());
 }
 
 TEST(AccessCatalogue, AFileWithoutUserTablesGivesAnEmptyCatalogue) {
-  if (!testing_support::AccessFixture("empty-2000.mdb")) GTEST_SKIP() << "no ../shared fixtures";
+  REQUIRE_FIXTURES("empty-2000.mdb");
   ScriptedServices services;
-  std::optional<std::vector<std::string>> tables;
-  SKIP_WITHOUT_ACCESS_PROVIDER(tables = TablesOfFixture("empty-2000.mdb", "AccessEmpty2000"));
-  ASSERT_TRUE(tables.has_value());
-  EXPECT_TRUE(tables->empty());
+  EXPECT_EQ(TablesOfFixture("empty-2000.mdb", "AccessEmpty2000"), std::vector<std::string>{});
   EXPECT_TRUE(services.messages.empty());
 }
 

@@ -83,7 +83,7 @@ TEST(TestConnection, RefusedShowsTheHintWithHourglassThenDefaultPointer) {
 // --- Against the test server -------------------------------------------------
 
 TEST(TestConnection, AgainstTheServer) {
-  PELMORA_REQUIRE_PG(pg);
+  REQUIRE_PG(pg);
   ScriptedServices services;
   db::TestPostgreSQLConnection(Fields(pg, pg.database));
   ASSERT_EQ(services.messages.size(), 1u);
@@ -107,7 +107,7 @@ TEST(TestConnection, AgainstTheServer) {
 }
 
 TEST(CanConnectToPostgreSQL, AgainstTheServer) {
-  PELMORA_REQUIRE_PG(pg);
+  REQUIRE_PG(pg);
   ScriptedServices services;
   EXPECT_TRUE(db::CanConnectToPostgreSQL(Fields(pg, pg.database)));
   auto wrong = Fields(pg, pg.database);
@@ -117,7 +117,7 @@ TEST(CanConnectToPostgreSQL, AgainstTheServer) {
 }
 
 TEST(PostgreSQLCatalogue, ListsEveryVisibleTableExceptSqlUnderscoreNames) {
-  PELMORA_REQUIRE_PG(pg);
+  REQUIRE_PG(pg);
   const std::string database = "pelmora_db_catalogue";
   ASSERT_TRUE(FreshDatabase(pg, database));
   ASSERT_EQ(Psql(pg, database,

@@ -39,19 +39,16 @@ std::string Export(const std::string& path, const std::string& table) {
 
 class ConversionDirectTest : public ::testing::Test {
  protected:
-  bool Prepare(const std::string& db, const std::string& sql, const std::string& fixture) {
-    auto pg = testing_support::TestPgServer();
-    auto file = testing_support::AccessFixture(fixture);
-    if (!pg || !file || !readers::HaveMdbtools() || !readers::HaveMdbReader()) return false;
-    EXPECT_TRUE(testing_support::FreshDatabase(*pg, db));
+  void Prepare(const testing_support::PgServer& pg, const std::string& db, const std::string& sql,
+               const std::string& file) {
+    EXPECT_TRUE(testing_support::FreshDatabase(pg, db));
     std::string out;
-    EXPECT_EQ(testing_support::Psql(*pg, db, sql, &out), 0) << out;
-    window.source = testing_support::Fields(*pg, db);
-    original = *file;
-    target = testing_support::CopyFile(*file, testing_support::ScratchFolder(db));
+    EXPECT_EQ(testing_support::Psql(pg, db, sql, &out), 0) << out;
+    window.source = testing_support::Fields(pg, db);
+    original = file;
+    target = testing_support::CopyFile(file, testing_support::ScratchFolder(db));
     window.target = {target, ""};
     window.check1 = 0;
-    return true;
   }
 
   // Reports that name a user table (the catalogue tables' long values are refused too).
@@ -67,13 +64,16 @@ class ConversionDirectTest : public ::testing::Test {
   std::string original, target;
 };
 
-#define PREPARE_OR_SKIP(db, sql, fixture) \
-  if (!Prepare(db, sql, fixture)) GTEST_SKIP() << "needs the test PostgreSQL, ../shared, mdbtools and mdb-reader"
+#define PREPARE(db, sql, fixture) \
+  REQUIRE_PG(pg);                 \
+  REQUIRE_FIXTURE(file, fixture); \
+  REQUIRE_READERS();              \
+  Prepare(pg, db, sql, file)
 
 // A real (float4) column becomes an Access Single: every value arrives as
 // the same 4-byte float, fractions and large magnitudes included.
 TEST_F(ConversionDirectTest, RealColumnsArriveAsTheSameSingles) {
-  PREPARE_OR_SKIP("direct_real", "CREATE TABLE ratios (v real);\nINSERT INTO ratios VALUES (2.5), (-1e10), (3.4e38);\n",
+  PREPARE("direct_real", "CREATE TABLE ratios (v real);\nINSERT INTO ratios VALUES (2.5), (-1e10), (3.4e38);\n",
                   "content-2000.mdb");
   engine::RunConversion(window);
   EXPECT_TRUE(ReportsAbout("ratios").empty());
@@ -87,7 +87,7 @@ TEST_F(ConversionDirectTest, RealColumnsArriveAsTheSameSingles) {
 }
 
 TEST_F(ConversionDirectTest, EveryRowReadsBackInBothReadersAndTheFilesOwnTablesStayAsTheyWere) {
-  PREPARE_OR_SKIP("direct_values",
+  PREPARE("direct_values",
                   "CREATE TABLE people (id integer, name varchar(300), born date, seen timestamp, score double "
                   "precision, flag boolean, note text);\n"
                   "INSERT INTO people VALUES\n"
@@ -135,7 +135,7 @@ TEST_F(ConversionDirectTest, EveryRowReadsBackInBothReadersAndTheFilesOwnTablesS
 }
 
 TEST_F(ConversionDirectTest, OverwriteAnsweredNoLeavesTheTableAndYesReplacesIt) {
-  PREPARE_OR_SKIP("direct_overwrite", "CREATE TABLE table1 (id integer);\nINSERT INTO table1 VALUES (42);\n",
+  PREPARE("direct_overwrite", "CREATE TABLE table1 (id integer);\nINSERT INTO table1 VALUES (42);\n",
                   "content-2000.mdb");
   const std::string before = Export(target, "Table1");
   services.answers = {ui::Answer::No};  // table1 is processed before the catalogue tables
@@ -165,7 +165,7 @@ TEST_F(ConversionDirectTest, OverwriteAnsweredNoLeavesTheTableAndYesReplacesIt) 
 }
 
 TEST_F(ConversionDirectTest, AWrongAccessPasswordIsReportedAndTheFileIsUntouched) {
-  PREPARE_OR_SKIP("direct_password", "CREATE TABLE t (id integer);\nINSERT INTO t VALUES (1);\n",
+  PREPARE("direct_password", "CREATE TABLE t (id integer);\nINSERT INTO t VALUES (1);\n",
                   "password-2000.mdb");
   window.target.password = "wrong";
   EXPECT_EQ(engine::RunConversion(window).outcome, engine::RunOutcome::kTargetNotOpened);

@@ -71,7 +71,7 @@ TEST_F(ConversionRunTest, ASecondPressWhileBusyDoesNothing) {
 }
 
 TEST_F(ConversionRunTest, PerFilePreviewListsTablesLastFirstAndReportsTheMissingTarget) {
-  PELMORA_REQUIRE_PG(pg);
+  REQUIRE_PG(pg);
   SetUpDatabase(pg, "run_order",
                 "CREATE TABLE a (id integer, name varchar(10));\n"
                 "CREATE TABLE b (id integer);\n"
@@ -114,7 +114,7 @@ TEST_F(ConversionRunTest, PerFilePreviewListsTablesLastFirstAndReportsTheMissing
 }
 
 TEST_F(ConversionRunTest, PerTablePreviewSkippedForEveryTableShowsOnePreviewEach) {
-  PELMORA_REQUIRE_PG(pg);
+  REQUIRE_PG(pg);
   SetUpDatabase(pg, "run_skip", "CREATE TABLE a (id integer);\nINSERT INTO a VALUES (7);\n");
   window.target = {testing_support::ScratchFolder("run_skip") + "/missing.mdb", ""};
   window.check1 = 1;
@@ -135,7 +135,7 @@ TEST_F(ConversionRunTest, PerTablePreviewSkippedForEveryTableShowsOnePreviewEach
 }
 
 TEST_F(ConversionRunTest, PerTablePreviewClosedOtherwiseEndsTheRunAfterThatTable) {
-  PELMORA_REQUIRE_PG(pg);
+  REQUIRE_PG(pg);
   SetUpDatabase(pg, "run_stop", "CREATE TABLE a (id integer);\nCREATE TABLE b (id integer);\n");
   window.target = {testing_support::ScratchFolder("run_stop") + "/missing.mdb", ""};
   window.check1 = 1;
@@ -149,7 +149,7 @@ TEST_F(ConversionRunTest, PerTablePreviewClosedOtherwiseEndsTheRunAfterThatTable
 TEST_F(ConversionRunTest, ADoubleQuoteInATableNameCannotAddAStatementToTheSourceQuery) {
   EXPECT_EQ(engine::SourceQuery("orders"), "SELECT * FROM \"orders\"");
   EXPECT_EQ(engine::SourceQuery("x\"; DROP TABLE y; --"), "SELECT * FROM \"x\"\"; DROP TABLE y; --\"");
-  PELMORA_REQUIRE_PG(pg);
+  REQUIRE_PG(pg);
   SetUpDatabase(pg, "run_quote", "CREATE TABLE \"we\"\"ird\" (id integer);\nINSERT INTO \"we\"\"ird\" VALUES (5);\n");
   window.target = {testing_support::ScratchFolder("run_quote") + "/missing.mdb", ""};
   window.check1 = 1;
@@ -165,7 +165,7 @@ TEST_F(ConversionRunTest, ADoubleQuoteInATableNameCannotAddAStatementToTheSource
 namespace {
 
 TEST_F(ConversionRunTest, DirectModeIntoATargetThatDidNotOpenLeavesTheTablesAfterOneReport) {
-  PELMORA_REQUIRE_PG(pg);
+  REQUIRE_PG(pg);
   SetUpDatabase(pg, "run_no_target", "CREATE TABLE a (id integer);\nINSERT INTO a VALUES (1), (2), (3);\n");
   window.target = {testing_support::ScratchFolder("run_no_target") + "/missing.mdb", ""};
   window.check1 = 0;

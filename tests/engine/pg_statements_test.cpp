@@ -67,7 +67,7 @@ bool MakeDatabase(const PgServer& pg, const std::string& database, const std::st
 }
 
 TEST(PgStatements, NumericTypes) {
-  PELMORA_REQUIRE_PG(pg);
+  REQUIRE_PG(pg);
   const std::string db = "pelmora_engine_numbers";
   ASSERT_TRUE(MakeDatabase(pg, db, R"(
     CREATE TABLE t_smallint (v smallint);
@@ -117,7 +117,7 @@ TEST(PgStatements, NumericTypes) {
 }
 
 TEST(PgStatements, TextTypes) {
-  PELMORA_REQUIRE_PG(pg);
+  REQUIRE_PG(pg);
   const std::string db = "pelmora_engine_texts";
   const std::string long_text(5000, 'x');
   ASSERT_TRUE(MakeDatabase(pg, db, R"(
@@ -175,7 +175,7 @@ TEST(PgStatements, TextTypes) {
 }
 
 TEST(PgStatements, DateAndTimeTypes) {
-  PELMORA_REQUIRE_PG(pg);
+  REQUIRE_PG(pg);
   const std::string db = "pelmora_engine_dates";
   ASSERT_TRUE(MakeDatabase(pg, db, R"(
     CREATE TABLE t_date (v date);
@@ -220,7 +220,7 @@ TEST(PgStatements, DateAndTimeTypes) {
 // as a date, so only 'infinity' timestamps become a real instant. If a driver
 // update changes this, this test says so.
 TEST(PgStatements, InfiniteDatesAsTheDriverDeliversThem) {
-  PELMORA_REQUIRE_PG(pg);
+  REQUIRE_PG(pg);
   const std::string db = "pelmora_engine_infinity";
   ASSERT_TRUE(MakeDatabase(pg, db, R"(
     CREATE TABLE t_infinite (d date, ts timestamp);
@@ -233,7 +233,7 @@ TEST(PgStatements, InfiniteDatesAsTheDriverDeliversThem) {
 }
 
 TEST(PgStatements, MixedTableWithLongBinaryInTheMiddle) {
-  PELMORA_REQUIRE_PG(pg);
+  REQUIRE_PG(pg);
   const std::string db = "pelmora_engine_mixed";
   ASSERT_TRUE(MakeDatabase(pg, db, R"(
     CREATE TABLE "Order Lines" (id integer, "Name" text, pic bytea, price numeric(10,2),

@@ -11,14 +11,15 @@ out=${PELMORA_FUZZ_DIR:-$root/build-fuzz}
 mkdir -p "$out"
 cxx=${CXX_FUZZ:-clang++}
 flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I"$root")
-mapfile -t engine < <(find "$root/platform/jet" -name '*.cpp' | sort)
+# The engine and the utilities it uses.
+mapfile -t engine < <(find "$root/platform/jet" "$root/platform/util" -name '*.cpp' | sort)
 
 # The engine once as an archive of instrumented objects, then one link per target.
 objects="$out/obj"
 mkdir -p "$objects"
 for source in "${engine[@]}"; do
   object="$objects/$(echo "${source#$root/}" | tr / _).o"
-  if [ ! -e "$object" ] || [ "$source" -nt "$object" ] || [ -n "$(find "$root/platform/jet" -name '*.h' -newer "$object" -print -quit)" ]; then
+  if [ ! -e "$object" ] || [ "$source" -nt "$object" ] || [ -n "$(find "$root/platform/jet" "$root/platform/util" -name '*.h' -newer "$object" -print -quit)" ]; then
     "$cxx" "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "$source" -o "$object" &
     # two compilers at a time
     while [ "$(jobs -rp | wc -l)" -ge 2 ]; do wait -n; done
@@ -29,6 +30,6 @@ rm -f "$out/libjet_fuzz.a"
 ar rcs "$out/libjet_fuzz.a" "$objects"/*.o
 
 for target in sql_fuzz sql_exec_fuzz open_read_fuzz; do
-  "$cxx" "${flags[@]}" "$root/tests/fuzz/$target.cpp" "$out/libjet_fuzz.a" -lfmt -o "$out/$target"
+  "$cxx" "${flags[@]}" "$root/tests/fuzz/$target.cpp" "$out/libjet_fuzz.a" -lfmt -lpugixml -lcrypto -o "$out/$target"
   echo "built $out/$target"
 done

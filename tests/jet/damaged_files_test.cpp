@@ -14,14 +14,6 @@
 
 namespace {
 
-std::vector<std::byte> ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<std::byte> out(chars.size());
-  std::memcpy(out.data(), chars.data(), chars.size());
-  return out;
-}
-
 // Opens, reads everything and checks; returns whether it all succeeded.
 bool ReadEverything(testing_support::MemoryEnv& env, const std::string& password) {
   jet::OpenOptions options;
@@ -48,15 +40,14 @@ bool ReadEverything(testing_support::MemoryEnv& env, const std::string& password
 }
 
 TEST(DamagedFilesTest, RandomDamageNeverCrashesOrHangs) {
-  auto shared = testing_support::SharedFolder();
-  if (!shared) GTEST_SKIP() << "../shared is absent";
   std::mt19937 random(20240611);
   int opened = 0, failed = 0;
+  REQUIRE_FIXTURES("content-2000.mdb", "content-2010.accdb", "longtext-2016.accdb", "unicode-compression-2003.mdb",
+                   "indexes-2007.accdb");
   for (const char* name : {"content-2000.mdb", "content-2010.accdb", "longtext-2016.accdb",
                            "unicode-compression-2003.mdb", "indexes-2007.accdb"}) {
     auto path = testing_support::AccessFixture(name);
-    if (!path) continue;
-    auto original = ReadAll(*path);
+    auto original = testing_support::ReadBytes(*path);
     size_t pages = original.size() / 4096;
     for (int trial = 0; trial < 60; ++trial) {
       SCOPED_TRACE(std::string(name) + " trial " + std::to_string(trial));
@@ -81,9 +72,8 @@ TEST(DamagedFilesTest, RandomDamageNeverCrashesOrHangs) {
 }
 
 TEST(DamagedFilesTest, CatalogueThatLoopsOrPointsOutsideTheFileFails) {
-  auto path = testing_support::AccessFixture("engine-empty-jet4.mdb");
-  if (!path) GTEST_SKIP() << "../shared is absent";
-  auto original = ReadAll(*path);
+  REQUIRE_FIXTURE(path, "engine-empty-jet4.mdb");
+  auto original = testing_support::ReadBytes(path);
   testing_support::MemoryEnv env;
   // MSysObjects' definition continues on itself.
   auto looping = original;

@@ -18,10 +18,9 @@ std::string Tables(const std::string& path) {
 }
 
 TEST(IdleCommit, WaitingStatementsReachTheFileOnceTheirTimeHasCome) {
-  auto fixture = testing_support::AccessFixture("empty-2000.mdb");
-  if (!fixture) GTEST_SKIP() << "no Access fixtures (../shared)";
-  if (testing_support::RunCommand("command -v mdb-tables >/dev/null 2>&1") != 0) GTEST_SKIP() << "no mdbtools";
-  const std::string path = testing_support::CopyFile(*fixture, testing_support::ScratchFolder("idle_commit"));
+  REQUIRE_FIXTURE(fixture, "empty-2000.mdb");
+  REQUIRE_MDBTOOLS();
+  const std::string path = testing_support::CopyFile(fixture, testing_support::ScratchFolder("idle_commit"));
   auto db = jet::Database::Open(path, {.writable = true});
   ASSERT_TRUE(db) << db.error().message;
   ASSERT_TRUE((*db)->Execute("CREATE TABLE waiting (id INT)"));

@@ -1,6 +1,7 @@
 #pragma once
-// Pages in memory for tests of the format and table layers: build a file page
-// by page, then read it through the same PageStore seam the pager offers.
+// Pages in memory for tests of the layers above the pager: build a file page by
+// page, or load a real file, then read it through the PageStore seam the pager
+// offers.
 
 #include <cstring>
 #include <string>
@@ -14,6 +15,11 @@ namespace testing_support {
 class MemoryPageStore : public jet::PageStore {
  public:
   explicit MemoryPageStore(uint32_t pages) : pages_(pages, std::vector<std::byte>(4096)) {}
+  // The whole pages of a file's bytes.
+  explicit MemoryPageStore(const std::vector<std::byte>& file) {
+    for (size_t at = 0; at + 4096 <= file.size(); at += 4096)
+      pages_.emplace_back(file.begin() + at, file.begin() + at + 4096);
+  }
 
   size_t PageSize() const override { return 4096; }
   uint32_t PageCount() const override { return static_cast<uint32_t>(pages_.size()); }

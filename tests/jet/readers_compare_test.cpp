@@ -19,27 +19,17 @@
 #include <vector>
 
 #include "tests/jet/mini_json.h"
+#include "tests/jet/write/readers.h"
 #include "tests/support/environment.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using testing_support::Json;
+using readers::ShellQuote;
 using testing_support::RunCommand;
 
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
-  }
-  return out + "'";
-}
-
 std::string Tool() { return std::string(PELMORA_RUNTIME_DIR) + "/pelmora-access"; }
-std::string ReadersDir() { return std::string(PELMORA_SOURCE_DIR) + "/tests/readers"; }
-
-bool Have(const std::string& command) { return RunCommand("command -v " + command + " >/dev/null 2>&1") == 0; }
 
 struct Fixture {
   std::string path;
@@ -47,12 +37,10 @@ struct Fixture {
   bool encrypted = false;
 };
 
-// Every fixture file, or a reason to skip.
-std::optional<std::string> Prerequisites(std::vector<Fixture>* files) {
-  auto shared = testing_support::SharedFolder();
-  if (!shared) return "../shared (with fixtures/access) is absent";
-  if (!fs::exists(Tool())) return "pelmora-access was not built in " + std::string(PELMORA_RUNTIME_DIR);
-  for (const auto& entry : fs::directory_iterator(fs::path(*shared) / "fixtures" / "access")) {
+// Every Access file of ../shared/fixtures/access, in name order.
+std::vector<Fixture> Fixtures(const std::string& shared) {
+  std::vector<Fixture> files;
+  for (const auto& entry : fs::directory_iterator(fs::path(shared) / "fixtures" / "access")) {
     std::string ext = entry.path().extension().string();
     if (ext != ".mdb" && ext != ".accdb") continue;
     std::string name = entry.path().filename().string();
@@ -60,13 +48,15 @@ std::optional<std::string> Prerequisites(std::vector<Fixture>* files) {
     f.path = entry.path().string();
     if (name.rfind("password-", 0) == 0 || name.rfind("encrypted-", 0) == 0) f.password = "password";
     f.encrypted = name == "password-2010.accdb" || name == "encrypted-agile.accdb";
-    files->push_back(f);
+    files.push_back(f);
   }
-  std::sort(files->begin(), files->end(), [](const Fixture& a, const Fixture& b) { return a.path < b.path; });
-  return std::nullopt;
+  std::sort(files.begin(), files.end(), [](const Fixture& a, const Fixture& b) { return a.path < b.path; });
+  return files;
 }
 
-std::string PasswordOption(const Fixture& f) { return f.password.empty() ? "" : " --password " + Quote(f.password); }
+std::string PasswordOption(const Fixture& f) {
+  return f.password.empty() ? "" : " --password " + ShellQuote(f.password);
+}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -81,12 +71,10 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // --- mdb-reader -----------------------------------------------------------
 
-bool HaveMdbReader() { return Have("node") && fs::exists(ReadersDir() + "/node_modules/mdb-reader"); }
-
 std::optional<Json> MdbReaderDump(const Fixture& f, const std::string& extra = "") {
   std::string out;
-  std::string cmd = "node " + Quote(ReadersDir() + "/dump.mjs") + " " + Quote(f.path) +
-                    (f.password.empty() ? "" : " --password " + Quote(f.password)) + extra;
+  std::string cmd = "node " + ShellQuote(readers::ReadersDir() + "/dump.mjs") + " " + ShellQuote(f.path) +
+                    (f.password.empty() ? "" : " --password " + ShellQuote(f.password)) + extra;
   if (RunCommand(cmd, &out) != 0) return std::nullopt;
   Json json;
   if (!testing_support::JsonParser(out).Parse(json)) return std::nullopt;
@@ -141,7 +129,7 @@ using Schema = std::map<std::string, std::vector<std::pair<std::string, std::str
 
 Schema OurSchema(const Fixture& f) {
   std::string out;
-  EXPECT_EQ(RunCommand(Tool() + " schema " + Quote(f.path) + PasswordOption(f), &out), 0);
+  EXPECT_EQ(RunCommand(Tool() + " schema " + ShellQuote(f.path) + PasswordOption(f), &out), 0);
   Schema schema;
   std::regex table_re(R"(^CREATE TABLE \[([^\]]+)\] \((.*)\);$)");
   std::regex column_re(R"(\[([^\]]+)\] ([A-Z]+(\(\d+(,\d+)?\))?))");
@@ -161,7 +149,7 @@ Schema OurSchema(const Fixture& f) {
 
 Schema MdbtoolsSchema(const Fixture& f) {
   std::string out;
-  RunCommand("mdb-schema " + Quote(f.path) + " access 2>/dev/null", &out);
+  RunCommand("mdb-schema " + ShellQuote(f.path) + " access 2>/dev/null", &out);
   Schema schema;
   std::string current;
   std::regex table_re(R"(^CREATE TABLE \[(.+)\]$)");
@@ -180,59 +168,11 @@ Schema MdbtoolsSchema(const Fixture& f) {
   return schema;
 }
 
-// --- CSV ---------------------------------------------------------------------
+// --- CSV (readers.h) ----------------------------------------------------------
 
-struct Field {
-  bool null = true;
-  std::string text;
-};
-using Rows = std::vector<std::vector<Field>>;
-
-// RFC 4180 with the convention that an unquoted empty field is NULL.
-Rows ParseCsv(const std::string& s, bool skip_header) {
-  Rows rows;
-  std::vector<Field> row;
-  Field field;
-  bool quoted = false, in_quotes = false, any = false;
-  auto end_field = [&] {
-    field.null = !quoted && field.text.empty();
-    row.push_back(field);
-    field = Field{};
-    quoted = false;
-  };
-  for (size_t i = 0; i < s.size(); ++i) {
-    char c = s[i];
-    any = true;
-    if (in_quotes) {
-      if (c == '"' && i + 1 < s.size() && s[i + 1] == '"') {
-        field.text += '"';
-        ++i;
-      } else if (c == '"') {
-        in_quotes = false;
-      } else {
-        field.text += c;
-      }
-    } else if (c == '"') {
-      in_quotes = quoted = true;
-    } else if (c == ',') {
-      end_field();
-    } else if (c == '\n' || c == '\r') {
-      if (c == '\r' && i + 1 < s.size() && s[i + 1] == '\n') ++i;
-      end_field();
-      rows.push_back(std::move(row));
-      row.clear();
-      any = false;
-    } else {
-      field.text += c;
-    }
-  }
-  if (any) {
-    end_field();
-    rows.push_back(std::move(row));
-  }
-  if (skip_header && !rows.empty()) rows.erase(rows.begin());
-  return rows;
-}
+using Field = readers::Value;
+using readers::ParseCsv;
+using readers::Rows;
 
 std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -321,21 +261,22 @@ Rows MdbReaderRows(const Json& table) {
   return rows;
 }
 
-#define REQUIRE_PREREQUISITES(files)                                  \
-  std::vector<Fixture> files;                                         \
-  if (auto why = Prerequisites(&files)) GTEST_SKIP() << *why;
+#define REQUIRE_PREREQUISITES(files)                                                          \
+  REQUIRE_SHARED(shared);                                                                     \
+  PELMORA_REQUIRE(fs::exists(Tool()), "pelmora-access (build target pelmora-access)"); \
+  const std::vector<Fixture> files = Fixtures(shared)
 
 // mdbtools cannot read encrypted .accdb files: they are judged by mdb-reader alone.
 TEST(ReadersCompareTest, EncryptedAccdbFilesAgreeWithMdbReader) {
   REQUIRE_PREREQUISITES(files);
-  if (!HaveMdbReader()) GTEST_SKIP() << "mdb-reader is not installed (npm install in tests/readers)";
+  REQUIRE_MDB_READER();
   int seen = 0;
   for (const auto& f : files) {
     if (!f.encrypted) continue;
     ++seen;
     SCOPED_TRACE(f.path);
     std::string names;
-    ASSERT_EQ(RunCommand(Tool() + " tables " + Quote(f.path) + PasswordOption(f), &names), 0) << names;
+    ASSERT_EQ(RunCommand(Tool() + " tables " + ShellQuote(f.path) + PasswordOption(f), &names), 0) << names;
     Schema schema = OurSchema(f);
     auto dump = MdbReaderDump(f);
     ASSERT_TRUE(dump);
@@ -344,12 +285,13 @@ TEST(ReadersCompareTest, EncryptedAccdbFilesAgreeWithMdbReader) {
     EXPECT_EQ(Lines(names), theirs);
     for (const auto& [table, columns] : schema) {
       std::string ours;
-      ASSERT_EQ(RunCommand(Tool() + " export " + Quote(f.path) + " " + Quote(table) + PasswordOption(f), &ours), 0);
+      ASSERT_EQ(RunCommand(Tool() + " export " + ShellQuote(f.path) + " " + ShellQuote(table) + PasswordOption(f), &ours),
+                0);
       for (const auto& t : (*dump)["tables"].items)
-        if (t["name"].text == table) CompareRows(table, columns, ParseCsv(ours, true), MdbReaderRows(t), "mdb-reader");
+        if (t["name"].text == table) CompareRows(table, columns, ParseCsv(ours), MdbReaderRows(t), "mdb-reader");
     }
     std::string wrong;
-    EXPECT_EQ(RunCommand(Tool() + " tables " + Quote(f.path) + " --password nope 2>&1", &wrong), 1);
+    EXPECT_EQ(RunCommand(Tool() + " tables " + ShellQuote(f.path) + " --password nope 2>&1", &wrong), 1);
     EXPECT_NE(wrong.find("Not a valid password."), std::string::npos) << wrong;
   }
   EXPECT_EQ(seen, 2);
@@ -357,14 +299,14 @@ TEST(ReadersCompareTest, EncryptedAccdbFilesAgreeWithMdbReader) {
 
 TEST(ReadersCompareTest, TableNamesAgreeWithMdbtoolsAndMdbReader) {
   REQUIRE_PREREQUISITES(files);
-  if (!Have("mdb-tables")) GTEST_SKIP() << "mdbtools is not installed";
-  bool reader = HaveMdbReader();
+  REQUIRE_MDBTOOLS();
+  const bool reader = testing_support::HaveMdbReader();
   for (const auto& f : files) {
     if (f.encrypted) continue;
     SCOPED_TRACE(f.path);
     std::string ours, tools;
-    ASSERT_EQ(RunCommand(Tool() + " tables " + Quote(f.path) + PasswordOption(f), &ours), 0);
-    RunCommand("mdb-tables -1 " + Quote(f.path), &tools);
+    ASSERT_EQ(RunCommand(Tool() + " tables " + ShellQuote(f.path) + PasswordOption(f), &ours), 0);
+    RunCommand("mdb-tables -1 " + ShellQuote(f.path), &tools);
     EXPECT_EQ(Lines(ours), Lines(tools));
     if (reader) {
       auto dump = MdbReaderDump(f);
@@ -374,13 +316,13 @@ TEST(ReadersCompareTest, TableNamesAgreeWithMdbtoolsAndMdbReader) {
       EXPECT_EQ(Lines(ours), names);
     }
   }
-  if (!reader) GTEST_SKIP() << "mdb-reader is not installed (npm install in tests/readers); compared with mdbtools only";
+  REQUIRE_MDB_READER();  // so far compared with mdbtools only
 }
 
 TEST(ReadersCompareTest, ColumnTypesAgreeWithMdbtoolsAndMdbReader) {
   REQUIRE_PREREQUISITES(files);
-  if (!Have("mdb-schema")) GTEST_SKIP() << "mdbtools is not installed";
-  bool reader = HaveMdbReader();
+  REQUIRE_MDBTOOLS();
+  const bool reader = testing_support::HaveMdbReader();
   for (const auto& f : files) {
     if (f.encrypted) continue;
     SCOPED_TRACE(f.path);
@@ -396,12 +338,13 @@ TEST(ReadersCompareTest, ColumnTypesAgreeWithMdbtoolsAndMdbReader) {
     }
     EXPECT_EQ(ours, theirs);
   }
+  REQUIRE_MDB_READER();  // so far compared with mdbtools only
 }
 
 TEST(ReadersCompareTest, EveryValueAgreesWithMdbtoolsAndMdbReader) {
   REQUIRE_PREREQUISITES(files);
-  if (!Have("mdb-export")) GTEST_SKIP() << "mdbtools is not installed";
-  bool reader = HaveMdbReader();
+  REQUIRE_MDBTOOLS();
+  const bool reader = testing_support::HaveMdbReader();
   size_t tables = 0;
   for (const auto& f : files) {
     if (f.encrypted) continue;
@@ -415,12 +358,13 @@ TEST(ReadersCompareTest, EveryValueAgreesWithMdbtoolsAndMdbReader) {
     for (const auto& [table, columns] : schema) {
       ++tables;
       std::string ours, tools;
-      ASSERT_EQ(RunCommand(Tool() + " export " + Quote(f.path) + " " + Quote(table) + PasswordOption(f), &ours), 0);
-      RunCommand("mdb-export -b hex -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' " + Quote(f.path) + " " +
-                     Quote(table),
+      ASSERT_EQ(RunCommand(Tool() + " export " + ShellQuote(f.path) + " " + ShellQuote(table) + PasswordOption(f), &ours),
+                0);
+      RunCommand("mdb-export -b hex -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' " + ShellQuote(f.path) + " " +
+                     ShellQuote(table),
                  &tools);
-      Rows our_rows = ParseCsv(ours, true);
-      CompareRows(table, columns, our_rows, ParseCsv(tools, true), "mdbtools");
+      Rows our_rows = ParseCsv(ours);
+      CompareRows(table, columns, our_rows, ParseCsv(tools), "mdbtools");
       if (dump) {
         const Json* found = nullptr;
         for (const auto& t : (*dump)["tables"].items)
@@ -431,6 +375,7 @@ TEST(ReadersCompareTest, EveryValueAgreesWithMdbtoolsAndMdbReader) {
     }
   }
   EXPECT_GT(tables, 10u);
+  REQUIRE_MDB_READER();  // so far compared with mdbtools only
 }
 
 }  // namespace

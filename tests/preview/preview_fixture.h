@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QMouseEvent>
-#include <QStyleFactory>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -29,21 +28,15 @@
 #include "tests/support/environment.h"
 #include "tests/support/fake_provider.h"
 #include "tests/support/scripted_services.h"
+#include "tests/support/test_application.h"
 
 namespace preview_testing {
 
+// The test program's application, showing the program's icon in its windows.
 inline QApplication& TestApplication() {
-  static QApplication* application = [] {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "preview_tests";
-    static char* argv[] = {name, nullptr};
-    auto* created = new QApplication(argc, argv);  // lives as long as the test program
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setWindowIcon(app::AppIcon());
-    return created;
-  }();
-  return *application;
+  QApplication& application = testing_support::TestApplication();
+  if (QApplication::windowIcon().isNull()) QApplication::setWindowIcon(app::AppIcon());
+  return application;
 }
 
 // Scripted services whose event pump runs `on_events` with the number of the

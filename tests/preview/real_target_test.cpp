@@ -1,9 +1,8 @@
 // "Execute SQL" into a copy of a real Access file: a row edited into an error
 // stops the pass; fixed and executed again, the pass stops at the CREATE TABLE
 // row because the table now exists; with a DROP TABLE row first it completes.
-// mdbtools reads the result. Skipped while the Access engine cannot write.
+// mdbtools reads the result.
 #include "db/access.h"
-#include "platform/ado/error.h"
 #include "platform/ado/recordset.h"
 #include "tests/preview/preview_fixture.h"
 
@@ -15,26 +14,13 @@ using preview_testing::TableStatements;
 class RealTarget : public PreviewTest {
  protected:
   // Opens a copy of an empty Access file as the main window's target.
-  bool OpenTarget() {
-    auto fixture = testing_support::AccessFixture("empty-2000.mdb");
-    if (!fixture) {
-      skip_ = "no Access fixtures (../shared)";
-      return false;
-    }
-    file_ = testing_support::CopyFile(*fixture, folder_);
+  void OpenTarget(const std::string& fixture) {
+    file_ = testing_support::CopyFile(fixture, folder_);
     auto connection = std::make_unique<ado::Connection>();
     connection->CursorLocation = 3;
     connection->Mode = 3;
     connection->Open(db::AccessConnectionString({file_, ""}));
-    try {
-      connection->Execute("CREATE TABLE \"probe\" (\"id\" INTEGER);");
-      connection->Execute("DROP TABLE \"probe\"");
-    } catch (const ado::Error& e) {
-      skip_ = "the Access engine cannot write yet: " + e.Description();
-      return false;
-    }
     form1_->AccessConn() = std::move(connection);
-    return true;
   }
   std::string Export(const char* table) {
     form1_->AccessConn()->Close();  // the engine writes its pages at the latest here
@@ -42,11 +28,13 @@ class RealTarget : public PreviewTest {
     testing_support::RunCommand("mdb-export '" + file_ + "' " + table + " 2>&1", &out);
     return out;
   }
-  std::string file_, skip_;
+  std::string file_;
 };
 
 TEST_F(RealTarget, StopFixAndExecuteAgain) {
-  if (!OpenTarget()) GTEST_SKIP() << skip_;
+  REQUIRE_FIXTURE(fixture, "empty-2000.mdb");
+  REQUIRE_MDBTOOLS();
+  OpenTarget(fixture);
   auto statements = TableStatements("orders", 4);
   statements[3] = "INSERT INTO \"orders\" VALUES(3,'n3','x'";  // edited into an error
   Fill(statements);

@@ -1,10 +1,8 @@
 // The conversion run with the SQL Preview window: PostgreSQL source, a copy of
-// a real Access file as target, the user acting in the preview. Skipped
-// without the test server, without the Access fixtures, and while the Access
-// engine cannot create tables yet.
+// a real Access file as target, the user acting in the preview; mdbtools reads
+// the file.
 #include "db/access.h"
 #include "engine/conversion_run.h"
-#include "platform/ado/error.h"
 #include "platform/ado/recordset.h"
 #include "tests/db/pg_scratch.h"
 #include "tests/jet/write/readers.h"
@@ -73,29 +71,9 @@ class RunWithPreview : public ::testing::Test {
   // The window needs the application, which SetUp makes.
   RunWithPreview() : owned_window_((preview_testing::TestApplication(), std::make_unique<PreviewRunWindow>())) {}
 
-  // Source tables a, b, c and a fresh copy of an empty Access file; false
-  // (with the test skipped) when something needed is missing.
-  bool Prepare(const testing_support::PgServer& pg, bool executes = true) {
-    auto fixture = testing_support::AccessFixture("empty-2000.mdb");
-    if (!fixture) {
-      skip_ = "no Access fixtures (../shared)";
-      return false;
-    }
-    // Can the engine create a table yet? Tried on a copy of its own.
-    if (executes) {
-      const std::string probe = testing_support::CopyFile(*fixture, testing_support::ScratchFolder("RunWithPreview.probe"));
-      ado::Connection c;
-      c.CursorLocation = 3;  // as the run opens its target
-      c.Mode = 3;
-      c.Open(db::AccessConnectionString({probe, ""}));
-      try {
-        c.Execute("CREATE TABLE \"probe\" (\"id\" INTEGER);");
-      } catch (const ado::Error& e) {
-        skip_ = "the Access engine cannot create tables yet: " + e.Description();
-        return false;
-      }
-    }
-    target_ = testing_support::CopyFile(*fixture, folder_);
+  // Source tables a, b, c, d and a fresh copy of an empty Access file.
+  void Prepare(const testing_support::PgServer& pg) {
+    target_ = testing_support::CopyFile(*testing_support::AccessFixture("empty-2000.mdb"), folder_);
     // One database per test: ctest runs the tests of this fixture side by side.
     const std::string database = "preview_run_" + std::to_string(getpid());
     EXPECT_TRUE(testing_support::FreshDatabase(pg, database));
@@ -114,7 +92,6 @@ class RunWithPreview : public ::testing::Test {
         << out;
     window_.source = testing_support::Fields(pg, database);
     window_.target = {target_, ""};
-    return true;
   }
 
   // The user tables in the file, read by mdbtools.
@@ -130,7 +107,7 @@ class RunWithPreview : public ::testing::Test {
   }
 
   preview_testing::PumpServices services_;
-  std::string folder_, target_, skip_;
+  std::string folder_, target_;
   std::unique_ptr<PreviewRunWindow> owned_window_;
   PreviewRunWindow& window_ = *owned_window_;
 };
@@ -145,12 +122,14 @@ void ExecuteAll(preview::SqlPreviewWindow& w) {
   }
 }
 
-#define PREPARE_OR_SKIP(...)                        \
-  if (!Prepare(__VA_ARGS__)) GTEST_SKIP() << skip_;
+#define PREPARE()                     \
+  REQUIRE_PG(pg);                     \
+  REQUIRE_FIXTURES("empty-2000.mdb"); \
+  REQUIRE_MDBTOOLS();                 \
+  Prepare(pg)
 
 TEST_F(RunWithPreview, PerTablePreviewSkippedForEveryTable) {
-  PELMORA_REQUIRE_PG(pg);
-  PREPARE_OR_SKIP(pg, /*executes=*/false);
+  PREPARE();
   window_.option1 = false;
   window_.option2 = true;
   window_.user = [](preview::SqlPreviewWindow& w) { w.Controls().skip_table_button->click(); };
@@ -165,8 +144,7 @@ TEST_F(RunWithPreview, PerTablePreviewSkippedForEveryTable) {
 }
 
 TEST_F(RunWithPreview, PerTableExecuteEndsTheRunAfterThatTable) {
-  PELMORA_REQUIRE_PG(pg);
-  PREPARE_OR_SKIP(pg);
+  PREPARE();
   window_.option1 = false;
   window_.option2 = true;
   window_.user = ExecuteAll;
@@ -177,8 +155,7 @@ TEST_F(RunWithPreview, PerTableExecuteEndsTheRunAfterThatTable) {
 }
 
 TEST_F(RunWithPreview, PerFilePreviewOfThreeTablesExecutedInOneGo) {
-  PELMORA_REQUIRE_PG(pg);
-  PREPARE_OR_SKIP(pg);
+  PREPARE();
   // The source lists its system tables too; the user empties their rows
   // (blank rows are skipped) and executes the three tables in one go.
   window_.user = [](preview::SqlPreviewWindow& w) {

@@ -6,7 +6,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace testing_support {
 namespace fs = std::filesystem;
@@ -67,6 +70,31 @@ int RunCommand(const std::string& command, std::string* output) {
   int status = pclose(pipe);
   if (output) *output = std::move(text);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<std::byte> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::byte> out(chars.size());
+  if (!chars.empty()) std::memcpy(out.data(), chars.data(), chars.size());
+  return out;
+}
+
+bool MissingPrerequisiteFails() { return Env("CI") == "true" && !Env("PELMORA_SHARED").empty(); }
+
+std::string MissingFixtures(std::initializer_list<std::string> names) {
+  std::string missing;
+  for (const std::string& name : names)
+    if (!AccessFixture(name)) missing += (missing.empty() ? "" : ", ") + name;
+  return missing;
+}
+
+bool HaveCommand(const std::string& name) { return RunCommand("command -v " + name + " >/dev/null 2>&1") == 0; }
+
+bool HaveMdbtools() { return HaveCommand("mdb-export") && HaveCommand("mdb-tables") && HaveCommand("mdb-schema"); }
+
+bool HaveMdbReader() {
+  return HaveCommand("node") && fs::exists(std::string(PELMORA_SOURCE_DIR) + "/tests/readers/node_modules/mdb-reader");
 }
 
 }  // namespace testing_support

@@ -45,16 +45,15 @@ TEST(PelmoraConvert, AnUnreachableSourceIsAFailureNotASilentSuccess) {
 }
 
 TEST(PelmoraConvert, PrintSqlListsDropsForTablesTheTargetHasAndTheLogOnStderr) {
-  PELMORA_REQUIRE_PG(pg);
-  auto fixture = testing_support::AccessFixture("content-2000.mdb");
-  if (!fixture) GTEST_SKIP() << "../shared/fixtures/access is absent";
+  REQUIRE_PG(pg);
+  REQUIRE_FIXTURE(fixture, "content-2000.mdb");
   ASSERT_TRUE(testing_support::FreshDatabase(pg, "convert_print"));
   ASSERT_EQ(testing_support::Psql(pg, "convert_print",
                                   "CREATE TABLE table1 (id integer, note text);\n"
                                   "INSERT INTO table1 VALUES (1, 'it''s'), (2, NULL);\n"),
             0);
   std::string dir = testing_support::ScratchFolder("convert_print");
-  std::string target = testing_support::CopyFile(*fixture, dir);
+  std::string target = testing_support::CopyFile(fixture, dir);
   std::string command = "PELMORA_PG_PASSWORD='" + pg.password + "' " + Convert() + " --server " + pg.host +
                         " --port " + pg.port + " --user " + pg.user + " --database convert_print --target " +
                         target + " --print-sql </dev/null >" + dir + "/out.txt 2>" + dir + "/err.txt";
@@ -71,7 +70,7 @@ TEST(PelmoraConvert, PrintSqlListsDropsForTablesTheTargetHasAndTheLogOnStderr) {
   EXPECT_NE(err.find("table1\tid\tint\tINT\n"), std::string::npos) << err;
   EXPECT_NE(err.find("table1\tnote\tchar\tVARCHAR\n"), std::string::npos);
   // Nothing was executed: the file is unchanged.
-  EXPECT_EQ(ReadFile(target), ReadFile(*fixture));
+  EXPECT_EQ(ReadFile(target), ReadFile(fixture));
 }
 
 // A source as a user has one: a table with an inheritance child, a partitioned
@@ -101,9 +100,9 @@ class ConvertTables : public testing::Test {
  protected:
   void SetUp() override {
     pg_ = testing_support::TestPgServer();
-    if (!pg_) GTEST_SKIP() << "no test PostgreSQL (run scripts/test.sh)";
+    PELMORA_REQUIRE(pg_, "the test PostgreSQL (PELMORA_TEST_PG_*; scripts/test.sh starts one)");
     empty_ = testing_support::AccessFixture("empty-2000.mdb");
-    if (!empty_) GTEST_SKIP() << "../shared/fixtures/access is absent";
+    REQUIRE_FIXTURES("empty-2000.mdb");
   }
 
   // The source as database `name` and an empty target, both the test's own

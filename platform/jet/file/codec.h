@@ -1,6 +1,6 @@
 #pragma once
 // The header page's own protections: the fixed RC4 mask over its middle
-// (access-format.md 1.3) and the Jet 4 database password (1.4). Encrypted
+// (docs/access-format.md §2.3) and the Jet 4 database password (§2.4). Encrypted
 // pages are page_cipher.h's.
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 #pragma once
-// Data pages (access-format.md 2.2-2.3), also used for long values and usage maps.
+// Data pages (docs/access-format.md §4), also used for long values and usage maps.
 //
 //   0x00  1   0x01                  0x0C  2     number of row-offset entries
 //   0x01  1   0x01                  0x0E  2 x n row offsets: bits 0-12 start of the row,

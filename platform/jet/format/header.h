@@ -1,5 +1,5 @@
 #pragma once
-// The file header, page 0 (access-format.md section 1). Offsets from 0x18 to
+// The file header, page 0 (docs/access-format.md §2). Offsets from 0x18 to
 // 0x97 are read after the fixed RC4 mask has been removed (file/codec.h).
 //
 //   0x00  1   page type 0x00          0x3E  4   db_key (0 = pages not encrypted)

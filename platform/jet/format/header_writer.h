@@ -1,5 +1,5 @@
 #pragma once
-// The header page of a new Jet 4 database (access-format.md 1.1-1.4, 1.7), as
+// The header page of a new Jet 4 database (docs/access-format.md §2), as
 // the Jet engine writes it for a database it creates: "Standard Jet DB",
 // version 0x01, code page 1252, no page encryption, the default sort order,
 // the creation date, and the database password masked with the creation

@@ -1,6 +1,6 @@
 #pragma once
-// Per-character sort codes of Access' text index keys (access-format.md
-// 8.6.2), generated into index_codes.cpp by tools/gen_index_codes.py from the
+// Per-character sort codes of Access' text index keys (docs/access-format.md
+// §9.4), generated into index_codes.cpp by tools/gen_index_codes.py from the
 // Apache-2.0 code files of Jackcess (see THIRD_PARTY_NOTICES.md).
 
 #include <cstdint>

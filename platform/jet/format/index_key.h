@@ -1,5 +1,5 @@
 #pragma once
-// Index keys (access-format.md 8.2 and 8.6): for each index column a flag byte
+// Index keys (docs/access-format.md §9.3): for each index column a flag byte
 //
 //   0x7F ascending, value follows     0x80 descending, value follows
 //   0x00 ascending NULL               0xFF descending NULL
@@ -12,7 +12,7 @@
 //   Currency, BigInt
 //   Single, Double,      big-endian IEEE; non-negative: top bit inverted;
 //   Date/Time            negative: every bit inverted
-//   Text, Memo           the General / General-legacy text key (8.6.1)
+//   Text, Memo           the General / General-legacy text key (§9.4)
 //
 // Text keys need the column's own collation (never the file header's);
 // other column types (Yes/No, GUID, Binary, Decimal, OLE) are refused.

@@ -1,5 +1,5 @@
 #pragma once
-// Index pages (access-format.md 8.1-8.2), Jet 4 / ACE, 4096-byte pages.
+// Index pages (docs/access-format.md §9.1-9.2), Jet 4 / ACE, 4096-byte pages.
 //
 //   0x00  1    0x04 leaf / 0x03 node       0x14  4    tail child (nodes; 0 on leaves)
 //   0x01  1    0x01                        0x18  2    shared prefix length P

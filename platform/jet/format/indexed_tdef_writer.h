@@ -1,5 +1,5 @@
 #pragma once
-// The definition of a table with indexes (access-format.md 3.1-3.6), as the
+// The definition of a table with indexes (docs/access-format.md §6.1-6.3), as the
 // Jet engine lays out its own system tables: the fixed part with one
 // unique-entry block per real index, the column descriptors and names in the
 // order given (the engine sorts system columns by name), the real indexes,

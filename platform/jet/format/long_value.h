@@ -1,5 +1,5 @@
 #pragma once
-// Long values of Memo and OLE columns (access-format.md 6.8). The row holds
+// Long values of Memo and OLE columns (docs/access-format.md §8). The row holds
 //
 //   +0  uint32: bits 0-29 length, byte 3 the kind: 0x80 inline, 0x40 one LVAL
 //       row, 0x00 a chain of LVAL rows

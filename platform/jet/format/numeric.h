@@ -1,5 +1,5 @@
 #pragma once
-// Fixed-size values (access-format.md 6.3-6.6):
+// Fixed-size values (docs/access-format.md §5.3):
 //
 //   Currency   int64 LE = amount x 10,000
 //   Decimal    17 bytes: byte 0 sign (0x80 negative), then four uint32 LE words

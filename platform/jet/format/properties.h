@@ -1,5 +1,5 @@
 #pragma once
-// Property lists (the LvProp value of a catalogue row, access-format.md 7.6),
+// Property lists (the LvProp value of a catalogue row, docs/access-format.md §11),
 // as Access lays them out in its tables' rows:
 //
 //   "MR2\0"

@@ -1,5 +1,5 @@
 #pragma once
-// Rows on data pages (access-format.md section 5), Jet 4 / ACE:
+// Rows on data pages (docs/access-format.md §5.1), Jet 4 / ACE:
 //
 //   +0     uint16 column count C (the table's max column count when written)
 //   +2     fixed area: each fixed column at 2 + its fixed offset, full width

@@ -1,5 +1,5 @@
 #pragma once
-// Table definitions (access-format.md section 3), parsed from the logical
+// Table definitions (docs/access-format.md §6), parsed from the logical
 // definition buffer: page 1 whole, then bytes 8.. of each continuation page.
 //
 //   0x00 1  0x02          0x10 4  row count           0x2D 2  column count

@@ -1,5 +1,5 @@
 #pragma once
-// Writing the definition of a new table (access-format.md 3.1-3.3, 3.7, 3.8):
+// Writing the definition of a new table (docs/access-format.md §6.6):
 // columns laid out as Access stores them, the logical definition buffer, and
 // that buffer cut into a first page and continuation pages.
 //

@@ -1,5 +1,5 @@
 #pragma once
-// Text values (access-format.md 6.1). Jet 4 and ACE store text as UTF-16LE, or,
+// Text values (docs/access-format.md §5.2). Jet 4 and ACE store text as UTF-16LE, or,
 // in columns that allow it, in the "compressed Unicode" form:
 //
 //   FF FE            marker

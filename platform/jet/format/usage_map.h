@@ -1,5 +1,5 @@
 #pragma once
-// Usage maps (access-format.md section 4): a row on a data page listing pages.
+// Usage maps (docs/access-format.md §7): a row on a data page listing pages.
 //
 //   inline (type 0):    0x00, uint32 start page S, bitmap (bit k = page S + k, LSB first)
 //   reference (type 1): 0x01, uint32 page numbers of 0x05 bitmap pages; bitmap

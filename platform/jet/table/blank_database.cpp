@@ -33,7 +33,7 @@ constexpr uint32_t kFirstTdefPage = 2;
 constexpr uint16_t kCollation = 1033;  // General
 constexpr uint8_t kSortVersion = 0;    // legacy, as Jet 4 writes it
 
-// Catalogue ids and flags (access-format.md 7.2).
+// Catalogue ids and flags (docs/access-format.md §10.2).
 constexpr int64_t kRootId = 0x0F000000;
 constexpr int64_t kTablesId = 0x0F000001;
 constexpr int64_t kDatabasesId = 0x0F000002;
@@ -159,7 +159,7 @@ class RowBuilder {
   std::vector<std::vector<std::byte>> storage_;
 };
 
-// MSysDb's property list (access-format.md 7.6): one name, AccessVersion,
+// MSysDb's property list (docs/access-format.md §11): one name, AccessVersion,
 // and one block of database properties holding it as text.
 std::vector<std::byte> DatabaseProperties(BlankFormat format) {
   const std::u16string name = u"AccessVersion";

@@ -1,6 +1,6 @@
 #pragma once
 // A new, empty Jet 4 database (.mdb) in the layout the Jet engine gives one
-// (access-format.md 11.2):
+// (docs/access-format.md §12.4):
 //
 //   0      header (masked; optional database password)
 //   1      global usage map

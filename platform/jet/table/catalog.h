@@ -1,5 +1,5 @@
 #pragma once
-// The system catalogue, MSysObjects (TDEF page 2; access-format.md section 7):
+// The system catalogue, MSysObjects (TDEF page 2; docs/access-format.md §10):
 // one row per object with its Id, ParentId, Name, Type and Flags.
 //
 //   Type & 0x7F: 1 table, 2 database, 3 container, 4 linked ODBC table, 5 query,

@@ -1,6 +1,6 @@
 #pragma once
 // Registering and unregistering tables in the system catalogue
-// (access-format.md 7.3, 7.5, 10): the MSysObjects row of a table and the
+// (docs/access-format.md §10.3, §10.4, §12.3): the MSysObjects row of a table and the
 // MSysACEs rows Access keeps for it. Rows go through InsertRow / DeleteRow,
 // which also keep both MSysObjects indexes (ParentIdName, Id), MSysACEs'
 // ObjectId index, their unique-entry counts and the row counts right.

@@ -1,5 +1,5 @@
 #pragma once
-// Cells into the bytes a row stores (access-format.md section 6), checked
+// Cells into the bytes a row stores (docs/access-format.md §5.3), checked
 // against the column: the value's kind, a text's length in UTF-16 units, the
 // range of numbers, a decimal's precision. Failures are kInvalidValue with a
 // message naming the column, e.g. "the value 300 does not fit column Age

@@ -1,5 +1,5 @@
 #pragma once
-// CREATE TABLE in the file (access-format.md 3.8): the table definition on
+// CREATE TABLE in the file (docs/access-format.md §12.1): the table definition on
 // one page or more, a usage-map holder page with the table's owned-pages and
 // free-space maps and two maps per Memo/OLE column (inline, empty), and the
 // catalogue rows (catalog_writer.h). The table's Id is its first definition
@@ -7,7 +7,7 @@
 //
 // The caller checks the name (syntax, and that no table has it) beforehand;
 // a failure part-way leaves pages written, so callers run it inside a
-// statement they can undo (statement_pages.h).
+// statement they can undo (file/pager.h, RollbackStatement).
 
 #include <span>
 #include <string>

@@ -1,5 +1,5 @@
 #pragma once
-// DROP TABLE in the file (access-format.md 10): the catalogue row and its
+// DROP TABLE in the file (docs/access-format.md §12.3): the catalogue row and its
 // index entries and the table's access-control rows go (catalog_writer.h),
 // then every page the table owned is released to the global usage map for
 // reuse: its definition pages, data pages, long-value pages, index pages, the

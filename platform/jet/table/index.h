@@ -1,5 +1,5 @@
 #pragma once
-// An index B-tree over the page store (access-format.md 8.4-8.5): find, insert
+// An index B-tree over the page store (docs/access-format.md §9.5): find, insert
 // and remove entries, splitting pages as they fill and freeing them as they
 // empty, and walking or verifying the whole tree for `check`.
 //

@@ -1,6 +1,6 @@
 #pragma once
 // Storing the long values of one Memo or OLE column outside its rows
-// (access-format.md 6.8): a value of up to 4076 bytes as one row on a
+// (docs/access-format.md §8): a value of up to 4076 bytes as one row on a
 // long-value page (header kind 0x40), a longer one as a chain of rows of up
 // to 4072 data bytes each behind a 4-byte link (kind 0x00). Long-value pages
 // have "LVAL" as their owner and are listed in the column's owned and

@@ -1,6 +1,6 @@
 #pragma once
-// Pages of the file as the global usage map (page 1, row 0; access-format.md
-// 2.4 and 4) hands them out: a set bit is a free page, a clear bit a page in
+// Pages of the file as the global usage map (page 1, row 0; docs/access-format.md
+// §7.3) hands them out: a set bit is a free page, a clear bit a page in
 // use. Pages past the end of the file count as free in the map but do not
 // exist; a page is only reused while it lies inside the file.
 //

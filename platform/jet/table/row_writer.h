@@ -1,5 +1,5 @@
 #pragma once
-// Writing rows into a table (access-format.md 5.1): one-off inserts and
+// Writing rows into a table (docs/access-format.md §12.2): one-off inserts and
 // deletes, for callers that touch a table now and then (catalogue rows).
 // Many rows into one table go through TableAppender, which keeps the parsed
 // definition and the current data page between rows.

@@ -1,6 +1,6 @@
 #pragma once
 // The four tables the Jet engine puts into every new Jet 4 database
-// (access-format.md 7.1, 7.5, 11.2): MSysObjects, MSysACEs, MSysQueries and
+// (docs/access-format.md §10, §12.4): MSysObjects, MSysACEs, MSysQueries and
 // MSysRelationships, with their columns and indexes as the engine defines
 // them. Columns are listed by number; the writer stores the descriptors
 // sorted by name, as the engine does.

@@ -13,7 +13,7 @@
 // a duplicate key of a unique index, a row over 4060 bytes) changes nothing;
 // a failure after that (a damaged page, the 2 GB limit) may leave pages
 // written, so callers run inserts inside a statement they can undo
-// (statement_pages.h) and Reload() afterwards.
+// (file/pager.h, RollbackStatement) and Reload() afterwards.
 // Pages are found as Access does: the last page of the table's owned map that
 // is still in its free-space map and has room, else a new page owned by the
 // table (added to both maps; inline maps are re-based or turned into

@@ -1,6 +1,6 @@
 #pragma once
 // Changing an owner's usage map (a table's owned or free-space pages, a
-// memo/OLE column's pages, an index's pages; access-format.md 4.5): the row
+// memo/OLE column's pages, an index's pages; docs/access-format.md §7.4): the row
 // at `map` lists pages by bit. An inline row that cannot cover the page is
 // re-based (when all its pages fit the new window) or turned into a reference
 // map in place; reference maps get 0x05 bitmap pages from `pages` as needed.

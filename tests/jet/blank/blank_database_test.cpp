@@ -97,19 +97,18 @@ using readers::CheckReport;
 class BlankDatabaseTest : public ::testing::TestWithParam<Variant> {};
 
 TEST_P(BlankDatabaseTest, ReadersSeeTheEngineLayout) {
-  if (!readers::HaveMdbtools() || !readers::HaveMdbReader()) GTEST_SKIP() << "mdbtools or mdb-reader missing";
-  auto engine = testing_support::AccessFixture("engine-empty-jet4.mdb");
-  if (!engine) GTEST_SKIP() << "engine-empty-jet4.mdb absent";
+  REQUIRE_READERS();
+  REQUIRE_FIXTURE(engine, "engine-empty-jet4.mdb");
   const Variant& v = GetParam();
   std::string path = testing_support::ScratchFolder(std::string("BlankLayout_") + v.name) + "/new.mdb";
   auto done = jet::CreateBlankDatabase(path, {.format = v.format, .password = v.password});
   ASSERT_TRUE(done) << done.error().message;
 
-  EXPECT_EQ(Output("mdb-tables -S -1 " + readers::ShellQuote(path)), Output("mdb-tables -S -1 " + *engine));
-  EXPECT_EQ(Output("mdb-schema " + readers::ShellQuote(path)), Output("mdb-schema " + *engine));
+  EXPECT_EQ(Output("mdb-tables -S -1 " + readers::ShellQuote(path)), Output("mdb-tables -S -1 " + engine));
+  EXPECT_EQ(Output("mdb-schema " + readers::ShellQuote(path)), Output("mdb-schema " + engine));
   for (const char* table : {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships"})
-    EXPECT_EQ(SystemRows(path, table), SystemRows(*engine, table)) << table;
-  EXPECT_EQ(MdbReaderSystemView(path, v.password), MdbReaderSystemView(*engine, ""));
+    EXPECT_EQ(SystemRows(path, table), SystemRows(engine, table)) << table;
+  EXPECT_EQ(MdbReaderSystemView(path, v.password), MdbReaderSystemView(engine, ""));
   EXPECT_EQ(CheckReport(path, v.password), "");
 
   // Access 2000 and 2002-2003 files differ only in MSysDb's AccessVersion.
@@ -120,7 +119,7 @@ TEST_P(BlankDatabaseTest, ReadersSeeTheEngineLayout) {
 }
 
 TEST_P(BlankDatabaseTest, PasswordAsReadersDecodeIt) {
-  if (!readers::HaveMdbReader()) GTEST_SKIP() << "mdb-reader missing";
+  REQUIRE_MDB_READER();
   const Variant& v = GetParam();
   std::string path = testing_support::ScratchFolder(std::string("BlankPassword_") + v.name) + "/new.mdb";
   ASSERT_TRUE(jet::CreateBlankDatabase(path, {.format = v.format, .password = v.password}));
@@ -172,7 +171,7 @@ TEST(BlankDatabaseRefusals, NeverReplacesAFileAndLeavesNothingBehind) {
 
 TEST(BlankDatabaseRefusals, CreateCommand) {
   std::string tool = std::string(PELMORA_RUNTIME_DIR) + "/pelmora-access";
-  if (!fs::exists(tool)) GTEST_SKIP() << "pelmora-access not built";
+  PELMORA_REQUIRE(fs::exists(tool), "pelmora-access (build target pelmora-access)");
   std::string folder = testing_support::ScratchFolder("BlankCreateCommand");
   std::string out;
   EXPECT_EQ(testing_support::RunCommand(tool + " create " + folder + "/a.mdb --format 2003 --password pw 2>&1", &out), 0)

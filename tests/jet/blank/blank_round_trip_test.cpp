@@ -35,7 +35,7 @@ std::string Execute(jet::Database& db, const std::string& sql) {
 }
 
 TEST_P(BlankRoundTripTest, CreateInsertDropReadBack) {
-  if (!readers::HaveMdbtools() || !readers::HaveMdbReader()) GTEST_SKIP() << "mdbtools or mdb-reader missing";
+  REQUIRE_READERS();
   const Variant& v = GetParam();
   std::string path = testing_support::ScratchFolder(std::string("BlankRoundTrip_") + v.name) + "/db.mdb";
   ASSERT_TRUE(jet::CreateBlankDatabase(path, {.format = v.format, .password = v.password}));
@@ -96,8 +96,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, BlankRoundTripTest,
 
 TEST(SampleDatabase, BuiltBesideTheProgramAndReadable) {
   std::string sample = std::string(PELMORA_RUNTIME_DIR) + "/Samples/sample.mdb";
-  if (!std::filesystem::exists(sample)) GTEST_SKIP() << "Samples/sample.mdb not built (target pelmora_sample)";
-  if (!readers::HaveMdbtools() || !readers::HaveMdbReader()) GTEST_SKIP() << "mdbtools or mdb-reader missing";
+  PELMORA_REQUIRE(std::filesystem::exists(sample), "Samples/sample.mdb (build target pelmora_sample)");
+  REQUIRE_READERS();
   std::string tables;
   testing_support::RunCommand("mdb-tables -1 " + readers::ShellQuote(sample), &tables);
   EXPECT_EQ(tables, "Customers\nProducts\nOrders\n");

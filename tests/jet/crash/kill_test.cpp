@@ -53,9 +53,8 @@ std::set<size_t> CommittedStates(const std::vector<std::byte>& start) {
 }
 
 TEST(KillTest, AKilledWriterLeavesALastCommitBehind) {
-  auto fixture = testing_support::AccessFixture("engine-empty-jet4.mdb");
-  if (!fixture) GTEST_SKIP() << "../shared is absent";
-  const auto start = testing_support::ReadBytes(*fixture);
+  REQUIRE_FIXTURE(fixture, "engine-empty-jet4.mdb");
+  const auto start = testing_support::ReadBytes(fixture);
   const auto states = CommittedStates(start);
   ASSERT_EQ(states.size(), kStatements / kGroup + 2);
 
@@ -63,7 +62,7 @@ TEST(KillTest, AKilledWriterLeavesALastCommitBehind) {
   std::mt19937 random(2024);
   int trials = 0, mid_stream = 0, progressed = 0;
   for (int trial = 0; trial < 12; ++trial) {
-    std::string path = testing_support::CopyFile(*fixture, folder);
+    std::string path = testing_support::CopyFile(fixture, folder);
     pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {

@@ -68,9 +68,8 @@ int StateOf(const std::vector<std::vector<std::byte>>& commits, const std::vecto
 }
 
 TEST(PowerLossTest, EveryCrashPointRecoversToACommit) {
-  auto fixture = testing_support::AccessFixture("engine-empty-jet4.mdb");
-  if (!fixture) GTEST_SKIP() << "../shared is absent";
-  const auto bytes = testing_support::ReadBytes(*fixture);
+  REQUIRE_FIXTURE(fixture, "engine-empty-jet4.mdb");
+  const auto bytes = testing_support::ReadBytes(fixture);
 
   FaultEnv clean;
   clean.Put(kDb, bytes);

@@ -41,7 +41,8 @@ TEST_P(DdlOnFixture, CreateInsertDropReadBackByBothReaders) {
   std::string test = "ddl_" + fixture;
   for (char& c : test)
     if (c == '.' || c == '-') c = '_';
-  if (!s.Open(fixture, test, password)) GTEST_SKIP() << "fixture " << fixture << " is absent";
+  REQUIRE_FIXTURES(fixture);
+  ASSERT_TRUE(s.Open(fixture, test, password));
 
   s.Run(kEveryType);
   s.Run("INSERT INTO [Every Type] VALUES ('v', 'c', 'text memo', 'twenty', 'thirty', 'five5', 'memo', 'long', "

@@ -5,7 +5,8 @@
 // independent readers (mdbtools, mdb-reader) see.
 //
 //   ddl_test::Session s;
-//   if (!s.Open("empty-2000.mdb", "MyTest")) GTEST_SKIP();
+//   REQUIRE_FIXTURES("empty-2000.mdb");
+//   ASSERT_TRUE(s.Open("empty-2000.mdb", "MyTest"));
 //   s.Run("CREATE TABLE t (id INT)");          // must succeed; the model follows
 //   s.Refused("INSERT INTO t VALUES (1, 2)");  // must fail with "SQLException: "
 //   s.Close();
@@ -356,9 +357,5 @@ inline std::vector<std::pair<std::string, std::string>> WritableFixtures() {
           {"content-2010.accdb", ""},    {"emoticons-2010.accdb", ""},
           {"indexes-2007.accdb", ""},    {"longtext-2016.accdb", ""}};
 }
-
-#define REQUIRE_READERS()                                                                 \
-  if (!readers::HaveMdbtools()) GTEST_SKIP() << "mdbtools (mdb-export) is not installed"; \
-  if (!readers::HaveMdbReader()) GTEST_SKIP() << "mdb-reader is not installed (npm install in tests/readers)"
 
 }  // namespace ddl_test

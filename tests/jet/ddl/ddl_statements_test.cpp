@@ -19,11 +19,6 @@ namespace {
 
 using ddl_test::Session;
 
-std::vector<char> FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<char>(std::istreambuf_iterator<char>(in), {});
-}
-
 std::string Flush(Session& s) {
   auto flushed = s.db->Flush();
   return flushed ? "" : flushed.error().message;
@@ -32,7 +27,8 @@ std::string Flush(Session& s) {
 TEST(DdlStatements, TheProgramsOwnStatementTextsExecuteUnchanged) {
   REQUIRE_READERS();
   Session s;
-  if (!s.Open("empty-2003.mdb", "ddl_program_texts")) GTEST_SKIP() << "fixture absent";
+  REQUIRE_FIXTURES("empty-2003.mdb");
+  ASSERT_TRUE(s.Open("empty-2003.mdb", "ddl_program_texts"));
   // The first run of a conversion drops a table that is not there yet.
   EXPECT_NE(s.Refused("DROP TABLE \"t\"").find("cannot find the input table"), std::string::npos);
   s.Run("CREATE TABLE \"t\" (id INT,name VARCHAR,price VARCHAR);");
@@ -51,11 +47,12 @@ TEST(DdlStatements, TheProgramsOwnStatementTextsExecuteUnchanged) {
 
 TEST(DdlStatements, RefusedStatementsLeaveTheFileByteIdentical) {
   Session s;
-  if (!s.Open("empty-2003.mdb", "ddl_refusals")) GTEST_SKIP() << "fixture absent";
+  REQUIRE_FIXTURES("empty-2003.mdb");
+  ASSERT_TRUE(s.Open("empty-2003.mdb", "ddl_refusals"));
   s.Run("CREATE TABLE t (id INT, s SMALLINT, name TEXT(5), d DATETIME, n DECIMAL(5,2))");
   s.Run("INSERT INTO t VALUES (1, 2, 'abc', '01/02/2003', 1.25)");
   ASSERT_EQ(Flush(s), "");
-  auto before = FileBytes(s.path);
+  auto before = testing_support::ReadBytes(s.path);
 
   struct Case {
     std::string sql, says;
@@ -87,18 +84,18 @@ TEST(DdlStatements, RefusedStatementsLeaveTheFileByteIdentical) {
     EXPECT_NE(message.find(c.says), std::string::npos) << c.sql << "\n-> " << message;
   }
   ASSERT_EQ(Flush(s), "");
-  EXPECT_TRUE(FileBytes(s.path) == before) << "a refused statement changed the file";
+  EXPECT_TRUE(testing_support::ReadBytes(s.path) == before) << "a refused statement changed the file";
 
   // The database goes on working after the refusals.
   s.Run("INSERT INTO t VALUES (2, 3, 'de', NULL, -1.5)");
   s.Close();
-  if (readers::HaveMdbtools() && readers::HaveMdbReader()) s.ExpectReadersAgree();
+  REQUIRE_READERS();
+  s.ExpectReadersAgree();
 }
 
 TEST(DdlStatements, AReadOnlyDatabaseRefusesStatements) {
-  auto fixture = testing_support::AccessFixture("empty-2000.mdb");
-  if (!fixture) GTEST_SKIP() << "fixture absent";
-  auto db = jet::Database::Open(*fixture);  // read-only
+  REQUIRE_FIXTURE(fixture, "empty-2000.mdb");
+  auto db = jet::Database::Open(fixture);  // read-only
   ASSERT_TRUE(db);
   auto done = (*db)->Execute("CREATE TABLE t (x INT)");
   ASSERT_FALSE(done);
@@ -115,10 +112,7 @@ struct MemoryDatabase {
   bool Load(const std::string& fixture) {
     auto source = testing_support::AccessFixture(fixture);
     if (!source) return false;
-    std::ifstream in(*source, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
-    env.files[path].resize(bytes.size());
-    std::memcpy(env.files[path].data(), bytes.data(), bytes.size());
+    env.files[path] = testing_support::ReadBytes(*source);
     return Reopen();
   }
   bool Reopen() {
@@ -153,7 +147,8 @@ void Repair(MemoryDatabase& m, const std::vector<std::byte>& saved) {
 
 TEST(DdlStatements, AStatementFailingPartWayPutsEveryPageBack) {
   MemoryDatabase m;
-  if (!m.Load("engine-empty-jet4.mdb")) GTEST_SKIP() << "fixture absent";
+  REQUIRE_FIXTURES("engine-empty-jet4.mdb");
+  ASSERT_TRUE(m.Load("engine-empty-jet4.mdb"));
 
   // From a committed state: the file is exactly as before.
   auto before = m.Bytes();
@@ -198,7 +193,8 @@ TEST(DdlStatements, AStatementFailingPartWayPutsEveryPageBack) {
 
 TEST(DdlStatements, AFailureToWriteTheFileIsAStatementFailure) {
   MemoryDatabase m;
-  if (!m.Load("empty-2000.mdb")) GTEST_SKIP() << "fixture absent";
+  REQUIRE_FIXTURES("empty-2000.mdb");
+  ASSERT_TRUE(m.Load("empty-2000.mdb"));
   ASSERT_TRUE(m.db->Execute("CREATE TABLE t (a INT, b MEMO)"));
   ASSERT_TRUE(m.db->Flush());
   m.env.fail_writes = true;
@@ -232,7 +228,8 @@ TEST(DdlStatements, AFailureToWriteTheFileIsAStatementFailure) {
 void ManyTables(const std::string& fixture) {
   REQUIRE_READERS();
   Session s;
-  if (!s.Open(fixture, "ddl_many_" + fixture.substr(0, fixture.find('.')))) GTEST_SKIP() << "fixture absent";
+  REQUIRE_FIXTURES(fixture);
+  ASSERT_TRUE(s.Open(fixture, "ddl_many_" + fixture.substr(0, fixture.find('.'))));
   for (int i = 1; i <= 300; ++i) {
     std::string name = fmt::format("table number {:03} with a name of some length", i);
     s.Run(fmt::format("CREATE TABLE [{}] (id INT, name VARCHAR, note MEMO)", name));
@@ -262,7 +259,8 @@ TEST(DdlStatements, ThreeHundredTablesInAnAceFile) { ManyTables("empty-2016.accd
 TEST(DdlStatements, AMillionRowsReadBackByBothReaders) {
   REQUIRE_READERS();
   Session s;
-  if (!s.Open("empty-2010.accdb", "ddl_million")) GTEST_SKIP() << "fixture absent";
+  REQUIRE_FIXTURES("empty-2010.accdb");
+  ASSERT_TRUE(s.Open("empty-2010.accdb", "ddl_million"));
   constexpr int kRows = 1000000;
   ASSERT_TRUE(s.db->Execute("CREATE TABLE \"big\" (id INT,name VARCHAR,price VARCHAR,qty INT,created VARCHAR);"));
   for (int i = 0; i < kRows; ++i) {

@@ -33,11 +33,10 @@ ToolRun RunTool(const std::string& args, const std::string& input = "") {
 class ExecTool : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(Tool())) GTEST_SKIP() << "pelmora-access is not built";
-    auto fixture = testing_support::AccessFixture("empty-2000.mdb");
-    if (!fixture) GTEST_SKIP() << "../shared is absent";
+    PELMORA_REQUIRE(std::filesystem::exists(Tool()), "pelmora-access (build target pelmora-access)");
+    REQUIRE_FIXTURE(fixture, "empty-2000.mdb");
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = testing_support::CopyFile(*fixture, testing_support::ScratchFolder(std::string("exec_") + info->name()));
+    path_ = testing_support::CopyFile(fixture, testing_support::ScratchFolder(std::string("exec_") + info->name()));
   }
   std::string File() const { return ShellQuote(path_); }
   std::string Export(const std::string& table) { return RunTool("export " + File() + " " + ShellQuote(table)).out; }
@@ -78,12 +77,23 @@ TEST_F(ExecTool, StopsAtTheFirstFailureUnlessToldToGoOn) {
   EXPECT_EQ(Export("t"), "id\r\n2\r\n4\r\n");
 }
 
+// A path nobody can open for writing, root included (a folder), and for other
+// users also a read-only file: refused with the tool's message, nothing changed.
 TEST_F(ExecTool, RefusesAFileItCannotOpenForWriting) {
-  if (geteuid() == 0) GTEST_SKIP() << "root writes read-only files";
+  const std::string folder = path_ + ".folder.mdb";
+  std::filesystem::create_directory(folder);
+  auto on_folder = RunTool("exec " + ShellQuote(folder) + " " + ShellQuote("CREATE TABLE t (id INT)"));
+  EXPECT_EQ(on_folder.status, 1);
+  EXPECT_NE(on_folder.out.find("pelmora-access: "), std::string::npos) << on_folder.out;
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
+
+  if (geteuid() == 0) return;  // root writes read-only files
+  const auto before = testing_support::ReadBytes(path_);
   std::filesystem::permissions(path_, std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
   auto r = RunTool("exec " + File() + " " + ShellQuote("CREATE TABLE t (id INT)"));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("pelmora-access: "), std::string::npos) << r.out;
+  EXPECT_EQ(testing_support::ReadBytes(path_), before);
 }
 
 }  // namespace

@@ -44,9 +44,6 @@ struct Scene {
   }
 };
 
-#define REQUIRE_FIXTURE(s) \
-  if (!(s).ok) GTEST_SKIP() << "../shared is absent"
-
 TEST(CommitTest, AFailedCommitLeavesTheLastCommitAndCountsTheLostStatements) {
   struct Case {
     const char* name;
@@ -63,8 +60,9 @@ TEST(CommitTest, AFailedCommitLeavesTheLastCommitAndCountsTheLostStatements) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    REQUIRE_FIXTURES("engine-empty-jet4.mdb");
     Scene s;
-    REQUIRE_FIXTURE(s);
+    ASSERT_TRUE(s.ok);
     auto pager = s.Open();
     ASSERT_TRUE(pager);
     for (int k = 0; k < 3; ++k) {
@@ -101,8 +99,9 @@ TEST(CommitTest, AFailedCommitLeavesTheLastCommitAndCountsTheLostStatements) {
 }
 
 TEST(CommitTest, ACommitThatCannotPutTheFileBackLeavesItsJournalForTheNextOpen) {
+  REQUIRE_FIXTURES("engine-empty-jet4.mdb");
   Scene s;
-  REQUIRE_FIXTURE(s);
+  ASSERT_TRUE(s.ok);
   auto pager = s.Open();
   ASSERT_TRUE(ApplyStatement(*pager, 0));
   ASSERT_TRUE(pager->Commit());
@@ -130,8 +129,9 @@ TEST(CommitTest, ACommitThatCannotPutTheFileBackLeavesItsJournalForTheNextOpen) 
 }
 
 TEST(CommitTest, AJournalLeftAfterTheCommitPointRestoresNothing) {
+  REQUIRE_FIXTURES("engine-empty-jet4.mdb");
   Scene s;
-  REQUIRE_FIXTURE(s);
+  ASSERT_TRUE(s.ok);
   auto pager = s.Open();
   ASSERT_TRUE(ApplyStatement(*pager, 0));
   s.env.faults.push_back({Op::kRemove, "-journal"});
@@ -149,8 +149,9 @@ TEST(CommitTest, AJournalLeftAfterTheCommitPointRestoresNothing) {
 }
 
 TEST(CommitTest, AStatementRollsBackAloneAndTheGroupCommitsWhenDue) {
+  REQUIRE_FIXTURES("engine-empty-jet4.mdb");
   Scene s;
-  REQUIRE_FIXTURE(s);
+  ASSERT_TRUE(s.ok);
   auto now = std::chrono::steady_clock::time_point{};
   s.options.clock = [&] { return now; };
   s.options.commit_limits = {.statements = 3, .delay = std::chrono::milliseconds(500)};
@@ -201,8 +202,9 @@ TEST(CommitTest, AStatementRollsBackAloneAndTheGroupCommitsWhenDue) {
 }
 
 TEST(CommitTest, ACommitWithoutAJournalNeverCreatesOneAndSyncsTheDatabase) {
+  REQUIRE_FIXTURES("engine-empty-jet4.mdb");
   Scene s;
-  REQUIRE_FIXTURE(s);
+  ASSERT_TRUE(s.ok);
   s.options.journal = false;
   s.env.faults.push_back({Op::kCreate, "-journal", 0, true, "no journal wanted"});
   auto pager = s.Open();
@@ -220,8 +222,9 @@ TEST(CommitTest, ACommitWithoutAJournalNeverCreatesOneAndSyncsTheDatabase) {
 }
 
 TEST(CommitTest, TheFileNeverGrowsPastTheLimit) {
+  REQUIRE_FIXTURES("engine-empty-jet4.mdb");
   Scene s;
-  REQUIRE_FIXTURE(s);
+  ASSERT_TRUE(s.ok);
   const uint64_t pages = s.fixture.size() / 4096;
   s.options.max_file_bytes = (pages + 2) * 4096;
   auto pager = s.Open();
@@ -253,8 +256,9 @@ TEST(CommitTest, TheFileNeverGrowsPastTheLimit) {
 // mixes with whole-page writes of the same page, a failed statement leaves
 // the page exactly as the statement found it, and a good one reaches the file.
 TEST(CommitTest, PatchedBytesRollBackWithTheirStatement) {
+  REQUIRE_FIXTURES("engine-empty-jet4.mdb");
   Scene s;
-  REQUIRE_FIXTURE(s);
+  ASSERT_TRUE(s.ok);
   auto pager = s.Open();
   auto image = [&](uint32_t page) {
     auto span = *pager->Read(page);

@@ -114,9 +114,9 @@ struct Killed {
 };
 
 TEST(JournalTest, OpenRestoresFromAHotJournalOrRefusesClearly) {
+  REQUIRE_FIXTURES("engine-empty-jet4.mdb");
   {
     Killed k;
-    if (!testing_support::AccessFixture("engine-empty-jet4.mdb")) GTEST_SKIP() << "../shared is absent";
     ASSERT_TRUE(k.ok);
     // A reader restores it when the file can be written.
     auto reader = Pager::Open("d/db.mdb", {.env = &k.env});

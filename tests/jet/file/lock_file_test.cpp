@@ -46,8 +46,8 @@ TEST(LockFileTest, SitsBesideTheDatabaseWithAccessNames) {
 }
 
 TEST(LockFileTest, HeldWhileOpenRefusesOthersAndGoesAtClose) {
+  REQUIRE_FIXTURES("engine-empty-jet4.mdb");
   auto path = Copy("lock_held");
-  if (!path) GTEST_SKIP() << "../shared is absent";
   std::string ldb = LockFile::PathFor(*path);
   {
     auto writer = Pager::Open(*path, {.writable = true});
@@ -88,8 +88,8 @@ TEST(LockFileTest, HeldWhileOpenRefusesOthersAndGoesAtClose) {
 }
 
 TEST(LockFileTest, ALockLeftByAKilledProcessDoesNotBlock) {
+  REQUIRE_FIXTURES("engine-empty-jet4.mdb");
   auto path = Copy("lock_killed");
-  if (!path) GTEST_SKIP() << "../shared is absent";
   std::string ldb = LockFile::PathFor(*path);
   int ready[2];
   ASSERT_EQ(::pipe(ready), 0);
@@ -153,9 +153,9 @@ std::string Outcome(const std::string& path, bool writable) {
 }
 
 TEST(LockFileTest, ReadOnlyFilesAndFoldersOpenForReadingOnly) {
+  REQUIRE_FIXTURES("engine-empty-jet4.mdb");
   auto file = Copy("lock_read_only_file");
   auto folder_file = Copy("lock_read_only_folder");
-  if (!file) GTEST_SKIP() << "../shared is absent";
   std::string folder = fs::path(*folder_file).parent_path();
   bool root = ::geteuid() == 0;
   // The file: nobody may write it. The folder: the file may be written, the

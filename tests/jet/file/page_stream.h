@@ -4,8 +4,6 @@
 // appends a page. Any fixture with 17 pages or more takes it.
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -25,14 +23,6 @@ inline jet::Status ApplyStatement(jet::Pager& pager, int k) {
     std::memset(page.data(), (k * 31) & 0xFF, page.size());
   }
   return {};
-}
-
-inline std::vector<std::byte> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<std::byte> out(chars.size());
-  std::memcpy(out.data(), chars.data(), chars.size());
-  return out;
 }
 
 }  // namespace testing_support

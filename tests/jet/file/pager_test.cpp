@@ -16,14 +16,6 @@ namespace {
 using namespace jet;
 using testing_support::MemoryEnv;
 
-std::vector<std::byte> ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<std::byte> out(chars.size());
-  std::memcpy(out.data(), chars.data(), chars.size());
-  return out;
-}
-
 struct Env {
   MemoryEnv env;
   PagerOptions options;
@@ -31,7 +23,7 @@ struct Env {
   explicit Env(const std::string& fixture, bool writable = true) {
     auto path = testing_support::AccessFixture(fixture);
     if (!path) return;
-    env.files["db"] = ReadAll(*path);
+    env.files["db"] = testing_support::ReadBytes(*path);
     options.env = &env;
     options.writable = writable;
     ok = true;
@@ -39,8 +31,8 @@ struct Env {
 };
 
 TEST(PagerTest, WritesStayInMemoryUntilCommit) {
+  REQUIRE_FIXTURES("engine-empty-jet4.mdb");
   Env e("engine-empty-jet4.mdb");
-  if (!e.ok) GTEST_SKIP() << "../shared is absent";
   auto before = e.env.files["db"];
   auto pager = Pager::Open("db", e.options);
   ASSERT_TRUE(pager) << pager.error().message;
@@ -69,8 +61,8 @@ TEST(PagerTest, WritesStayInMemoryUntilCommit) {
 }
 
 TEST(PagerTest, ReadOnlyRefusesChangesAndFailedWritesAreReported) {
+  REQUIRE_FIXTURES("engine-empty-jet4.mdb");
   Env ro("engine-empty-jet4.mdb", false);
-  if (!ro.ok) GTEST_SKIP() << "../shared is absent";
   auto pager = Pager::Open("db", ro.options);
   ASSERT_TRUE(pager);
   EXPECT_EQ((*pager)->Write(3).error().code, ErrorCode::kReadOnly);
@@ -92,8 +84,8 @@ TEST(PagerTest, ReadOnlyRefusesChangesAndFailedWritesAreReported) {
 }
 
 TEST(PagerTest, FilesThatAreNotWholeAccessFilesFailClearly) {
+  REQUIRE_FIXTURES("content-2000.mdb");
   Env e("content-2000.mdb");
-  if (!e.ok) GTEST_SKIP() << "../shared is absent";
   auto original = e.env.files["db"];
   auto open_error = [&](std::vector<std::byte> bytes) {
     e.env.files["db"] = std::move(bytes);

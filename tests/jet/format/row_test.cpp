@@ -13,7 +13,7 @@ namespace {
 using namespace jet::format;
 using testing_support::BytesOf;
 
-// t1 (id LONG, name TEXT(50), note MEMO) of access-format.md 3.8.
+// t1 (id LONG, name TEXT(50), note MEMO) of docs/access-format.md §6.6.
 std::vector<ColumnDef> T1Columns() {
   ColumnDef id{.type_code = 0x04, .number = 0, .var_index = 0, .fixed_offset = 0, .length = 4, .flags = 0x03};
   ColumnDef name{.type_code = 0x0A, .number = 1, .var_index = 0, .fixed_offset = 0, .length = 100, .flags = 0x02};

@@ -5,14 +5,13 @@
 
 #include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "platform/jet/value.h"
+#include "tests/support/environment.h"
 
 namespace jet::testing {
 
@@ -48,18 +47,15 @@ struct FixtureTable {
 
 class FixtureFile {
  public:
-  explicit FixtureFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    bytes_.assign(std::istreambuf_iterator<char>(in), {});
-  }
+  explicit FixtureFile(const std::string& path) : bytes_(testing_support::ReadBytes(path)) {}
   size_t PageCount() const { return bytes_.size() / kPage; }
   std::span<const std::byte> Page(uint32_t n) const {
-    return {reinterpret_cast<const std::byte*>(bytes_.data()) + size_t{n} * kPage, kPage};
+    return {bytes_.data() + size_t{n} * kPage, kPage};
   }
   uint8_t U8(size_t at) const { return static_cast<uint8_t>(bytes_[at]); }
   uint16_t U16(size_t at) const { return static_cast<uint16_t>(U8(at) | U8(at + 1) << 8); }
   uint32_t U32(size_t at) const { return U16(at) | static_cast<uint32_t>(U16(at + 2)) << 16; }
-  const std::vector<char>& bytes() const { return bytes_; }
+  const std::vector<std::byte>& bytes() const { return bytes_; }
 
   std::optional<FixtureTable> Table(uint32_t page) const {
     if (page == 0 || page >= PageCount() || U8(size_t{page} * kPage) != 0x02) return std::nullopt;
@@ -255,7 +251,7 @@ class FixtureFile {
   }
 
  private:
-  std::vector<char> bytes_;
+  std::vector<std::byte> bytes_;
 };
 
 }  // namespace jet::testing

@@ -93,9 +93,8 @@ TEST(IndexKey, NumbersSortAsUnsignedBytes) {
 // Re-encodes the key of every entry Access wrote into the fixtures' indexes
 // (text, number and date columns) from the row it points at.
 TEST(IndexKey, ReproducesEveryKeyAccessWrote) {
-  auto shared = testing_support::SharedFolder();
-  if (!shared) GTEST_SKIP() << "../shared is absent";
-  const std::filesystem::path folder = *shared + "/fixtures/access";
+  REQUIRE_SHARED(shared);
+  const std::filesystem::path folder = shared + "/fixtures/access";
   const std::set<uint8_t> supported = {0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x0A};
   size_t checked = 0, text_checked = 0, general_checked = 0;
   for (const auto& item : std::filesystem::directory_iterator(folder)) {

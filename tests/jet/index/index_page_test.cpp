@@ -24,10 +24,9 @@ bool SameEntries(const IndexPage& a, const IndexPage& b) {
 // store none either, and the page comes out byte for byte as Access wrote it
 // (up to its free space).
 TEST(IndexPage, EveryFixturePageRoundTrips) {
-  auto shared = testing_support::SharedFolder();
-  if (!shared) GTEST_SKIP() << "../shared is absent";
+  REQUIRE_SHARED(shared);
   size_t pages = 0, with_prefix = 0;
-  for (const auto& item : std::filesystem::directory_iterator(*shared + "/fixtures/access")) {
+  for (const auto& item : std::filesystem::directory_iterator(shared + "/fixtures/access")) {
     const auto ext = item.path().extension();
     if (ext != ".mdb" && ext != ".accdb") continue;
     testing::FixtureFile db(item.path().string());

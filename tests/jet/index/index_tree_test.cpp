@@ -9,7 +9,7 @@
 #include <fmt/format.h>
 
 #include "tests/jet/index/fixture_file.h"
-#include "tests/jet/index/memory_page_store.h"
+#include "tests/jet/memory_page_store.h"
 #include "tests/support/environment.h"
 
 namespace jet::table {
@@ -37,12 +37,12 @@ IndexKey CatalogKey(int64_t parent, const std::string& name, format::TextSortOrd
 
 // A tree whose pages come from the store's end and whose freed pages are recorded.
 struct Harness {
-  testing::MemoryPageStore store;
+  testing_support::MemoryPageStore store;
   std::vector<uint32_t> freed;
   uint32_t root;
   IndexTree tree;
 
-  Harness(testing::MemoryPageStore s, uint32_t root_page)
+  Harness(testing_support::MemoryPageStore s, uint32_t root_page)
       : store(std::move(s)), root(root_page), tree(store, root_page, 2, Callbacks()) {}
   IndexCallbacks Callbacks() {
     return IndexCallbacks{[this]() { return store.Append(); },
@@ -72,16 +72,15 @@ struct Harness {
 };
 
 Harness EmptyTree() {
-  testing::MemoryPageStore store(4);
+  testing_support::MemoryPageStore store(4);
   EXPECT_TRUE(IndexTree::InitializeRoot(store, 3, 2).has_value());
   return Harness(std::move(store), 3);
 }
 
 TEST(IndexTree, ThreeHundredTablesInTheCatalogueOfARealFile) {
   for (const char* fixture : {"engine-empty-jet4.mdb", "empty-2010.accdb"}) {
-    auto path = testing_support::AccessFixture(fixture);
-    if (!path) GTEST_SKIP() << "../shared is absent";
-    testing::FixtureFile file(*path);
+    REQUIRE_FIXTURE(path, fixture);
+    testing::FixtureFile file(path);
     auto catalog = file.Table(2);
     ASSERT_TRUE(catalog.has_value());
     ASSERT_GE(catalog->indexes.size(), 1u);
@@ -94,7 +93,7 @@ TEST(IndexTree, ThreeHundredTablesInTheCatalogueOfARealFile) {
     const auto* name_column = catalog->Column(parent_name->columns[1].first);
     const auto order = *format::SortOrderOfCollation(name_column->lcid, name_column->sort_version);
 
-    Harness h(testing::MemoryPageStore(file.bytes()), parent_name->root);
+    Harness h(testing_support::MemoryPageStore(file.bytes()), parent_name->root);
     std::set<Row> expected;
     for (const auto& r : h.Entries()) expected.insert(r);
     ASSERT_FALSE(expected.empty());

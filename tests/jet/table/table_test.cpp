@@ -1,5 +1,5 @@
-// A table built page by page in memory (the t1 example of access-format.md
-// 3.8): its definition, usage maps, data pages with deleted and moved rows,
+// A table built page by page in memory (the t1 example of
+// docs/access-format.md §6.6): its definition, usage maps, data pages with deleted and moved rows,
 // and long values inline, on one page and chained; then damage to each.
 
 #include "platform/jet/table/table.h"

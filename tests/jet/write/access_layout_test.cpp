@@ -53,10 +53,9 @@ std::string Cyrillic(size_t n) {
 }
 
 TEST(AccessLayoutTest, NewTablesCarryColumnFlagsPropertiesAndChainsAsAccessWritesThem) {
-  if (!readers::HaveMdbtools() || !readers::HaveMdbReader()) GTEST_SKIP() << "mdbtools or mdb-reader missing";
-  auto fixture = testing_support::AccessFixture("longtext-2016.accdb");
-  if (!fixture) GTEST_SKIP() << "../shared is absent";
-  std::string path = testing_support::CopyFile(*fixture, testing_support::ScratchFolder("AccessLayout"));
+  REQUIRE_READERS();
+  REQUIRE_FIXTURE(fixture, "longtext-2016.accdb");
+  std::string path = testing_support::CopyFile(fixture, testing_support::ScratchFolder("AccessLayout"));
   const std::string long_memo = Cyrillic(20000);  // 40,000 bytes: ten segments of 4,072
   Exec(path, {"CREATE TABLE Made (id LONG NOT NULL, label TEXT(20), notes MEMO NOT NULL, extra MEMO)",
               "INSERT INTO Made VALUES (1, 'a', '" + long_memo + "', NULL)",
@@ -126,10 +125,9 @@ size_t PlainEntryBytes(const format::IndexPage& page) {
 }
 
 TEST(AccessLayoutTest, IndexPagesWeRewriteKeepNoSharedPrefixUnlessTheyNeedOne) {
-  if (!readers::HaveMdbtools()) GTEST_SKIP() << "mdbtools missing";
-  auto fixture = testing_support::AccessFixture("indexes-2000.mdb");
-  if (!fixture) GTEST_SKIP() << "../shared is absent";
-  std::string path = testing_support::CopyFile(*fixture, testing_support::ScratchFolder("AccessLayoutIndexes"));
+  REQUIRE_MDBTOOLS();
+  REQUIRE_FIXTURE(fixture, "indexes-2000.mdb");
+  std::string path = testing_support::CopyFile(fixture, testing_support::ScratchFolder("AccessLayoutIndexes"));
   // Table2 has two indexes; 150 new tables grow MSysObjects' indexes past a page.
   std::vector<std::string> statements;
   for (int i = 0; i < 400; ++i)
@@ -137,12 +135,10 @@ TEST(AccessLayoutTest, IndexPagesWeRewriteKeepNoSharedPrefixUnlessTheyNeedOne) {
   for (int i = 0; i < 150; ++i) statements.push_back(fmt::format("CREATE TABLE common_prefix_{:03} (a LONG)", i));
   Exec(path, statements);
 
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> file((std::istreambuf_iterator<char>(in)), {});
+  const std::vector<std::byte> file = testing_support::ReadBytes(path);
   size_t index_pages = 0, prefixed = 0;
   for (size_t p = 1; p < file.size() / format::kPageSize; ++p) {
-    std::span<const std::byte> image(reinterpret_cast<const std::byte*>(file.data()) + p * format::kPageSize,
-                                     format::kPageSize);
+    std::span<const std::byte> image(file.data() + p * format::kPageSize, format::kPageSize);
     uint8_t type = static_cast<uint8_t>(image[0]);
     if (type != format::kIndexLeafPage && type != format::kIndexNodePage) continue;
     auto page = format::ParseIndexPage(image, static_cast<uint32_t>(p));

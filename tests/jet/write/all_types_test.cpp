@@ -56,9 +56,10 @@ Bytes BytesOf(size_t n, uint8_t seed) {
 }
 
 void FillAndCompare(const std::string& fixture, bool big_int) {
-  if (!readers::HaveMdbtools() || !readers::HaveMdbReader()) GTEST_SKIP() << "mdbtools or mdb-reader missing";
+  REQUIRE_READERS();
   WritableCopy db;
-  if (!db.Open(fixture, "AllTypesTest_" + fixture)) GTEST_SKIP() << "fixture absent";
+  REQUIRE_FIXTURES(fixture);
+  ASSERT_TRUE(db.Open(fixture, "AllTypesTest_" + fixture));
   db.Close();
   std::string sql =
       "CREATE TABLE every_type (id COUNTER, flag BIT, tiny BYTE, small SMALLINT, num LONG, amount MONEY, "
@@ -117,9 +118,10 @@ TEST(AllTypesTest, EveryTypeInAnAccess2000File) { FillAndCompare("empty-2000.mdb
 TEST(AllTypesTest, EveryTypeWithBigIntInAnAccess2016File) { FillAndCompare("empty-2016.accdb", true); }
 
 TEST(AllTypesTest, AMillionRowsInOneTable) {
-  if (!readers::HaveMdbtools() || !readers::HaveMdbReader()) GTEST_SKIP() << "mdbtools or mdb-reader missing";
+  REQUIRE_READERS();
   WritableCopy db;
-  if (!db.Open("empty-2003.mdb", "AllTypesTest_Million")) GTEST_SKIP() << "fixture absent";
+  REQUIRE_FIXTURES("empty-2003.mdb");
+  ASSERT_TRUE(db.Open("empty-2003.mdb", "AllTypesTest_Million"));
   db.Close();
   ASSERT_TRUE(Create(db.path, "CREATE TABLE big (id LONG, name VARCHAR(30), amount DOUBLE)"));
   ASSERT_TRUE(db.Reopen());

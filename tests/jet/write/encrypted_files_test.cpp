@@ -27,18 +27,13 @@ using namespace jet;
 namespace fs = std::filesystem;
 using Row = std::vector<Cell>;
 
-std::vector<char> FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<char>(std::istreambuf_iterator<char>(in), {});
-}
-
 // Encrypts the plain Access file at `path` in place, page by page, as Access
 // stores such a file: db_key in the masked header and, for .accdb, the
 // provider block at 0x299; every page but the header page encrypted.
 void EncryptInPlace(const std::string& path, const NewEncryption& made, const std::string& password) {
-  std::vector<char> file = FileBytes(path);
+  std::vector<std::byte> file = testing_support::ReadBytes(path);
   ASSERT_GE(file.size(), 3 * format::kPageSize);
-  std::span<std::byte> page0(reinterpret_cast<std::byte*>(file.data()), format::kPageSize);
+  std::span<std::byte> page0(file.data(), format::kPageSize);
   ApplyHeaderMask(page0);
   for (int i = 0; i < 4; ++i) page0[format::kDbKeyOffset + i] = static_cast<std::byte>(made.db_key >> (8 * i));
   if (!made.block.empty()) {
@@ -53,11 +48,12 @@ void EncryptInPlace(const std::string& path, const NewEncryption& made, const st
   ApplyHeaderMask(page0);
   std::vector<std::byte> plain(format::kPageSize);
   for (size_t page = 1; page < file.size() / format::kPageSize; ++page) {
-    std::span<std::byte> at(reinterpret_cast<std::byte*>(file.data()) + page * format::kPageSize, format::kPageSize);
+    std::span<std::byte> at(file.data() + page * format::kPageSize, format::kPageSize);
     std::memcpy(plain.data(), at.data(), at.size());
     ASSERT_TRUE((*cipher)->Encrypt(static_cast<uint32_t>(page), plain, at));
   }
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(file.data(), static_cast<std::streamsize>(file.size()));
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
 }
 
 std::string Memo() {
@@ -134,11 +130,10 @@ std::string MdbReaderDump(const std::string& path, const std::string& password) 
 }
 
 TEST(EncryptedFilesTest, AccessMadeEncryptedAccdbFilesTakeWritesThatMdbReaderReadsBack) {
-  auto agile = testing_support::AccessFixture("encrypted-agile.accdb");
-  auto shared = testing_support::SharedFolder();
-  if (!agile || !shared) GTEST_SKIP() << "../shared is absent";
-  if (!readers::HaveMdbReader()) GTEST_SKIP() << "mdb-reader is not installed (npm install in tests/readers)";
-  for (const std::string& source : {*agile, *shared + "/fixtures/encrypted/rc4-cryptoapi-2010.accdb"}) {
+  REQUIRE_FIXTURE(agile, "encrypted-agile.accdb");
+  REQUIRE_SHARED(shared);
+  REQUIRE_MDB_READER();
+  for (const std::string& source : {agile, shared + "/fixtures/encrypted/rc4-cryptoapi-2010.accdb"}) {
     SCOPED_TRACE(source);
     std::string path = ScratchCopy(source, "EncryptedAccessMade");
     std::string before = MdbReaderDump(path, "password");
@@ -154,30 +149,28 @@ TEST(EncryptedFilesTest, AccessMadeEncryptedAccdbFilesTakeWritesThatMdbReaderRea
 }
 
 TEST(EncryptedFilesTest, AWrongOrMissingPasswordLeavesTheFileByteForByte) {
-  auto agile = testing_support::AccessFixture("encrypted-agile.accdb");
-  auto shared = testing_support::SharedFolder();
-  if (!agile || !shared) GTEST_SKIP() << "../shared is absent";
-  for (const std::string& source : {*agile, *shared + "/fixtures/encrypted/rc4-cryptoapi-2010.accdb"}) {
+  REQUIRE_FIXTURE(agile, "encrypted-agile.accdb");
+  REQUIRE_SHARED(shared);
+  for (const std::string& source : {agile, shared + "/fixtures/encrypted/rc4-cryptoapi-2010.accdb"}) {
     SCOPED_TRACE(source);
     std::string path = ScratchCopy(source, "EncryptedWrongPassword");
-    std::vector<char> before = FileBytes(path);
+    const auto before = testing_support::ReadBytes(path);
     for (const char* wrong : {"wrong", "", "Password"}) {
       auto db = Database::Open(path, {.password = wrong, .writable = true});
       ASSERT_FALSE(db) << "opened with '" << wrong << "'";
       EXPECT_EQ(db.error().code, ErrorCode::kWrongPassword);
       EXPECT_EQ(db.error().message, "Not a valid password.");
     }
-    EXPECT_EQ(FileBytes(path), before);
+    EXPECT_EQ(testing_support::ReadBytes(path), before);
     EXPECT_FALSE(fs::exists(path.substr(0, path.size() - 6) + ".laccdb"));
   }
 }
 
 TEST(EncryptedFilesTest, Jet4EncodedFilesAreReadAndWrittenAsMdbtoolsAndMdbReaderSee) {
-  auto content = testing_support::AccessFixture("content-2003.mdb");
-  auto protected_file = testing_support::AccessFixture("password-2003.mdb");
-  if (!content || !protected_file) GTEST_SKIP() << "../shared is absent";
-  if (!readers::HaveMdbtools() || !readers::HaveMdbReader()) GTEST_SKIP() << "mdbtools or mdb-reader is missing";
-  std::string path = ScratchCopy(*content, "Jet4Encoded");
+  REQUIRE_FIXTURE(content, "content-2003.mdb");
+  REQUIRE_FIXTURE(protected_file, "password-2003.mdb");
+  REQUIRE_READERS();
+  std::string path = ScratchCopy(content, "Jet4Encoded");
   std::string plain_dump = MdbReaderDump(path, "");
   auto plain_tables = Database::Open(path);
   ASSERT_TRUE(plain_tables);
@@ -187,7 +180,7 @@ TEST(EncryptedFilesTest, Jet4EncodedFilesAreReadAndWrittenAsMdbtoolsAndMdbReader
   plain_tables->reset();
 
   EncryptInPlace(path, NewEncryption{{}, 0x5EC2E7A1}, "");
-  ASSERT_NE(FileBytes(path), FileBytes(*content));
+  ASSERT_NE(testing_support::ReadBytes(path), testing_support::ReadBytes(content));
   auto encoded = Database::Open(path);
   ASSERT_TRUE(encoded) << encoded.error().message;
   EXPECT_EQ((*encoded)->UserTables(), names);
@@ -208,7 +201,7 @@ TEST(EncryptedFilesTest, Jet4EncodedFilesAreReadAndWrittenAsMdbtoolsAndMdbReader
   EXPECT_EQ(readers::CheckReport(path), "");
 
   // Encoded with a database password: the password still guards it.
-  std::string guarded = ScratchCopy(*protected_file, "Jet4EncodedPassword");
+  std::string guarded = ScratchCopy(protected_file, "Jet4EncodedPassword");
   EncryptInPlace(guarded, NewEncryption{{}, 0x00C0FFEE}, "password");
   EXPECT_EQ(Database::Open(guarded, {.password = "nope"}).error().message, "Not a valid password.");
   WriteTheTable(guarded, "password");
@@ -216,8 +209,7 @@ TEST(EncryptedFilesTest, Jet4EncodedFilesAreReadAndWrittenAsMdbtoolsAndMdbReader
 }
 
 TEST(EncryptedFilesTest, EveryAccdbSchemeOurWriterMakesReadsBackAfterAFreshOpen) {
-  auto content = testing_support::AccessFixture("content-2010.accdb");
-  if (!content) GTEST_SKIP() << "../shared is absent";
+  REQUIRE_FIXTURE(content, "content-2010.accdb");
   bool judge = readers::HaveMdbReader();
   const std::string password = "Geheim 2026!";
   struct Scheme {
@@ -236,7 +228,7 @@ TEST(EncryptedFilesTest, EveryAccdbSchemeOurWriterMakesReadsBackAfterAFreshOpen)
       {"standard AES-128", NewBinaryEncryption(password, encryption::kAlgAes128, 128), false},
       {"standard AES-256", NewBinaryEncryption(password, encryption::kAlgAes256, 256), false},
   };
-  std::string plain_path = ScratchCopy(*content, "OurEncryptionPlain");
+  std::string plain_path = ScratchCopy(content, "OurEncryptionPlain");
   auto plain = Database::Open(plain_path);
   ASSERT_TRUE(plain);
   std::vector<std::string> names = (*plain)->UserTables();
@@ -248,7 +240,7 @@ TEST(EncryptedFilesTest, EveryAccdbSchemeOurWriterMakesReadsBackAfterAFreshOpen)
   for (auto& scheme : schemes) {
     SCOPED_TRACE(scheme.name);
     ASSERT_TRUE(scheme.made) << scheme.made.error().message;
-    std::string path = ScratchCopy(*content, "OurEncryption");
+    std::string path = ScratchCopy(content, "OurEncryption");
     EncryptInPlace(path, *scheme.made, password);
     EXPECT_EQ(Database::Open(path, {.password = "wrong"}).error().code, ErrorCode::kWrongPassword);
     for (const auto& name : names) EXPECT_EQ(OurRows(path, password, name), plain_rows[name]) << name;
@@ -258,6 +250,8 @@ TEST(EncryptedFilesTest, EveryAccdbSchemeOurWriterMakesReadsBackAfterAFreshOpen)
     EXPECT_EQ(readers::CheckReport(path, password), "");
     if (judge && scheme.mdb_reader_reads) ExpectMdbReaderSees(path, password);
   }
+  // Without mdb-reader only our own reading judged the files.
+  REQUIRE_MDB_READER();
 }
 
 }  // namespace

@@ -27,10 +27,6 @@ std::vector<ColumnType> TypesOf(const format::TableDefinition& def) {
   return types;
 }
 
-#define REQUIRE_READERS()                                                                 \
-  if (!readers::HaveMdbtools()) GTEST_SKIP() << "mdbtools (mdb-export) is not installed"; \
-  if (!readers::HaveMdbReader()) GTEST_SKIP() << "mdb-reader is not installed (npm install in tests/readers)"
-
 // Inserts `rows` into `table`, commits, and compares what both readers see
 // after the table's original rows, which must be unchanged.
 void InsertAndCompare(WritableCopy& db, const std::string& table, const std::vector<Row>& rows) {
@@ -91,7 +87,8 @@ TEST(InsertValuesTest, EdgeValuesIntoEveryContentFile) {
   for (std::string fixture : {"content-2000.mdb", "content-2003.mdb", "content-2007.accdb", "content-2010.accdb"}) {
     SCOPED_TRACE(fixture);
     WritableCopy db;
-    if (!db.Open(fixture, "InsertValuesTest_EdgeValues_" + fixture)) GTEST_SKIP() << "fixture " << fixture << " absent";
+    REQUIRE_FIXTURES(fixture);
+    ASSERT_TRUE(db.Open(fixture, "InsertValuesTest_EdgeValues_" + fixture));
     InsertAndCompare(db, "Table1", Table1EdgeRows());
   }
 }
@@ -99,7 +96,8 @@ TEST(InsertValuesTest, EdgeValuesIntoEveryContentFile) {
 TEST(InsertValuesTest, TableWithAnIndexWhoseKeysCannotBeWrittenRefusesRows) {
   // Table4's primary key is a Replication ID, whose index keys are not written.
   WritableCopy db;
-  if (!db.Open("content-2007.accdb", "InsertValuesTest_GuidKey")) GTEST_SKIP() << "fixture absent";
+  REQUIRE_FIXTURES("content-2007.accdb");
+  ASSERT_TRUE(db.Open("content-2007.accdb", "InsertValuesTest_GuidKey"));
   auto appender = db.Appender("Table4");
   ASSERT_TRUE(appender);
   auto at = appender->Insert(Row{std::string("first"), Null{}});
@@ -111,7 +109,8 @@ TEST(InsertValuesTest, TableWithAnIndexWhoseKeysCannotBeWrittenRefusesRows) {
 
 TEST(InsertValuesTest, RefusedValuesLeaveThePagesUntouched) {
   WritableCopy db;
-  if (!db.Open("content-2000.mdb", "InsertValuesTest_Refused")) GTEST_SKIP() << "fixture absent";
+  REQUIRE_FIXTURES("content-2000.mdb");
+  ASSERT_TRUE(db.Open("content-2000.mdb", "InsertValuesTest_Refused"));
   auto appender = db.Appender("Table1");
   ASSERT_TRUE(appender);
   Row good = Table1EdgeRows()[1];
@@ -155,7 +154,8 @@ TEST(InsertValuesTest, RefusedValuesLeaveThePagesUntouched) {
 
 TEST(InsertValuesTest, NumbersConvertIntoTheColumnTypeRoundingHalfToEven) {
   WritableCopy db;
-  if (!db.Open("content-2000.mdb", "InsertValuesTest_Rounding")) GTEST_SKIP() << "fixture absent";
+  REQUIRE_FIXTURES("content-2000.mdb");
+  ASSERT_TRUE(db.Open("content-2000.mdb", "InsertValuesTest_Rounding"));
   auto appender = db.Appender("Table1");
   ASSERT_TRUE(appender);
   Row row = {std::string("r"), Null{}, 2.5, 3.5, -2.5, int64_t{3}, Null{}, 1.23456, int64_t{1}};

@@ -58,9 +58,10 @@ uint8_t StoredKind(WritableCopy& db, uint32_t tdef, format::RowPointer at, size_
 }
 
 TEST(LongValuesTest, MemosOfEverySizeReadBackWhole) {
-  if (!readers::HaveMdbtools() || !readers::HaveMdbReader()) GTEST_SKIP() << "mdbtools or mdb-reader missing";
+  REQUIRE_READERS();
   WritableCopy db;
-  if (!db.Open("longtext-2016.accdb", "LongValuesTest_Sizes")) GTEST_SKIP() << "fixture absent";
+  REQUIRE_FIXTURES("longtext-2016.accdb");
+  ASSERT_TRUE(db.Open("longtext-2016.accdb", "LongValuesTest_Sizes"));
   auto before = readers::MdbReaderRows(db.path, "Table1");
   ASSERT_TRUE(before);
   int64_t next_id = 0;
@@ -113,7 +114,8 @@ TEST(LongValuesTest, MemosOfEverySizeReadBackWhole) {
 
 TEST(LongValuesTest, DeletingRowsFreesTheirLongValuePages) {
   WritableCopy db;
-  if (!db.Open("longtext-2016.accdb", "LongValuesTest_Delete")) GTEST_SKIP() << "fixture absent";
+  REQUIRE_FIXTURES("longtext-2016.accdb");
+  ASSERT_TRUE(db.Open("longtext-2016.accdb", "LongValuesTest_Delete"));
   auto appender = db.Appender("Table1");
   ASSERT_TRUE(appender);
   std::string big = Varied(40000, "xyz\xC4\x80");  // U+0100: never compressed, 80 kB
@@ -128,12 +130,11 @@ TEST(LongValuesTest, DeletingRowsFreesTheirLongValuePages) {
   ASSERT_TRUE(appender->Finish());
   db.Commit();
   db.Close();
-  if (readers::HaveMdbReader()) {
-    auto js = readers::MdbReaderRows(db.path, "Table1");
-    ASSERT_TRUE(js);
-    ASSERT_FALSE(js->rows.empty());
-    EXPECT_TRUE(js->rows.back()[1].text == big) << "the memo inserted after the delete does not read back";
-  }
+  REQUIRE_MDB_READER();
+  auto js = readers::MdbReaderRows(db.path, "Table1");
+  ASSERT_TRUE(js);
+  ASSERT_FALSE(js->rows.empty());
+  EXPECT_TRUE(js->rows.back()[1].text == big) << "the memo inserted after the delete does not read back";
   EXPECT_EQ(write_test::CheckReport(db.path), "");
 }
 

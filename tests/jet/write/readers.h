@@ -58,16 +58,10 @@ inline std::string CheckReport(const std::string& path, const std::string& passw
   return status == 0 ? "" : out;
 }
 
-inline bool HaveMdbtools() {
-  return testing_support::RunCommand("command -v mdb-export >/dev/null 2>&1") == 0;
-}
+using testing_support::HaveMdbReader;
+using testing_support::HaveMdbtools;
 
 inline std::string ReadersDir() { return std::string(PELMORA_SOURCE_DIR) + "/tests/readers"; }
-
-inline bool HaveMdbReader() {
-  return testing_support::RunCommand("command -v node >/dev/null 2>&1") == 0 &&
-         std::filesystem::exists(ReadersDir() + "/node_modules/mdb-reader");
-}
 
 // Runs a command with its standard output in a file (values may be large).
 inline std::optional<std::string> Capture(const std::string& command) {
@@ -76,7 +70,8 @@ inline std::optional<std::string> Capture(const std::string& command) {
   return out;
 }
 
-// RFC 4180, an unquoted empty field being NULL; the header line is dropped.
+// RFC 4180 (CRLF or LF line ends), an unquoted empty field being NULL; the
+// header line is dropped.
 inline Rows ParseCsv(const std::string& s) {
   Rows rows;
   std::vector<Value> row;
@@ -104,7 +99,8 @@ inline Rows ParseCsv(const std::string& s) {
       in_quotes = quoted = true;
     } else if (c == ',') {
       end_field();
-    } else if (c == '\n') {
+    } else if (c == '\n' || c == '\r') {
+      if (c == '\r' && i + 1 < s.size() && s[i + 1] == '\n') ++i;
       end_field();
       rows.push_back(std::move(row));
       row.clear();

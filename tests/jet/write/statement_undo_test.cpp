@@ -60,7 +60,8 @@ std::vector<std::vector<std::byte>> Pages(Pager& pager) {
 
 TEST(StatementUndo, AnInsertFailingAtAnyPageOperationLeavesEveryPageAsBefore) {
   WritableCopy db;
-  if (!db.Open("indexes-2000.mdb", "StatementUndo")) GTEST_SKIP() << "fixture absent";
+  REQUIRE_FIXTURES("indexes-2000.mdb");
+  ASSERT_TRUE(db.Open("indexes-2000.mdb", "StatementUndo"));
   FailingStore store(*db.pager);
   table::PageAllocator pages(store);
   auto appender = table::TableAppender::Open(store, pages, db.Tdef("Table2"));

@@ -59,7 +59,8 @@ void ExpectIndexesMatchRows(WritableCopy& db, const std::string& name) {
 
 TEST(TableWritesTest, IndexesFollowInsertsAndDeletes) {
   WritableCopy db;
-  if (!db.Open("indexes-2000.mdb", "TableWritesTest_Indexes")) GTEST_SKIP() << "fixture absent";
+  REQUIRE_FIXTURES("indexes-2000.mdb");
+  ASSERT_TRUE(db.Open("indexes-2000.mdb", "TableWritesTest_Indexes"));
   auto appender = db.Appender("Table2");  // id Long (primary key and a second index), data Text(50)
   ASSERT_TRUE(appender);
   std::vector<format::RowPointer> placed;
@@ -83,17 +84,17 @@ TEST(TableWritesTest, IndexesFollowInsertsAndDeletes) {
   db.Commit();
   db.Close();
   EXPECT_EQ(write_test::CheckReport(db.path), "");
-  if (readers::HaveMdbReader()) {
-    auto js = readers::MdbReaderRows(db.path, "Table2");
-    ASSERT_TRUE(js);
-    EXPECT_EQ(js->rows.size(), 3u + 3000u - 1000u + 1u);
-    EXPECT_EQ(js->row_count, static_cast<long long>(js->rows.size()));
-  }
+  REQUIRE_MDB_READER();
+  auto js = readers::MdbReaderRows(db.path, "Table2");
+  ASSERT_TRUE(js);
+  EXPECT_EQ(js->rows.size(), 3u + 3000u - 1000u + 1u);
+  EXPECT_EQ(js->row_count, static_cast<long long>(js->rows.size()));
 }
 
 TEST(TableWritesTest, AutoNumbersCountOnFromTheLastOne) {
   WritableCopy db;
-  if (!db.Open("content-2000.mdb", "TableWritesTest_AutoNumber")) GTEST_SKIP() << "fixture absent";
+  REQUIRE_FIXTURES("content-2000.mdb");
+  ASSERT_TRUE(db.Open("content-2000.mdb", "TableWritesTest_AutoNumber"));
   auto appender = db.Appender("Table3");  // a AutoNumber primary key, b Text(50)
   ASSERT_TRUE(appender);
   uint32_t last = appender->definition().autonumber;
@@ -114,7 +115,8 @@ TEST(TableWritesTest, AutoNumbersCountOnFromTheLastOne) {
 
 TEST(TableWritesTest, DeletedRowsLeaveRoomThatLaterRowsUse) {
   WritableCopy db;
-  if (!db.Open("content-2000.mdb", "TableWritesTest_Reuse")) GTEST_SKIP() << "fixture absent";
+  REQUIRE_FIXTURES("content-2000.mdb");
+  ASSERT_TRUE(db.Open("content-2000.mdb", "TableWritesTest_Reuse"));
   auto appender = db.Appender("Table3");
   ASSERT_TRUE(appender);
   std::vector<format::RowPointer> placed;
@@ -147,16 +149,16 @@ TEST(TableWritesTest, DeletedRowsLeaveRoomThatLaterRowsUse) {
   db.Commit();
   db.Close();
   EXPECT_EQ(write_test::CheckReport(db.path), "");
-  if (readers::HaveMdbtools()) {
-    auto tools = readers::MdbtoolsRows(db.path, "Table3");
-    ASSERT_TRUE(tools);
-    EXPECT_EQ(tools->size(), 3000u - 1650u + 1400u);
-  }
+  REQUIRE_MDBTOOLS();
+  auto tools = readers::MdbtoolsRows(db.path, "Table3");
+  ASSERT_TRUE(tools);
+  EXPECT_EQ(tools->size(), 3000u - 1650u + 1400u);
 }
 
 TEST(TableWritesTest, OneOffInsertAndDeleteKeepTheRowCount) {
   WritableCopy db;
-  if (!db.Open("content-2003.mdb", "TableWritesTest_OneOff")) GTEST_SKIP() << "fixture absent";
+  REQUIRE_FIXTURES("content-2003.mdb");
+  ASSERT_TRUE(db.Open("content-2003.mdb", "TableWritesTest_OneOff"));
   uint32_t tdef = db.Tdef("Table3");
   auto before = table::Table::Open(*db.pager, tdef, "Table3");
   uint32_t rows = (*before)->definition().row_count;
