@@ -19,29 +19,18 @@
 #include "tests/support/environment.h"
 #include "tests/support/scripted_services.h"
 #include "tests/support/test_application.h"
+#include "tests/support/window_test.h"
 
 namespace app_testing {
 
 using testing_support::TestApplication;
 
-// The test's name, usable as a folder name.
-inline std::string TestName() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = std::string(info->test_suite_name()) + "." + info->name();
-  for (char& c : name) {
-    if (c == '/') c = '_';
-  }
-  return name;
-}
+using testing_support::TestName;
 
 class AppTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TestApplication();
-    report::ResetEndForTests();
-    ui::WindowPointers::Reset();
-    ui::SetApplicationTitle("Pelmora");
-    folder_ = testing_support::ScratchFolder(TestName());
+    folder_ = testing_support::StartWindowTest();
     settings_file_ = QString::fromStdString(folder_ + "/Pelmora.conf");
     services_.program_folder = folder_;
   }

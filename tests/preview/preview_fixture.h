@@ -29,6 +29,7 @@
 #include "tests/support/fake_provider.h"
 #include "tests/support/scripted_services.h"
 #include "tests/support/test_application.h"
+#include "tests/support/window_test.h"
 
 namespace preview_testing {
 
@@ -104,11 +105,7 @@ inline void ClickRow(QAbstractItemView* view, int row_from_1) {
 class PreviewTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TestApplication();
-    report::ResetEndForTests();
-    ui::WindowPointers::Reset();
-    ui::SetApplicationTitle("Pelmora");
-    folder_ = testing_support::ScratchFolder(TestName());
+    folder_ = testing_support::StartWindowTest();
     services_.program_folder = folder_;
     store_ = std::make_unique<ui::SettingsStore>(QString::fromStdString(folder_ + "/Pelmora.conf"));
     form1_ = std::make_unique<app::MainWindow>(*store_);
@@ -135,13 +132,7 @@ class PreviewTest : public ::testing::Test {
     }
   }
 
-  static std::string TestName() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "." + info->name();
-    for (char& c : name)
-      if (c == '/') c = '_';
-    return name;
-  }
+  static std::string TestName() { return testing_support::TestName(); }
 
   // The run's side: the list emptied and filled.
   void Fill(const std::vector<std::string>& statements) {

@@ -1,27 +1,13 @@
 #include "platform/jet/format/text.h"
 
+#include "platform/util/utf8.h"
+
 namespace jet::format {
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t kReplacement = util::kReplacementCharacter;
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
+void AppendUtf8(std::string& out, char32_t c) { util::AppendUtf8(c, out); }
 
 // Appends UTF-16 code units, pairing surrogates; `pending_high` carries a high
 // surrogate across calls (compressed text may switch modes between the halves).
@@ -48,32 +34,7 @@ void AppendUnit(std::string& out, char16_t unit, char16_t& pending_high) {
 }
 
 // Decodes the next code point of UTF-8 at `i`; advances `i`.
-char32_t NextCodePoint(std::string_view s, size_t& i) {
-  auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  unsigned char b0 = byte(i);
-  if (b0 < 0x80) {
-    ++i;
-    return b0;
-  }
-  int extra = b0 >= 0xF5 ? -1 : b0 >= 0xF0 ? 3 : b0 >= 0xE0 ? 2 : b0 >= 0xC2 ? 1 : -1;
-  if (extra < 0 || i + extra >= s.size()) {
-    ++i;
-    return kReplacement;
-  }
-  char32_t c = b0 & (0x3F >> extra);
-  for (int k = 1; k <= extra; ++k) {
-    unsigned char b = byte(i + k);
-    if ((b & 0xC0) != 0x80) {
-      ++i;
-      return kReplacement;
-    }
-    c = (c << 6) | (b & 0x3F);
-  }
-  static const char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-  i += extra + 1;
-  if (c < kMin[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return kReplacement;
-  return c;
-}
+char32_t NextCodePoint(std::string_view s, size_t& i) { return util::DecodeUtf8(s, i); }
 
 }  // namespace
 
