@@ -15,6 +15,7 @@
 #include "tools/convert/cli_services.h"
 #include "tools/convert/cli_window.h"
 #include "tools/convert/table_selection.h"
+#include "tools/convert/verify.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
   db::SourceFields source{"localhost", "5432", "", Env("PELMORA_PG_PASSWORD"), ""};
   db::TargetFields target{"", Env("PELMORA_ACCESS_PASSWORD")};
   std::string overwrite;
-  bool print_sql = false, quiet = false;
+  bool print_sql = false, quiet = false, verify = false, verify_only = false;
   convert::TableRequest request;
   app.add_flag_callback(
       "--version",
@@ -64,6 +65,12 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"ask", "yes", "no"}));
   app.add_flag("--print-sql", print_sql, "print the statements instead of executing them");
   app.add_flag("--quiet", quiet, "print nothing but the reports of errors (no progress, no summary)");
+  auto* verify_flag = app.add_flag("--verify", verify,
+                                   "after the run, compare every converted table with its source, value by value");
+  auto* verify_only_flag =
+      app.add_flag("--verify-only", verify_only, "compare the selected tables with the Access file without converting");
+  verify_only_flag->excludes(verify_flag);
+  app.get_option("--print-sql")->excludes(verify_flag)->excludes(verify_only_flag);
   auto* all_tables =
       app.add_flag("--all-tables", request.all_tables, "every table the main window lists, PostgreSQL's own included");
   app.add_option("--tables", request.names, "only these tables (NAME[,NAME...])")
@@ -114,7 +121,16 @@ int main(int argc, char** argv) {
     fmt::print(stderr, "No tables of your own on the search path of database {}; --all-tables converts every table "
                "PostgreSQL lists.\n", source.database);
 
+  if (verify_only) {
+    // A file converted earlier: rows missing from it are missing, with no run to explain them.
+    convert::VerifyTotals totals = convert::VerifyTables(source, target, selection.tables, nullptr, stdout);
+    return totals.AllVerified() && totals.differences == 0 ? 0 : 1;
+  }
+
+  convert::RefusalLog refusals;
+  services.SetRefusalLog(&refusals);
   convert::CliWindow window(source, target, std::move(selection.tables), print_sql, stdout, progress);
+  window.SetRefusalLog(&refusals);
   engine::RunResult counts = engine::RunConversion(window);
   if (counts.outcome == engine::RunOutcome::kSourceUnreachable) return unreachable();
   if (print_sql) {
@@ -126,5 +142,11 @@ int main(int argc, char** argv) {
   else if (!quiet)
     fmt::print("{} tables created, {} rows written, {} statements refused\n", counts.tables_created,
                counts.rows_written, counts.statements_refused);
-  return counts.statements_refused == 0 && services.Reports() == 0 ? 0 : 1;
+  int status = counts.statements_refused == 0 && services.Reports() == 0 ? 0 : 1;
+  if (verify) {
+    services.SetRefusalLog(nullptr);
+    convert::VerifyTotals totals = convert::VerifyTables(source, target, window.ConvertedTables(), &refusals, stdout);
+    if (!totals.AllVerified() || totals.differences > 0) status = 1;
+  }
+  return status;
 }

@@ -183,4 +183,44 @@ TEST_F(ConvertTables, TablesSelectsByNameAndAnUnknownNameChangesNothing) {
   EXPECT_EQ(ReadFile(target_), ReadFile(*empty_));
 }
 
+// --verify and --verify-only: a clean run verifies; a refused row is counted
+// apart with its reason; a reordering at the source is no difference; a changed
+// value is named by row and column, a row added to the Access file by number.
+TEST_F(ConvertTables, VerifyComparesEveryValueAndNamesWhatDiffers) {
+  ASSERT_NO_FATAL_FAILURE(Prepare("convert_verify"));
+  ASSERT_EQ(testing_support::Psql(*pg_, database_,
+                                  "CREATE TABLE big (id integer, v bigint, note text);\n"
+                                  "INSERT INTO big VALUES (1, 5, 'one\r\ntwo'), (2, 5000000000, ''), (3, 7, NULL);\n"),
+            0);
+  Outcome clean = Run("--tables items,rates --overwrite yes --verify");
+  EXPECT_EQ(clean.status, 0) << clean.out << clean.err;
+  EXPECT_NE(clean.out.find("items: verified (3 rows)"), std::string::npos) << clean.out;
+  EXPECT_NE(clean.out.find("Verified 2 of 2 tables; 0 differences, 0 rows refused."), std::string::npos) << clean.out;
+
+  Outcome refused = Run("--tables big --overwrite yes --verify");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.out.find("big: 1 refused (3 source rows, 2 in the Access file)"), std::string::npos) << refused.out;
+  EXPECT_NE(refused.out.find("  refused: SQLException: The value 5000000000"), std::string::npos) << refused.out;
+
+  // A row rewritten at the source moves to the end of its table: only the changed value differs.
+  ASSERT_EQ(testing_support::Psql(*pg_, database_, "UPDATE items SET label = 'B' WHERE id = 2;\n"), 0);
+  ASSERT_EQ(RunCommand(std::string(PELMORA_RUNTIME_DIR) + "/pelmora-access exec " + target_ +
+                       " \"INSERT INTO rates VALUES (2)\" >/dev/null"),
+            0);
+  Outcome changed = Run("--tables items,rates --verify-only");
+  EXPECT_EQ(changed.status, 1);
+  EXPECT_NE(changed.out.find("items: 1 difference (3 source rows, 3 in the Access file)"), std::string::npos)
+      << changed.out;
+  EXPECT_NE(changed.out.find(", column label: source 'B', stored 'b'"), std::string::npos) << changed.out;
+  EXPECT_NE(changed.out.find("rates: 1 difference (1 source rows, 2 in the Access file)\n  stored row 2: not in the "
+                             "source"),
+            std::string::npos)
+      << changed.out;
+
+  ASSERT_EQ(testing_support::Psql(*pg_, database_, "UPDATE items SET label = 'b' WHERE id = 2;\n"), 0);
+  Outcome reordered = Run("--tables items --verify-only");
+  EXPECT_EQ(reordered.status, 0) << reordered.out;
+  EXPECT_NE(reordered.out.find("items: verified (3 rows)"), std::string::npos) << reordered.out;
+}
+
 }  // namespace

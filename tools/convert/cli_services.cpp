@@ -32,7 +32,10 @@ ui::Answer CliServices::MessageBox(const std::string& text, ui::Buttons buttons,
     }
     return ui::Answer::Ok;
   }
-  if (icon == ui::Icon::Exclamation || title == "Application Error") ++reports_;
+  if (icon == ui::Icon::Exclamation || title == "Application Error") {
+    ++reports_;
+    if (refusals_) refusals_->Add(text);
+  }
   std::fprintf(err_, "%s\n", ForTerminal(text).c_str());
   std::fflush(err_);
   return ui::Answer::Ok;

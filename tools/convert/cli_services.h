@@ -10,6 +10,7 @@
 
 #include "platform/ui/services.h"
 #include "tools/convert/terminal_line.h"
+#include "tools/convert/verify.h"
 
 namespace convert {
 
@@ -34,6 +35,8 @@ class CliServices : public ui::Services {
   std::string ProgramFolder() override;
 
   int Reports() const { return reports_; }
+  // Where each report is also kept, by the table being converted (--verify).
+  void SetRefusalLog(RefusalLog* log) { refusals_ = log; }
 
   // Message texts use CR LF and bare CR line breaks; a terminal wants LF.
   static std::string ForTerminal(const std::string& text);
@@ -45,6 +48,7 @@ class CliServices : public ui::Services {
   FILE* in_;
   TerminalLine* line_;
   bool quiet_;
+  RefusalLog* refusals_ = nullptr;
   int reports_ = 0;
 };
 

@@ -27,6 +27,8 @@ void CliWindow::AddSourceTables(db::ListBox& list) {
 
 void CliWindow::TableStarted(const std::string& table, long long rows) {
   table_ = table;
+  converted_.push_back(table);
+  if (refusals_) refusals_->current = table;
   rows_ = rows;
   done_ = 0;
   started_ = drawn_ = std::chrono::steady_clock::now();

@@ -12,6 +12,7 @@
 #include "db/list_box.h"
 #include "engine/conversion_run.h"
 #include "tools/convert/terminal_line.h"
+#include "tools/convert/verify.h"
 
 namespace convert {
 
@@ -53,6 +54,10 @@ class CliWindow : public engine::RunWindow {
   void TableFinished() override;
 
   const engine::ConversionLog& ConversionLog() const { return log_; }
+  // The tables the run converted, in its order; reports are filed under each
+  // while it runs.
+  const std::vector<std::string>& ConvertedTables() const { return converted_; }
+  void SetRefusalLog(RefusalLog* log) { refusals_ = log; }
 
  private:
   void DrawBar(bool final);
@@ -68,6 +73,8 @@ class CliWindow : public engine::RunWindow {
   std::unique_ptr<ado::Connection> access_conn_;
   engine::RunState state_;
 
+  std::vector<std::string> converted_;
+  RefusalLog* refusals_ = nullptr;
   std::string table_;
   long long rows_ = 0;
   long long done_ = 0;

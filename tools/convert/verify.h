@@ -1,0 +1,50 @@
+#pragma once
+// --verify: after a run (or on its own, --verify-only), every converted table
+// is read again from PostgreSQL (the run's own SELECT) and from the Access file
+// (through the engine), and compared value by value in the form the run's
+// INSERT statements wrote them: each source row is turned into its statement by
+// the run's own builder, and each stored value is rendered in that same form,
+// so that a value the column narrowed (a fraction in a Long Integer column) is
+// a difference.
+//
+// Rows are compared in streaming order while they agree. From the first row
+// that does not, the rest of both sides is compared as multisets of 128-bit
+// row digests (24 bytes a row on each side, at most kMaxDigestRows rows), so a
+// reordering is no difference; rows left unmatched are named by number and, for
+// the first few, shown column by column after a second read.
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "db/source_fields.h"
+#include "db/target_fields.h"
+
+namespace convert {
+
+inline constexpr size_t kMaxDigestRows = 4'000'000;
+
+// The reports the run made while it converted each table (the reasons its
+// refused statements were refused).
+struct RefusalLog {
+  std::string current;  // the table being converted
+  std::map<std::string, std::vector<std::string>> by_table;
+  void Add(const std::string& report) { by_table[current].push_back(report); }
+};
+
+struct VerifyTotals {
+  int tables = 0;
+  int verified = 0;
+  long long differences = 0;
+  long long refused = 0;
+  bool AllVerified() const { return verified == tables && refused == 0; }
+};
+
+// Compares `tables`; prints one line per table, the first differences of each,
+// and a last line of totals to `out`. `refusals` is nullptr without a run
+// (--verify-only): rows missing from the Access file are then missing.
+VerifyTotals VerifyTables(const db::SourceFields& source, const db::TargetFields& target,
+                          const std::vector<std::string>& tables, const RefusalLog* refusals, FILE* out);
+
+}  // namespace convert
