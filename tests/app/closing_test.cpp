@@ -79,13 +79,9 @@ class EngineTarget : public ado::ProviderConnection {
 };
 
 TEST_F(Closing, AFailedLastCommitIsReportedBeforeTheProgramEnds) {
-  auto fixture = testing_support::AccessFixture("empty-2000.mdb");
-  if (!fixture) GTEST_SKIP() << "no Access fixtures (../shared)";
-  std::ifstream in(*fixture, std::ios::binary);
-  std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  REQUIRE_FIXTURE(fixture, "empty-2000.mdb");
   testing_support::FaultEnv disk;
-  disk.Put("f/target.mdb", std::vector<std::byte>(reinterpret_cast<const std::byte*>(bytes.data()),
-                                                  reinterpret_cast<const std::byte*>(bytes.data()) + bytes.size()));
+  disk.Put("f/target.mdb", testing_support::ReadBytes(fixture));
   jet::OpenOptions options{.writable = true, .env = &disk};
   auto db = jet::Database::Open("f/target.mdb", options);
   ASSERT_TRUE(db) << db.error().message;
