@@ -9,8 +9,9 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(readlink -f "${1:-$root/build}")
 source "$root/scripts/lib.sh"
 
+as_root apt-get update -qq
 as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-  lintian xvfb xauth xdotool man-db >/dev/null
+  lintian xvfb xauth xdotool man-db dpkg-dev file >/dev/null
 
 fail() { echo "package test: $*" >&2; exit 1; }
 

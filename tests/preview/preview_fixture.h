@@ -105,6 +105,7 @@ inline void ClickRow(QAbstractItemView* view, int row_from_1) {
 class PreviewTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    TestApplication();  // with the program's icon
     folder_ = testing_support::StartWindowTest();
     services_.program_folder = folder_;
     store_ = std::make_unique<ui::SettingsStore>(QString::fromStdString(folder_ + "/Pelmora.conf"));
