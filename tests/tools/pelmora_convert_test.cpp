@@ -13,6 +13,7 @@
 #include "db/list_box.h"
 #include "db/postgresql.h"
 #include "tests/db/pg_scratch.h"
+#include "tests/jet/write/readers.h"
 #include "tests/support/environment.h"
 #include "tests/support/scripted_services.h"
 
@@ -119,7 +120,8 @@ class ConvertTables : public testing::Test {
   }
 
   Outcome Run(const std::string& arguments) {
-    std::string command = "PELMORA_PG_PASSWORD='" + pg_->password + "' " + Convert() + " --server " + pg_->host +
+    std::string command = "PELMORA_PG_PASSWORD='" + pg_->password + "' PELMORA_ACCESS_PASSWORD='" +
+                          access_password_ + "' " + Convert() + " --server " + pg_->host +
                           " --port " + pg_->port + " --user " + pg_->user + " --database " + database_ + " --target " +
                           target_ + " " + arguments + " </dev/null >" + dir_ + "/out.txt 2>" + dir_ + "/err.txt";
     int status = RunCommand(command);
@@ -139,7 +141,7 @@ class ConvertTables : public testing::Test {
 
   std::optional<testing_support::PgServer> pg_;
   std::optional<std::string> empty_;
-  std::string database_, dir_, target_;
+  std::string database_, dir_, target_, access_password_;
 };
 
 TEST_F(ConvertTables, ByDefaultTheUsersTablesEachOnceWithAllRowsAndExitZero) {
@@ -221,6 +223,29 @@ TEST_F(ConvertTables, VerifyComparesEveryValueAndNamesWhatDiffers) {
   Outcome reordered = Run("--tables items --verify-only");
   EXPECT_EQ(reordered.status, 0) << reordered.out;
   EXPECT_NE(reordered.out.find("items: verified (3 rows)"), std::string::npos) << reordered.out;
+}
+
+// An encrypted target (Agile, made by Access) end to end: converted with its
+// password and verified through the engine; a wrong password writes nothing.
+TEST_F(ConvertTables, IntoAnEncryptedAccdbWithItsPassword) {
+  ASSERT_NO_FATAL_FAILURE(Prepare("convert_encrypted"));
+  REQUIRE_FIXTURE(agile, "encrypted-agile.accdb");
+  REQUIRE_MDB_READER();
+  target_ = testing_support::CopyFile(agile, dir_);
+  const std::vector<std::byte> before = testing_support::ReadBytes(target_);
+  access_password_ = "wrong";
+  Outcome refused = Run("--tables items --overwrite yes");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("Not a valid password."), std::string::npos) << refused.err;
+  EXPECT_EQ(testing_support::ReadBytes(target_), before);
+
+  access_password_ = "password";
+  Outcome run = Run("--overwrite yes --verify");
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("Verified 3 of 3 tables; 0 differences, 0 rows refused."), std::string::npos) << run.out;
+  auto items = readers::MdbReaderRows(target_, "items", "password");
+  ASSERT_TRUE(items) << "mdb-reader could not read the converted table";
+  EXPECT_EQ(items->rows.size(), 3u);
 }
 
 }  // namespace
