@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "platform/jet/file/office_keys.h"
 
@@ -15,77 +16,25 @@ using crypto::ByteView;
 
 Error WrongPassword() { return MakeError(ErrorCode::kWrongPassword, "Not a valid password."); }
 
-// Copies `plain` into `out` for ciphers that work in place.
-void CopyInto(std::span<const std::byte> plain, std::span<std::byte> out) {
-  std::memcpy(out.data(), plain.data(), std::min(plain.size(), out.size()));
-}
-
-class JetRc4Cipher final : public PageCipher {
+// Ciphers whose key changes with the page and that take no IV: RC4 (Jet 4
+// encoding and RC4 CryptoAPI) and Standard AES (ECB).
+class KeyPerPageCipher final : public PageCipher {
  public:
-  JetRc4Cipher(uint32_t db_key, std::unique_ptr<crypto::Cipher> rc4) : db_key_(db_key), rc4_(std::move(rc4)) {}
-  std::string Describe() const override { return "Jet 4 encoding (RC4)"; }
+  using KeyOf = std::function<Bytes(uint32_t page)>;
+  KeyPerPageCipher(std::string description, std::unique_ptr<crypto::Cipher> cipher, KeyOf key_of)
+      : description_(std::move(description)), cipher_(std::move(cipher)), key_of_(std::move(key_of)) {}
+  std::string Describe() const override { return description_; }
   Status Decrypt(uint32_t page, std::span<std::byte> bytes) override {
-    auto key = office::PageBlock(db_key_, page);
-    return rc4_->Decrypt(key, {}, crypto::View(bytes));
+    return cipher_->Decrypt(key_of_(page), {}, crypto::View(bytes));
   }
   Status Encrypt(uint32_t page, std::span<const std::byte> plain, std::span<std::byte> out) override {
-    CopyInto(plain, out);
-    auto key = office::PageBlock(db_key_, page);
-    return rc4_->Encrypt(key, {}, crypto::View(out));
+    return cipher_->Run(true, key_of_(page), {}, crypto::View(plain), crypto::View(out));
   }
 
  private:
-  uint32_t db_key_;
-  std::unique_ptr<crypto::Cipher> rc4_;
-};
-
-class OfficeRc4Cipher final : public PageCipher {
- public:
-  OfficeRc4Cipher(uint32_t db_key, Bytes h0, uint32_t key_bits, std::unique_ptr<crypto::Cipher> rc4)
-      : db_key_(db_key), h0_(std::move(h0)), key_bits_(key_bits), rc4_(std::move(rc4)) {}
-  std::string Describe() const override { return fmt::format("Office RC4 CryptoAPI encryption ({}-bit)", key_bits_); }
-  Status Decrypt(uint32_t page, std::span<std::byte> bytes) override {
-    return rc4_->Decrypt(Key(page), {}, crypto::View(bytes));
-  }
-  Status Encrypt(uint32_t page, std::span<const std::byte> plain, std::span<std::byte> out) override {
-    CopyInto(plain, out);
-    return rc4_->Encrypt(Key(page), {}, crypto::View(out));
-  }
-
- private:
-  Bytes Key(uint32_t page) {
-    auto block = office::PageBlock(db_key_, page);
-    return office::Rc4CryptoApiKey(sha1_, h0_, block, key_bits_);
-  }
-  uint32_t db_key_;
-  Bytes h0_;
-  uint32_t key_bits_;
-  std::unique_ptr<crypto::Cipher> rc4_;
-  crypto::Hasher sha1_{crypto::HashAlgorithm::kSha1};
-};
-
-class StandardAesCipher final : public PageCipher {
- public:
-  StandardAesCipher(uint32_t db_key, Bytes iterated, uint32_t key_bits, std::unique_ptr<crypto::Cipher> aes)
-      : db_key_(db_key), iterated_(std::move(iterated)), key_bits_(key_bits), aes_(std::move(aes)) {}
-  std::string Describe() const override { return fmt::format("Office standard encryption (AES-{})", key_bits_); }
-  Status Decrypt(uint32_t page, std::span<std::byte> bytes) override {
-    return aes_->Decrypt(Key(page), {}, crypto::View(bytes));
-  }
-  Status Encrypt(uint32_t page, std::span<const std::byte> plain, std::span<std::byte> out) override {
-    return aes_->Run(true, Key(page), {}, crypto::View(plain), crypto::View(out));
-  }
-
- private:
-  Bytes Key(uint32_t page) {
-    auto block = office::PageBlock(db_key_, page);
-    return office::StandardAesKey(sha1_, iterated_, block, key_bits_);
-  }
-  uint32_t db_key_;
-  Bytes iterated_;
-  uint32_t key_bits_;
-  std::unique_ptr<crypto::Cipher> aes_;
-  crypto::Hasher sha1_{crypto::HashAlgorithm::kSha1};
+  std::string description_;
+  std::unique_ptr<crypto::Cipher> cipher_;
+  KeyOf key_of_;
 };
 
 class AgileCipher final : public PageCipher {
@@ -138,7 +87,13 @@ Result<std::unique_ptr<PageCipher>> OpenBinary(uint32_t db_key, const encryption
     verifier_hash = info.encrypted_verifier_hash;
     JET_TRY(aes->Decrypt(key, {}, verifier));
     JET_TRY(aes->Decrypt(key, {}, verifier_hash));
-    cipher = std::make_unique<StandardAesCipher>(db_key, std::move(iterated), info.key_bits, std::move(aes));
+    auto hasher = std::make_shared<crypto::Hasher>(crypto::HashAlgorithm::kSha1);
+    const uint32_t bits = info.key_bits;
+    cipher = std::make_unique<KeyPerPageCipher>(
+        fmt::format("Office standard encryption (AES-{})", bits), std::move(aes),
+        [hasher, iterated = std::move(iterated), db_key, bits](uint32_t page) {
+          return office::StandardAesKey(*hasher, iterated, office::PageBlock(db_key, page), bits);
+        });
   } else {
     Bytes h0 = sha1.Hash({info.salt, password});
     Bytes key = office::Rc4CryptoApiKey(sha1, h0, block0, info.key_bits);
@@ -149,7 +104,13 @@ Result<std::unique_ptr<PageCipher>> OpenBinary(uint32_t db_key, const encryption
     JET_TRY(rc4->Decrypt(key, {}, both));
     verifier.assign(both.begin(), both.begin() + 16);
     verifier_hash.assign(both.begin() + 16, both.end());
-    cipher = std::make_unique<OfficeRc4Cipher>(db_key, std::move(h0), info.key_bits, std::move(rc4));
+    auto hasher = std::make_shared<crypto::Hasher>(crypto::HashAlgorithm::kSha1);
+    const uint32_t bits = info.key_bits;
+    cipher = std::make_unique<KeyPerPageCipher>(
+        fmt::format("Office RC4 CryptoAPI encryption ({}-bit)", bits), std::move(rc4),
+        [hasher, h0 = std::move(h0), db_key, bits](uint32_t page) {
+          return office::Rc4CryptoApiKey(*hasher, h0, office::PageBlock(db_key, page), bits);
+        });
   }
   Bytes expected = sha1.Hash({verifier});
   if (verifier_hash.size() < expected.size() || !std::equal(expected.begin(), expected.end(), verifier_hash.begin()))
@@ -193,7 +154,12 @@ Result<std::unique_ptr<PageCipher>> OpenPageCipher(const format::Header& header,
   if (header.db_key == 0) return std::unique_ptr<PageCipher>();
   if (!header.ace) {
     JET_ASSIGN_OR_RETURN(rc4, crypto::Cipher::Make(crypto::Cipher::Kind::kRc4));
-    return std::unique_ptr<PageCipher>(std::make_unique<JetRc4Cipher>(header.db_key, std::move(rc4)));
+    const uint32_t db_key = header.db_key;
+    return std::unique_ptr<PageCipher>(
+        std::make_unique<KeyPerPageCipher>("Jet 4 encoding (RC4)", std::move(rc4), [db_key](uint32_t page) {
+          auto block = office::PageBlock(db_key, page);
+          return Bytes(block.begin(), block.end());
+        }));
   }
   ByteView page = crypto::View(page0);
   if (page.size() < encryption::kBlockLimit)
