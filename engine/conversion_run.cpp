@@ -204,6 +204,7 @@ RunResult RunConversion(RunWindow& w) {
       trap(390, [&] { preview = preview_on(); });
       bool ok = preview ? list(392, statement) : execute(402, statement);
       if (ok) ++counts.rows_written;
+      else if (!preview) w.RowRefused(row);
       w.RowDone(row);
       // A row that cannot be read ends the walk: going on would meet the same
       // failure again and again.

@@ -72,6 +72,8 @@ class RunWindow {
   // command line's per-table bar). Called at the table's start and per row.
   virtual void TableStarted(const std::string& /*table*/, long long /*rows*/) {}
   virtual void RowDone(long long /*row*/) {}
+  // The target refused the statement of row `row` (reported already).
+  virtual void RowRefused(long long /*row*/) {}
   virtual void TableFinished() {}
 };
 

@@ -34,7 +34,7 @@ ui::Answer CliServices::MessageBox(const std::string& text, ui::Buttons buttons,
   }
   if (icon == ui::Icon::Exclamation || title == "Application Error") {
     ++reports_;
-    if (refusals_) refusals_->Add(text);
+    if (refusals_) refusals_->last_report = text;
   }
   std::fprintf(err_, "%s\n", ForTerminal(text).c_str());
   std::fflush(err_);

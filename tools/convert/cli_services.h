@@ -35,7 +35,7 @@ class CliServices : public ui::Services {
   std::string ProgramFolder() override;
 
   int Reports() const { return reports_; }
-  // Where each report is also kept, by the table being converted (--verify).
+  // Where the last report is kept, as the reason of a refused row (--verify).
   void SetRefusalLog(RefusalLog* log) { refusals_ = log; }
 
   // Message texts use CR LF and bare CR line breaks; a terminal wants LF.

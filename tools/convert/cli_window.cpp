@@ -28,7 +28,6 @@ void CliWindow::AddSourceTables(db::ListBox& list) {
 void CliWindow::TableStarted(const std::string& table, long long rows) {
   table_ = table;
   converted_.push_back(table);
-  if (refusals_) refusals_->current = table;
   rows_ = rows;
   done_ = 0;
   started_ = drawn_ = std::chrono::steady_clock::now();
@@ -42,6 +41,12 @@ void CliWindow::RowDone(long long row) {
   if (now - drawn_ < std::chrono::milliseconds(100)) return;
   drawn_ = now;
   DrawBar(false);
+}
+
+void CliWindow::RowRefused(long long row) {
+  if (!refusals_) return;
+  refusals_->by_table[table_].push_back({row, refusals_->last_report});
+  refusals_->last_report.clear();
 }
 
 void CliWindow::TableFinished() {

@@ -52,10 +52,11 @@ class CliWindow : public engine::RunWindow {
   void TableStarted(const std::string& table, long long rows) override;
   void RowDone(long long row) override;
   void TableFinished() override;
+  void RowRefused(long long row) override;
 
   const engine::ConversionLog& ConversionLog() const { return log_; }
-  // The tables the run converted, in its order; reports are filed under each
-  // while it runs.
+  // The tables the run converted, in its order; their refused rows go into
+  // the refusal log with the report shown last.
   const std::vector<std::string>& ConvertedTables() const { return converted_; }
   void SetRefusalLog(RefusalLog* log) { refusals_ = log; }
 

@@ -5,6 +5,7 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -61,18 +62,26 @@ std::optional<std::string> PlainDecimal(std::string_view text) {
   return (negative && out != "0" ? "-" : "") + out;
 }
 
-// A number as written in a statement, in the form the column keeps it.
+// A number as written in a statement, in the form the column keeps it. Doubles
+// and singles are read as the engine reads them (to the nearest double, then,
+// for a single, to the nearest float).
 std::string NumberAs(const std::string& text, const ColumnDef& c) {
-  char* end = nullptr;
-  const long double value = std::strtold(text.c_str(), &end);
-  const bool parsed = end != text.c_str() && *end == '\0' && std::isfinite(value);
   if (IsInteger(c.type())) {
-    if (parsed && value == std::floor(value) && std::fabs(value) < 9.2e18L)
+    char* end = nullptr;
+    const long double value = std::strtold(text.c_str(), &end);
+    if (end != text.c_str() && *end == '\0' && std::isfinite(value) && value == std::floor(value) &&
+        std::fabs(value) < 9.2e18L)
       return std::to_string(static_cast<long long>(value));
     return text;  // a fraction or worse: never equal to a stored integer
   }
-  if (c.type() == ColumnType::kDouble && parsed) return fmt::format("{}", static_cast<double>(value));
-  if (c.type() == ColumnType::kSingle && parsed) return fmt::format("{}", static_cast<float>(value));
+  if (c.type() == ColumnType::kDouble || c.type() == ColumnType::kSingle) {
+    const char* begin = text.data() + (!text.empty() && text[0] == '+' ? 1 : 0);
+    double value = 0;
+    auto [at, error] = std::from_chars(begin, text.data() + text.size(), value);
+    if (error == std::errc() && at == text.data() + text.size())
+      return c.type() == ColumnType::kSingle ? fmt::format("{}", static_cast<float>(value)) : fmt::format("{}", value);
+    return text;
+  }
   if (auto plain = PlainDecimal(text)) return *plain;
   return text;
 }
@@ -296,10 +305,10 @@ VerifyTotals VerifyTables(const db::SourceFields& source, const db::TargetFields
   }
   for (const std::string& table : tables) {
     ++totals.tables;
-    std::vector<std::string> reasons;
+    std::vector<RefusalLog::Refusal> refusals_of_table;
     if (refusals) {
       auto it = refusals->by_table.find(table);
-      if (it != refusals->by_table.end()) reasons = it->second;
+      if (it != refusals->by_table.end()) refusals_of_table = it->second;
     }
     Comparison c;
     std::vector<ColumnDef> columns;
@@ -313,12 +322,19 @@ VerifyTotals VerifyTables(const db::SourceFields& source, const db::TargetFields
       fmt::print(out, "{}: not compared: {}\n", table, FirstLine(e.Description()));
       continue;
     }
-    // Pairs of unmatched rows are rows that differ; unpaired source rows are
-    // missing (as many as were refused are the refused ones).
+    // Source rows the run's target refused are missing by design: set apart
+    // (by number, or by count where the source's order changed), the other
+    // unmatched rows pair into differences; unpaired ones are missing or extra.
+    std::set<long long> refused_rows;
+    for (const auto& r : refusals_of_table) refused_rows.insert(r.row);
+    const size_t unmatched = c.only_source.size();
+    std::erase_if(c.only_source, [&](long long row) { return refused_rows.count(row) > 0; });
+    const long long refused = static_cast<long long>(refusals_of_table.size());
+    // Refusals whose row number found no unmatched row (the source's order changed).
+    const long long unplaced = refused - static_cast<long long>(unmatched - c.only_source.size());
     const size_t paired = std::min(c.only_source.size(), c.only_stored.size());
     const long long missing = static_cast<long long>(c.only_source.size() - paired);
-    const long long refused = static_cast<long long>(reasons.size());
-    const long long unexplained = std::max<long long>(0, missing - refused);
+    const long long unexplained = std::max<long long>(0, missing - std::max<long long>(0, unplaced));
     const long long extra = static_cast<long long>(c.only_stored.size() - paired);
     long long differences = static_cast<long long>(paired) + unexplained + extra + (c.beyond_limit ? 1 : 0);
     totals.differences += differences;
@@ -367,7 +383,8 @@ VerifyTotals VerifyTables(const db::SourceFields& source, const db::TargetFields
       fmt::print(out, "  row {}: missing from the Access file\n", c.only_source[k]);
     for (size_t k = paired; k < c.only_stored.size() && shown < kShown; ++k, ++shown)
       fmt::print(out, "  stored row {}: not in the source\n", c.only_stored[k]);
-    for (size_t k = 0; k < reasons.size() && k < 3; ++k) fmt::print(out, "  refused: {}\n", FirstLine(reasons[k]));
+    for (size_t k = 0; k < refusals_of_table.size() && k < 3; ++k)
+      fmt::print(out, "  row {} refused: {}\n", refusals_of_table[k].row, FirstLine(refusals_of_table[k].reason));
   }
   fmt::print(out, "Verified {} of {} tables; {} difference{}, {} row{} refused.\n", totals.verified, totals.tables,
              totals.differences, totals.differences == 1 ? "" : "s", totals.refused, totals.refused == 1 ? "" : "s");

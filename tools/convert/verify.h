@@ -25,12 +25,15 @@ namespace convert {
 
 inline constexpr size_t kMaxDigestRows = 4'000'000;
 
-// The reports the run made while it converted each table (the reasons its
-// refused statements were refused).
+// The rows whose statements the run's target refused, by table, each with
+// the report that said why.
 struct RefusalLog {
-  std::string current;  // the table being converted
-  std::map<std::string, std::vector<std::string>> by_table;
-  void Add(const std::string& report) { by_table[current].push_back(report); }
+  struct Refusal {
+    long long row;
+    std::string reason;
+  };
+  std::map<std::string, std::vector<Refusal>> by_table;
+  std::string last_report;  // the report shown last, the reason of the next refusal
 };
 
 struct VerifyTotals {
