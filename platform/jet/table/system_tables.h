@@ -24,11 +24,17 @@ struct SystemTable {
   std::string name;
   std::vector<format::ColumnDef> columns;        // by column number
   std::vector<SystemIndex> indexes;              // real index i = logical index i
+  uint8_t table_type = format::kTableTypeSystem; // the ACE engine's complex-value tables say 'N'
 };
 
 // MSysObjects, MSysACEs, MSysQueries, MSysRelationships, in the order of
 // their definition pages (2, 3, 4, 5). Text columns get `collation`.
 std::vector<SystemTable> Jet4SystemTables(uint16_t collation, uint8_t sort_version);
+
+// The tables the ACE engine puts into a new .accdb (as Access 2007 to 2019
+// files hold them): the four of Jet 4, MSysComplexColumns and the nine
+// MSysComplexType_* templates of multi-value and attachment columns.
+std::vector<SystemTable> AceSystemTables(uint16_t collation, uint8_t sort_version);
 
 // Column numbers used when filling the catalogue.
 namespace msys_objects {
