@@ -24,7 +24,13 @@ constexpr size_t kTrailerTableOffset = 0xE00;
 
 }  // namespace
 
-Result<std::vector<std::byte>> BuildJet4Header(const NewHeader& header) {
+Result<std::vector<std::byte>> BuildHeader(const NewHeader& header) {
+  const bool ace = header.version != Version::kJet4;
+  if (header.version == Version::kJet3)
+    return MakeError(ErrorCode::kNotSupported, "new Access 97 (Jet 3) files cannot be made");
+  if (ace && !header.password.empty())
+    return MakeError(ErrorCode::kInvalidValue,
+                     "an .accdb file keeps no password in its header: a database password encrypts its pages");
   std::u16string password = Utf8ToUtf16(header.password);
   if (password.size() > kMaxPasswordCharacters)
     return MakeError(ErrorCode::kInvalidValue, "a database password has at most 20 characters");
@@ -37,8 +43,9 @@ Result<std::vector<std::byte>> BuildJet4Header(const NewHeader& header) {
   MutableBytes p(page);
   Put8(p, 0, 0x00);
   Put8(p, 1, 0x01);
-  std::memcpy(page.data() + 4, "Standard Jet DB", 16);  // with its NUL
-  Put8(p, kVersionOffset, static_cast<uint8_t>(Version::kJet4));
+  std::memcpy(page.data() + 4, ace ? "Standard ACE DB" : "Standard Jet DB", 16);  // with its NUL
+  Put8(p, kVersionOffset, static_cast<uint8_t>(header.version));
+  Put8(p, kVersionOffset + 1, header.version == Version::kAce14 ? 0x01 : 0x00);
   std::memcpy(page.data() + kMaskedOffset, kMaskedPrefix, sizeof kMaskedPrefix);
   Put16(p, kCodePageOffset, kCodePage1252);
   Put32(p, kDbKeyOffset, 0);

@@ -214,7 +214,7 @@ format::IndexKey LongKey(int64_t v) {
 
 Result<std::vector<std::vector<std::byte>>> BuildBlankDatabase(const BlankOptions& options) {
   const double now = options.creation_date != 0 ? options.creation_date : table::LocalNowAsOleDate();
-  JET_ASSIGN_OR_RETURN(header, format::BuildJet4Header({.creation_date = now,
+  JET_ASSIGN_OR_RETURN(header, format::BuildHeader({.creation_date = now,
                                                         .password = options.password,
                                                         .sort_order = kCollation,
                                                         .sort_version = kSortVersion}));
