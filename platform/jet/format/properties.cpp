@@ -1,6 +1,6 @@
 #include "platform/jet/format/properties.h"
 
-#include <cstdint>
+#include <algorithm>
 
 #include "platform/jet/format/text.h"
 
@@ -8,9 +8,8 @@ namespace jet::format {
 namespace {
 
 constexpr uint16_t kNamesChunk = 0x0080;
+constexpr uint16_t kObjectChunk = 0x0000;
 constexpr uint16_t kColumnChunk = 0x0001;
-constexpr uint8_t kBooleanProperty = 0x01;
-constexpr uint8_t kDdlProperty = 0x01;
 
 class Writer {
  public:
@@ -26,6 +25,7 @@ class Writer {
   void Units(const std::u16string& s) {
     for (char16_t c : s) U16(c);
   }
+  void Bytes(const std::vector<std::byte>& b) { out_.insert(out_.end(), b.begin(), b.end()); }
   size_t size() const { return out_.size(); }
   // Fills in a u32 length written earlier as a placeholder at `at`.
   void PatchU32(size_t at, uint32_t v) {
@@ -39,32 +39,52 @@ class Writer {
 
 }  // namespace
 
-std::vector<std::byte> RequiredColumnProperties(const std::vector<std::string>& required_columns) {
-  if (required_columns.empty()) return {};
+std::vector<std::byte> BuildPropertyList(const std::vector<PropertyBlock>& blocks) {
+  std::vector<std::string> names;
+  for (const auto& block : blocks)
+    for (const auto& p : block.properties)
+      if (std::find(names.begin(), names.end(), p.name) == names.end()) names.push_back(p.name);
+
   Writer w;
   for (char c : std::string("MR2", 4)) w.U8(static_cast<uint8_t>(c));
-  const std::u16string required = u"Required";
-  w.U32(static_cast<uint32_t>(6 + 2 + 2 * required.size()));
+  size_t start = w.size();
+  w.U32(0);  // each chunk's length, once known
   w.U16(kNamesChunk);
-  w.U16(static_cast<uint16_t>(2 * required.size()));
-  w.Units(required);
-  for (const std::string& column : required_columns) {
-    std::u16string name = Utf8ToUtf16(column);
-    size_t start = w.size();
-    w.U32(0);  // the chunk's length, once known
-    w.U16(kColumnChunk);
+  for (const std::string& name : names) {
+    std::u16string units = Utf8ToUtf16(name);
+    w.U16(static_cast<uint16_t>(2 * units.size()));
+    w.Units(units);
+  }
+  w.PatchU32(start, static_cast<uint32_t>(w.size() - start));
+
+  for (const auto& block : blocks) {
+    std::u16string name = Utf8ToUtf16(block.name);
+    start = w.size();
+    w.U32(0);
+    w.U16(block.name.empty() ? kObjectChunk : kColumnChunk);
     w.U32(static_cast<uint32_t>(6 + 2 * name.size()));
     w.U16(static_cast<uint16_t>(2 * name.size()));
     w.Units(name);
-    w.U16(9);  // the property: 8 bytes of header and a 1-byte value
-    w.U8(kDdlProperty);
-    w.U8(kBooleanProperty);
-    w.U16(0);  // "Required", the first name
-    w.U16(1);
-    w.U8(0x01);
+    for (const auto& p : block.properties) {
+      auto index = std::find(names.begin(), names.end(), p.name) - names.begin();
+      w.U16(static_cast<uint16_t>(8 + p.value.size()));
+      w.U8(p.ddl ? 1 : 0);
+      w.U8(p.type);
+      w.U16(static_cast<uint16_t>(index));
+      w.U16(static_cast<uint16_t>(p.value.size()));
+      w.Bytes(p.value);
+    }
     w.PatchU32(start, static_cast<uint32_t>(w.size() - start));
   }
   return w.Take();
+}
+
+std::vector<std::byte> RequiredColumnProperties(const std::vector<std::string>& required_columns) {
+  if (required_columns.empty()) return {};
+  std::vector<PropertyBlock> blocks;
+  for (const std::string& column : required_columns)
+    blocks.push_back({column, {{"Required", kPropertyBoolean, true, {std::byte{0x01}}}}});
+  return BuildPropertyList(blocks);
 }
 
 }  // namespace jet::format

@@ -1,6 +1,6 @@
 #pragma once
-// Property lists (the LvProp value of a catalogue row, docs/access-format.md §11),
-// as Access lays them out in its tables' rows:
+// Property lists (the LvProp value of a catalogue row, docs/access-format.md),
+// as Access lays them out:
 //
 //   "MR2\0"
 //   chunk: u32 length (with this header), u16 type, then its body
@@ -12,13 +12,32 @@
 //                     into the names, u16 value length, value
 //
 // Access writes "Required" on a column as a DDL property of type Boolean
-// (0x01), value 01 for Yes.
+// (0x01), value 01 for Yes; MSysDb's "AccessVersion" is a text (0x0A).
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace jet::format {
+
+inline constexpr uint8_t kPropertyBoolean = 0x01;
+inline constexpr uint8_t kPropertyText = 0x0A;
+
+struct Property {
+  std::string name;
+  uint8_t type = kPropertyBoolean;
+  bool ddl = false;
+  std::vector<std::byte> value;
+};
+
+struct PropertyBlock {
+  std::string name;  // a column; "" for the object itself
+  std::vector<Property> properties;
+};
+
+// The property list of `blocks`, in their order; each name is listed once.
+std::vector<std::byte> BuildPropertyList(const std::vector<PropertyBlock>& blocks);
 
 // The property list that marks `required_columns` Required = Yes; empty when
 // there are none (a table row without properties is valid).

@@ -12,6 +12,7 @@
 #include "platform/jet/format/index_key.h"
 #include "platform/jet/format/indexed_tdef_writer.h"
 #include "platform/jet/format/long_value.h"
+#include "platform/jet/format/properties.h"
 #include "platform/jet/format/row.h"
 #include "platform/jet/format/tdef_writer.h"
 #include "platform/jet/format/text.h"
@@ -159,43 +160,16 @@ class RowBuilder {
   std::vector<std::vector<std::byte>> storage_;
 };
 
-// MSysDb's property list (docs/access-format.md §11): one name, AccessVersion,
-// and one block of database properties holding it as text.
+// MSysDb's property list: the database's own block, holding AccessVersion
+// as text.
 std::vector<std::byte> DatabaseProperties(BlankFormat format) {
-  const std::u16string name = u"AccessVersion";
   const std::u16string version = format == BlankFormat::kAccess2003 ? u"09.50" : u"08.50";
-  std::vector<std::byte> out;
-  auto put16 = [&](uint16_t v) {
-    out.push_back(static_cast<std::byte>(v));
-    out.push_back(static_cast<std::byte>(v >> 8));
-  };
-  auto put32 = [&](uint32_t v) {
-    put16(static_cast<uint16_t>(v));
-    put16(static_cast<uint16_t>(v >> 16));
-  };
-  auto put_units = [&](const std::u16string& s) {
-    for (char16_t c : s) put16(c);
-  };
-  for (char c : std::string("MR2", 4)) out.push_back(static_cast<std::byte>(c));
-  // Property names.
-  put32(static_cast<uint32_t>(6 + 2 + 2 * name.size()));
-  put16(0x0080);
-  put16(static_cast<uint16_t>(2 * name.size()));
-  put_units(name);
-  // The database's own property block: an empty block name, then each
-  // property as length, DDL flag, type (0x0A text), name index, value.
-  const uint16_t property_length = static_cast<uint16_t>(8 + 2 * version.size());
-  put32(6 + 6 + property_length);
-  put16(0x0000);
-  put32(6);
-  put16(0);
-  put16(property_length);
-  out.push_back(std::byte{0});
-  out.push_back(std::byte{0x0A});
-  put16(0);
-  put16(static_cast<uint16_t>(2 * version.size()));
-  put_units(version);
-  return out;
+  std::vector<std::byte> value;
+  for (char16_t c : version) {
+    value.push_back(static_cast<std::byte>(c));
+    value.push_back(static_cast<std::byte>(c >> 8));
+  }
+  return format::BuildPropertyList({{"", {{"AccessVersion", format::kPropertyText, false, value}}}});
 }
 
 std::string Lower(std::string s) {
