@@ -75,47 +75,44 @@ class AgileCipher final : public PageCipher {
 // the hash of the one is the other.
 Result<std::unique_ptr<PageCipher>> OpenBinary(uint32_t db_key, const encryption::BinaryInfo& info,
                                                const Bytes& password) {
-  crypto::Hasher sha1(crypto::HashAlgorithm::kSha1);
-  auto block0 = office::BlockNumber(0);
-  Bytes verifier, verifier_hash;
-  std::unique_ptr<PageCipher> cipher;
+  // The scheme's key for a block: the verifier is checked with block 0, and
+  // each page uses db_key XOR its number.
+  auto sha1 = std::make_shared<crypto::Hasher>(crypto::HashAlgorithm::kSha1);
+  std::function<Bytes(ByteView block)> key_for;
+  std::string description;
+  std::unique_ptr<crypto::Cipher> engine;
+  Bytes verifier = info.encrypted_verifier, verifier_hash = info.encrypted_verifier_hash;
   if (info.aes()) {
     Bytes iterated = office::IteratedHash(crypto::HashAlgorithm::kSha1, info.salt, password, office::kStandardSpinCount);
-    Bytes key = office::StandardAesKey(sha1, iterated, block0, info.key_bits);
+    key_for = [sha1, iterated = std::move(iterated), bits = info.key_bits](ByteView block) {
+      return office::StandardAesKey(*sha1, iterated, block, bits);
+    };
+    description = fmt::format("Office standard encryption (AES-{})", info.key_bits);
     JET_ASSIGN_OR_RETURN(aes, crypto::Cipher::Make(crypto::Cipher::Kind::kAesEcb));
-    verifier = info.encrypted_verifier;
-    verifier_hash = info.encrypted_verifier_hash;
+    Bytes key = key_for(office::BlockNumber(0));
     JET_TRY(aes->Decrypt(key, {}, verifier));
     JET_TRY(aes->Decrypt(key, {}, verifier_hash));
-    auto hasher = std::make_shared<crypto::Hasher>(crypto::HashAlgorithm::kSha1);
-    const uint32_t bits = info.key_bits;
-    cipher = std::make_unique<KeyPerPageCipher>(
-        fmt::format("Office standard encryption (AES-{})", bits), std::move(aes),
-        [hasher, iterated = std::move(iterated), db_key, bits](uint32_t page) {
-          return office::StandardAesKey(*hasher, iterated, office::PageBlock(db_key, page), bits);
-        });
+    engine = std::move(aes);
   } else {
-    Bytes h0 = sha1.Hash({info.salt, password});
-    Bytes key = office::Rc4CryptoApiKey(sha1, h0, block0, info.key_bits);
+    key_for = [sha1, h0 = sha1->Hash({info.salt, password}), bits = info.key_bits](ByteView block) {
+      return office::Rc4CryptoApiKey(*sha1, h0, block, bits);
+    };
+    description = fmt::format("Office RC4 CryptoAPI encryption ({}-bit)", info.key_bits);
     JET_ASSIGN_OR_RETURN(rc4, crypto::Cipher::Make(crypto::Cipher::Kind::kRc4));
     // The verifier and its hash are one RC4 stream.
-    Bytes both = info.encrypted_verifier;
-    both.insert(both.end(), info.encrypted_verifier_hash.begin(), info.encrypted_verifier_hash.end());
-    JET_TRY(rc4->Decrypt(key, {}, both));
+    Bytes both = verifier;
+    both.insert(both.end(), verifier_hash.begin(), verifier_hash.end());
+    JET_TRY(rc4->Decrypt(key_for(office::BlockNumber(0)), {}, both));
     verifier.assign(both.begin(), both.begin() + 16);
     verifier_hash.assign(both.begin() + 16, both.end());
-    auto hasher = std::make_shared<crypto::Hasher>(crypto::HashAlgorithm::kSha1);
-    const uint32_t bits = info.key_bits;
-    cipher = std::make_unique<KeyPerPageCipher>(
-        fmt::format("Office RC4 CryptoAPI encryption ({}-bit)", bits), std::move(rc4),
-        [hasher, h0 = std::move(h0), db_key, bits](uint32_t page) {
-          return office::Rc4CryptoApiKey(*hasher, h0, office::PageBlock(db_key, page), bits);
-        });
+    engine = std::move(rc4);
   }
-  Bytes expected = sha1.Hash({verifier});
+  Bytes expected = sha1->Hash({verifier});
   if (verifier_hash.size() < expected.size() || !std::equal(expected.begin(), expected.end(), verifier_hash.begin()))
     return WrongPassword();
-  return cipher;
+  return std::unique_ptr<PageCipher>(std::make_unique<KeyPerPageCipher>(
+      std::move(description), std::move(engine),
+      [key_for = std::move(key_for), db_key](uint32_t page) { return key_for(office::PageBlock(db_key, page)); }));
 }
 
 Result<std::unique_ptr<PageCipher>> OpenAgile(uint32_t db_key, const encryption::AgileInfo& info, const Bytes& password) {
