@@ -2,7 +2,6 @@
 
 #include <fmt/format.h>
 #include <fmt/ranges.h>
-#include <openssl/evp.h>
 
 #include <algorithm>
 #include <charconv>
@@ -21,9 +20,11 @@
 #include "platform/ado/error.h"
 #include "platform/ado/recordset.h"
 #include "platform/jet/database.h"
+#include "platform/jet/file/crypto.h"
 #include "platform/jet/format/numeric.h"
 #include "platform/jet/sql/parser.h"
 #include "platform/ui/line_breaks.h"
+#include "platform/util/digits.h"
 #include "report/error_report.h"
 
 namespace convert {
@@ -110,7 +111,7 @@ std::string FromCell(const jet::Cell& cell, const ColumnDef& c) {
   if (auto* g = std::get_if<jet::Guid>(&cell)) return jet::format::GuidText(*g);
   if (auto* bytes = std::get_if<jet::Bytes>(&cell)) {
     std::string hex;
-    for (uint8_t x : *bytes) hex += fmt::format("{:02X}", x);
+    util::AppendHex(*bytes, hex);
     return hex;
   }
   return kNull;
@@ -129,18 +130,16 @@ struct Digest {
   bool SameRow(const Digest& o) const { return high == o.high && low == o.low; }
 };
 
-Digest DigestOf(const Row& row, long long number) {
-  EVP_MD_CTX* ctx = EVP_MD_CTX_new();
-  EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr);
+// SHA-256 of the row's values (each with its length), cut to 128 bits.
+Digest DigestOf(jet::crypto::Hasher& sha256, const Row& row, long long number) {
+  std::string joined;
   for (const std::string& v : row) {
-    uint64_t size = v.size();
-    EVP_DigestUpdate(ctx, &size, sizeof size);
-    EVP_DigestUpdate(ctx, v.data(), v.size());
+    const uint64_t size = v.size();
+    joined.append(reinterpret_cast<const char*>(&size), sizeof size);
+    joined += v;
   }
-  unsigned char hash[EVP_MAX_MD_SIZE];
-  unsigned int n = 0;
-  EVP_DigestFinal_ex(ctx, hash, &n);
-  EVP_MD_CTX_free(ctx);
+  uint8_t hash[32];
+  sha256.HashInto({jet::crypto::ByteView(reinterpret_cast<const uint8_t*>(joined.data()), joined.size())}, hash);
   Digest d;
   std::memcpy(&d.high, hash, 8);
   std::memcpy(&d.low, hash + 8, 8);
@@ -226,6 +225,7 @@ Comparison Compare(const db::SourceFields& fields, jet::Database& db, const std:
   StoredRows stored(db, table);
   SourceRows source(fields, table);
   std::vector<Digest> source_digests, stored_digests;
+  jet::crypto::Hasher sha256(jet::crypto::HashAlgorithm::kSha256);
   Row a, b;
   for (long long number = 1;; ++number) {
     bool has_a = source.Next(stored.columns(), &a);
@@ -236,8 +236,8 @@ Comparison Compare(const db::SourceFields& fields, jet::Database& db, const std:
     if (out.first_disorder == 0 && has_a && has_b && a == b) continue;
     if (out.first_disorder == 0) out.first_disorder = number;
     if (out.beyond_limit) continue;  // counted only
-    if (has_a) source_digests.push_back(DigestOf(a, number));
-    if (has_b) stored_digests.push_back(DigestOf(b, number));
+    if (has_a) source_digests.push_back(DigestOf(sha256, a, number));
+    if (has_b) stored_digests.push_back(DigestOf(sha256, b, number));
     if (source_digests.size() > kMaxDigestRows || stored_digests.size() > kMaxDigestRows) {
       out.beyond_limit = true;
       source_digests.clear();
