@@ -31,6 +31,7 @@
 #include "platform/jet/format/numeric.h"
 #include "platform/util/digits.h"
 #include "tools/access_create.h"
+#include "tools/version_flag.h"
 
 namespace {
 
@@ -190,13 +191,7 @@ int Exec(jet::Database& db, const std::vector<std::string>& statements, bool kee
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   CLI::App app{"Reads Microsoft Access databases (.mdb, .accdb) with Pelmora's own engine."};
-  app.add_flag_callback(
-      "--version",
-      [] {
-        fmt::print("pelmora-access {}\n", PELMORA_VERSION);
-        std::exit(0);
-      },
-      "Print the version and exit");
+  AddVersionFlag(app, "pelmora-access");
   app.require_subcommand(1);
   std::string file, password, table;
   bool all = false, keep_going = false, no_journal = false;

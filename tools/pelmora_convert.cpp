@@ -16,6 +16,7 @@
 #include "tools/convert/cli_window.h"
 #include "tools/convert/table_selection.h"
 #include "tools/convert/verify.h"
+#include "tools/version_flag.h"
 
 namespace {
 
@@ -49,13 +50,7 @@ int main(int argc, char** argv) {
   std::string overwrite;
   bool print_sql = false, quiet = false, verify = false, verify_only = false;
   convert::TableRequest request;
-  app.add_flag_callback(
-      "--version",
-      [] {
-        fmt::print("pelmora-convert {}\n", PELMORA_VERSION);
-        std::exit(0);
-      },
-      "Print the version and exit");
+  AddVersionFlag(app, "pelmora-convert");
   app.add_option("--server", source.server, "PostgreSQL server")->capture_default_str();
   app.add_option("--port", source.port, "PostgreSQL port")->capture_default_str();
   app.add_option("--user", source.user, "PostgreSQL user")->required();
