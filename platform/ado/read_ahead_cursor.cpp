@@ -4,11 +4,25 @@
 
 namespace ado {
 
-ReadAheadCursor::ReadAheadCursor(std::unique_ptr<Cursor> source, size_t batch_rows, size_t batches_ahead)
+namespace {
+
+size_t ValueBytes(const Value& value) {
+  const auto& v = value.Get();
+  if (auto* text = std::get_if<std::string>(&v)) return sizeof(Value) + text->capacity();
+  if (auto* bytes = std::get_if<Binary>(&v)) return sizeof(Value) + bytes->capacity();
+  if (auto* decimal = std::get_if<Decimal>(&v)) return sizeof(Value) + decimal->text.capacity();
+  return sizeof(Value);
+}
+
+}  // namespace
+
+ReadAheadCursor::ReadAheadCursor(std::unique_ptr<Cursor> source, size_t batch_rows, size_t batches_ahead,
+                                 size_t bytes_ahead)
     : source_(std::move(source)),
       columns_(source_->Columns()),
       batch_rows_(batch_rows ? batch_rows : 1),
-      batches_ahead_(batches_ahead ? batches_ahead : 1) {}
+      batches_ahead_(batches_ahead ? batches_ahead : 1),
+      bytes_ahead_(bytes_ahead) {}
 
 ReadAheadCursor::~ReadAheadCursor() {
   {
@@ -42,10 +56,17 @@ void ReadAheadCursor::ReadBatches() {
       batch.failure = std::current_exception();
     }
     batch.rows.resize(filled);
+    batch.bytes = 0;
+    for (const auto& row : batch.rows)
+      for (const auto& value : row) batch.bytes += ValueBytes(value);
     const bool end = batch.end;
     std::unique_lock lock(mutex_);
-    drained_.wait(lock, [&] { return stop_ || queue_.size() < batches_ahead_; });
+    // One batch may always wait, however large its values.
+    drained_.wait(lock, [&] {
+      return stop_ || queue_.empty() || (queue_.size() < batches_ahead_ && queued_bytes_ < bytes_ahead_);
+    });
     if (stop_) return;
+    queued_bytes_ += batch.bytes;
     queue_.push_back(std::move(batch));
     lock.unlock();
     filled_.notify_one();
@@ -59,9 +80,12 @@ bool ReadAheadCursor::NextBatch() {
   filled_.wait(lock, [&] { return !queue_.empty(); });
   current_.failure = nullptr;
   current_.end = false;
-  if (spent_.size() < batches_ahead_) spent_.push_back(std::move(current_));
+  // A batch of large values is not kept for reuse: its buffers would stay.
+  if (spent_.size() < batches_ahead_ && current_.bytes <= bytes_ahead_ / batches_ahead_)
+    spent_.push_back(std::move(current_));
   current_ = std::move(queue_.front());
   queue_.pop_front();
+  queued_bytes_ -= current_.bytes;
   lock.unlock();
   drained_.notify_one();
   next_row_ = 0;

@@ -26,8 +26,13 @@ namespace ado {
 
 class ReadAheadCursor final : public Cursor {
  public:
-  // At most `batches_ahead` batches of `batch_rows` rows wait to be read.
-  explicit ReadAheadCursor(std::unique_ptr<Cursor> source, size_t batch_rows = 256, size_t batches_ahead = 4);
+  // At most `batches_ahead` batches of `batch_rows` rows wait to be read, and
+  // no more once those waiting hold `bytes_ahead` bytes of values. The rows
+  // ahead must outlast a round trip of the source (a driver fetches thousands
+  // of rows at a time) and a pause of the caller (a commit), so that neither
+  // side waits for the other.
+  explicit ReadAheadCursor(std::unique_ptr<Cursor> source, size_t batch_rows = 256, size_t batches_ahead = 32,
+                           size_t bytes_ahead = 16 << 20);
   ~ReadAheadCursor() override;
 
   const std::vector<ColumnInfo>& Columns() const override { return columns_; }
@@ -38,6 +43,7 @@ class ReadAheadCursor final : public Cursor {
     std::vector<std::vector<Value>> rows;
     std::exception_ptr failure;  // raised after the rows
     bool end = false;            // the source has no more rows
+    size_t bytes = 0;            // what the rows' values hold, about
   };
 
   void ReadBatches();
@@ -47,11 +53,13 @@ class ReadAheadCursor final : public Cursor {
   std::vector<ColumnInfo> columns_;
   const size_t batch_rows_;
   const size_t batches_ahead_;
+  const size_t bytes_ahead_;
 
   std::mutex mutex_;
   std::condition_variable filled_;   // a batch was queued
   std::condition_variable drained_;  // a batch was taken, or stop_ was set
   std::deque<Batch> queue_;
+  size_t queued_bytes_ = 0;
   // Batches the caller has read, back to the reader to be filled again: the
   // rows' buffers are reused, and what they held is freed on the thread that
   // made it.

@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "platform/ado/error.h"
 #include "platform/odbc/diagnostics.h"
 #include "platform/odbc/text_values.h"
 #include "platform/odbc/wide_text.h"
+#include "platform/util/calendar.h"
 
 namespace odbc {
 namespace {
@@ -29,8 +31,26 @@ SQLLEN FixedSize(SQLSMALLINT c_type) {
     case SQL_C_DOUBLE: return sizeof(double);
     case SQL_C_BIT: return 1;
     case SQL_C_GUID: return sizeof(SQLGUID);
+    case SQL_C_TYPE_TIMESTAMP: return sizeof(SQL_TIMESTAMP_STRUCT);
     default: return 0;
   }
+}
+
+// Date-times fill bound arrays as structures: the driver then skips writing
+// their text and we skip reading it. What the text would not give as a plain
+// calendar value (a BC or minus-infinite instant, which the driver writes with
+// a " BC" suffix) is read again as text, so the values are the same. Dates stay
+// text: psqlODBC gives an infinite date as today's in a structure.
+SQLSMALLINT BoundTypeFor(ValueForm form, SQLSMALLINT text_type) {
+  return form == ValueForm::kDateTime ? SQL_C_TYPE_TIMESTAMP : text_type;
+}
+
+std::optional<ado::DateTime> PlainDateTime(const SQL_TIMESTAMP_STRUCT& ts) {
+  if (ts.year < 1 || ts.year > 9999 || !util::IsCalendarDay(ts.year, ts.month, ts.day) || ts.hour > 23 ||
+      ts.minute > 59 || ts.second > 59 || ts.fraction > 999999999)
+    return std::nullopt;
+  return ado::DateTime{ado::Date{ts.year, ts.month, ts.day},
+                       ado::Time{ts.hour, ts.minute, ts.second, static_cast<uint32_t>(ts.fraction)}};
 }
 
 // Room for a value of this form and declared size (characters for text forms,
@@ -126,8 +146,9 @@ void StatementCursor::Describe(const std::vector<std::string>& names) {
     Column& column = plan_[i];
     column.plan = PlanColumn(sql_type, is_unsigned == SQL_TRUE, type_name);
     column.c_type = CTypeFor(column.plan.form);
-    SQLLEN fixed = FixedSize(column.c_type);
-    column.element_bytes = fixed ? fixed : InlineBytes(column.plan.form, size) + (column.c_type == SQL_C_WCHAR ? 2 : 0);
+    column.bound_type = BoundTypeFor(column.plan.form, column.c_type);
+    SQLLEN fixed = FixedSize(column.bound_type);
+    column.element_bytes = fixed ? fixed : InlineBytes(column.plan.form, size) + (column.bound_type == SQL_C_WCHAR ? 2 : 0);
     columns_[i].name = i < names.size() ? names[i] : FromWide(name.data(), std::min<size_t>(name_length, name.size() - 1));
     columns_[i].type = column.plan.ado_type;
   }
@@ -156,7 +177,7 @@ void StatementCursor::Bind() {
     size_t bytes = rows * static_cast<size_t>(column.element_bytes);
     column.data.assign((bytes + 7) / 8, 0);
     column.indicators.assign(rows, 0);
-    Check(dm.BindCol(statement, static_cast<SQLUSMALLINT>(i + 1), column.c_type, column.data.data(),
+    Check(dm.BindCol(statement, static_cast<SQLUSMALLINT>(i + 1), column.bound_type, column.data.data(),
                      column.element_bytes, column.indicators.data()),
           dm, statement_, "SQLBindCol");
   }
@@ -215,20 +236,28 @@ ado::Value StatementCursor::BoundValue(size_t c, size_t r) {
     case ValueForm::kDouble: return Load<double>(element);
     case ValueForm::kBoolean: return element[0] != 0;
     case ValueForm::kGuid: return GuidText(Load<SQLGUID>(element));
+    case ValueForm::kDateTime:
+      if (column.bound_type == SQL_C_TYPE_TIMESTAMP) {
+        if (auto date_time = PlainDateTime(Load<SQL_TIMESTAMP_STRUCT>(element))) return *date_time;
+        return ReadAgain(c, r);
+      }
+      break;
     default: break;
   }
   bool is_text = column.c_type == SQL_C_WCHAR;
   SQLLEN room = column.element_bytes - (is_text ? static_cast<SQLLEN>(sizeof(SQLWCHAR)) : 0);
-  if (indicator == SQL_NO_TOTAL || indicator > room) {
-    // Cut short by its buffer: position on the row and read the value whole.
-    const DriverManager& dm = session_->Dm();
-    Check(dm.SetPos(statement_.get(), static_cast<SQLSETPOSIROW>(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE), dm,
-          statement_, "SQLSetPos");
-    return ReadWhole(c);
-  }
+  // Cut short by its buffer: read the value whole.
+  if (indicator == SQL_NO_TOTAL || indicator > room) return ReadAgain(c, r);
   if (!is_text) return ado::Binary(element, element + indicator);
   return FromText(column.plan.form,
                   FromWide(reinterpret_cast<const SQLWCHAR*>(element), static_cast<size_t>(indicator) / sizeof(SQLWCHAR)));
+}
+
+ado::Value StatementCursor::ReadAgain(size_t c, size_t r) {
+  const DriverManager& dm = session_->Dm();
+  Check(dm.SetPos(statement_.get(), static_cast<SQLSETPOSIROW>(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE), dm,
+        statement_, "SQLSetPos");
+  return ReadWhole(c);
 }
 
 ado::Value StatementCursor::ReadWhole(size_t c) {

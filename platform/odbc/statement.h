@@ -41,7 +41,8 @@ class StatementCursor final : public ado::Cursor, public SessionMember {
  private:
   struct Column {
     ColumnPlan plan;
-    SQLSMALLINT c_type = 0;
+    SQLSMALLINT c_type = 0;           // the form SQLGetData reads
+    SQLSMALLINT bound_type = 0;       // the form the bound arrays hold
     SQLLEN element_bytes = 0;         // the stride of `data`
     std::vector<uint64_t> data;       // rowset_size_ elements, 8-byte aligned
     std::vector<SQLLEN> indicators;  // one per row
@@ -55,6 +56,7 @@ class StatementCursor final : public ado::Cursor, public SessionMember {
   bool NextBlock();
   ado::Value BoundValue(size_t column, size_t row);
   ado::Value ReadWhole(size_t column);  // SQLGetData on the current row
+  ado::Value ReadAgain(size_t column, size_t row);  // the value whole, in its text form
   ado::Value FromText(ValueForm form, std::string text) const;
   void Finish();
 
