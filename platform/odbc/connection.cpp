@@ -1,7 +1,6 @@
 #include "platform/odbc/connection.h"
 
-#include "platform/ado/read_ahead_cursor.h"
-
+#include <atomic>
 #include <cstdint>
 
 #include "platform/ado/data_type.h"
@@ -25,6 +24,30 @@ bool IsPsqlOdbc(const DriverManager& dm, SQLHDBC connection) {
   std::string text = FromWide(name, std::min<size_t>(std::max<SQLSMALLINT>(bytes, 0) / sizeof(SQLWCHAR), 127));
   return text.rfind("psqlodbc", 0) == 0;  // psqlodbcw.so, psqlodbca.so
 }
+
+// Rows read ahead of the caller belong to the connection too: once it is
+// closed, the next row fails as the statement's own would, however many rows
+// were already waiting.
+class ReadAheadOfSession final : public ado::Cursor, public SessionMember {
+ public:
+  ReadAheadOfSession(std::shared_ptr<Session> session, std::unique_ptr<ado::Cursor> source)
+      : session_(std::move(session)), rows_(std::move(source)) {
+    session_->Join(this);
+  }
+  ~ReadAheadOfSession() override { session_->Leave(this); }
+
+  const std::vector<ado::ColumnInfo>& Columns() const override { return rows_.Columns(); }
+  bool Fetch(std::vector<ado::Value>& row) override {
+    if (closed_) throw ado::Error(ado::kErrorObjectClosed, "Operation is not allowed when the object is closed.");
+    return rows_.Fetch(row);
+  }
+  void ReleaseStatement() override { closed_ = true; }
+
+ private:
+  std::shared_ptr<Session> session_;
+  ado::ReadAheadCursor rows_;
+  std::atomic<bool> closed_ = false;
+};
 
 }  // namespace
 
@@ -85,7 +108,7 @@ std::unique_ptr<ado::Cursor> OdbcConnection::Execute(std::string_view text) {
   auto cursor = std::make_unique<StatementCursor>(session_, std::move(statement));
   // Rows fetched in blocks are read ahead on a second thread, so that the
   // caller's own work on a row overlaps the driver's on the next ones.
-  if (cursor->RowsetSize() > 1) return std::make_unique<ado::ReadAheadCursor>(std::move(cursor));
+  if (cursor->RowsetSize() > 1) return std::make_unique<ReadAheadOfSession>(session_, std::move(cursor));
   return cursor;
 }
 

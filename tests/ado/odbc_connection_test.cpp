@@ -15,7 +15,6 @@
 
 #include "platform/ado/data_type.h"
 #include "platform/ado/error.h"
-#include "platform/ado/read_ahead_cursor.h"
 #include "platform/odbc/connection.h"
 #include "platform/odbc/statement.h"
 #include "tests/ado/odbc_test_database.h"
@@ -191,9 +190,11 @@ TEST_F(OdbcConnection, BlockAndRowByRowReadingAgree) {
     if (row_by_row) connection.UseRowByRowFetch();
     auto cursor = connection.Execute(query);
     // Block reading comes read ahead on a second thread; row-by-row reading does not.
-    const bool read_ahead = dynamic_cast<ado::ReadAheadCursor*>(cursor.get()) != nullptr;
+    const bool read_ahead = dynamic_cast<odbc::StatementCursor*>(cursor.get()) == nullptr;
     EXPECT_EQ(read_ahead, !row_by_row);
-    if (row_by_row) EXPECT_EQ(dynamic_cast<odbc::StatementCursor&>(*cursor).RowsetSize(), 1u);
+    if (row_by_row) {
+      EXPECT_EQ(dynamic_cast<odbc::StatementCursor&>(*cursor).RowsetSize(), 1u);
+    }
     std::vector<std::string> texts;
     std::vector<ado::Value> row;
     while (cursor->Fetch(row))
