@@ -185,6 +185,7 @@ TEST_P(BlankAccdbTest, IsTheAccessMadeEmptyFileWithoutAccessOwnObjects) {
   for (const auto& o : *our_objects)
     if (o.type == 1) {
       EXPECT_NE(listed.find(o.name + "\n"), std::string::npos) << o.name;
+      EXPECT_TRUE(readers::MdbtoolsRows(ours, o.name)) << "mdb-export cannot read " << o.name;
       EXPECT_TRUE(readers::MdbReaderRows(ours, o.name)) << "mdb-reader cannot read " << o.name;
     }
   EXPECT_EQ(testing_support::RunCommand("mdb-schema " + readers::ShellQuote(ours) + " 2>&1", &out), 0) << out;
