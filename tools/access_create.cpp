@@ -5,29 +5,45 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <utility>
 
 #include "platform/jet/table/blank_database.h"
+
+namespace {
+
+using jet::BlankFormat;
+
+constexpr std::pair<const char*, BlankFormat> kFormats[] = {
+    {"2000", BlankFormat::kAccess2000}, {"2003", BlankFormat::kAccess2003}, {"2007", BlankFormat::kAccess2007},
+    {"2010", BlankFormat::kAccess2010}, {"2016", BlankFormat::kAccess2016}, {"2019", BlankFormat::kAccess2019}};
+
+std::optional<BlankFormat> FormatNamed(const std::string& name) {
+  for (const auto& [text, format] : kFormats)
+    if (name == text) return format;
+  return std::nullopt;
+}
+
+int Refuse(const std::string& message) {
+  fmt::print(stderr, "pelmora-access: {}\n", message);
+  return 1;
+}
+
+}  // namespace
 
 int RunCreateCommand(const std::string& file, const std::string& format, const std::string& password) {
   std::string extension = std::filesystem::path(file).extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return std::tolower(c); });
-  if (extension == ".accdb") {
-    fmt::print(stderr, "pelmora-access: new .accdb files are not supported yet; create a .mdb file instead\n");
-    return 1;
-  }
-  jet::BlankOptions options;
-  if (format == "2000" || format.empty()) {
-    options.format = jet::BlankFormat::kAccess2000;
-  } else if (format == "2003") {
-    options.format = jet::BlankFormat::kAccess2003;
-  } else {
-    fmt::print(stderr, "pelmora-access: unknown format \"{}\"; use 2000 or 2003\n", format);
-    return 1;
-  }
-  options.password = password;
-  if (auto done = jet::CreateBlankDatabase(file, options); !done) {
-    fmt::print(stderr, "pelmora-access: {}\n", done.error().message);
-    return 1;
-  }
+  const bool accdb = extension == ".accdb";
+  std::optional<BlankFormat> chosen = format.empty() ? (accdb ? BlankFormat::kAccess2016 : BlankFormat::kAccess2000)
+                                                     : FormatNamed(format);
+  if (!chosen) return Refuse(fmt::format("unknown format \"{}\"; use 2000 or 2003 (.mdb), 2007, 2010, 2016 or "
+                                         "2019 (.accdb)", format));
+  if (accdb != jet::IsAccdbFormat(*chosen))
+    return Refuse(accdb ? fmt::format("format {} makes an .mdb file; use 2007, 2010, 2016 or 2019 for \"{}\"", format, file)
+                        : fmt::format("format {} makes an .accdb file; name the new file \"{}\"", format,
+                                      std::filesystem::path(file).replace_extension(".accdb").string()));
+  if (auto done = jet::CreateBlankDatabase(file, {.format = *chosen, .password = password}); !done)
+    return Refuse(done.error().message);
   return 0;
 }

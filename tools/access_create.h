@@ -1,7 +1,9 @@
 #pragma once
-// `pelmora-access create FILE [--format 2000|2003] [--password P]`: a new,
-// empty Jet 4 database. Prints failures on stderr; returns the exit status
-// (0 created, 1 refused or failed).
+// `pelmora-access create FILE [--format 2000|2003|2007|2010|2016|2019] [--password P]`:
+// a new, empty database. The format defaults to 2016 for a name ending in
+// .accdb and to 2000 otherwise; a format that does not fit the name is
+// refused. Prints failures on stderr; returns the exit status (0 created,
+// 1 refused or failed).
 
 #include <string>
 

@@ -6,7 +6,7 @@
 //   pelmora-access export FILE TABLE [--password P]
 //   pelmora-access check  FILE [--password P]
 //   pelmora-access exec   FILE [--password P] [--keep-going] [--no-journal] [SQL ...]
-//   pelmora-access create FILE [--format 2000|2003] [--password P]
+//   pelmora-access create FILE [--format 2000|2003|2007|2010|2016|2019] [--password P]
 //
 // exec runs each SQL argument in order, or without arguments every non-empty
 // line of standard input as one statement; it stops at the first failure
@@ -196,7 +196,7 @@ int main(int argc, char** argv) {
   std::string file, password, table;
   bool all = false, keep_going = false, no_journal = false;
   std::vector<std::string> statements;
-  std::string format = "2000";
+  std::string format;
 
   auto add_common = [&](CLI::App* sub) {
     sub->add_option("FILE", file, "The Access database file")->required();
@@ -219,12 +219,14 @@ int main(int argc, char** argv) {
                  "Commit without the rollback journal: for measuring its cost only; a crash meanwhile can damage "
                  "the file");
   exec->add_option("SQL", statements, "Statements, in order (default: one per line of standard input)");
-  auto* create = app.add_subcommand("create", "Create a new, empty Access database (.mdb, Jet 4)");
+  auto* create = app.add_subcommand("create", "Create a new, empty Access database (.mdb or .accdb)");
   create->add_option("FILE", file, "The new database file; an existing file is never replaced")->required();
-  create->add_option("--format", format, "Access file format: 2000 or 2003")
-      ->check(CLI::IsMember({"2000", "2003"}))
-      ->capture_default_str();
-  create->add_option("--password", password, "A database password (at most 20 characters)");
+  create->add_option("--format", format,
+                     "Access file format: 2000 or 2003 for an .mdb (default 2000), 2007, 2010, 2016 or 2019 for an "
+                     ".accdb (default 2016)");
+  create->add_option("--password", password,
+                     "A database password: kept in the header of an .mdb (at most 20 characters), encrypting every "
+                     "page of an .accdb (AES-256)");
 
   try {
     app.parse(argc, argv);

@@ -225,6 +225,30 @@ TEST_F(ConvertTables, VerifyComparesEveryValueAndNamesWhatDiffers) {
   EXPECT_NE(reordered.out.find("items: verified (3 rows)"), std::string::npos) << reordered.out;
 }
 
+// New .accdb files of each version, made by `pelmora-access create`, as
+// targets end to end: converted and verified, both readers read every row.
+TEST_F(ConvertTables, IntoANewAccdbOfEachVersion) {
+  ASSERT_NO_FATAL_FAILURE(Prepare("convert_new_accdb"));
+  REQUIRE_READERS();
+  const std::string access = std::string(PELMORA_RUNTIME_DIR) + "/pelmora-access";
+  for (const char* version : {"2007", "2010", "2016", "2019"}) {
+    SCOPED_TRACE(version);
+    target_ = dir_ + "/new-" + version + ".accdb";
+    ASSERT_EQ(RunCommand(access + " create " + target_ + " --format " + version), 0);
+    Outcome run = Run("--overwrite no --verify");
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Verified 3 of 3 tables; 0 differences, 0 rows refused."), std::string::npos) << run.out;
+    for (auto [table, rows] : {std::pair{"items", 3u}, std::pair{"payment", 3u}, std::pair{"rates", 1u}}) {
+      auto tools = readers::MdbtoolsRows(target_, table);
+      auto js = readers::MdbReaderRows(target_, table);
+      ASSERT_TRUE(tools && js) << table;
+      EXPECT_EQ(tools->size(), rows) << table;
+      EXPECT_EQ(js->rows.size(), rows) << table;
+    }
+    EXPECT_EQ(readers::CheckReport(target_), "");
+  }
+}
+
 // An encrypted target (Agile, made by Access) end to end: converted with its
 // password and verified through the engine; a wrong password writes nothing.
 TEST_F(ConvertTables, IntoAnEncryptedAccdbWithItsPassword) {

@@ -19,18 +19,23 @@ MutableBytes Grow(std::vector<std::byte>& out, size_t n) {
   return MutableBytes(out).subspan(at, n);
 }
 
-void PutDescriptor(MutableBytes d, const ColumnDef& c, uint16_t default_collation) {
+void PutDescriptor(MutableBytes d, const ColumnDef& c, uint16_t default_collation,
+                   const std::optional<AceDescriptorFill>& ace) {
   Put8(d, 0, c.type_code);
   Put32(d, 1, kTdefMagic);
   Put16(d, 5, c.number);
   Put16(d, 7, c.var_index);
-  Put16(d, 9, c.number);
+  if (!ace) Put16(d, 9, c.number);
   if (c.type() == ColumnType::kNumeric) {
     Put8(d, 11, c.precision);
     Put8(d, 12, c.scale);
+    if (ace) Put8(d, 14, ace->sort_version);
   } else if (c.type() == ColumnType::kText || c.type() == ColumnType::kMemo) {
     Put16(d, 11, c.collation);
     Put8(d, 14, c.sort_version);
+  } else if (ace) {
+    Put16(d, 11, ace->collation);
+    Put8(d, 14, ace->sort_version);
   } else {
     Put16(d, 11, default_collation);
   }
@@ -42,7 +47,8 @@ void PutDescriptor(MutableBytes d, const ColumnDef& c, uint16_t default_collatio
 
 }  // namespace
 
-std::vector<std::byte> EncodeIndexedTableDefinition(const TableDefinition& def) {
+std::vector<std::byte> EncodeIndexedTableDefinition(const TableDefinition& def,
+                                                    std::optional<AceDescriptorFill> ace) {
   uint16_t default_collation = 0;
   for (const auto& c : def.columns)
     if (c.type() == ColumnType::kText || c.type() == ColumnType::kMemo) {
@@ -70,7 +76,7 @@ std::vector<std::byte> EncodeIndexedTableDefinition(const TableDefinition& def) 
   PutRowPointer(h, 0x3B, def.free_pages);
 
   for (const auto& r : def.real_indexes) Put32(Grow(out, 12), 4, r.unique_entries);
-  for (const auto& c : def.columns) PutDescriptor(Grow(out, kColumnDescriptorSize), c, default_collation);
+  for (const auto& c : def.columns) PutDescriptor(Grow(out, kColumnDescriptorSize), c, default_collation, ace);
   for (const auto& c : def.columns) AppendTdefName(out, c.name);
   for (const auto& r : def.real_indexes) {
     MutableBytes b = Grow(out, kRealIndexSize);

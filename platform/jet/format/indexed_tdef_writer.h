@@ -8,6 +8,7 @@
 // tdef_len set; PaginateDefinition (tdef_writer.h) cuts it into pages.
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "platform/jet/format/bytes.h"
@@ -18,10 +19,20 @@ namespace jet::format {
 inline constexpr uint32_t kRealIndexMagic = 1923;
 inline constexpr size_t kMaxRealIndexColumns = 10;
 
+// The ACE engine's way with the descriptor bytes a column does not use: it
+// leaves +9 zero and gives every column the database's sort order (a
+// Decimal column its version at +14).
+struct AceDescriptorFill {
+  uint16_t collation = 1033;
+  uint8_t sort_version = 0;
+};
+
 // `definition.columns` in descriptor order; text and memo columns carry their
-// collation, other columns get `definition`'s first text collation as the
-// engine leaves it there (0 when none). Row count, autonumber, table type,
-// maps and unique-entry counts are taken from `definition`.
-std::vector<std::byte> EncodeIndexedTableDefinition(const TableDefinition& definition);
+// collation. Without `ace`, other columns get `definition`'s first text
+// collation as the Jet 4 writer leaves it there (0 when none) and +9 repeats
+// the column number. Row count, autonumber, table type, maps and unique-entry
+// counts are taken from `definition`.
+std::vector<std::byte> EncodeIndexedTableDefinition(const TableDefinition& definition,
+                                                    std::optional<AceDescriptorFill> ace = std::nullopt);
 
 }  // namespace jet::format

@@ -6,6 +6,7 @@
 
 #include "platform/jet/file/codec.h"
 #include "platform/jet/file/new_file.h"
+#include "platform/jet/file/new_file_encryption.h"
 #include "platform/jet/format/data_page.h"
 #include "platform/jet/format/header.h"
 #include "platform/jet/format/header_writer.h"
@@ -31,8 +32,8 @@ using format::MutableBytes;
 
 constexpr uint32_t kGlobalMapPage = 1;
 constexpr uint32_t kFirstTdefPage = 2;
-constexpr uint16_t kCollation = 1033;  // General
-constexpr uint8_t kSortVersion = 0;    // legacy, as Jet 4 writes it
+constexpr uint16_t kCollation = 1033;  // General; its version comes with the format
+constexpr size_t kJet4TableCount = 4;  // MSysObjects, MSysACEs, MSysQueries, MSysRelationships
 
 // Catalogue ids and flags (docs/access-format.md §10.2).
 constexpr int64_t kRootId = 0x0F000000;
@@ -41,35 +42,37 @@ constexpr int64_t kDatabasesId = 0x0F000002;
 constexpr int64_t kRelationshipsId = 0x0F000003;
 constexpr int64_t kMSysDbId = 0x10000000;
 constexpr int64_t kSystemObjectFlags = static_cast<int32_t>(0x80000000u);
+// The ACE engine's templates of multi-value and attachment columns.
+constexpr int64_t kComplexTypeFlags = static_cast<int32_t>(0x80030000u);
 constexpr int64_t kTypeTable = 1, kTypeDatabase = 2, kTypeContainer = 3;
 
-// The owner and access-control SIDs of a database the Jet engine creates:
-// the engine's creator, the Admin user and the Users group as that engine
-// encodes them. Their encoding is not understood; they are used as one
-// consistent set, as the engine writes them.
-const Bytes kCreatorSid = {0x06, 0xEA};
-const Bytes kAdminSid = {0x07, 0xE8};
-const Bytes kUsersSid = {0x06, 0xED};
-const Bytes kEngineSid = {0x06, 0xE8};
-
+// An access-control entry: whose SID of the format's set (blank_formats.h).
 struct AceRow {
   int64_t object;
-  const Bytes* sid;
+  Bytes EngineSids::*sid;
   int64_t acm;
   bool inheritable;
 };
 
+constexpr auto kAdmin = &EngineSids::admin;
+constexpr auto kUsers = &EngineSids::users;
+constexpr auto kEngine = &EngineSids::engine;
+
 // The engine's access-control entries for its own objects.
 const AceRow kAceRows[] = {
-    {2, &kAdminSid, 393216, false},          {3, &kAdminSid, 393216, false},
-    {4, &kAdminSid, 393216, false},          {5, &kAdminSid, 917504, false},
-    {kTablesId, &kUsersSid, 983294, true},   {kTablesId, &kAdminSid, 393217, false},
-    {kRelationshipsId, &kUsersSid, 983294, true}, {kRelationshipsId, &kAdminSid, 393217, false},
-    {kDatabasesId, &kAdminSid, 393216, false}, {kMSysDbId, &kAdminSid, 393230, false},
-    {kMSysDbId, &kEngineSid, 14, false},     {4, &kEngineSid, 20, false},
-    {5, &kEngineSid, 20, false},             {2, &kEngineSid, 20, false},
-    {kTablesId, &kEngineSid, 1048319, true}, {kRelationshipsId, &kEngineSid, 1048575, true},
+    {2, kAdmin, 393216, false},          {3, kAdmin, 393216, false},
+    {4, kAdmin, 393216, false},          {5, kAdmin, 917504, false},
+    {kTablesId, kUsers, 983294, true},   {kTablesId, kAdmin, 393217, false},
+    {kRelationshipsId, kUsers, 983294, true}, {kRelationshipsId, kAdmin, 393217, false},
+    {kDatabasesId, kAdmin, 393216, false}, {kMSysDbId, kAdmin, 393230, false},
+    {kMSysDbId, kEngine, 14, false},     {4, kEngine, 20, false},
+    {5, kEngine, 20, false},             {2, kEngine, 20, false},
+    {kTablesId, kEngine, 1048319, true}, {kRelationshipsId, kEngine, 1048575, true},
 };
+// What the ACE engine grants on each of its complex-value tables: the Admin
+// user's and the engine's rights, as on MSysQueries.
+constexpr int64_t kComplexAdminAcm = 393216;
+constexpr int64_t kComplexEngineAcm = 20;
 
 class MemoryPages : public PageStore {
  public:
@@ -162,8 +165,7 @@ class RowBuilder {
 
 // MSysDb's property list: the database's own block, holding AccessVersion
 // as text.
-std::vector<std::byte> DatabaseProperties(BlankFormat format) {
-  const std::u16string version = format == BlankFormat::kAccess2003 ? u"09.50" : u"08.50";
+std::vector<std::byte> DatabaseProperties(const std::u16string& version) {
   std::vector<std::byte> value;
   for (char16_t c : version) {
     value.push_back(static_cast<std::byte>(c));
@@ -188,22 +190,34 @@ format::IndexKey LongKey(int64_t v) {
 
 Result<std::vector<std::vector<std::byte>>> BuildBlankDatabase(const BlankOptions& options) {
   const double now = options.creation_date != 0 ? options.creation_date : table::LocalNowAsOleDate();
-  JET_ASSIGN_OR_RETURN(header, format::BuildHeader({.creation_date = now,
-                                                        .password = options.password,
+  const BlankProfile& profile = ProfileOf(options.format);
+  const bool accdb = IsAccdbFormat(options.format);
+  const uint8_t sort_version = profile.sort_version;
+  // An .accdb's password encrypts its pages; only Jet 4 keeps one in the header.
+  JET_ASSIGN_OR_RETURN(header, format::BuildHeader({.version = profile.version,
+                                                        .creation_date = now,
+                                                        .password = accdb ? std::string() : options.password,
                                                         .sort_order = kCollation,
-                                                        .sort_version = kSortVersion}));
-  std::vector<table::SystemTable> tables = table::Jet4SystemTables(kCollation, kSortVersion);
+                                                        .sort_version = sort_version}));
+  std::vector<table::SystemTable> tables =
+      accdb ? table::AceSystemTables(kCollation, sort_version) : table::Jet4SystemTables(kCollation, sort_version);
 
-  // Pages: definitions first, then each table's map holder and index roots,
-  // then the two catalogue data pages and MSysDb's properties.
+  // Pages: the Jet 4 tables' definitions, then their map holders and index
+  // roots, MSysObjects' rows; each further table's definition, holder and
+  // roots; MSysACEs' rows and MSysDb's properties last, as the engines order them.
   std::vector<Placement> places(tables.size());
   uint32_t next = kFirstTdefPage;
-  for (auto& p : places) p.tdef = next++;
-  for (size_t t = 0; t < tables.size(); ++t) {
-    places[t].holder = next++;
-    for (size_t i = 0; i < tables[t].indexes.size(); ++i) places[t].index_roots.push_back(next++);
-  }
+  auto place_maps = [&](Placement& p, const table::SystemTable& t) {
+    p.holder = next++;
+    for (size_t i = 0; i < t.indexes.size(); ++i) p.index_roots.push_back(next++);
+  };
+  for (size_t t = 0; t < kJet4TableCount; ++t) places[t].tdef = next++;
+  for (size_t t = 0; t < kJet4TableCount; ++t) place_maps(places[t], tables[t]);
   places[0].data = next++;
+  for (size_t t = kJet4TableCount; t < tables.size(); ++t) {
+    places[t].tdef = next++;
+    place_maps(places[t], tables[t]);
+  }
   places[1].data = next++;
   const uint32_t properties_page = next++;
   const uint32_t page_count = next;
@@ -250,7 +264,7 @@ Result<std::vector<std::vector<std::byte>>> BuildBlankDatabase(const BlankOption
   }
 
   // MSysDb's properties on a long-value page of their own.
-  std::vector<std::byte> properties = DatabaseProperties(options.format);
+  std::vector<std::byte> properties = DatabaseProperties(profile.access_version);
   MutableBytes lval = store.Page(properties_page);
   format::InitDataPage(lval, format::kLongValueOwner);
   uint16_t properties_row = 0;
@@ -259,24 +273,35 @@ Result<std::vector<std::vector<std::byte>>> BuildBlankDatabase(const BlankOption
   format::PutLongValueHeader(properties_field, static_cast<uint32_t>(properties.size()), format::kLongValueSingle,
                              {properties_page, static_cast<uint8_t>(properties_row)});
 
-  // The catalogue: containers, the database object, the system tables.
+  // The catalogue: containers, the database object, the system tables. The
+  // ACE engine's own complex-value tables have no owner.
+  const EngineSids& sids = profile.sids;
   struct Object {
     int64_t id, parent;
     std::string name;
     int64_t type;
     const Bytes* owner;
+    int64_t flags = kSystemObjectFlags;
   };
-  std::vector<Object> objects = {{kTablesId, kRootId, "Tables", kTypeContainer, &kCreatorSid},
-                                 {kDatabasesId, kRootId, "Databases", kTypeContainer, &kCreatorSid},
-                                 {kRelationshipsId, kRootId, "Relationships", kTypeContainer, &kCreatorSid},
-                                 {kMSysDbId, kDatabasesId, "MSysDb", kTypeDatabase, &kAdminSid}};
-  for (size_t t = 0; t < tables.size(); ++t)
-    objects.push_back({places[t].tdef, kTablesId, tables[t].name, kTypeTable, &kCreatorSid});
+  std::vector<Object> objects = {{kTablesId, kRootId, "Tables", kTypeContainer, &sids.creator},
+                                 {kDatabasesId, kRootId, "Databases", kTypeContainer, &sids.creator},
+                                 {kRelationshipsId, kRootId, "Relationships", kTypeContainer, &sids.creator},
+                                 {kMSysDbId, kDatabasesId, "MSysDb", kTypeDatabase, &sids.admin}};
+  for (size_t t = 0; t < tables.size(); ++t) {
+    if (t < kJet4TableCount) {
+      objects.push_back({places[t].tdef, kTablesId, tables[t].name, kTypeTable, &sids.creator});
+    } else {
+      const bool complex_type = tables[t].name.starts_with("MSysComplexType_");
+      objects.push_back({places[t].tdef, kTablesId, tables[t].name, kTypeTable, nullptr,
+                         complex_type ? kComplexTypeFlags : kSystemObjectFlags});
+    }
+  }
 
   table::IndexTree parent_name(store, places[0].index_roots[0], places[0].tdef);
   table::IndexTree by_id(store, places[0].index_roots[1], places[0].tdef);
   const auto& object_columns = tables[0].columns;
-  auto name_order = format::SortOrderOfCollation(kCollation, kSortVersion);
+  auto name_order = format::SortOrderOfCollation(kCollation, sort_version);
+  if (!name_order) return MakeError(ErrorCode::kNotSupported, "no sort order for the catalogue's names");
   MutableBytes catalogue = store.Page(places[0].data);
   format::InitDataPage(catalogue, places[0].tdef);
   for (const auto& o : objects) {
@@ -288,8 +313,8 @@ Result<std::vector<std::vector<std::byte>>> BuildBlankDatabase(const BlankOption
     row.Integer(c::kType, o.type);
     row.Date(c::kDateCreate, now);
     row.Date(c::kDateUpdate, now);
-    row.Binary(c::kOwner, *o.owner);
-    row.Long(c::kFlags, kSystemObjectFlags);
+    if (o.owner) row.Binary(c::kOwner, *o.owner);
+    row.Long(c::kFlags, o.flags);
     if (o.id == kMSysDbId) row.Raw(c::kLvProp, properties_field);
     uint16_t at = 0;
     JET_TRY(AppendTo(catalogue, row.Encode(object_columns), &at, "the catalogue"));
@@ -305,16 +330,20 @@ Result<std::vector<std::vector<std::byte>>> BuildBlankDatabase(const BlankOption
     defs[0].real_indexes[1].unique_entries += new_id;
   }
 
-  // The access-control entries.
+  // The access-control entries: the Jet 4 engine's, then the ACE engine's
+  // for its complex-value tables (the Admin user's first, then the engine's).
+  std::vector<AceRow> ace_rows(std::begin(kAceRows), std::end(kAceRows));
+  for (auto [sid, acm] : {std::pair{kAdmin, kComplexAdminAcm}, std::pair{kEngine, kComplexEngineAcm}})
+    for (size_t t = kJet4TableCount; t < tables.size(); ++t) ace_rows.push_back({places[t].tdef, sid, acm, false});
   table::IndexTree by_object(store, places[1].index_roots[0], places[1].tdef);
   const auto& ace_columns = tables[1].columns;
   MutableBytes aces = store.Page(places[1].data);
   format::InitDataPage(aces, places[1].tdef);
-  for (const auto& a : kAceRows) {
+  for (const auto& a : ace_rows) {
     namespace c = table::msys_aces;
     RowBuilder row(ace_columns.size());
     row.Long(c::kObjectId, a.object);
-    row.Binary(c::kSid, *a.sid);
+    row.Binary(c::kSid, sids.*a.sid);
     row.Long(c::kAcm, a.acm);
     row.Boolean(c::kInheritable, a.inheritable);
     uint16_t at = 0;
@@ -327,14 +356,24 @@ Result<std::vector<std::vector<std::byte>>> BuildBlankDatabase(const BlankOption
   // Definitions: descriptors and logical indexes sorted by name, as the engine stores them.
   for (size_t t = 0; t < tables.size(); ++t) {
     auto& def = defs[t];
-    def.table_type = format::kTableTypeSystem;
+    def.table_type = tables[t].table_type;
     def.max_columns = static_cast<uint16_t>(tables[t].columns.size());
     def.columns = tables[t].columns;
     std::stable_sort(def.columns.begin(), def.columns.end(),
                      [](const auto& a, const auto& b) { return Lower(a.name) < Lower(b.name); });
     std::stable_sort(def.logical_indexes.begin(), def.logical_indexes.end(),
                      [](const auto& a, const auto& b) { return Lower(a.name) < Lower(b.name); });
-    std::vector<std::byte> buffer = format::EncodeIndexedTableDefinition(def);
+    // The ACE engine lists the Memo/OLE column maps in descriptor order too.
+    if (accdb) {
+      auto place_of = [&](uint16_t number) {
+        return std::find_if(def.columns.begin(), def.columns.end(), [&](const auto& c) { return c.number == number; });
+      };
+      std::stable_sort(def.column_maps.begin(), def.column_maps.end(), [&](const auto& a, const auto& b) {
+        return place_of(a.column_number) < place_of(b.column_number);
+      });
+    }
+    std::vector<std::byte> buffer = format::EncodeIndexedTableDefinition(
+        def, accdb ? std::optional(format::AceDescriptorFill{kCollation, sort_version}) : std::nullopt);
     const uint32_t tdef_pages[] = {places[t].tdef};
     if (format::DefinitionPageCount(buffer.size()) != 1)
       return MakeError(ErrorCode::kCorruption, "a system table definition outgrew its page");
@@ -354,14 +393,19 @@ Result<std::vector<std::vector<std::byte>>> BuildBlankDatabase(const BlankOption
   JET_TRY(AppendTo(global, second, &at, "the global usage map"));
 
   std::copy(header.begin(), header.end(), store.Page(0).begin());
-  ApplyHeaderMask(store.Page(0));
-  return store.Take();
+  std::vector<std::vector<std::byte>> pages = store.Take();
+  if (accdb && !options.password.empty()) JET_TRY(file::EncryptNewAccdb(pages, options.password));
+  ApplyHeaderMask(pages[0]);
+  return pages;
 }
 
 Status CreateBlankDatabase(const std::string& path, const BlankOptions& options) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  if (Lower(extension) == ".accdb")
-    return MakeError(ErrorCode::kNotSupported, "new .accdb files are not supported yet");
+  const bool accdb_name = Lower(std::filesystem::path(path).extension().string()) == ".accdb";
+  if (accdb_name != IsAccdbFormat(options.format))
+    return MakeError(ErrorCode::kInvalidValue,
+                     "\"" + path + "\" cannot hold an " + DescribeFormat(options.format) + " database: " +
+                         (accdb_name ? "Access 2000-2003 databases are .mdb files"
+                                     : "Access 2007 and later databases are .accdb files"));
   if (auto exists = file::RefuseExisting(path); !exists) return exists.error();
   JET_ASSIGN_OR_RETURN(pages, BuildBlankDatabase(options));
   return file::WriteNewFile(path, pages);

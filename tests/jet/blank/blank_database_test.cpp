@@ -1,8 +1,8 @@
 // New, empty Jet 4 databases: what mdbtools and mdb-reader see in them
 // compared with a database the Jet engine itself created
 // (engine-empty-jet4.mdb), the database password as mdb-reader decodes it,
-// the Access version property, and the refusals (existing file, .accdb,
-// passwords Jet 4 cannot hold).
+// the Access version property, and the refusals (existing file, a name that
+// does not fit the format, passwords Jet 4 cannot hold).
 
 #include <gtest/gtest.h>
 
@@ -151,10 +151,14 @@ TEST(BlankDatabaseRefusals, NeverReplacesAFileAndLeavesNothingBehind) {
   EXPECT_EQ(again.error().code, jet::ErrorCode::kAlreadyExists);
   EXPECT_EQ(FileText(path), "precious");
 
-  auto accdb = jet::CreateBlankDatabase(folder + "/new.ACCDB");
-  ASSERT_FALSE(accdb);
-  EXPECT_EQ(accdb.error().code, jet::ErrorCode::kNotSupported);
-  EXPECT_NE(accdb.error().message.find("new .accdb files are not supported yet"), std::string::npos);
+  // A format that does not fit the name, either way round.
+  auto jet4_accdb = jet::CreateBlankDatabase(folder + "/new.ACCDB");
+  ASSERT_FALSE(jet4_accdb);
+  EXPECT_EQ(jet4_accdb.error().code, jet::ErrorCode::kInvalidValue);
+  EXPECT_NE(jet4_accdb.error().message.find("Access 2000-2003 databases are .mdb files"), std::string::npos);
+  auto ace_mdb = jet::CreateBlankDatabase(folder + "/new.mdb", {.format = BlankFormat::kAccess2016});
+  ASSERT_FALSE(ace_mdb);
+  EXPECT_EQ(ace_mdb.error().code, jet::ErrorCode::kInvalidValue);
 
   auto long_password = jet::CreateBlankDatabase(folder + "/long.mdb", {.password = std::string(21, 'x')});
   ASSERT_FALSE(long_password);
@@ -179,11 +183,19 @@ TEST(BlankDatabaseRefusals, CreateCommand) {
   EXPECT_TRUE(fs::exists(folder + "/a.mdb"));
   EXPECT_NE(testing_support::RunCommand(tool + " create " + folder + "/a.mdb 2>&1", &out), 0);
   EXPECT_NE(out.find("exists already"), std::string::npos) << out;
-  EXPECT_NE(testing_support::RunCommand(tool + " create " + folder + "/b.accdb 2>&1", &out), 0);
-  EXPECT_NE(out.find("new .accdb files are not supported yet"), std::string::npos) << out;
+  EXPECT_NE(testing_support::RunCommand(tool + " create " + folder + "/b.accdb --format 2003 2>&1", &out), 0);
+  EXPECT_NE(out.find("format 2003 makes an .mdb file"), std::string::npos) << out;
   EXPECT_FALSE(fs::exists(folder + "/b.accdb"));
   EXPECT_NE(testing_support::RunCommand(tool + " create " + folder + "/c.mdb --format 97 2>&1", &out), 0);
+  EXPECT_NE(out.find("unknown format \"97\""), std::string::npos) << out;
+  EXPECT_NE(testing_support::RunCommand(tool + " create " + folder + "/c.mdb --format 2019 2>&1", &out), 0);
+  EXPECT_NE(out.find("name the new file"), std::string::npos) << out;
   EXPECT_FALSE(fs::exists(folder + "/c.mdb"));
+  // Without --format an .accdb is Access 2016's.
+  EXPECT_EQ(testing_support::RunCommand(tool + " create " + folder + "/d.accdb 2>&1", &out), 0) << out;
+  auto made = jet::Database::Open(folder + "/d.accdb");
+  ASSERT_TRUE(made) << made.error().message;
+  EXPECT_EQ((*made)->header().version, jet::format::Version::kAce16);
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
 // CREATE TABLE, INSERT INTO and DROP TABLE through Database::Execute on a
-// copy of every Access fixture we can write: tables with every SQL type word,
-// rows with edge values, drops and creations after drops. mdbtools and
-// mdb-reader must then read exactly the tables, types and values written, the
-// file's own tables as before, and `pelmora-access check` must find nothing.
+// copy of every Access fixture we can write and in new .accdb files of every
+// version: tables with every SQL type word, rows with edge values, drops and
+// creations after drops. mdbtools and mdb-reader must then read exactly the
+// tables, types and values written, the file's own tables as before, and
+// `pelmora-access check` must find nothing.
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "platform/jet/table/blank_database.h"
 #include "tests/jet/ddl/ddl_session.h"
 
 namespace {
@@ -32,18 +34,8 @@ const char* kEveryType =
     "c_counter COUNTER, c_guid GUID, c_binary BINARY(16), c_varbinary VARBINARY(50), c_longbinary LONGBINARY, "
     "c_oleobject OLEOBJECT)";
 
-class DdlOnFixture : public ::testing::TestWithParam<std::pair<std::string, std::string>> {};
-
-TEST_P(DdlOnFixture, CreateInsertDropReadBackByBothReaders) {
-  REQUIRE_READERS();
-  Session s;
-  const auto& [fixture, password] = GetParam();
-  std::string test = "ddl_" + fixture;
-  for (char& c : test)
-    if (c == '.' || c == '-') c = '_';
-  REQUIRE_FIXTURES(fixture);
-  ASSERT_TRUE(s.Open(fixture, test, password));
-
+// Tables of every type with edge values, drops and creations after drops.
+void CreateInsertDrop(Session& s) {
   s.Run(kEveryType);
   s.Run("INSERT INTO [Every Type] VALUES ('v', 'c', 'text memo', 'twenty', 'thirty', 'five5', 'memo', 'long', "
         "'char', 'note', 1, 2, 3, 4, 5, 6, 7, 8.5, 9.25, 10.125, 11.0625, 12, 13.45, 14.123456, 15.5, 16.25, "
@@ -88,9 +80,39 @@ TEST_P(DdlOnFixture, CreateInsertDropReadBackByBothReaders) {
   s.Run("INSERT INTO after_drop VALUES (1, 'one', 'memo one')");
   s.Run("CREATE TABLE dropme (x DOUBLE)");  // the dropped name is free again
   s.Run("INSERT INTO DropMe VALUES (2.5)");
-  s.Close();
+}
 
+class DdlOnFixture : public ::testing::TestWithParam<std::pair<std::string, std::string>> {};
+
+TEST_P(DdlOnFixture, CreateInsertDropReadBackByBothReaders) {
+  REQUIRE_READERS();
+  Session s;
+  const auto& [fixture, password] = GetParam();
+  std::string test = "ddl_" + fixture;
+  for (char& c : test)
+    if (c == '.' || c == '-') c = '_';
+  REQUIRE_FIXTURES(fixture);
+  ASSERT_TRUE(s.Open(fixture, test, password));
+  ASSERT_NO_FATAL_FAILURE(CreateInsertDrop(s));
+  s.Close();
   s.ExpectReadersAgree();
+}
+
+// The same in new .accdb files of each version, made by our engine.
+TEST(DdlOnNewAccdb, CreateInsertDropReadBackByBothReaders) {
+  REQUIRE_READERS();
+  for (auto format : {jet::BlankFormat::kAccess2007, jet::BlankFormat::kAccess2010, jet::BlankFormat::kAccess2016,
+                      jet::BlankFormat::kAccess2019}) {
+    SCOPED_TRACE(jet::DescribeFormat(format));
+    std::string path = testing_support::ScratchFolder("ddl_new_accdb_" + std::to_string(static_cast<int>(format))) +
+                       "/new.accdb";
+    ASSERT_TRUE(jet::CreateBlankDatabase(path, {.format = format}));
+    Session s;
+    ASSERT_TRUE(s.OpenFile(path));
+    ASSERT_NO_FATAL_FAILURE(CreateInsertDrop(s));
+    s.Close();
+    s.ExpectReadersAgree();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, DdlOnFixture, ::testing::ValuesIn(ddl_test::WritableFixtures()),

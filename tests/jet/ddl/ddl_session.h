@@ -101,7 +101,12 @@ class Session {
   bool Open(const std::string& fixture, const std::string& test, const std::string& pw = "") {
     auto source = testing_support::AccessFixture(fixture);
     if (!source) return false;
-    path = testing_support::CopyFile(*source, testing_support::ScratchFolder(test));
+    return OpenFile(testing_support::CopyFile(*source, testing_support::ScratchFolder(test)), pw);
+  }
+
+  // Opens the file at `file` itself (one the test made) for writing.
+  bool OpenFile(const std::string& file, const std::string& pw = "") {
+    path = file;
     password = pw;
     Reopen();
     if (!db) return false;
@@ -109,7 +114,7 @@ class Session {
       original_tables.insert(name);
       auto tools = readers::MdbtoolsRows(path, name);
       auto js = readers::MdbReaderRows(path, name, password);
-      EXPECT_TRUE(tools && js) << "the readers cannot read table " << name << " of " << fixture;
+      EXPECT_TRUE(tools && js) << "the readers cannot read table " << name << " of " << path;
       if (tools && js) originals[name] = {*tools, js->rows};
     }
     return true;

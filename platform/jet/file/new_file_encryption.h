@@ -1,0 +1,19 @@
+#pragma once
+// A new .accdb protected by a database password, as Access protects one:
+// Agile encryption (AES-256, SHA-512) with fresh salts, its provider block at
+// 0x299 and the db_key in the header, and every page but the header page
+// encrypted by the same cipher the pager uses for later writes.
+
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "platform/jet/result.h"
+
+namespace jet::file {
+
+// `pages[0]` is the header page, unmasked; the others are encrypted in place.
+// kInvalidValue for an empty password.
+Status EncryptNewAccdb(std::span<std::vector<std::byte>> pages, std::string_view password);
+
+}  // namespace jet::file
