@@ -121,11 +121,13 @@ void StatementCursor::Describe(const std::vector<std::string>& names) {
   std::vector<SQLWCHAR> name(256);
   for (SQLUSMALLINT i = 0; i < static_cast<SQLUSMALLINT>(count); ++i) {
     SQLUSMALLINT number = i + 1;
-    SQLSMALLINT name_length = 0, sql_type = 0, digits = 0, nullable = 0;
+    SQLSMALLINT name_length = 0, digits = 0;
     SQLULEN size = 0;
+    // Name, size and digits only: asked for the type (or whether it takes
+    // NULL), psqlODBC looks the table up in the server's catalogue first.
     auto describe = [&] {
       Check(dm.DescribeCol(statement_.get(), number, name.data(), static_cast<SQLSMALLINT>(name.size()), &name_length,
-                           &sql_type, &size, &digits, &nullable),
+                           nullptr, &size, &digits, nullptr),
             dm, statement_, "SQLDescribeColW");
     };
     describe();
@@ -133,15 +135,11 @@ void StatementCursor::Describe(const std::vector<std::string>& names) {
       name.resize(static_cast<size_t>(name_length) + 1);
       describe();
     }
+    SQLSMALLINT sql_type = TypeOf(number);
     SQLLEN is_unsigned = SQL_FALSE;
     dm.ColAttribute(statement_.get(), number, SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &is_unsigned);
     std::string type_name;
-    if (sql_type == SQL_REAL || sql_type == SQL_FLOAT || sql_type == SQL_DOUBLE) {
-      SQLWCHAR buffer[64] = {};
-      SQLSMALLINT bytes = 0;
-      if (Succeeded(dm.ColAttribute(statement_.get(), number, SQL_DESC_TYPE_NAME, buffer, sizeof buffer, &bytes, nullptr)))
-        type_name = FromWide(buffer, std::min<size_t>(std::max<SQLSMALLINT>(bytes, 0) / sizeof(SQLWCHAR), 63));
-    }
+    if (sql_type == SQL_REAL || sql_type == SQL_FLOAT || sql_type == SQL_DOUBLE) type_name = LocalTypeName(number);
 
     Column& column = plan_[i];
     column.plan = PlanColumn(sql_type, is_unsigned == SQL_TRUE, type_name);
@@ -152,6 +150,53 @@ void StatementCursor::Describe(const std::vector<std::string>& names) {
     columns_[i].name = i < names.size() ? names[i] : FromWide(name.data(), std::min<size_t>(name_length, name.size() - 1));
     columns_[i].type = column.plan.ado_type;
   }
+}
+
+// The data source's own name of a column's type ("money", "date").
+std::string StatementCursor::LocalTypeName(SQLUSMALLINT number) const {
+  SQLWCHAR buffer[64] = {};
+  SQLSMALLINT bytes = 0;
+  const DriverManager& dm = session_->Dm();
+  if (!Succeeded(dm.ColAttribute(statement_.get(), number, SQL_DESC_LOCAL_TYPE_NAME, buffer, sizeof buffer, &bytes,
+                                 nullptr)))
+    return {};
+  return FromWide(buffer, std::min<size_t>(std::max<SQLSMALLINT>(bytes, 0) / sizeof(SQLWCHAR), 63));
+}
+
+// A column's concise SQL type from the result's description: its verbose type,
+// made concise for a date or time by the interval code or, where the driver
+// has none (psqlODBC), by the size of its structure and the type's name. What
+// these do not settle is asked of SQLDescribeCol after all.
+SQLSMALLINT StatementCursor::TypeOf(SQLUSMALLINT number) const {
+  const DriverManager& dm = session_->Dm();
+  SQLHSTMT statement = statement_.get();
+  auto described = [&] {
+    SQLSMALLINT type = 0;
+    Check(dm.DescribeCol(statement, number, nullptr, 0, nullptr, &type, nullptr, nullptr, nullptr), dm, statement_,
+          "SQLDescribeColW");
+    return type;
+  };
+  SQLLEN verbose = 0;
+  if (!Succeeded(dm.ColAttribute(statement, number, SQL_DESC_TYPE, nullptr, 0, nullptr, &verbose))) return described();
+  if (verbose == SQL_INTERVAL) return described();
+  if (verbose != SQL_DATETIME) return static_cast<SQLSMALLINT>(verbose);
+  SQLLEN code = 0;
+  if (Succeeded(dm.ColAttribute(statement, number, SQL_DESC_DATETIME_INTERVAL_CODE, nullptr, 0, nullptr, &code))) {
+    switch (code) {
+      case SQL_CODE_DATE: return SQL_TYPE_DATE;
+      case SQL_CODE_TIME: return SQL_TYPE_TIME;
+      case SQL_CODE_TIMESTAMP: return SQL_TYPE_TIMESTAMP;
+      default: return described();
+    }
+  }
+  SQLLEN length = 0;
+  if (!Succeeded(dm.ColAttribute(statement, number, SQL_COLUMN_LENGTH, nullptr, 0, nullptr, &length)))
+    return described();
+  if (length == static_cast<SQLLEN>(sizeof(SQL_TIMESTAMP_STRUCT))) return SQL_TYPE_TIMESTAMP;
+  std::string name = LocalTypeName(number);
+  if (length == static_cast<SQLLEN>(sizeof(SQL_DATE_STRUCT)) && name == "date") return SQL_TYPE_DATE;
+  if (length == static_cast<SQLLEN>(sizeof(SQL_TIME_STRUCT)) && name == "time") return SQL_TYPE_TIME;
+  return described();
 }
 
 void StatementCursor::Bind() {

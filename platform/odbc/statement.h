@@ -52,6 +52,8 @@ class StatementCursor final : public ado::Cursor, public SessionMember {
   };
 
   void Describe(const std::vector<std::string>& names);
+  SQLSMALLINT TypeOf(SQLUSMALLINT number) const;
+  std::string LocalTypeName(SQLUSMALLINT number) const;
   void Bind();
   bool NextBlock();
   ado::Value BoundValue(size_t column, size_t row);
