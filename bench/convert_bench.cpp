@@ -35,6 +35,7 @@
 #include "platform/ado/recordset.h"
 #include "platform/odbc/connection.h"
 #include "platform/odbc/driver_manager.h"
+#include "platform/odbc/wide_text.h"
 
 namespace fs = std::filesystem;
 
@@ -103,12 +104,7 @@ double PlainRead() {
   dm->AllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
   dm->SetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   dm->AllocHandle(SQL_HANDLE_DBC, env, &dbc);
-  auto wide = [](const std::string& text) {
-    std::vector<SQLWCHAR> out(text.begin(), text.end());
-    out.push_back(0);
-    return out;
-  };
-  auto connection = wide(ConnectionString("convert_bench"));
+  odbc::WideString connection = odbc::ToWide(ConnectionString("convert_bench"));
   if (!SQL_SUCCEEDED(dm->DriverConnect(dbc, nullptr, connection.data(), SQL_NTS, nullptr, 0, nullptr,
                                        SQL_DRIVER_NOPROMPT)))
     throw ado::Error(0, "plain read: cannot connect");
@@ -116,7 +112,7 @@ double PlainRead() {
   dm->SetConnectAttr(dbc, odbc::kPgOptFetch, reinterpret_cast<SQLPOINTER>(odbc::kDeclareFetchRows), 0);
   dm->AllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
   auto start = std::chrono::steady_clock::now();
-  auto query = wide("SELECT * FROM \"bench_rows\"");
+  odbc::WideString query = odbc::ToWide("SELECT * FROM \"bench_rows\"");
   if (!SQL_SUCCEEDED(dm->ExecDirect(stmt, query.data(), SQL_NTS))) throw ado::Error(0, "plain read: query failed");
   SQLSMALLINT columns = 0;
   dm->NumResultCols(stmt, &columns);

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "platform/jet/file/page_cipher.h"
 #include "platform/jet/format/bytes.h"
 #include "platform/jet/format/header.h"
 
@@ -14,18 +13,18 @@ constexpr size_t kBlockLimit = 0xE00 - format::kEncryptionBlockOffset - 2;
 
 }  // namespace
 
-Status EncryptNewAccdb(std::span<std::vector<std::byte>> pages, std::string_view password) {
-  if (password.empty()) return MakeError(ErrorCode::kInvalidValue, "an encrypted database needs a password");
+Status EncryptPages(std::span<std::vector<std::byte>> pages, const NewEncryption& made, std::string_view password) {
   if (pages.empty() || pages[0].size() != format::kPageSize)
     return MakeError(ErrorCode::kInvalidValue, "a database needs its header page");
-  JET_ASSIGN_OR_RETURN(made, NewAgileEncryption(password));
   if (made.block.size() > kBlockLimit)
     return MakeError(ErrorCode::kInvalidValue, "the encryption parameters do not fit into the header page");
 
   format::MutableBytes header(pages[0]);
   format::Put32(header, format::kDbKeyOffset, made.db_key);
-  format::Put16(header, format::kEncryptionBlockOffset, static_cast<uint16_t>(made.block.size()));
-  std::memcpy(header.data() + format::kEncryptionBlockOffset + 2, made.block.data(), made.block.size());
+  if (!made.block.empty()) {
+    format::Put16(header, format::kEncryptionBlockOffset, static_cast<uint16_t>(made.block.size()));
+    std::memcpy(header.data() + format::kEncryptionBlockOffset + 2, made.block.data(), made.block.size());
+  }
 
   JET_ASSIGN_OR_RETURN(decoded, format::DecodeHeader(header));
   JET_ASSIGN_OR_RETURN(cipher, OpenPageCipher(decoded, header, password));
@@ -36,6 +35,12 @@ Status EncryptNewAccdb(std::span<std::vector<std::byte>> pages, std::string_view
     JET_TRY(cipher->Encrypt(static_cast<uint32_t>(page), plain, pages[page]));
   }
   return {};
+}
+
+Status EncryptNewAccdb(std::span<std::vector<std::byte>> pages, std::string_view password) {
+  if (password.empty()) return MakeError(ErrorCode::kInvalidValue, "an encrypted database needs a password");
+  JET_ASSIGN_OR_RETURN(made, NewAgileEncryption(password));
+  return EncryptPages(pages, made, password);
 }
 
 }  // namespace jet::file

@@ -8,9 +8,15 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/jet/file/page_cipher.h"
 #include "platform/jet/result.h"
 
 namespace jet::file {
+
+// Stores `made` in the header page `pages[0]` (unmasked): the db_key and, when
+// there is one, the provider block at 0x299; then encrypts every other page in
+// place with the cipher those parameters and `password` give.
+Status EncryptPages(std::span<std::vector<std::byte>> pages, const NewEncryption& made, std::string_view password);
 
 // `pages[0]` is the header page, unmasked; the others are encrypted in place.
 // kInvalidValue for an empty password.

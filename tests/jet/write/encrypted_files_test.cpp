@@ -17,6 +17,7 @@
 
 #include "platform/jet/database.h"
 #include "platform/jet/file/codec.h"
+#include "platform/jet/file/new_file_encryption.h"
 #include "platform/jet/file/page_cipher.h"
 #include "tests/jet/write/readers.h"
 #include "tests/support/environment.h"
@@ -33,27 +34,17 @@ using Row = std::vector<Cell>;
 void EncryptInPlace(const std::string& path, const NewEncryption& made, const std::string& password) {
   std::vector<std::byte> file = testing_support::ReadBytes(path);
   ASSERT_GE(file.size(), 3 * format::kPageSize);
-  std::span<std::byte> page0(file.data(), format::kPageSize);
-  ApplyHeaderMask(page0);
-  for (int i = 0; i < 4; ++i) page0[format::kDbKeyOffset + i] = static_cast<std::byte>(made.db_key >> (8 * i));
-  if (!made.block.empty()) {
-    page0[0x299] = static_cast<std::byte>(made.block.size());
-    page0[0x29A] = static_cast<std::byte>(made.block.size() >> 8);
-    std::memcpy(page0.data() + 0x29B, made.block.data(), made.block.size());
-  }
-  auto header = format::DecodeHeader(page0);
-  ASSERT_TRUE(header);
-  auto cipher = OpenPageCipher(*header, page0, password);
-  ASSERT_TRUE(cipher && *cipher) << (cipher ? "no cipher" : cipher.error().message);
-  ApplyHeaderMask(page0);
-  std::vector<std::byte> plain(format::kPageSize);
-  for (size_t page = 1; page < file.size() / format::kPageSize; ++page) {
-    std::span<std::byte> at(file.data() + page * format::kPageSize, format::kPageSize);
-    std::memcpy(plain.data(), at.data(), at.size());
-    ASSERT_TRUE((*cipher)->Encrypt(static_cast<uint32_t>(page), plain, at));
-  }
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+  std::vector<std::vector<std::byte>> pages;
+  for (size_t at = 0; at + format::kPageSize <= file.size(); at += format::kPageSize)
+    pages.emplace_back(file.begin() + static_cast<std::ptrdiff_t>(at),
+                       file.begin() + static_cast<std::ptrdiff_t>(at + format::kPageSize));
+  ApplyHeaderMask(pages[0]);
+  auto done = file::EncryptPages(pages, made, password);
+  ASSERT_TRUE(done) << done.error().message;
+  ApplyHeaderMask(pages[0]);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  for (const auto& page : pages)
+    out.write(reinterpret_cast<const char*>(page.data()), static_cast<std::streamsize>(page.size()));
 }
 
 std::string Memo() {
