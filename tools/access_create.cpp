@@ -24,6 +24,18 @@ std::optional<BlankFormat> FormatNamed(const std::string& name) {
   return std::nullopt;
 }
 
+constexpr std::pair<const char*, jet::file::AccdbEncryption> kEncryptions[] = {
+    {"agile", jet::file::AccdbEncryption::kAgile},
+    {"rc4-cryptoapi", jet::file::AccdbEncryption::kRc4CryptoApi},
+    {"standard-aes", jet::file::AccdbEncryption::kStandardAes},
+    {"cryptoapi-aes", jet::file::AccdbEncryption::kCryptoApiAes}};
+
+std::optional<jet::file::AccdbEncryption> EncryptionNamed(const std::string& name) {
+  for (const auto& [text, scheme] : kEncryptions)
+    if (name == text) return scheme;
+  return std::nullopt;
+}
+
 int Refuse(const std::string& message) {
   fmt::print(stderr, "pelmora-access: {}\n", message);
   return 1;
@@ -31,7 +43,8 @@ int Refuse(const std::string& message) {
 
 }  // namespace
 
-int RunCreateCommand(const std::string& file, const std::string& format, const std::string& password) {
+int RunCreateCommand(const std::string& file, const std::string& format, const std::string& password,
+                     const std::string& encryption) {
   std::string extension = std::filesystem::path(file).extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return std::tolower(c); });
   const bool accdb = extension == ".accdb";
@@ -43,7 +56,14 @@ int RunCreateCommand(const std::string& file, const std::string& format, const s
     return Refuse(accdb ? fmt::format("format {} makes an .mdb file; use 2007, 2010, 2016 or 2019 for \"{}\"", format, file)
                         : fmt::format("format {} makes an .accdb file; name the new file \"{}\"", format,
                                       std::filesystem::path(file).replace_extension(".accdb").string()));
-  if (auto done = jet::CreateBlankDatabase(file, {.format = *chosen, .password = password}); !done)
+  std::optional<jet::file::AccdbEncryption> scheme =
+      encryption.empty() ? jet::file::AccdbEncryption::kAgile : EncryptionNamed(encryption);
+  if (!scheme)
+    return Refuse(fmt::format("unknown encryption \"{}\"; use agile, rc4-cryptoapi, standard-aes or cryptoapi-aes",
+                              encryption));
+  if (!encryption.empty() && (!accdb || password.empty()))
+    return Refuse("--encryption chooses how the --password encrypts an .accdb; give both, for an .accdb");
+  if (auto done = jet::CreateBlankDatabase(file, {.format = *chosen, .password = password, .encryption = *scheme}); !done)
     return Refuse(done.error().message);
   return 0;
 }

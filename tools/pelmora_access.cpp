@@ -7,6 +7,7 @@
 //   pelmora-access check  FILE [--password P]
 //   pelmora-access exec   FILE [--password P] [--keep-going] [--no-journal] [SQL ...]
 //   pelmora-access create FILE [--format 2000|2003|2007|2010|2016|2019] [--password P]
+//                              [--encryption agile|rc4-cryptoapi|standard-aes|cryptoapi-aes]
 //
 // exec runs each SQL argument in order, or without arguments every non-empty
 // line of standard input as one statement; it stops at the first failure
@@ -196,7 +197,7 @@ int main(int argc, char** argv) {
   std::string file, password, table;
   bool all = false, keep_going = false, no_journal = false;
   std::vector<std::string> statements;
-  std::string format;
+  std::string format, encryption;
 
   auto add_common = [&](CLI::App* sub) {
     sub->add_option("FILE", file, "The Access database file")->required();
@@ -227,6 +228,9 @@ int main(int argc, char** argv) {
   create->add_option("--password", password,
                      "A database password: kept in the header of an .mdb (at most 20 characters), encrypting every "
                      "page of an .accdb (AES-256)");
+  create->add_option("--encryption", encryption,
+                     "How the password encrypts an .accdb: agile (default, as current Access), rc4-cryptoapi, "
+                     "standard-aes (Access 2007) or cryptoapi-aes (AES with Access's encryption compatibility mode off)");
 
   try {
     app.parse(argc, argv);
@@ -237,7 +241,7 @@ int main(int argc, char** argv) {
     return kUsage;
   }
 
-  if (create->parsed()) return RunCreateCommand(file, format, password);
+  if (create->parsed()) return RunCreateCommand(file, format, password, encryption);
 
   auto db = OpenDatabase(file, password, exec->parsed(), !no_journal);
   if (!db) return Fail(db.error().message);

@@ -272,4 +272,36 @@ TEST_F(ConvertTables, IntoAnEncryptedAccdbWithItsPassword) {
   EXPECT_EQ(items->rows.size(), 3u);
 }
 
+// New .accdb files encrypted by each scheme `pelmora-access create` writes,
+// the compatibility-mode-off AES among them: a wrong password is refused by
+// both tools with the file unchanged; the right one converts and verifies, and
+// a fresh pelmora-access reads the rows back.
+TEST_F(ConvertTables, IntoANewAccdbEncryptedByEachScheme) {
+  ASSERT_NO_FATAL_FAILURE(Prepare("convert_schemes"));
+  const std::string access = std::string(PELMORA_RUNTIME_DIR) + "/pelmora-access";
+  for (const char* scheme : {"agile", "rc4-cryptoapi", "standard-aes", "cryptoapi-aes"}) {
+    SCOPED_TRACE(scheme);
+    target_ = dir_ + "/" + scheme + ".accdb";
+    ASSERT_EQ(RunCommand(access + " create " + target_ + " --password 'S3cret pw' --encryption " + scheme), 0);
+    const std::vector<std::byte> before = testing_support::ReadBytes(target_);
+    std::string listed;
+    EXPECT_EQ(RunCommand(access + " tables " + target_ + " --password wrong 2>&1", &listed), 1);
+    EXPECT_NE(listed.find("Not a valid password."), std::string::npos) << listed;
+    access_password_ = "wrong";
+    Outcome refused = Run("--overwrite yes");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("Not a valid password."), std::string::npos) << refused.err;
+    EXPECT_EQ(testing_support::ReadBytes(target_), before);
+
+    access_password_ = "S3cret pw";
+    Outcome run = Run("--overwrite no --verify");
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Verified 3 of 3 tables; 0 differences, 0 rows refused."), std::string::npos) << run.out;
+    std::string rows;
+    ASSERT_EQ(RunCommand(access + " export " + target_ + " items --password 'S3cret pw'", &rows), 0);
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 4) << rows;  // the header and three rows
+    EXPECT_EQ(readers::CheckReport(target_, "S3cret pw"), "");
+  }
+}
+
 }  // namespace

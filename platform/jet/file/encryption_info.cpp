@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/jet/file/office_keys.h"
+
 namespace jet::encryption {
 namespace {
 
@@ -49,6 +51,11 @@ std::string Lower(std::u16string_view s) {
   return out;
 }
 
+// 128, 192 or 256 for an AES AlgID, else 0.
+uint32_t AesBits(uint32_t alg_id) {
+  return alg_id == kAlgAes128 ? 128 : alg_id == kAlgAes192 ? 192 : alg_id == kAlgAes256 ? 256 : 0;
+}
+
 Result<Info> ParseBinary(ByteView b, uint16_t major, uint16_t minor) {
   if (b.size() < 12) return Damaged("the encryption header is cut short");
   BinaryInfo info;
@@ -69,19 +76,36 @@ Result<Info> ParseBinary(ByteView b, uint16_t major, uint16_t minor) {
     if (c == 0) break;
     info.csp_name += c;
   }
-  if ((info.flags & kFlagCryptoApi) == 0) return Unsupported("an unknown Office encryption (no CryptoAPI flag)");
+  // Which scheme: decided by flags and AlgID together, nothing else accepted.
+  auto unknown = [&info] {
+    return Unsupported(fmt::format("an unknown Office encryption (version {}.{}, flags 0x{:02X}, AlgID 0x{:04X})",
+                                   info.major, info.minor, info.flags, info.alg_id));
+  };
+  const bool crypto_api = (info.flags & kFlagCryptoApi) != 0;
+  const bool aes_flag = (info.flags & kFlagAes) != 0;
+  const uint32_t aes_bits = AesBits(info.alg_id);
   if (info.flags & 0x10) return Unsupported("Office extensible encryption");
-  if (info.alg_id == 0) info.alg_id = info.aes() ? kAlgAes128 : kAlgRc4;
+  if (!crypto_api) return unknown();
+  if (aes_flag && (aes_bits != 0 || info.alg_id == 0)) {
+    info.scheme = BinaryScheme::kStandardAes;
+    if (info.alg_id == 0) info.alg_id = kAlgAes128;
+  } else if (!aes_flag && (info.alg_id == kAlgRc4 || info.alg_id == 0)) {
+    info.scheme = BinaryScheme::kRc4CryptoApi;
+    info.alg_id = kAlgRc4;
+  } else if (!aes_flag && aes_bits != 0) {
+    info.scheme = BinaryScheme::kCryptoApiAes;
+  } else {
+    return unknown();
+  }
   if (info.alg_id_hash != 0 && info.alg_id_hash != kAlgSha1)
-    return Unsupported(fmt::format("Office encryption hashing with algorithm 0x{:04X}", info.alg_id_hash));
+    return Unsupported(fmt::format("Office encryption hashing with algorithm 0x{:04X} (version {}.{}, flags 0x{:02X}, "
+                                   "AlgID 0x{:04X})",
+                                   info.alg_id_hash, info.major, info.minor, info.flags, info.alg_id));
   if (info.aes()) {
-    uint32_t bits = info.alg_id == kAlgAes128 ? 128 : info.alg_id == kAlgAes192 ? 192 : info.alg_id == kAlgAes256 ? 256 : 0;
-    if (bits == 0) return Unsupported(fmt::format("Office standard encryption with algorithm 0x{:04X}", info.alg_id));
+    uint32_t bits = AesBits(info.alg_id);
     if (info.stored_key_bits != 0 && info.stored_key_bits != bits) return Damaged("the AES key size contradicts its algorithm");
     info.key_bits = bits;
   } else {
-    if (info.alg_id != kAlgRc4)
-      return Unsupported(fmt::format("Office CryptoAPI encryption with algorithm 0x{:04X}", info.alg_id));
     info.key_bits = info.stored_key_bits;
     if (info.key_bits == 0) {
       // No size stored: the provider decides; the "Base" providers give 40 bits.
@@ -175,6 +199,8 @@ Result<Info> ParseAgile(ByteView b) {
 }
 
 }  // namespace
+
+int BinaryInfo::spin_count() const { return scheme == BinaryScheme::kStandardAes ? office::kStandardSpinCount : 0; }
 
 Result<Info> Parse(ByteView b) {
   if (b.size() < 4) return Damaged("the block is shorter than its version");

@@ -17,6 +17,14 @@
 //
 // Flags: 0x04 CryptoAPI, 0x20 AES. AlgID 0x6801 RC4, 0x660E/0x660F/0x6610
 // AES-128/192/256 (0 = "from the flags").
+//
+// The binary form carries three schemes, told apart by flags and AlgID:
+//   RC4 CryptoAPI     CryptoAPI flag, AlgID RC4 (or 0), 40 to 128 bits
+//   Standard AES      CryptoAPI and AES flags, AlgID AES (or 0 = AES-128)
+//   CryptoAPI AES     CryptoAPI flag without the AES flag, AlgID AES: what
+//                     Access writes with its encryption compatibility mode
+//                     off. Keys as Standard AES, but without the 50,000 spins.
+// Any other combination is refused, naming version, flags and AlgID.
 
 #include <cstdint>
 #include <string>
@@ -42,8 +50,11 @@ inline constexpr uint32_t kAlgAes192 = 0x660F;
 inline constexpr uint32_t kAlgAes256 = 0x6610;
 inline constexpr uint32_t kAlgSha1 = 0x8004;
 
-// RC4 CryptoAPI and Standard (AES): the binary x.2 form.
+enum class BinaryScheme { kRc4CryptoApi, kStandardAes, kCryptoApiAes };
+
+// RC4 CryptoAPI, Standard AES and CryptoAPI AES: the binary x.2 form.
 struct BinaryInfo {
+  BinaryScheme scheme = BinaryScheme::kRc4CryptoApi;  // as resolved from flags and AlgID
   uint16_t major = 4, minor = 2;
   uint32_t flags = 0;
   uint32_t alg_id = 0, alg_id_hash = 0;
@@ -54,7 +65,10 @@ struct BinaryInfo {
   Bytes salt, encrypted_verifier, encrypted_verifier_hash;
   uint32_t verifier_hash_size = 20;
 
-  bool aes() const { return (flags & kFlagAes) != 0; }
+  // Pages and verifier in AES-ECB (else RC4).
+  bool aes() const { return scheme != BinaryScheme::kRc4CryptoApi; }
+  // Rounds of the password hash: 50,000 for Standard AES, none otherwise.
+  int spin_count() const;
 };
 
 // Agile: what the XML descriptor says.

@@ -37,10 +37,15 @@ Status EncryptPages(std::span<std::vector<std::byte>> pages, const NewEncryption
   return {};
 }
 
-Status EncryptNewAccdb(std::span<std::vector<std::byte>> pages, std::string_view password) {
+Status EncryptNewAccdb(std::span<std::vector<std::byte>> pages, std::string_view password, AccdbEncryption scheme) {
   if (password.empty()) return MakeError(ErrorCode::kInvalidValue, "an encrypted database needs a password");
-  JET_ASSIGN_OR_RETURN(made, NewAgileEncryption(password));
-  return EncryptPages(pages, made, password);
+  using encryption::BinaryScheme;
+  Result<NewEncryption> made = scheme == AccdbEncryption::kRc4CryptoApi ? NewBinaryEncryption(password, BinaryScheme::kRc4CryptoApi, 128)
+                               : scheme == AccdbEncryption::kStandardAes ? NewBinaryEncryption(password, BinaryScheme::kStandardAes, 128)
+                               : scheme == AccdbEncryption::kCryptoApiAes ? NewBinaryEncryption(password, BinaryScheme::kCryptoApiAes, 256)
+                                                                          : NewAgileEncryption(password);
+  if (!made) return made.error();
+  return EncryptPages(pages, *made, password);
 }
 
 }  // namespace jet::file

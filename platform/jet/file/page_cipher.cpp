@@ -83,11 +83,13 @@ Result<std::unique_ptr<PageCipher>> OpenBinary(uint32_t db_key, const encryption
   std::unique_ptr<crypto::Cipher> engine;
   Bytes verifier = info.encrypted_verifier, verifier_hash = info.encrypted_verifier_hash;
   if (info.aes()) {
-    Bytes iterated = office::IteratedHash(crypto::HashAlgorithm::kSha1, info.salt, password, office::kStandardSpinCount);
+    Bytes iterated = office::IteratedHash(crypto::HashAlgorithm::kSha1, info.salt, password, info.spin_count());
     key_for = [sha1, iterated = std::move(iterated), bits = info.key_bits](ByteView block) {
       return office::StandardAesKey(*sha1, iterated, block, bits);
     };
-    description = fmt::format("Office standard encryption (AES-{})", info.key_bits);
+    description = info.scheme == encryption::BinaryScheme::kStandardAes
+                      ? fmt::format("Office standard encryption (AES-{})", info.key_bits)
+                      : fmt::format("Office CryptoAPI encryption (AES-{}, compatibility mode off)", info.key_bits);
     JET_ASSIGN_OR_RETURN(aes, crypto::Cipher::Make(crypto::Cipher::Kind::kAesEcb));
     Bytes key = key_for(office::BlockNumber(0));
     JET_TRY(aes->Decrypt(key, {}, verifier));
@@ -203,16 +205,29 @@ Result<NewEncryption> NewAgileEncryption(std::string_view password, crypto::Hash
   return NewEncryption{encryption::Build(info), db_key};
 }
 
-Result<NewEncryption> NewBinaryEncryption(std::string_view password, uint32_t alg_id, uint32_t key_bits) {
+Result<NewEncryption> NewBinaryEncryption(std::string_view password, encryption::BinaryScheme scheme,
+                                          uint32_t key_bits) {
+  using encryption::BinaryScheme;
   encryption::BinaryInfo info;
-  bool aes = alg_id != encryption::kAlgRc4;
+  info.scheme = scheme;
+  const bool aes = info.aes();
+  if (aes) {
+    if (key_bits != 128 && key_bits != 192 && key_bits != 256)
+      return MakeError(ErrorCode::kInvalidValue, fmt::format("AES has no {}-bit keys", key_bits));
+    info.alg_id = key_bits == 128 ? encryption::kAlgAes128 : key_bits == 192 ? encryption::kAlgAes192 : encryption::kAlgAes256;
+  } else {
+    if (key_bits < 40 || key_bits > 128 || key_bits % 8 != 0)
+      return MakeError(ErrorCode::kInvalidValue, fmt::format("RC4 CryptoAPI has no {}-bit keys", key_bits));
+    info.alg_id = encryption::kAlgRc4;
+  }
   info.major = 4;
   info.minor = 2;
-  info.alg_id = alg_id;
   info.alg_id_hash = encryption::kAlgSha1;
   info.stored_key_bits = info.key_bits = key_bits;
   if (aes) {
-    info.flags = encryption::kFlagCryptoApi | encryption::kFlagAes;
+    // With the compatibility mode off the flags read as RC4 CryptoAPI's do.
+    info.flags = scheme == BinaryScheme::kStandardAes ? encryption::kFlagCryptoApi | encryption::kFlagAes
+                                                      : encryption::kFlagCryptoApi | 0x08;
     info.provider_type = 0x18;  // PROV_RSA_AES
     info.csp_name = u"Microsoft Enhanced RSA and AES Cryptographic Provider";
   } else {
@@ -229,7 +244,7 @@ Result<NewEncryption> NewBinaryEncryption(std::string_view password, uint32_t al
   auto block0 = office::BlockNumber(0);
   Bytes verifier_hash = sha1.Hash({verifier});
   if (aes) {
-    Bytes iterated = office::IteratedHash(crypto::HashAlgorithm::kSha1, salt, password_bytes, office::kStandardSpinCount);
+    Bytes iterated = office::IteratedHash(crypto::HashAlgorithm::kSha1, salt, password_bytes, info.spin_count());
     Bytes key = office::StandardAesKey(sha1, iterated, block0, key_bits);
     JET_ASSIGN_OR_RETURN(cipher, crypto::Cipher::Make(crypto::Cipher::Kind::kAesEcb));
     verifier_hash.resize(32, 0);

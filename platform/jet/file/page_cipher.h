@@ -10,6 +10,7 @@
 //     Agile                AES-CBC, IV per page
 //     RC4 CryptoAPI        RC4, key per page (40 to 128 bits)
 //     Standard             AES-ECB, key per page
+//     CryptoAPI AES        AES-ECB, key per page, the password hashed once
 //
 // Every scheme is deterministic per page: the same plain page always gives
 // the same stored bytes, so images kept for the journal encrypt back to what
@@ -55,7 +56,8 @@ struct NewEncryption {
 Result<NewEncryption> NewAgileEncryption(std::string_view password,
                                         crypto::HashAlgorithm hash = crypto::HashAlgorithm::kSha512,
                                         uint32_t spin_count = 100000, uint32_t key_bits = 256);
-// RC4 CryptoAPI (alg kAlgRc4, key_bits 40..128) or Standard AES (kAlgAes128/192/256).
-Result<NewEncryption> NewBinaryEncryption(std::string_view password, uint32_t alg_id, uint32_t key_bits);
+// RC4 CryptoAPI (key_bits 40..128), Standard AES or CryptoAPI AES (128, 192 or 256).
+Result<NewEncryption> NewBinaryEncryption(std::string_view password, encryption::BinaryScheme scheme,
+                                          uint32_t key_bits);
 
 }  // namespace jet

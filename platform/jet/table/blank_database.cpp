@@ -394,7 +394,7 @@ Result<std::vector<std::vector<std::byte>>> BuildBlankDatabase(const BlankOption
 
   std::copy(header.begin(), header.end(), store.Page(0).begin());
   std::vector<std::vector<std::byte>> pages = store.Take();
-  if (accdb && !options.password.empty()) JET_TRY(file::EncryptNewAccdb(pages, options.password));
+  if (accdb && !options.password.empty()) JET_TRY(file::EncryptNewAccdb(pages, options.password, options.encryption));
   ApplyHeaderMask(pages[0]);
   return pages;
 }

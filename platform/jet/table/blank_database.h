@@ -15,7 +15,8 @@
 //   last   MSysDb's properties (AccessVersion: "08.50" Access 2000, "09.50"
 //          Access 2002-2003 and every .accdb)
 //
-// An .accdb with a password has every page but the header encrypted (Agile).
+// An .accdb with a password has every page but the header encrypted (Agile
+// unless the options choose an older scheme).
 // The file is written to a temporary file in the same folder, synced, and
 // then linked into place, so that the path holds either nothing or the whole
 // file; an existing file is never replaced.
@@ -26,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/jet/file/new_file_encryption.h"
 #include "platform/jet/result.h"
 #include "platform/jet/table/blank_formats.h"
 
@@ -36,6 +38,8 @@ struct BlankOptions {
   // .mdb: the Jet 4 database password, at most 20 characters; .accdb: the
   // password that encrypts the pages. Empty for none.
   std::string password;
+  // How an .accdb with a password is encrypted (ignored for an .mdb).
+  file::AccdbEncryption encryption = file::AccdbEncryption::kAgile;
   double creation_date = 0;   // OLE date; 0 = now (local time)
 };
 

@@ -110,17 +110,52 @@ TEST(PageCipherTest, EveryAccdbSchemeRoundTripsPagesAndChecksThePassword) {
   Case cases[] = {
       {"agile SHA-512", NewAgileEncryption("pässwörd 🔑")},
       {"agile SHA-1 AES-128", NewAgileEncryption("pässwörd 🔑", crypto::HashAlgorithm::kSha1, 1000, 128)},
-      {"RC4 CryptoAPI 40-bit", NewBinaryEncryption("pässwörd 🔑", encryption::kAlgRc4, 40)},
-      {"RC4 CryptoAPI 128-bit", NewBinaryEncryption("pässwörd 🔑", encryption::kAlgRc4, 128)},
-      {"standard AES-128", NewBinaryEncryption("pässwörd 🔑", encryption::kAlgAes128, 128)},
-      {"standard AES-192", NewBinaryEncryption("pässwörd 🔑", encryption::kAlgAes192, 192)},
-      {"standard AES-256", NewBinaryEncryption("pässwörd 🔑", encryption::kAlgAes256, 256)},
+      {"RC4 CryptoAPI 40-bit", NewBinaryEncryption("pässwörd 🔑", encryption::BinaryScheme::kRc4CryptoApi, 40)},
+      {"RC4 CryptoAPI 128-bit", NewBinaryEncryption("pässwörd 🔑", encryption::BinaryScheme::kRc4CryptoApi, 128)},
+      {"standard AES-128", NewBinaryEncryption("pässwörd 🔑", encryption::BinaryScheme::kStandardAes, 128)},
+      {"standard AES-192", NewBinaryEncryption("pässwörd 🔑", encryption::BinaryScheme::kStandardAes, 192)},
+      {"standard AES-256", NewBinaryEncryption("pässwörd 🔑", encryption::BinaryScheme::kStandardAes, 256)},
+      {"CryptoAPI AES-128", NewBinaryEncryption("pässwörd 🔑", encryption::BinaryScheme::kCryptoApiAes, 128)},
+      {"CryptoAPI AES-256", NewBinaryEncryption("pässwörd 🔑", encryption::BinaryScheme::kCryptoApiAes, 256)},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(c.made) << c.made.error().message;
     ExpectRoundTrip(*c.made, "pässwörd 🔑");
   }
+}
+
+uint32_t Get32(const Bytes& b, size_t at) {
+  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+
+// Access with its encryption compatibility mode off: the block reads like
+// RC4 CryptoAPI's but names AES, and the password is hashed once, not 50,000
+// times. Checked here from the block's own bytes, apart from our reader.
+TEST(PageCipherTest, CryptoApiAesReadsLikeRc4AndHashesThePasswordOnce) {
+  auto made = NewBinaryEncryption("pw", encryption::BinaryScheme::kCryptoApiAes, 256);
+  ASSERT_TRUE(made) << made.error().message;
+  const Bytes& b = made->block;
+  EXPECT_EQ(Get32(b, 0), 0x00020004u);       // version 4.2
+  EXPECT_EQ(Get32(b, 12) & 0x24, 0x04u);     // CryptoAPI, no AES flag
+  EXPECT_EQ(Get32(b, 12 + 8), 0x6610u);      // AES-256
+  EXPECT_EQ(Get32(b, 12 + 12), 0x8004u);     // SHA-1
+  EXPECT_EQ(Get32(b, 12 + 20), 0x18u);       // PROV_RSA_AES
+  size_t v = 12 + Get32(b, 8);
+  ASSERT_EQ(Get32(b, v), 16u);
+  Bytes salt(b.begin() + v + 4, b.begin() + v + 20);
+  Bytes verifier(b.begin() + v + 20, b.begin() + v + 36);
+  Bytes verifier_hash(b.begin() + v + 40, b.begin() + v + 72);
+
+  crypto::Hasher sha1(crypto::HashAlgorithm::kSha1);
+  Bytes h0 = sha1.Hash({salt, office::PasswordBytes("pw")});
+  Bytes key = office::StandardAesKey(sha1, h0, office::BlockNumber(0), 256);
+  auto aes = crypto::Cipher::Make(crypto::Cipher::Kind::kAesEcb);
+  ASSERT_TRUE(aes);
+  ASSERT_TRUE((*aes)->Decrypt(key, {}, verifier));
+  ASSERT_TRUE((*aes)->Decrypt(key, {}, verifier_hash));
+  Bytes expected = sha1.Hash({verifier});
+  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), verifier_hash.begin()));
 }
 
 TEST(PageCipherTest, Jet4EncodingUsesTheHeaderKeyAndNoPassword) {
@@ -150,7 +185,7 @@ TEST(PageCipherTest, Jet4EncodingUsesTheHeaderKeyAndNoPassword) {
 }
 
 TEST(PageCipherTest, UnknownOrDamagedParametersAreRefusedClearly) {
-  auto made = NewBinaryEncryption("pw", encryption::kAlgRc4, 128);
+  auto made = NewBinaryEncryption("pw", encryption::BinaryScheme::kRc4CryptoApi, 128);
   ASSERT_TRUE(made);
   auto opened = [&](Bytes block) {
     NewEncryption changed{std::move(block), made->db_key};
@@ -161,6 +196,28 @@ TEST(PageCipherTest, UnknownOrDamagedParametersAreRefusedClearly) {
   EXPECT_EQ(extensible.error().code, ErrorCode::kNotSupported);
   EXPECT_NE(extensible.error().message.find("extensible"), std::string::npos);
   EXPECT_NE(extensible.error().message.find("remove the database password in Access"), std::string::npos);
+
+  // Flags and AlgID decide the scheme; any other pair is refused by name.
+  auto with = [&](uint32_t flags, uint32_t alg_id) {
+    Bytes b = made->block;
+    for (size_t at : {size_t{4}, size_t{12}})
+      for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(flags >> (8 * i));
+    for (int i = 0; i < 4; ++i) b[20 + i] = static_cast<uint8_t>(alg_id >> (8 * i));
+    return opened(b);
+  };
+  struct Refused {
+    uint32_t flags, alg_id;
+    const char* named;
+  };
+  for (Refused r : {Refused{0x20, 0x660E, "version 4.2, flags 0x20, AlgID 0x660E"},   // AES without CryptoAPI
+                    Refused{0x24, 0x6801, "version 4.2, flags 0x24, AlgID 0x6801"},   // AES flag, RC4 algorithm
+                    Refused{0x04, 0x6602, "version 4.2, flags 0x04, AlgID 0x6602"}})  // RC2
+  {
+    auto refused = with(r.flags, r.alg_id);
+    ASSERT_FALSE(refused) << r.named;
+    EXPECT_EQ(refused.error().code, ErrorCode::kNotSupported);
+    EXPECT_NE(refused.error().message.find(r.named), std::string::npos) << refused.error().message;
+  }
 
   Bytes cut = made->block;
   cut.resize(cut.size() - 10);

@@ -4,8 +4,8 @@
 // written (CREATE TABLE, INSERTs of texts, a memo over 4 KB, numbers and
 // dates, a DROP) and read back: by mdb-reader with the password where it can
 // read the scheme, by mdbtools for Jet 4, and by our engine after a fresh open
-// for the schemes no independent reader here knows (Standard AES, 40-bit RC4,
-// Agile with SHA-1).
+// for the schemes no independent reader here knows (Standard AES, CryptoAPI
+// AES, 40-bit RC4, Agile with SHA-1).
 
 #include <gtest/gtest.h>
 
@@ -214,10 +214,12 @@ TEST(EncryptedFilesTest, EveryAccdbSchemeOurWriterMakesReadsBackAfterAFreshOpen)
       {"agile SHA-512 (as new files get it)", NewAgileEncryption(password), true},
       {"agile SHA-1 AES-128 (Access 2010's)", NewAgileEncryption(password, crypto::HashAlgorithm::kSha1, 100000, 128),
        false},
-      {"RC4 CryptoAPI 128-bit", NewBinaryEncryption(password, encryption::kAlgRc4, 128), true},
-      {"RC4 CryptoAPI 40-bit", NewBinaryEncryption(password, encryption::kAlgRc4, 40), false},
-      {"standard AES-128", NewBinaryEncryption(password, encryption::kAlgAes128, 128), false},
-      {"standard AES-256", NewBinaryEncryption(password, encryption::kAlgAes256, 256), false},
+      {"RC4 CryptoAPI 128-bit", NewBinaryEncryption(password, encryption::BinaryScheme::kRc4CryptoApi, 128), true},
+      {"RC4 CryptoAPI 40-bit", NewBinaryEncryption(password, encryption::BinaryScheme::kRc4CryptoApi, 40), false},
+      {"standard AES-128", NewBinaryEncryption(password, encryption::BinaryScheme::kStandardAes, 128), false},
+      {"standard AES-256", NewBinaryEncryption(password, encryption::BinaryScheme::kStandardAes, 256), false},
+      {"CryptoAPI AES-256 (compatibility mode off)",
+       NewBinaryEncryption(password, encryption::BinaryScheme::kCryptoApiAes, 256), false},
   };
   std::string plain_path = ScratchCopy(content, "OurEncryptionPlain");
   auto plain = Database::Open(plain_path);
