@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCloseEvent>
+#include <chrono>
 #include <fstream>
 #include <iterator>
 
@@ -82,7 +83,10 @@ TEST_F(Closing, AFailedLastCommitIsReportedBeforeTheProgramEnds) {
   REQUIRE_FIXTURE(fixture, "empty-2000.mdb");
   testing_support::FaultEnv disk;
   disk.Put("f/target.mdb", testing_support::ReadBytes(fixture));
-  jet::OpenOptions options{.writable = true, .env = &disk};
+  // Commits only when the window closes, however slowly the statements run.
+  jet::OpenOptions options{.writable = true,
+                           .env = &disk,
+                           .commit_limits = {.statements = 1000000, .delay = std::chrono::hours(1)}};
   auto db = jet::Database::Open("f/target.mdb", options);
   ASSERT_TRUE(db) << db.error().message;
 

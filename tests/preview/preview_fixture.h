@@ -65,8 +65,8 @@ class PumpServices : public testing_support::ScriptedServices {
 };
 
 // Runs `action` on the next modal window other than the one active now, once
-// it shows. A window still open after 20 seconds is closed, so that a broken
-// test fails instead of hanging.
+// it shows. A window still open after two minutes is closed, so that a broken
+// test fails instead of hanging (far beyond what a loaded machine needs).
 inline void WhenModal(std::function<void(QWidget*)> action) {
   QWidget* before = QApplication::activeModalWidget();
   auto* timer = new QTimer;
@@ -77,7 +77,7 @@ inline void WhenModal(std::function<void(QWidget*)> action) {
     timer->stop();
     timer->deleteLater();
     QPointer<QWidget> guard = modal;
-    QTimer::singleShot(20000, [guard] {
+    QTimer::singleShot(120000, [guard] {
       if (guard && guard->isVisible()) {
         ADD_FAILURE() << "a modal window was left open: " << guard->objectName().toStdString();
         guard->close();

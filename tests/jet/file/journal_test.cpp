@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "platform/jet/file/pager.h"
 #include "tests/jet/file/fault_env.h"
 #include "tests/jet/file/page_stream.h"
@@ -98,7 +100,8 @@ struct Killed {
     auto fixture = testing_support::AccessFixture("engine-empty-jet4.mdb");
     if (!fixture) return;
     env.Put("d/db.mdb", testing_support::ReadBytes(*fixture));
-    PagerOptions o{.writable = true, .env = &env};
+    // The second commit is the test's own, however slowly the statements run.
+    PagerOptions o{.writable = true, .env = &env, .commit_limits = {.statements = 1000, .delay = std::chrono::hours(1)}};
     auto pager = Pager::Open("d/db.mdb", o);
     if (!pager || !testing_support::ApplyStatement(**pager, 0) || !(*pager)->Commit()) return;
     committed = env.Contents("d/db.mdb");
