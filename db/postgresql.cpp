@@ -22,6 +22,10 @@ std::string PostgreSQLConnectionString(const db::SourceFields& fields) {
   out += db::OdbcValue(fields.password);
   out += ";Database=";
   out += db::OdbcValue(fields.database);
+  if (!fields.ssl_mode.empty()) {
+    out += ";SSLmode=";
+    out += db::OdbcValue(fields.ssl_mode);
+  }
   return out;
 }
 

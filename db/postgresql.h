@@ -10,7 +10,7 @@
 namespace db {
 
 // "Driver={PostgreSQL Unicode};Server=...;Port=...;Uid=...;Pwd=...;Database=..."
-// with the fields as displayed. A value containing ";" or beginning with "{"
+// with the fields as displayed, then ";SSLmode=..." when one is given. A value containing ";" or beginning with "{"
 // is braced (db::OdbcValue) so that it cannot add keys of its own; every other
 // value goes in unchanged.
 std::string PostgreSQLConnectionString(const db::SourceFields& fields);

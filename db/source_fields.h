@@ -12,6 +12,8 @@ struct SourceFields {
   std::string user;      // Text3
   std::string password;  // Text7
   std::string database;  // Text10
+  // The driver's SSLmode; empty: the key is left out, as the window leaves it.
+  std::string ssl_mode;
 };
 
 }  // namespace db

@@ -1,6 +1,8 @@
 // pelmora-convert: the conversion run without a window, for scripts and large
-// jobs. Passwords come from PELMORA_PG_PASSWORD and PELMORA_ACCESS_PASSWORD,
-// never from the command line.
+// jobs. Passwords come from the environment (PELMORA_PG_PASSWORD or libpq's
+// PGPASSWORD and password file; PELMORA_ACCESS_PASSWORD), never from the
+// command line. The connection's other defaults are libpq's variables too
+// (convert/libpq_defaults.h).
 
 #include <unistd.h>
 
@@ -14,6 +16,7 @@
 #include "platform/ado/error.h"
 #include "tools/convert/cli_services.h"
 #include "tools/convert/cli_window.h"
+#include "tools/convert/libpq_defaults.h"
 #include "tools/convert/table_selection.h"
 #include "tools/convert/verify.h"
 #include "tools/version_flag.h"
@@ -35,6 +38,13 @@ constexpr const char* kTablesHelp =
     "main window's list (every table pg_tables lists, without \"sql_\" names);\n"
     "--tables only the named ones, spelled as that list has them.";
 
+constexpr const char* kConnectionHelp =
+    "Connection: as psql takes it, options first, then PGHOST, PGPORT, PGUSER and\n"
+    "PGDATABASE, then localhost and 5432. The password from PELMORA_PG_PASSWORD, else\n"
+    "PGPASSWORD, else libpq's password file (PGPASSFILE, or ~/.pgpass; read only when\n"
+    "its mode is 0600 or stricter). PGSSLMODE becomes the driver's SSL mode.\n"
+    "The Access file's password: PELMORA_ACCESS_PASSWORD.";
+
 std::string QuotedList(const std::vector<std::string>& names) {
   std::string out;
   for (const std::string& name : names) out += (out.empty() ? "\"" : ", \"") + name + "\"";
@@ -45,16 +55,16 @@ std::string QuotedList(const std::vector<std::string>& names) {
 
 int main(int argc, char** argv) {
   CLI::App app{"Copies the tables of a PostgreSQL database into an existing Access file."};
-  db::SourceFields source{"localhost", "5432", "", Env("PELMORA_PG_PASSWORD"), ""};
+  std::string server, port, user, database;
   db::TargetFields target{"", Env("PELMORA_ACCESS_PASSWORD")};
   std::string overwrite;
   bool print_sql = false, quiet = false, verify = false, verify_only = false;
   convert::TableRequest request;
   AddVersionFlag(app, "pelmora-convert");
-  app.add_option("--server", source.server, "PostgreSQL server")->capture_default_str();
-  app.add_option("--port", source.port, "PostgreSQL port")->capture_default_str();
-  app.add_option("--user", source.user, "PostgreSQL user")->required();
-  app.add_option("--database", source.database, "PostgreSQL database")->required();
+  auto* server_option = app.add_option("--server", server, "PostgreSQL server (default: PGHOST, else localhost)");
+  auto* port_option = app.add_option("--port", port, "PostgreSQL port (default: PGPORT, else 5432)");
+  auto* user_option = app.add_option("--user", user, "PostgreSQL user (default: PGUSER)");
+  auto* database_option = app.add_option("--database", database, "PostgreSQL database (default: PGDATABASE)");
   app.add_option("--target", target.path, "Access file (.mdb or .accdb) to convert into")->required();
   app.add_option("--overwrite", overwrite, "tables the target has already: ask, yes or no")
       ->check(CLI::IsMember({"ask", "yes", "no"}));
@@ -71,13 +81,23 @@ int main(int argc, char** argv) {
   app.add_option("--tables", request.names, "only these tables (NAME[,NAME...])")
       ->delimiter(',')
       ->excludes(all_tables);
-  app.footer(std::string(kTablesHelp) + "\n\nPasswords: PELMORA_PG_PASSWORD and PELMORA_ACCESS_PASSWORD.");
+  app.footer(std::string(kTablesHelp) + "\n\n" + kConnectionHelp);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     int code = app.exit(e);
     return e.get_exit_code() == 0 ? code : 2;
   }
+  auto given = [](CLI::Option* option, const std::string& value) {
+    return option->count() > 0 ? std::optional<std::string>(value) : std::nullopt;
+  };
+  convert::ResolvedSource resolved = convert::ResolveSource(
+      {given(server_option, server), given(port_option, port), given(user_option, user), given(database_option, database)});
+  if (!resolved.problem.empty()) {
+    fmt::print(stderr, "pelmora-convert: {}\n", resolved.problem);
+    return 2;
+  }
+  db::SourceFields source = resolved.fields;
 
   const bool interactive = isatty(STDIN_FILENO);
   convert::OverwritePolicy policy = convert::OverwritePolicy::kNo;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -302,6 +303,50 @@ TEST_F(ConvertTables, IntoANewAccdbEncryptedByEachScheme) {
     EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 4) << rows;  // the header and three rows
     EXPECT_EQ(readers::CheckReport(target_, "S3cret pw"), "");
   }
+}
+
+// The connection as libpq programs take it: PGHOST, PGPORT, PGUSER and
+// PGDATABASE instead of options, the password from a password file named by
+// PGPASSFILE (never the user's own), and PGSSLMODE as the driver's SSL mode.
+TEST_F(ConvertTables, TakesLibpqsVariablesAndPasswordFile) {
+  ASSERT_NO_FATAL_FAILURE(Prepare("convert_libpq"));
+  const std::string passfile = dir_ + "/pgpass";
+  {
+    std::ofstream out(passfile);
+    out << pg_->host << ":" << pg_->port << ":" << database_ << ":" << pg_->user << ":" << pg_->password << "\n";
+  }
+  auto run = [&](const std::string& variables, mode_t mode, const std::string& arguments = "") {
+    std::filesystem::permissions(passfile, static_cast<std::filesystem::perms>(mode));
+    std::string command = "env -u PGPASSWORD -u PELMORA_PG_PASSWORD -u PGSERVICE PGHOST=" + pg_->host + " PGPORT=" +
+                          pg_->port + " PGUSER=" + pg_->user + " PGDATABASE=" + database_ + " PGPASSFILE=" +
+                          passfile + " " + variables + " " + Convert() + " --target " + target_ +
+                          " --overwrite yes " + arguments + " </dev/null >" + dir_ + "/out.txt 2>" + dir_ + "/err.txt";
+    return Outcome{RunCommand(command), ReadFile(dir_ + "/out.txt"), ReadFile(dir_ + "/err.txt")};
+  };
+  Outcome converted = run("", 0600);
+  EXPECT_EQ(converted.status, 0) << converted.out << converted.err;
+  EXPECT_NE(converted.out.find("3 tables created, 7 rows written, 0 statements refused"), std::string::npos)
+      << converted.out << converted.err;
+
+  // libpq reads no password file that others may read: no password, no login.
+  Outcome exposed = run("", 0644);
+  EXPECT_EQ(exposed.status, 1) << exposed.out;
+  EXPECT_NE(exposed.err.find("Could not connect"), std::string::npos) << exposed.err;
+
+  // The test server speaks no SSL: "require" must reach libpq to fail, "disable" to pass.
+  Outcome required = run("PGSSLMODE=require", 0600);
+  EXPECT_EQ(required.status, 1) << required.out;
+  EXPECT_EQ(run("PGSSLMODE=disable", 0600).status, 0);
+  EXPECT_EQ(run("PGSSLMODE=sometimes", 0600).status, 2);
+  // A password given is used instead of the file; PELMORA_PG_PASSWORD before PGPASSWORD.
+  EXPECT_EQ(run("PGPASSWORD=wrong", 0600).status, 1);
+  EXPECT_EQ(run("PGPASSWORD=wrong PELMORA_PG_PASSWORD=" + pg_->password, 0600).status, 0);
+  // Options win over the variables.
+  EXPECT_EQ(run("PGPORT=1", 0600).status, 1);
+  Outcome port_given = run("PGPORT=1", 0600, "--port " + pg_->port);
+  EXPECT_EQ(port_given.status, 0) << port_given.err;
+  EXPECT_EQ(RunCommand("env -u PGUSER -u PGDATABASE " + Convert() + " --target " + target_ + " </dev/null 2>/dev/null"),
+            2);
 }
 
 }  // namespace
