@@ -1,8 +1,8 @@
 // "Execute SQL": every row of the list, in order, as one command on the run's
 // target connection, with the row count in the progress bar. A statement the
-// target refused (the Access provider's "SQLException: ..." failures) stops the
-// pass at its row and shows it in the window; any other failure gets the
-// uniform report and the pass goes on.
+// target refused stops the pass at its row and shows it in the window; so does
+// a failed write (going on would call the pass a success while statements were
+// lost). Any other failure gets the uniform report and the pass goes on.
 #include <fmt/format.h>
 
 #include <cmath>
@@ -25,7 +25,7 @@ bool IsStatementError(const std::exception_ptr& failure) {
   try {
     std::rethrow_exception(failure);
   } catch (const ado::Error& e) {
-    return e.Kind() == ado::ErrorKind::kStatementRefused;
+    return e.Kind() == ado::ErrorKind::kStatementRefused || e.Kind() == ado::ErrorKind::kWriteFailed;
   } catch (...) {
     return false;
   }

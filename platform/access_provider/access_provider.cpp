@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "platform/access_provider/connection_string.h"
+#include "platform/access_provider/database_connection.h"
 #include "platform/ado/data_type.h"
 #include "platform/ado/error.h"
 #include "platform/ado/provider.h"
@@ -26,12 +27,10 @@ using namespace ado;  // the provider speaks ADO's names: Error, Value, adVarWCh
 
 constexpr long kErrorNotCapable = 3251;  // adErrFeatureNotAvailable
 
-// The engine starts the message of every statement failure (a failed commit
-// included) with "SQLException: "; that is what makes it a refused statement.
-bool IsStatementFailure(const jet::Error& e) { return e.message.rfind(jet::sql::kSqlExceptionPrefix, 0) == 0; }
-
+// The engine says what kind of failure it made; the message is only shown.
 ErrorKind KindOf(const jet::Error& e) {
-  if (IsStatementFailure(e)) return ErrorKind::kStatementRefused;
+  if (e.kind == jet::ErrorKind::kStatementRefused) return ErrorKind::kStatementRefused;
+  if (e.kind == jet::ErrorKind::kWriteFailed) return ErrorKind::kWriteFailed;
   switch (e.code) {
     case jet::ErrorCode::kIoError: return ErrorKind::kIo;
     case jet::ErrorCode::kWrongPassword: return ErrorKind::kLoginRefused;
@@ -42,10 +41,14 @@ ErrorKind KindOf(const jet::Error& e) {
 // Raises an engine failure.
 [[noreturn]] void Raise(const jet::Error& e) { throw Error(kErrorProvider, e.message, KindOf(e)); }
 
-// Raises the failure of a statement: always a refused statement, with the
-// engine's prefix added when the failure came from below the SQL layer.
+// Raises the failure of a statement: a failed write as such; anything else
+// as a refused statement, with the engine's prefix added when the failure
+// came from below the SQL layer.
 [[noreturn]] void RaiseStatement(const jet::Error& e) {
-  std::string message = IsStatementFailure(e) ? e.message : std::string(jet::sql::kSqlExceptionPrefix) + e.message;
+  if (e.kind == jet::ErrorKind::kWriteFailed) throw Error(kErrorProvider, e.message, ErrorKind::kWriteFailed);
+  std::string message = e.kind == jet::ErrorKind::kStatementRefused
+                            ? e.message
+                            : std::string(jet::sql::kSqlExceptionPrefix) + e.message;
   throw Error(kErrorProvider, std::move(message), ErrorKind::kStatementRefused);
 }
 
@@ -247,6 +250,11 @@ class JetConnection final : public ProviderConnection {
 };
 
 }  // namespace
+
+std::unique_ptr<ado::ProviderConnection> ConnectionOver(std::unique_ptr<jet::Database> db) {
+  return std::make_unique<JetConnection>(std::shared_ptr<jet::Database>(std::move(db)));
+}
+
 }  // namespace access_provider
 
 namespace ado {

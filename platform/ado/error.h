@@ -22,6 +22,7 @@ inline constexpr long kErrorTimeout = -2147217871;     // DB_E_ABORTLIMITREACHED
 enum class ErrorKind {
   kOther,
   kStatementRefused,  // the target refused one statement; the connection is still usable
+  kWriteFailed,       // the target could not write what it had taken: statements were lost
   kProviderMissing,   // no provider (or driver manager) for the connection string
   kLoginRefused,      // wrong user, password or database
   kTimeout,           // a query or login time-out ran out

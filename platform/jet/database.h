@@ -9,7 +9,7 @@
 //
 //   auto db = jet::Database::Open(path, {.writable = true});
 //   auto done = (*db)->Execute("INSERT INTO t VALUES (1, 'a')");
-//   if (!done) report(done.error().message);   // "SQLException: ..."
+//   if (!done) report(done.error().message);   // kStatementRefused: "SQLException: ..."
 //   (*db)->Close();                             // every change on disk, synced
 //
 // Statements (CREATE TABLE, INSERT INTO, DROP TABLE) each change the file
@@ -83,8 +83,9 @@ class Database {
   // Reads every page it can reach; the inconsistencies found (empty: none).
   Result<std::vector<std::string>> Check();
 
-  // Executes one statement (CREATE TABLE / INSERT INTO / DROP TABLE); every
-  // failure's message starts with "SQLException: ".
+  // Executes one statement (CREATE TABLE / INSERT INTO / DROP TABLE). A
+  // refused statement is kStatementRefused ("SQLException: ..."); a commit
+  // that failed on its way is kWriteFailed.
   Status Execute(std::string_view sql);
 
   // Writes what is pending to the file and syncs it.

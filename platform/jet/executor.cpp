@@ -18,11 +18,9 @@ namespace {
 using sql::Shown;
 using sql::SqlError;
 
-bool HasPrefix(const std::string& message) { return message.rfind(sql::kSqlExceptionPrefix, 0) == 0; }
-
 // Every failure of a statement, in the form the SQL Preview stops at.
 Error StatementError(const Error& e) {
-  if (HasPrefix(e.message)) return e;
+  if (e.kind == ErrorKind::kStatementRefused || e.kind == ErrorKind::kWriteFailed) return e;
   if (e.code == ErrorCode::kCorruption)
     return SqlError(e.code, "The Access database is damaged: {}.", e.message);
   return SqlError(e.code, "{}", e.message);
@@ -270,7 +268,9 @@ Error Executor::AfterFailedCommit(const Error& e) {
   by_name_.clear();
   allocator_.Reset();
   if (auto objects = table::ReadCatalog(pager_)) objects_ = std::move(*objects);
-  return SqlError(e.code, "The changes could not be written to the file {}: {}", pager_.path(), e.message);
+  // Not a refused statement: earlier statements were lost too.
+  return Error{e.code, fmt::format("The changes could not be written to the file {}: {}", pager_.path(), e.message),
+               ErrorKind::kWriteFailed};
 }
 
 Status Executor::RefreshCatalog() {

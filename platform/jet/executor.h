@@ -7,10 +7,10 @@
 // part-way (a damaged page, the 2 GB limit) is undone with RollbackStatement,
 // which puts every page back as it was before the statement and keeps the
 // earlier ones. A finished statement joins the pager's pending group, which
-// the pager commits by its policy (file/commit_policy.h) and at Flush. Each
-// failure's message starts with "SQLException: ", a failed commit's included;
-// after a failed commit (which drops the pending group) the catalogue and the
-// table writers are read again from the file.
+// the pager commits by its policy (file/commit_policy.h) and at Flush. A
+// refused statement is kStatementRefused, its message starting with
+// "SQLException: "; a failed commit is kWriteFailed (it drops the pending
+// group, and the catalogue and the table writers are read again from the file).
 //
 // Inserts keep a TableAppender per table between statements (its definition
 // parsed once, its current page remembered); each insert also writes the row

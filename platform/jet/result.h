@@ -24,9 +24,18 @@ enum class ErrorCode {
   kTooLarge,       // the file would outgrow what Access allows
 };
 
+// What a failure means for the caller, set where the failure is made and
+// never read back from the message.
+enum class ErrorKind {
+  kOther,
+  kStatementRefused,  // one statement was refused and undone; earlier ones stand
+  kWriteFailed,       // a commit failed: the statements since the last commit are lost
+};
+
 struct Error {
   ErrorCode code;
   std::string message;
+  ErrorKind kind = ErrorKind::kOther;
 };
 
 template <typename T>

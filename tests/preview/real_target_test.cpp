@@ -3,7 +3,10 @@
 // row because the table now exists; with a DROP TABLE row first it completes.
 // mdbtools reads the result.
 #include "db/access.h"
+#include "platform/access_provider/database_connection.h"
+#include "platform/ado/error.h"
 #include "platform/ado/recordset.h"
+#include "tests/jet/file/fault_env.h"
 #include "tests/preview/preview_fixture.h"
 
 namespace {
@@ -61,6 +64,49 @@ TEST_F(RealTarget, StopFixAndExecuteAgain) {
   const std::string rows = Export("orders");
   for (const char* row : {"1,\"n1\",\"x\"", "4,\"n4\",\"x\""}) EXPECT_NE(rows.find(row), std::string::npos) << rows;
   EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 5) << rows;  // heading and four rows
+}
+
+// The disk fills up under "Execute SQL": the commit after the third row fails.
+// The pass stops at that row as at a refused statement, showing the write
+// failure's own text (no "SQLException: "), and the connection raises it as a
+// failed write, not as a refused statement.
+TEST_F(RealTarget, AFailedWriteStopsThePassAtItsRow) {
+  REQUIRE_FIXTURE(fixture, "empty-2000.mdb");
+  testing_support::FaultEnv disk;
+  disk.Put("f/target.mdb", testing_support::ReadBytes(fixture));
+  auto db = jet::Database::Open("f/target.mdb", {.writable = true,
+                                                 .env = &disk,
+                                                 .commit_limits = {.statements = 3, .delay = std::chrono::hours(1)}});
+  ASSERT_TRUE(db) << db.error().message;
+  form1_->AccessConn() = std::make_unique<ado::Connection>();
+  form1_->AccessConn()->AttachProvider(access_provider::ConnectionOver(std::move(*db)));
+  disk.faults.push_back({.op = testing_support::FaultEnv::Op::kWrite, .sticky = true});
+
+  Fill(TableStatements("orders", 5));
+  std::string shown;
+  Show([&](preview::SqlPreviewWindow& w) {
+    w.Controls().execute_button->click();
+    EXPECT_EQ(w.ErrorLine, 3);
+    shown = w.Controls().error_text->toPlainText().toStdString();
+    w.Controls().back_button->click();
+  });
+  EXPECT_EQ(services_.Texts(), (std::vector<std::string>{"Error found."}));
+  EXPECT_FALSE(form1_->State().preview_executed);
+  EXPECT_NE(shown.find("could not be written to the file f/target.mdb"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("The 3 statements since the last commit were lost"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("SQLException"), std::string::npos) << shown;
+
+  // The same failure, met directly: its kind says what it is.
+  try {
+    for (int i = 0; i < 3; ++i) form1_->AccessConn()->Execute("CREATE TABLE t" + std::to_string(i) + " (a INT)");
+    ADD_FAILURE() << "no statement met the full disk";
+  } catch (const ado::Error& e) {
+    EXPECT_EQ(e.Kind(), ado::ErrorKind::kWriteFailed) << e.Description();
+  }
+  // Closed while `disk` lives. The failed commit dropped what was pending, so
+  // nothing is left to write.
+  EXPECT_NO_THROW(form1_->AccessConn()->Close());
+  form1_->AccessConn().reset();
 }
 
 }  // namespace

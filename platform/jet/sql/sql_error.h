@@ -1,6 +1,6 @@
 #pragma once
-// Statement failures: every message starts with "SQLException: ", which the
-// SQL Preview's executor looks for to stop at the first failed statement.
+// Statement failures: kind kStatementRefused, and every message starts with
+// "SQLException: " (the text the SQL Preview shows and copies).
 
 #include <string>
 #include <utility>
@@ -17,7 +17,7 @@ template <typename... Args>
 Error SqlError(ErrorCode code, fmt::format_string<Args...> format, Args&&... args) {
   std::string message(kSqlExceptionPrefix);
   fmt::format_to(std::back_inserter(message), format, std::forward<Args>(args)...);
-  return MakeError(code, std::move(message));
+  return Error{code, std::move(message), ErrorKind::kStatementRefused};
 }
 
 // A value shown inside a message: quoted, and cut after 40 characters so a
