@@ -111,15 +111,16 @@ int main(int argc, char** argv) {
   convert::CliServices services(policy, stdout, stderr, ask_on_stdin ? stdin : nullptr, progress, quiet);
   ui::SetCurrent(&services);
 
-  // The run ends silently when the source cannot be reached; a script must hear of it.
-  auto unreachable = [&] {
-    fmt::print(stderr, "Could not connect to the PostgreSQL server {}:{} as {} (database {}).\n", source.server,
-               source.port, source.user, source.database);
+  // The run ends silently when the source cannot be reached; a script must hear
+  // of it, and of the driver's reason.
+  auto unreachable = [&](const std::string& reason) {
+    fmt::print(stderr, "Could not connect to the PostgreSQL server {}:{} as {} (database {}){}\n", source.server,
+               source.port, source.user, source.database, reason.empty() ? "." : ": " + reason);
     return 1;
   };
   // The selection is settled before the target is opened, so that a wrong name
   // leaves the file untouched.
-  if (!db::CanConnectToPostgreSQL(source)) return unreachable();
+  if (auto problem = db::PostgreSQLConnectionProblem(source)) return unreachable(*problem);
   convert::TableSelection selection;
   try {
     selection = convert::SelectTables(request, source);
@@ -147,7 +148,8 @@ int main(int argc, char** argv) {
   convert::CliWindow window(source, target, std::move(selection.tables), print_sql, stdout, progress);
   window.SetRefusalLog(&refusals);
   engine::RunResult counts = engine::RunConversion(window);
-  if (counts.outcome == engine::RunOutcome::kSourceUnreachable) return unreachable();
+  if (counts.outcome == engine::RunOutcome::kSourceUnreachable)
+    return unreachable(db::PostgreSQLConnectionProblem(source).value_or(""));
   if (print_sql) {
     for (const auto& row : window.ConversionLog().Rows())
       fmt::print(stderr, "{}\t{}\t{}\t{}\n", row.table, row.field, row.source_type, row.access_type);

@@ -43,7 +43,19 @@ TEST(PelmoraConvert, AnUnreachableSourceIsAFailureNotASilentSuccess) {
                           &out);
   EXPECT_EQ(status, 1);
   EXPECT_NE(out.find("Could not connect to the PostgreSQL server"), std::string::npos) << out;
+  EXPECT_NE(out.find("Connection refused"), std::string::npos) << "the driver's reason is named: " << out;
   EXPECT_EQ(out.find("Done."), std::string::npos);
+}
+
+TEST(PelmoraConvert, AWrongPasswordIsNamedAsTheServerNamesIt) {
+  REQUIRE_PG(pg);
+  std::string out;
+  int status = RunCommand("PELMORA_PG_PASSWORD=not-the-password " + Convert() + " --server " + pg.host + " --port " +
+                              pg.port + " --user " + pg.user + " --database " + pg.database +
+                              " --target /nonexistent.mdb </dev/null 2>&1",
+                          &out);
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(out.find("password authentication failed"), std::string::npos) << out;
 }
 
 TEST(PelmoraConvert, PrintSqlListsDropsForTablesTheTargetHasAndTheLogOnStderr) {
