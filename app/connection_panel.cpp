@@ -29,7 +29,24 @@ std::string TransferNotesText() {
   return text;
 }
 
-void MainWindow::TestConnection() { db::TestPostgreSQLConnection(SourceFields()); }
+namespace {
+
+// The check's events as the main window shows them.
+class WindowConnectionCheck : public db::ConnectionCheckWindow {
+ public:
+  void SetBusy(bool busy) override {
+    ui::Current().SetPointer(MainWindow::kName, busy ? ui::kPointerHourglass : ui::kPointerDefault);
+  }
+  void Connected() override { ui::Current().MessageBox(db::kConnectionSuccessful); }
+  void NotConnected() override { ui::Current().MessageBox(db::kCouldNotConnect); }
+};
+
+}  // namespace
+
+void MainWindow::TestConnection() {
+  WindowConnectionCheck window;
+  db::TestPostgreSQLConnection(SourceFields(), window);
+}
 
 void MainWindow::ShowLoginHint() {
   report::Trap trap("Form1.PushButton2_Click");

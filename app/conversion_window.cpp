@@ -1,6 +1,8 @@
 #include "app/conversion_window.h"
 
 #include "app/main_window.h"
+#include "db/access.h"
+#include "platform/ui/services.h"
 #include "preview/preview_windows.h"
 
 namespace app {
@@ -19,6 +21,18 @@ engine::ConversionLog& MainRunWindow::Log() { return preview_.Log(); }
 void MainRunWindow::ShowPreview() { preview_.ShowPreview(); }
 std::unique_ptr<ado::Connection>& MainRunWindow::AccessConn() { return window_.AccessConn(); }
 engine::RunState& MainRunWindow::State() { return window_.State(); }
+
+void RunMessages::SetBusy(bool busy) {
+  ui::Current().SetPointer(MainWindow::kName, busy ? ui::kPointerHourglass : ui::kPointerDefault);
+}
+
+bool RunMessages::AskToOverwrite(const std::string& table) {
+  return ui::Current().MessageBox("Would you like to overwrite " + table + "?", ui::Buttons::YesNo, ui::Icon::None,
+                                  "Overwrite?") == ui::Answer::Yes;
+}
+
+void RunMessages::TargetNotFound() { ui::Current().MessageBox(db::kUnableToAccess); }
+void RunMessages::RunDone() { ui::Current().MessageBox("Done."); }
 
 void InstallConversionRun(MainWindow& window, preview::PreviewWindows& preview) {
   window.start_converting = [&preview](MainWindow& w) {

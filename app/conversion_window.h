@@ -12,6 +12,15 @@ namespace app {
 
 class MainWindow;
 
+// The run's events as the main window shows them: its pointer and message
+// boxes, texts as the program has always shown them.
+struct RunMessages {
+  static void SetBusy(bool busy);  // hourglass on the main window, then the default pointer
+  static bool AskToOverwrite(const std::string& table);  // "Would you like to overwrite NAME?"
+  static void TargetNotFound();    // "Unable to access the database"
+  static void RunDone();           // "Done."
+};
+
 class MainRunWindow : public engine::RunWindow {
  public:
   MainRunWindow(MainWindow& window, preview::PreviewWindows& preview) : window_(window), preview_(preview) {}
@@ -30,6 +39,10 @@ class MainRunWindow : public engine::RunWindow {
   void ShowPreview() override;
   std::unique_ptr<ado::Connection>& AccessConn() override;
   engine::RunState& State() override;
+  void SetBusy(bool busy) override { RunMessages::SetBusy(busy); }
+  bool AskToOverwrite(const std::string& table) override { return RunMessages::AskToOverwrite(table); }
+  void TargetNotFound() override { RunMessages::TargetNotFound(); }
+  void RunDone() override { RunMessages::RunDone(); }
 
  private:
   MainWindow& window_;

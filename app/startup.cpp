@@ -33,6 +33,14 @@ std::string ApplicationTitleFor(std::string_view product_name) {
   return title;
 }
 
+void OfferEngineDownload() {
+  ui::Services& ui = ui::Current();
+  if (ui.MessageBox(db::EngineAdvisory(), ui::Buttons::YesNo, ui::Icon::None) == ui::Answer::Yes) {
+    ui.OpenUrl(addresses::kAccessEngine2010Download);
+    ui.OpenUrl(addresses::kAccessEngine2016Download);
+  }
+}
+
 bool LoadMainWindow(MainWindow& form, const std::function<bool()>& check_database_components) {
   report::Trap trap("Form1.Form_Load");
   ui::Services& ui = ui::Current();
@@ -75,7 +83,7 @@ int RunProgram(int argc, char** argv, const InstallRun& install_run) {
 
   MainWindow form(settings);
   std::shared_ptr<void> run_parts = install_run ? install_run(form) : nullptr;
-  if (!LoadMainWindow(form, [] { return db::CheckDatabaseComponents(); })) return 0;
+  if (!LoadMainWindow(form, [] { return db::CheckDatabaseComponents(OfferEngineDownload); })) return 0;
   form.show();
   return QApplication::exec();
 }

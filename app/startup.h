@@ -25,6 +25,10 @@ std::string ApplicationTitleFor(std::string_view product_name);
 // check fails: the program then ends without showing the window.
 bool LoadMainWindow(MainWindow& form, const std::function<bool()>& check_database_components);
 
+// Shown when no data-access provider can be found: the EngineAdvisory asks
+// whether to open the download pages of the Access Database Engine 2010 and 2016.
+void OfferEngineDownload();
+
 // The whole program: services, settings store, main window, loading, event loop.
 // `install_run` gives "Start Converting" its action once the window exists; what
 // it returns lives as long as the window.

@@ -51,18 +51,16 @@ std::optional<std::vector<std::string>> GetAccessTables(const std::string& path,
   return names;
 }
 
-void AddTablesToAccessListbox(db::ListBox& list, const std::string& path, const db::TargetFields& window) {
+bool AddTablesToAccessListbox(db::ListBox& list, const std::string& path, const db::TargetFields& window) {
   list.Clear();
   auto tables = GetAccessTables(path, window);
-  if (!tables) {
-    ui::Current().MessageBox(kUnableToAccess);
-    return;
-  }
+  if (!tables) return false;
   list.Clear();
   for (const std::string& name : *tables) {
     ui::Current().ProcessEvents();
     list.AddItem(name);
   }
+  return true;
 }
 
 std::string EngineAdvisory() {
@@ -84,7 +82,8 @@ std::string EngineAdvisory() {
   return text;
 }
 
-bool CheckDatabaseComponents(const ConnectionFactory& create_connection) {
+bool CheckDatabaseComponents(const std::function<void()>& provider_missing,
+                             const ConnectionFactory& create_connection) {
   try {
     auto connection = create_connection ? create_connection() : ado::CreateConnection("ADODB.Connection");
     return true;
@@ -94,11 +93,7 @@ bool CheckDatabaseComponents(const ConnectionFactory& create_connection) {
     return false;
   }
   try {
-    ui::Services& ui = ui::Current();
-    if (ui.MessageBox(EngineAdvisory(), ui::Buttons::YesNo, ui::Icon::None) == ui::Answer::Yes) {
-      ui.OpenUrl(addresses::kAccessEngine2010Download);
-      ui.OpenUrl(addresses::kAccessEngine2016Download);
-    }
+    if (provider_missing) provider_missing();
   } catch (...) {
     // The check ignores every failure; the program ends either way.
   }

@@ -31,9 +31,9 @@ std::string AccessConnectionString(const db::TargetFields& window, std::string_v
 // or read go to the caller's trap.
 std::optional<std::vector<std::string>> GetAccessTables(const std::string& path, const db::TargetFields& window);
 
-// Clears `list` and fills it with the target's table names, or shows "Unable to
-// access the database" when the file does not exist. No trap of its own.
-void AddTablesToAccessListbox(db::ListBox& list, const std::string& path, const db::TargetFields& window);
+// Clears `list` and fills it with the target's table names; false when the
+// file does not exist (the window then says kUnableToAccess). No trap of its own.
+bool AddTablesToAccessListbox(db::ListBox& list, const std::string& path, const db::TargetFields& window);
 
 inline constexpr const char* kUnableToAccess = "Unable to access the database";
 
@@ -41,10 +41,11 @@ inline constexpr const char* kUnableToAccess = "Unable to access the database";
 std::string EngineAdvisory();
 
 // Whether a data-access connection object can be created. When it cannot
-// because a provider is missing (error 3706, or a description naming it), the
-// EngineAdvisory asks whether to open the download pages of the Access
-// Database Engine 2010 and 2016. False ends the program. No failure escapes.
+// because a provider is missing (error 3706, or a description naming it),
+// `provider_missing` is called: the window shows the EngineAdvisory there.
+// False ends the program. No failure escapes.
 using ConnectionFactory = std::function<std::unique_ptr<ado::Connection>()>;
-bool CheckDatabaseComponents(const ConnectionFactory& create_connection = {});
+bool CheckDatabaseComponents(const std::function<void()>& provider_missing,
+                             const ConnectionFactory& create_connection = {});
 
 }  // namespace db

@@ -5,32 +5,30 @@
 
 #include "db/postgresql.h"
 #include "platform/ado/connection.h"
-#include "platform/ui/services.h"
 #include "report/error_report.h"
 
 namespace db {
 
-void TestPostgreSQLConnection(const SourceFields& fields) {
+void TestPostgreSQLConnection(const SourceFields& fields, ConnectionCheckWindow& window) {
   report::Trap trap("Form1.PushButton1_Click");
   std::unique_ptr<ado::Connection> connection;
   trap(100, [&] { connection = ado::CreateConnection("ADODB.Connection"); });
 
   // From here on a failure is the action's own: it goes to step 110.
-  ui::Services& ui = ui::Current();
   bool failed = false;
   try {
-    ui.SetPointer("Form1", ui::kPointerHourglass);  // 102
+    window.SetBusy(true);  // 102
     if (!connection) throw std::runtime_error("Object variable or With block variable not set");
     connection->Open(db::PostgreSQLConnectionString(fields));  // 104
-    ui.MessageBox(kConnectionSuccessful);                             // 106
-    ui.SetPointer("Form1", ui::kPointerDefault);                      // 108
+    window.Connected();                                         // 106
+    window.SetBusy(false);                                      // 108
   } catch (...) {
     failed = true;
   }
   if (failed) {  // 110
     try {
-      ui.MessageBox(kCouldNotConnect);              // 112
-      ui.SetPointer("Form1", ui::kPointerDefault);  // 114
+      window.NotConnected();  // 112
+      window.SetBusy(false);  // 114
     } catch (...) {
       // Nothing is left to tell the user with; the failure is cleared (116).
     }

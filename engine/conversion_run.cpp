@@ -50,6 +50,19 @@ long long CountRows(ado::Connection& source, const std::string& table) {
   return n;
 }
 
+// What the target said of a statement it did not take.
+StatementFailure FailureOf(const std::exception_ptr& failure, const std::string& table, long long row) {
+  StatementFailure f{table, row, report::DescriptionOf(failure)};
+  try {
+    if (failure) std::rethrow_exception(failure);
+  } catch (const ado::Error& e) {
+    f.kind = e.Kind();
+    f.statements_lost = e.StatementsLost();
+  } catch (...) {
+  }
+  return f;
+}
+
 int Percent(long long row, long long rows) {
   if (rows <= 0) return 100;
   return static_cast<int>(std::min<long long>(100, (row * 100 + rows - 1) / rows));
@@ -80,7 +93,7 @@ RunResult RunConversion(RunWindow& w) {
     return counts;
   }
   report::Trap trap(kTrapName);
-  ui::Services& services = ui::Current();
+  ui::Services& services = ui::Current();  // the event pump only
 
   std::unique_ptr<ado::Connection> source;
   std::unique_ptr<ado::Recordset> records;
@@ -97,10 +110,12 @@ RunResult RunConversion(RunWindow& w) {
     return counts;
   }
 
-  trap(118, [&] { services.SetPointer("Form1", ui::kPointerHourglass); });
+  trap(118, [&] { w.SetBusy(true); });
   trap(120, [&] { w.TargetTables().Clear(); });
   trap(122, [&] { w.SourceTables().Clear(); });
-  trap(124, [&] { db::AddTablesToAccessListbox(w.TargetTables(), w.TargetFields().path, w.TargetFields()); });
+  trap(124, [&] {
+    if (!db::AddTablesToAccessListbox(w.TargetTables(), w.TargetFields().path, w.TargetFields())) w.TargetNotFound();
+  });
   trap(126, [&] { w.AddSourceTables(w.SourceTables()); });
   trap(128, [&] { Require(source).CursorLocation = ado::adUseServer; });
   trap(130, [&] { Require(source).CommandTimeout = 5000; });
@@ -116,11 +131,29 @@ RunResult RunConversion(RunWindow& w) {
   trap(148, [&] { w.Log().Clear(); });
 
   auto preview_on = [&] { return w.PreviewCheck() == 1; };
-  // Direct execution: one statement on access_conn; false when it was refused.
-  auto execute = [&](int step, const std::string& statement) {
+  // A failed write lost the statements since the last commit, this one
+  // included: they were counted as executed, so they are counted apart from
+  // the statements refused one by one.
+  auto failed = [&](const std::string& table, long long row) {
+    StatementFailure failure = FailureOf(trap.LastFailure(), table, row);
+    if (failure.kind == ado::ErrorKind::kWriteFailed) {
+      ++counts.failed_writes;
+      counts.statements_lost += failure.statements_lost;
+    } else {
+      ++counts.statements_refused;
+    }
+    w.StatementFailed(failure);
+  };
+  // Direct execution: one statement on access_conn; false when it was not taken.
+  auto execute = [&](int step, const std::string& statement, const std::string& table, long long row) {
     bool ok = trap(step, [&] { Require(w.AccessConn()).Execute(statement); });
-    if (!ok) ++counts.statements_refused;
+    if (!ok) failed(table, row);
     return ok;
+  };
+  // The closing commit may fail as a statement's commit does.
+  auto close_target = [&](int step) {
+    if (trap(step, [&] { CloseOpen(w.AccessConn()); })) return;
+    if (FailureOf(trap.LastFailure(), "", 0).kind == ado::ErrorKind::kWriteFailed) failed("", 0);
   };
   auto list = [&](int step, const std::string& statement) {
     bool ok = trap(step, [&] { w.PreviewList().Append(statement); });
@@ -145,9 +178,7 @@ RunResult RunConversion(RunWindow& w) {
     trap(154, [&] { exists = engine::ListboxContains(w.TargetTables(), table); });
     if (exists) {
       trap(156, [&] {
-        ui::Answer a = services.MessageBox("Would you like to overwrite " + table + "?", ui::Buttons::YesNo,
-                                           ui::Icon::None, "Overwrite?");
-        answer = a == ui::Answer::Yes ? Answer::kYes : Answer::kNo;
+        answer = w.AskToOverwrite(table) ? Answer::kYes : Answer::kNo;
       });
     }
     if (answer == Answer::kNo) {  // step 160: the table is left alone
@@ -166,7 +197,7 @@ RunResult RunConversion(RunWindow& w) {
       bool preview = false;
       trap(170, [&] { preview = preview_on(); });
       if (preview) list(172, drop);
-      else execute(174, drop);
+      else execute(174, drop, table, 0);
       trap(176, [&] { engine::RemoveFromListbox(w.TargetTables(), LowerCase(table)); });
     }
     trap(178, [&] { w.SetProgressCaption("Please wait.. Processing table " + table); });
@@ -185,7 +216,7 @@ RunResult RunConversion(RunWindow& w) {
     if (declared) {
       bool preview = false;
       trap(290, [&] { preview = preview_on(); });
-      bool ok = preview ? list(292, definition.statement) : execute(294, definition.statement);
+      bool ok = preview ? list(292, definition.statement) : execute(294, definition.statement, table, 0);
       if (ok && !preview) ++counts.tables_created;
     }
 
@@ -202,9 +233,8 @@ RunResult RunConversion(RunWindow& w) {
       const std::string& statement = builder.Build(*records);
       bool preview = false;
       trap(390, [&] { preview = preview_on(); });
-      bool ok = preview ? list(392, statement) : execute(402, statement);
+      bool ok = preview ? list(392, statement) : execute(402, statement, table, row);
       if (ok) ++counts.rows_written;
-      else if (!preview) w.RowRefused(row);
       w.RowDone(row);
       // A row that cannot be read ends the walk: going on would meet the same
       // failure again and again.
@@ -229,20 +259,20 @@ RunResult RunConversion(RunWindow& w) {
     trap(428, [&] { w.State().preview_executed = false; });
     trap(430, [&] { w.ShowPreview(); });
     if (!w.State().preview_executed) {
-      trap(434, [&] { CloseOpen(w.AccessConn()); });
+      close_target(434);
       trap(436, [&] { CloseOpen(source); });
       trap(438, [&] { connections_open = false; });
       trap(440, [&] { w.SetProgressCaption(""); });
     }
   }
   if (connections_open) {
-    trap(444, [&] { CloseOpen(w.AccessConn()); });
+    close_target(444);
     trap(446, [&] { CloseOpen(source); });
   }
-  trap(448, [&] { services.SetPointer("Form1", ui::kPointerDefault); });
+  trap(448, [&] { w.SetBusy(false); });
   trap(450, [&] { w.SetProgressValue(0); });
   trap(452, [&] { w.SetProgressCaption("Progress Bar"); });
-  trap(454, [&] { services.MessageBox("Done."); });
+  trap(454, [&] { w.RunDone(); });
   trap(456, [&] { w.State().busy = false; });
   return counts;
 }

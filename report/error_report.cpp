@@ -9,7 +9,8 @@
 namespace report {
 namespace {
 std::atomic<bool> g_end_requested{false};
-}
+std::atomic<long> g_reports_shown{0};
+}  // namespace
 
 std::string ReportText(std::string_view description, std::string_view qualified_name, int step) {
   std::string text(description);
@@ -22,7 +23,10 @@ std::string ReportText(std::string_view description, std::string_view qualified_
   return text;
 }
 
+long ReportsShown() { return g_reports_shown; }
+
 void ShowReport(std::string_view description, std::string_view qualified_name, int step) {
+  ++g_reports_shown;
   ui::Current().MessageBox(ReportText(description, qualified_name, step), ui::Buttons::Ok, ui::Icon::Exclamation,
                            "Application Error");
 }

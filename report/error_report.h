@@ -20,6 +20,8 @@ std::string ReportText(std::string_view description, std::string_view qualified_
 
 // Shows the report: title "Application Error", exclamation icon, OK only.
 void ShowReport(std::string_view description, std::string_view qualified_name, int step);
+// How many reports this process has shown (the command line's exit status).
+long ReportsShown();
 
 // The description of a caught failure (ado::Error's description, what() otherwise).
 std::string DescriptionOf(const std::exception_ptr& failure);
@@ -43,10 +45,13 @@ class Trap {
       std::forward<Action>(action)();
       return true;
     } catch (...) {
-      Report(std::current_exception());
+      last_failure_ = std::current_exception();
+      Report(last_failure_);
       return false;
     }
   }
+  // The failure of the last step that failed, for callers that tell more of it.
+  const std::exception_ptr& LastFailure() const { return last_failure_; }
 
   int CurrentStep() const { return step_; }
   const std::string& Name() const { return name_; }
@@ -59,6 +64,7 @@ class Trap {
   std::string name_;
   int step_ = 0;
   int reports_ = 0;
+  std::exception_ptr last_failure_;
 };
 
 }  // namespace report

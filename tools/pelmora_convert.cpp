@@ -16,7 +16,9 @@
 #include "platform/ado/error.h"
 #include "tools/convert/cli_services.h"
 #include "tools/convert/cli_window.h"
+#include "report/error_report.h"
 #include "tools/convert/libpq_defaults.h"
+#include "tools/convert/stored_rows.h"
 #include "tools/convert/table_selection.h"
 #include "tools/convert/verify.h"
 #include "tools/version_flag.h"
@@ -52,6 +54,16 @@ std::string QuotedList(const std::vector<std::string>& names) {
 }
 
 }  // namespace
+
+// After a failed write the run's counts say what was executed, not what the
+// file holds: the tables and rows are counted in the file itself, and the lost
+// statements apart from the refused ones.
+void PrintAfterFailedWrites(const engine::RunResult& counts, const std::optional<convert::StoredCounts>& stored) {
+  std::string held = stored ? fmt::format("{} tables and {} rows in the file", stored->tables, stored->rows)
+                            : std::string("the file could not be read back");
+  fmt::print("{}, {} statements refused, {} statements lost in {} failed write{}\n", held, counts.statements_refused,
+             counts.statements_lost, counts.failed_writes, counts.failed_writes == 1 ? "" : "s");
+}
 
 int main(int argc, char** argv) {
   CLI::App app{"Copies the tables of a PostgreSQL database into an existing Access file."};
@@ -100,7 +112,8 @@ int main(int argc, char** argv) {
   db::SourceFields source = resolved.fields;
 
   const bool interactive = isatty(STDIN_FILENO);
-  convert::OverwritePolicy policy = convert::OverwritePolicy::kNo;
+  convert::CliTerminal cli;
+  convert::OverwritePolicy& policy = cli.overwrite;
   if (print_sql || overwrite == "yes") policy = convert::OverwritePolicy::kYes;
   else if (overwrite == "ask" || (overwrite.empty() && interactive)) policy = convert::OverwritePolicy::kAsk;
   // An explicit --overwrite ask reads the answers from standard input even when it is a pipe.
@@ -108,7 +121,10 @@ int main(int argc, char** argv) {
   // The progress bar only on a terminal, never in a pipe or a log file.
   convert::TerminalLine terminal(stderr);
   convert::TerminalLine* progress = !quiet && !print_sql && isatty(STDERR_FILENO) ? &terminal : nullptr;
-  convert::CliServices services(policy, stdout, stderr, ask_on_stdin ? stdin : nullptr, progress, quiet);
+  cli.in = ask_on_stdin ? stdin : nullptr;
+  cli.progress = progress;
+  cli.quiet = quiet;
+  convert::CliServices services(stderr, progress);
   ui::SetCurrent(&services);
 
   // The run ends silently when the source cannot be reached; a script must hear
@@ -144,9 +160,9 @@ int main(int argc, char** argv) {
   }
 
   convert::RefusalLog refusals;
-  services.SetRefusalLog(&refusals);
-  convert::CliWindow window(source, target, std::move(selection.tables), print_sql, stdout, progress);
+  convert::CliWindow window(source, target, std::move(selection.tables), print_sql, cli);
   window.SetRefusalLog(&refusals);
+  const long reports_before = report::ReportsShown();
   engine::RunResult counts = engine::RunConversion(window);
   if (counts.outcome == engine::RunOutcome::kSourceUnreachable)
     return unreachable(db::PostgreSQLConnectionProblem(source).value_or(""));
@@ -156,12 +172,15 @@ int main(int argc, char** argv) {
   }
   if (print_sql && !quiet)
     fmt::print("{} statements printed, nothing executed\n", counts.statements_listed);
-  else if (!quiet)
+  else if (!quiet && counts.failed_writes == 0)
     fmt::print("{} tables created, {} rows written, {} statements refused\n", counts.tables_created,
                counts.rows_written, counts.statements_refused);
-  int status = counts.statements_refused == 0 && services.Reports() == 0 ? 0 : 1;
+  else if (!quiet)
+    PrintAfterFailedWrites(counts, convert::CountStoredRows(target, window.ConvertedTables()));
+  int status = counts.statements_refused == 0 && counts.failed_writes == 0 && report::ReportsShown() == reports_before
+                   ? 0
+                   : 1;
   if (verify) {
-    services.SetRefusalLog(nullptr);
     convert::VerifyTotals totals = convert::VerifyTables(source, target, window.ConvertedTables(), &refusals, stdout);
     if (!totals.AllVerified() || totals.differences > 0) status = 1;
   }

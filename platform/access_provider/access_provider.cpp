@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdio>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,13 +41,15 @@ ErrorKind KindOf(const jet::Error& e) {
 }
 
 // Raises an engine failure.
-[[noreturn]] void Raise(const jet::Error& e) { throw Error(kErrorProvider, e.message, KindOf(e)); }
+[[noreturn]] void Raise(const jet::Error& e) {
+  throw Error(kErrorProvider, e.message, KindOf(e), static_cast<long>(e.statements_lost));
+}
 
 // Raises the failure of a statement: a failed write as such; anything else
 // as a refused statement, with the engine's prefix added when the failure
 // came from below the SQL layer.
 [[noreturn]] void RaiseStatement(const jet::Error& e) {
-  if (e.kind == jet::ErrorKind::kWriteFailed) throw Error(kErrorProvider, e.message, ErrorKind::kWriteFailed);
+  if (e.kind == jet::ErrorKind::kWriteFailed) Raise(e);
   std::string message = e.kind == jet::ErrorKind::kStatementRefused
                             ? e.message
                             : std::string(jet::sql::kSqlExceptionPrefix) + e.message;
@@ -178,9 +182,14 @@ class JetConnection final : public ProviderConnection {
  public:
   explicit JetConnection(std::shared_ptr<jet::Database> db) : db_(std::move(db)) {}
   ~JetConnection() override {
+    // Nobody is left to raise to: the failure of the last commit is said on
+    // stderr (closing twice is harmless, so the database's own destructor is silent).
     try {
       Close();
-    } catch (...) {
+    } catch (const ado::Error& e) {
+      std::fprintf(stderr, "pelmora: %s\n", e.Description().c_str());
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "pelmora: %s\n", e.what());
     }
   }
 

@@ -40,17 +40,24 @@ class Error : public std::runtime_error {
  public:
   Error(long number, std::string description)
       : Error(number, std::move(description), KindOfNumber(number)) {}
-  Error(long number, std::string description, ErrorKind kind)
-      : std::runtime_error(description), number_(number), description_(std::move(description)), kind_(kind) {}
+  Error(long number, std::string description, ErrorKind kind, long statements_lost = 0)
+      : std::runtime_error(description),
+        number_(number),
+        description_(std::move(description)),
+        kind_(kind),
+        statements_lost_(statements_lost) {}
 
   long Number() const { return number_; }
   const std::string& Description() const { return description_; }
   ErrorKind Kind() const { return kind_; }
+  // kWriteFailed: the statements the failed write lost, this one included.
+  long StatementsLost() const { return statements_lost_; }
 
  private:
   long number_;
   std::string description_;
   ErrorKind kind_;
+  long statements_lost_;
 };
 
 // The text ADO shows when a connection string names a provider that is not installed.

@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <cstdio>
+
 #include "platform/jet/format/ascii_case.h"
 #include "platform/jet/executor.h"
 #include "platform/jet/sql/sql_error.h"
@@ -37,7 +39,13 @@ Result<std::unique_ptr<Database>> Database::Open(const std::string& path, const 
 Database::Database(std::unique_ptr<Pager> pager, std::vector<table::CatalogObject> objects)
     : pager_(std::move(pager)), objects_(std::move(objects)) {}
 
-Database::~Database() { (void)Close(); }
+// A destructor has no caller to tell, so a final commit that fails is said on
+// stderr: the statements since the last commit are lost (the journal keeps the
+// file as that commit left it). Callers that must know call Close() first.
+Database::~Database() {
+  if (Status closed = Close(); !closed)
+    std::fprintf(stderr, "pelmora: %s\n", closed.error().message.c_str());
+}
 
 std::vector<std::string> Database::UserTables() const {
   std::vector<std::string> names;

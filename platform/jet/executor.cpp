@@ -270,7 +270,7 @@ Error Executor::AfterFailedCommit(const Error& e) {
   if (auto objects = table::ReadCatalog(pager_)) objects_ = std::move(*objects);
   // Not a refused statement: earlier statements were lost too.
   return Error{e.code, fmt::format("The changes could not be written to the file {}: {}", pager_.path(), e.message),
-               ErrorKind::kWriteFailed};
+               ErrorKind::kWriteFailed, e.statements_lost};
 }
 
 Status Executor::RefreshCatalog() {

@@ -4,6 +4,7 @@
 // than a crash. (std::expected is not in GCC 12's C++20; the names mirror it.)
 
 #include <cassert>
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <variant>
@@ -36,6 +37,8 @@ struct Error {
   ErrorCode code;
   std::string message;
   ErrorKind kind = ErrorKind::kOther;
+  // kWriteFailed: how many statements the failed commit lost (0 when unknown).
+  size_t statements_lost = 0;
 };
 
 template <typename T>

@@ -8,6 +8,8 @@
 #include <QFile>
 
 #include "app/artwork.h"
+#include "app/conversion_window.h"
+#include "db/access.h"
 #include "platform/ui/qt/cursor_file.h"
 #include "report/addresses.h"
 #include "tests/app/app_fixture.h"
@@ -60,6 +62,45 @@ TEST(ApplicationTitle, CutBeforeTheLastSpaceOnceThenWhileLongerThan40) {
   EXPECT_EQ(app::ApplicationTitleFor("A B C D E F G H I J K L M N O P Q R S T U V W X Y Z"),
             "A B C D E F G H I J K L M N O P Q R S T");  // 39: the cut before was 41
   EXPECT_EQ(app::ApplicationTitleFor(std::string(45, 'x')), std::string(40, 'x'));
+}
+
+// A missing data-access provider: the advisory asks, Yes opens both download pages in order.
+TEST_F(Startup, AMissingProviderShowsTheAdvisoryAndYesOpensBothPagesInOrder) {
+  services_.answers = {ui::Answer::Yes, ui::Answer::No};
+  app::OfferEngineDownload();
+  ASSERT_EQ(services_.messages.size(), 1u);
+  EXPECT_EQ(services_.messages[0].text, db::EngineAdvisory());
+  EXPECT_EQ(services_.messages[0].buttons, ui::Buttons::YesNo);
+  EXPECT_EQ(services_.messages[0].icon, ui::Icon::None);
+  EXPECT_EQ(services_.messages[0].title, ui::ApplicationTitle());
+  EXPECT_EQ(services_.opened_urls, (std::vector<std::string>{
+                                       "https://www.microsoft.com/en-us/download/details.aspx?id=13255",
+                                       "https://www.microsoft.com/en-us/download/details.aspx?id=54920"}));
+  app::OfferEngineDownload();  // No opens nothing
+  EXPECT_EQ(services_.messages.size(), 2u);
+  EXPECT_EQ(services_.opened_urls.size(), 2u);
+}
+
+// What the conversion run tells its window, as the main window shows it.
+TEST_F(Startup, TheRunsEventsBecomeTheMainWindowsPointerAndMessageBoxes) {
+  services_.answers = {ui::Answer::Yes, ui::Answer::No};
+  app::RunMessages::SetBusy(true);
+  EXPECT_TRUE(app::RunMessages::AskToOverwrite("orders"));
+  EXPECT_FALSE(app::RunMessages::AskToOverwrite("order lines"));
+  app::RunMessages::TargetNotFound();
+  app::RunMessages::SetBusy(false);
+  app::RunMessages::RunDone();
+  EXPECT_EQ(services_.pointer_changes, (std::vector<std::pair<std::string, int>>{{"Form1", ui::kPointerHourglass},
+                                                                                {"Form1", ui::kPointerDefault}}));
+  ASSERT_EQ(services_.messages.size(), 4u);
+  EXPECT_EQ(services_.messages[0].text, "Would you like to overwrite orders?");
+  EXPECT_EQ(services_.messages[0].title, "Overwrite?");
+  EXPECT_EQ(services_.messages[0].buttons, ui::Buttons::YesNo);
+  EXPECT_EQ(services_.messages[1].text, "Would you like to overwrite order lines?");
+  EXPECT_EQ(services_.messages[2].text, "Unable to access the database");
+  EXPECT_EQ(services_.messages[2].title, ui::ApplicationTitle());
+  EXPECT_EQ(services_.messages[3].text, "Done.");
+  EXPECT_EQ(services_.messages[3].buttons, ui::Buttons::Ok);
 }
 
 TEST_F(Startup, PlainFolderOpensWithStandardLookWithoutMessages) {

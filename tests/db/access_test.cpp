@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <filesystem>
 #include <fstream>
 
@@ -68,13 +70,9 @@ TEST(AccessCatalogue, MissingFileIsAbsentAndTheListStaysEmpty) {
 
   db::MemoryListBox list;
   list.AddItem("old");
-  db::AddTablesToAccessListbox(list, missing, {missing, ""});
+  EXPECT_FALSE(db::AddTablesToAccessListbox(list, missing, {missing, ""}));
   EXPECT_EQ(list.ListCount(), 0);
-  ASSERT_EQ(services.messages.size(), 1u);
-  EXPECT_EQ(services.messages[0].text, "Unable to access the database");
-  EXPECT_EQ(services.messages[0].buttons, ui::Buttons::Ok);
-  EXPECT_EQ(services.messages[0].icon, ui::Icon::None);
-  EXPECT_EQ(services.messages[0].title, ui::ApplicationTitle());
+  EXPECT_TRUE(services.messages.empty());  // the window says it (kUnableToAccess)
 }
 
 // A folder passes the existence test; opening it fails, and the failure goes
@@ -108,7 +106,7 @@ TEST(AccessCatalogue, ListsTheUserTablesOfARealFile) {
   std::string copy = testing_support::CopyFile(*testing_support::AccessFixture("content-2003.mdb"),
                                                testing_support::ScratchFolder("AccessListbox"));
   db::MemoryListBox list;
-  db::AddTablesToAccessListbox(list, copy, {copy, ""});
+  EXPECT_TRUE(db::AddTablesToAccessListbox(list, copy, {copy, ""}));
   EXPECT_EQ(list.Items(), user_tables);
   EXPECT_EQ(services.events_processed, 4);
   EXPECT_TRUE(services.messages.empty());
@@ -138,44 +136,53 @@ db::ConnectionFactory Failing(long number, std::string description) {
   return [=]() -> std::unique_ptr<ado::Connection> { throw ado::Error(number, description); };
 }
 
+// How often the window was told that the provider is missing.
+struct MissingProvider {
+  std::function<void()> Told() {
+    return [this] {
+      ++told;
+      if (fails) throw std::runtime_error("the advisory could not be shown");
+    };
+  }
+  int told = 0;
+  bool fails = false;
+};
+
 TEST(CheckDatabaseComponents, TrueWhenAConnectionObjectCanBeMade) {
   ScriptedServices services;
-  EXPECT_TRUE(db::CheckDatabaseComponents());
-  EXPECT_TRUE(db::CheckDatabaseComponents([] { return std::make_unique<ado::Connection>(); }));
+  MissingProvider missing;
+  EXPECT_TRUE(db::CheckDatabaseComponents(missing.Told()));
+  EXPECT_TRUE(db::CheckDatabaseComponents(missing.Told(), [] { return std::make_unique<ado::Connection>(); }));
+  EXPECT_EQ(missing.told, 0);
   EXPECT_TRUE(services.messages.empty());
 }
 
-TEST(CheckDatabaseComponents, MissingProviderShowsTheAdvisoryAndYesOpensBothPagesInOrder) {
-  ScriptedServices services;
-  services.answers = {ui::Answer::Yes};
-  EXPECT_FALSE(db::CheckDatabaseComponents(Failing(3706, "whatever")));
-  ASSERT_EQ(services.messages.size(), 1u);
-  EXPECT_EQ(services.messages[0].text, db::EngineAdvisory());
-  EXPECT_EQ(services.messages[0].buttons, ui::Buttons::YesNo);
-  EXPECT_EQ(services.messages[0].icon, ui::Icon::None);
-  EXPECT_EQ(services.messages[0].title, ui::ApplicationTitle());
-  EXPECT_EQ(services.opened_urls, (std::vector<std::string>{
-                                      "https://www.microsoft.com/en-us/download/details.aspx?id=13255",
-                                      "https://www.microsoft.com/en-us/download/details.aspx?id=54920"}));
+TEST(CheckDatabaseComponents, AMissingProviderIsToldToTheWindowOnceAndEndsTheProgram) {
+  MissingProvider missing;
+  EXPECT_FALSE(db::CheckDatabaseComponents(missing.Told(), Failing(3706, "whatever")));
+  EXPECT_EQ(missing.told, 1);
+  // A window that fails to tell it changes nothing: no failure escapes.
+  missing.fails = true;
+  EXPECT_FALSE(db::CheckDatabaseComponents(missing.Told(), Failing(3706, "whatever")));
+  EXPECT_EQ(missing.told, 2);
 }
 
-TEST(CheckDatabaseComponents, AMissingProviderOfAnyNumberShowsTheAdvisory) {
-  ScriptedServices services;
-  services.answers = {ui::Answer::No};
-  EXPECT_FALSE(db::CheckDatabaseComponents([]() -> std::unique_ptr<ado::Connection> {
+TEST(CheckDatabaseComponents, AMissingProviderOfAnyNumberIsTold) {
+  MissingProvider missing;
+  EXPECT_FALSE(db::CheckDatabaseComponents(missing.Told(), []() -> std::unique_ptr<ado::Connection> {
     throw ado::Error(-1, "no driver manager", ado::ErrorKind::kProviderMissing);
   }));
-  EXPECT_EQ(services.messages.size(), 1u);
-  EXPECT_TRUE(services.opened_urls.empty());  // No opens nothing
+  EXPECT_EQ(missing.told, 1);
 }
 
 TEST(CheckDatabaseComponents, OtherFailuresEndSilently) {
   ScriptedServices services;
-  EXPECT_FALSE(db::CheckDatabaseComponents(Failing(429, "ActiveX component can't create object")));
+  MissingProvider missing;
+  EXPECT_FALSE(db::CheckDatabaseComponents(missing.Told(), Failing(429, "ActiveX component can't create object")));
   EXPECT_FALSE(db::CheckDatabaseComponents(
-      []() -> std::unique_ptr<ado::Connection> { throw std::runtime_error("out of memory"); }));
+      missing.Told(), []() -> std::unique_ptr<ado::Connection> { throw std::runtime_error("out of memory"); }));
+  EXPECT_EQ(missing.told, 0);
   EXPECT_TRUE(services.messages.empty());
-  EXPECT_TRUE(services.opened_urls.empty());
 }
 
 }  // namespace

@@ -69,15 +69,25 @@ TEST(CanConnectToPostgreSQL, FalseWithoutAMessageWhenRefusedOrUnreachable) {
   EXPECT_TRUE(services.messages.empty());
 }
 
-TEST(TestConnection, RefusedShowsTheHintWithHourglassThenDefaultPointer) {
+// What the check tells its window, in order.
+struct RecordedCheck : db::ConnectionCheckWindow {
+  void SetBusy(bool busy) override { events.push_back(busy ? "busy" : "idle"); }
+  void Connected() override {
+    events.push_back("connected");
+    if (fail_on_connected) throw std::runtime_error("the box could not be shown");
+  }
+  void NotConnected() override { events.push_back("not connected"); }
+  std::vector<std::string> events;
+  bool fail_on_connected = false;
+};
+using Events = std::vector<std::string>;
+
+TEST(TestConnection, RefusedIsToldBusyThenNotConnectedThenIdle) {
   ScriptedServices services;
-  db::TestPostgreSQLConnection(kRefused);
-  ASSERT_EQ(services.messages.size(), 1u);
-  EXPECT_EQ(services.messages[0].text, "Could not connect. Please check with your administrator.");
-  EXPECT_EQ(services.messages[0].buttons, ui::Buttons::Ok);
-  EXPECT_EQ(services.messages[0].icon, ui::Icon::None);
-  EXPECT_EQ(services.messages[0].title, ui::ApplicationTitle());
-  EXPECT_EQ(services.pointer_changes, (Pointers{{"Form1", 11}, {"Form1", 0}}));
+  RecordedCheck window;
+  db::TestPostgreSQLConnection(kRefused, window);
+  EXPECT_EQ(window.events, (Events{"busy", "not connected", "idle"}));
+  EXPECT_TRUE(services.messages.empty());  // no report: the failure is the check's own
 }
 
 // --- Against the test server -------------------------------------------------
@@ -85,25 +95,26 @@ TEST(TestConnection, RefusedShowsTheHintWithHourglassThenDefaultPointer) {
 TEST(TestConnection, AgainstTheServer) {
   REQUIRE_PG(pg);
   ScriptedServices services;
-  db::TestPostgreSQLConnection(Fields(pg, pg.database));
-  ASSERT_EQ(services.messages.size(), 1u);
-  EXPECT_EQ(services.messages[0].text, "Connection successful.");
-  EXPECT_EQ(services.pointer_changes, (Pointers{{"Form1", 11}, {"Form1", 0}}));
+  RecordedCheck connected;
+  db::TestPostgreSQLConnection(Fields(pg, pg.database), connected);
+  EXPECT_EQ(connected.events, (Events{"busy", "connected", "idle"}));
 
-  // A refused login: the driver's own text is never shown.
-  ScriptedServices refused;
+  // Telling of the success failed: the user hears that the check failed.
+  RecordedCheck unlucky;
+  unlucky.fail_on_connected = true;
+  db::TestPostgreSQLConnection(Fields(pg, pg.database), unlucky);
+  EXPECT_EQ(unlucky.events, (Events{"busy", "connected", "not connected", "idle"}));
+
+  // A refused login and a missing database are told the same way.
+  RecordedCheck refused;
   auto wrong = Fields(pg, pg.database);
   wrong.password = "not-the-password";
-  db::TestPostgreSQLConnection(wrong);
-  ASSERT_EQ(refused.messages.size(), 1u);
-  EXPECT_EQ(refused.messages[0].text, "Could not connect. Please check with your administrator.");
-  EXPECT_EQ(refused.pointer_changes, (Pointers{{"Form1", 11}, {"Form1", 0}}));
-
-  // A missing database is refused the same way.
-  ScriptedServices missing;
-  db::TestPostgreSQLConnection(Fields(pg, "no_such_database"));
-  ASSERT_EQ(missing.messages.size(), 1u);
-  EXPECT_EQ(missing.messages[0].text, "Could not connect. Please check with your administrator.");
+  db::TestPostgreSQLConnection(wrong, refused);
+  EXPECT_EQ(refused.events, (Events{"busy", "not connected", "idle"}));
+  RecordedCheck missing;
+  db::TestPostgreSQLConnection(Fields(pg, "no_such_database"), missing);
+  EXPECT_EQ(missing.events, (Events{"busy", "not connected", "idle"}));
+  EXPECT_TRUE(services.messages.empty());
 }
 
 TEST(CanConnectToPostgreSQL, AgainstTheServer) {

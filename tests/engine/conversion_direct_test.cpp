@@ -48,7 +48,7 @@ class ConversionDirectTest : public ::testing::Test {
     original = file;
     target = testing_support::CopyFile(file, testing_support::ScratchFolder(db));
     window.target = {target, ""};
-    window.check1 = 0;
+    window.preview_check = 0;
   }
 
   // Reports that name a user table (the catalogue tables' long values are refused too).
@@ -100,7 +100,7 @@ TEST_F(ConversionDirectTest, EveryRowReadsBackInBothReadersAndTheFilesOwnTablesS
   const std::string before = Export(target, "Table1");
   engine::RunResult counts = engine::RunConversion(window);
   EXPECT_EQ(counts.outcome, engine::RunOutcome::kRan);
-  EXPECT_EQ(services.messages.back().text, "Done.");
+  EXPECT_EQ(window.events.back(), "done");
 
   // The 300-character name does not fit Text(255): one report, the other rows go in.
   auto reports = ReportsAbout("name");
@@ -108,6 +108,11 @@ TEST_F(ConversionDirectTest, EveryRowReadsBackInBothReadersAndTheFilesOwnTablesS
   EXPECT_NE(reports[0].find("SQLException: "), std::string::npos);
   EXPECT_NE(reports[0].find("at line 402"), std::string::npos);
   EXPECT_GE(counts.statements_refused, 1);
+  auto refused_name = std::find_if(window.failures.begin(), window.failures.end(),
+                                   [](const auto& f) { return f.table == "people" && f.row == 4; });
+  ASSERT_NE(refused_name, window.failures.end());
+  EXPECT_EQ(refused_name->kind, ado::ErrorKind::kStatementRefused);
+  EXPECT_EQ(counts.failed_writes, 0);
 
   const std::vector<std::string> expected = {
       "1|O'Brien|08/31/2021|08/31/2021 14:05:00|0.5|1|onetwo|",
@@ -138,20 +143,15 @@ TEST_F(ConversionDirectTest, OverwriteAnsweredNoLeavesTheTableAndYesReplacesIt) 
   PREPARE("direct_overwrite", "CREATE TABLE table1 (id integer);\nINSERT INTO table1 VALUES (42);\n",
                   "content-2000.mdb");
   const std::string before = Export(target, "Table1");
-  services.answers = {ui::Answer::No};  // table1 is processed before the catalogue tables
+  window.overwrite_answers = {false};  // table1 is processed before the catalogue tables
   engine::RunConversion(window);
-  auto question = std::find_if(services.messages.begin(), services.messages.end(),
-                               [](const auto& m) { return m.title == "Overwrite?"; });
-  ASSERT_NE(question, services.messages.end());
-  EXPECT_EQ(question->text, "Would you like to overwrite table1?");
-  EXPECT_EQ(question->buttons, ui::Buttons::YesNo);
+  ASSERT_GE(window.events.size(), 2u);
+  EXPECT_EQ(window.events[1], "overwrite? table1");
   EXPECT_EQ(Export(target, "Table1"), before);
 
   services.messages.clear();
   // The catalogue tables converted by the first run are in the file now: keep them.
-  services.answer_for = [](const std::string& text) {
-    return std::optional<ui::Answer>(text == "Would you like to overwrite table1?" ? ui::Answer::Yes : ui::Answer::No);
-  };
+  window.overwrite_for = [](const std::string& table) { return std::optional<bool>(table == "table1"); };
   window.access_conn.reset();
   engine::RunConversion(window);
   // The stored name was Table1; the drop matched it without regard to case.
@@ -175,7 +175,7 @@ TEST_F(ConversionDirectTest, AWrongAccessPasswordIsReportedAndTheFileIsUntouched
         m.text.find("Form1.PushButton7_Click at line 124") != std::string::npos)
       reported = true;
   EXPECT_TRUE(reported);
-  EXPECT_EQ(services.messages.back().text, "Done.");
+  EXPECT_EQ(window.events.back(), "done");
   std::string a, b;
   testing_support::RunCommand("cmp " + readers::ShellQuote(target) + " " + readers::ShellQuote(original), &a);
   EXPECT_EQ(a, "");

@@ -1,6 +1,7 @@
 // The conversion run with the SQL Preview window: PostgreSQL source, a copy of
 // a real Access file as target, the user acting in the preview; mdbtools reads
 // the file.
+#include "app/conversion_window.h"
 #include "db/access.h"
 #include "engine/conversion_run.h"
 #include "platform/ado/recordset.h"
@@ -19,9 +20,9 @@ class PreviewRunWindow : public engine::RunWindow {
 
   db::SourceFields source;
   db::TargetFields target;
-  int check1 = 1;
-  bool option1 = true, option2 = false;
-  db::MemoryListBox list1, list2;
+  int preview_check = 1;
+  bool per_file = true, per_table = false;
+  db::MemoryListBox target_tables, source_tables;
   QWidget owner;
   std::unique_ptr<ado::Connection> access_conn;
   engine::RunState state;
@@ -34,11 +35,11 @@ class PreviewRunWindow : public engine::RunWindow {
 
   db::SourceFields SourceFields() override { return source; }
   db::TargetFields TargetFields() override { return target; }
-  int PreviewCheck() override { return check1; }
-  bool PerFileOption() override { return option1; }
-  bool PerTableOption() override { return option2; }
-  db::ListBox& TargetTables() override { return list1; }
-  db::ListBox& SourceTables() override { return list2; }
+  int PreviewCheck() override { return preview_check; }
+  bool PerFileOption() override { return per_file; }
+  bool PerTableOption() override { return per_table; }
+  db::ListBox& TargetTables() override { return target_tables; }
+  db::ListBox& SourceTables() override { return source_tables; }
   void SetProgressValue(int) override {}
   void SetProgressCaption(const std::string&) override {}
   engine::StatementSink& PreviewList() override { return preview.PreviewList(); }
@@ -56,6 +57,11 @@ class PreviewRunWindow : public engine::RunWindow {
   }
   std::unique_ptr<ado::Connection>& AccessConn() override { return access_conn; }
   engine::RunState& State() override { return state; }
+  // The events as the main window shows them.
+  void SetBusy(bool busy) override { app::RunMessages::SetBusy(busy); }
+  bool AskToOverwrite(const std::string& table) override { return app::RunMessages::AskToOverwrite(table); }
+  void TargetNotFound() override { app::RunMessages::TargetNotFound(); }
+  void RunDone() override { app::RunMessages::RunDone(); }
 };
 
 class RunWithPreview : public ::testing::Test {
@@ -130,8 +136,8 @@ void ExecuteAll(preview::SqlPreviewWindow& w) {
 
 TEST_F(RunWithPreview, PerTablePreviewSkippedForEveryTable) {
   PREPARE();
-  window_.option1 = false;
-  window_.option2 = true;
+  window_.per_file = false;
+  window_.per_table = true;
   window_.user = [](preview::SqlPreviewWindow& w) { w.Controls().skip_table_button->click(); };
   engine::RunConversion(window_);
   // One preview per table (the source lists its system tables too), the user
@@ -145,8 +151,8 @@ TEST_F(RunWithPreview, PerTablePreviewSkippedForEveryTable) {
 
 TEST_F(RunWithPreview, PerTableExecuteEndsTheRunAfterThatTable) {
   PREPARE();
-  window_.option1 = false;
-  window_.option2 = true;
+  window_.per_file = false;
+  window_.per_table = true;
   window_.user = ExecuteAll;
   engine::RunConversion(window_);
   EXPECT_EQ(window_.rows_shown.size(), 1u);  // the run ended after the first table

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <regex>
 #include <sstream>
 #include <vector>
 
@@ -132,8 +133,9 @@ class ConvertTables : public testing::Test {
     target_ = testing_support::CopyFile(*empty_, dir_);
   }
 
-  Outcome Run(const std::string& arguments) {
-    std::string command = "PELMORA_PG_PASSWORD='" + pg_->password + "' PELMORA_ACCESS_PASSWORD='" +
+  // `shell`: commands run first in the shell that starts the program (limits).
+  Outcome Run(const std::string& arguments, const std::string& shell = "") {
+    std::string command = shell + "PELMORA_PG_PASSWORD='" + pg_->password + "' PELMORA_ACCESS_PASSWORD='" +
                           access_password_ + "' " + Convert() + " --server " + pg_->host +
                           " --port " + pg_->port + " --user " + pg_->user + " --database " + database_ + " --target " +
                           target_ + " " + arguments + " </dev/null >" + dir_ + "/out.txt 2>" + dir_ + "/err.txt";
@@ -236,6 +238,44 @@ TEST_F(ConvertTables, VerifyComparesEveryValueAndNamesWhatDiffers) {
   Outcome reordered = Run("--tables items --verify-only");
   EXPECT_EQ(reordered.status, 0) << reordered.out;
   EXPECT_NE(reordered.out.find("items: verified (3 rows)"), std::string::npos) << reordered.out;
+}
+
+// Writes that fail (the file may grow to 400 KB only): the closing line counts
+// what the file holds, the lost statements apart from refused ones, and
+// --verify finds the same rows. How many commits fail depends on the clock;
+// the accounting holds whatever it is.
+TEST_F(ConvertTables, AfterFailedWritesTheClosingLineCountsWhatTheFileHolds) {
+  ASSERT_NO_FATAL_FAILURE(Prepare("convert_full"));
+  ASSERT_EQ(testing_support::Psql(*pg_, database_,
+                                  "CREATE TABLE wide (id integer, note varchar(250));\n"
+                                  "INSERT INTO wide SELECT n, repeat('x', 200) || n FROM generate_series(1, 8000) n;\n"),
+            0);
+  // Past the limit a write fails with EFBIG instead of killing the program.
+  Outcome run = Run("--tables wide --overwrite yes --verify", "trap '' XFSZ; ulimit -f 400; ");
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  std::smatch m;
+  const std::regex closing(R"((\d+) tables and (\d+) rows in the file, (\d+) statements refused, (\d+) statements )"
+                           R"(lost in (\d+) failed writes?\n)");
+  ASSERT_TRUE(std::regex_search(run.out, m, closing)) << run.out << run.err;
+  const long tables = std::stol(m[1]), rows = std::stol(m[2]), refused = std::stol(m[3]), lost = std::stol(m[4]);
+  EXPECT_GE(std::stol(m[5]), 1);
+  EXPECT_GT(lost, 0);
+  EXPECT_EQ(run.err.find("SQLException: "), std::string::npos) << "a failed write is no refused statement";
+  // Every statement (CREATE TABLE and 8000 rows) is in the file, lost or refused.
+  EXPECT_EQ(tables + rows + lost + refused, 8001) << run.out;
+  if (tables == 1) {
+    EXPECT_NE(run.out.find("(8000 source rows, " + std::to_string(rows) + " in the Access file)"), std::string::npos)
+        << run.out;
+    std::string csv;
+    ASSERT_EQ(RunCommand("mdb-export " + target_ + " wide | tail -n +2 | wc -l", &csv), 0);
+    EXPECT_EQ(std::stol(csv), rows);
+  } else {
+    EXPECT_EQ(rows, 0);
+    EXPECT_NE(run.out.find("wide: not compared"), std::string::npos) << run.out;
+  }
+  std::string check;
+  EXPECT_EQ(RunCommand(std::string(PELMORA_RUNTIME_DIR) + "/pelmora-access check " + target_ + " 2>&1", &check), 0)
+      << check;
 }
 
 // New .accdb files of each version, made by `pelmora-access create`, as

@@ -9,6 +9,7 @@
 
 #include "tests/support/environment.h"
 #include "tools/convert/cli_services.h"
+#include "tools/convert/cli_window.h"
 #include "tools/convert/terminal_line.h"
 
 namespace {
@@ -25,7 +26,7 @@ TEST(TerminalOutput, AReportEndsTheProgressLineFirst) {
   FILE* out = std::tmpfile();
   FILE* err = std::tmpfile();
   convert::TerminalLine line(err);
-  convert::CliServices services(convert::OverwritePolicy::kNo, out, err, nullptr, &line);
+  convert::CliServices services(err, &line);
   line.Draw("orders [....] 0 of 4 rows  0 rows/s");
   services.MessageBox("SQLException: refused", ui::Buttons::Ok, ui::Icon::Exclamation, "Application Error");
   line.Draw("orders [####] 4 of 4 rows  9 rows/s");
@@ -34,16 +35,23 @@ TEST(TerminalOutput, AReportEndsTheProgressLineFirst) {
   EXPECT_EQ(Contents(err),
             "\r\033[Korders [....] 0 of 4 rows  0 rows/s\nSQLException: refused\n"
             "\r\033[Korders [####] 4 of 4 rows  9 rows/s\n");
-  EXPECT_EQ(services.Reports(), 1);
+  EXPECT_EQ(Contents(out), "");
+  // A question no one can answer here is answered No.
+  EXPECT_EQ(services.MessageBox("Go on?", ui::Buttons::YesNo, ui::Icon::None, ""), ui::Answer::No);
 
+  // A quiet run says "Done." nowhere; the window prints it otherwise.
   FILE* quiet_out = std::tmpfile();
   FILE* quiet_err = std::tmpfile();
-  convert::CliServices quiet(convert::OverwritePolicy::kNo, quiet_out, quiet_err, nullptr, nullptr, true);
-  quiet.MessageBox("Done.", ui::Buttons::Ok, ui::Icon::None, "Pelmora");
-  quiet.MessageBox("SQLException: refused", ui::Buttons::Ok, ui::Icon::Exclamation, "Application Error");
+  convert::CliWindow quiet({}, {}, {}, false, {.out = quiet_out, .err = quiet_err, .quiet = true});
+  quiet.RunDone();
+  quiet.TargetNotFound();
   EXPECT_EQ(Contents(quiet_out), "");
-  EXPECT_EQ(Contents(quiet_err), "SQLException: refused\n");
-  for (FILE* f : {out, err, quiet_out, quiet_err}) std::fclose(f);
+  EXPECT_EQ(Contents(quiet_err), "Unable to access the database\n");
+  FILE* loud_out = std::tmpfile();
+  convert::CliWindow loud({}, {}, {}, false, {.out = loud_out, .err = quiet_err});
+  loud.RunDone();
+  EXPECT_EQ(Contents(loud_out), "Done.\n");
+  for (FILE* f : {out, err, quiet_out, quiet_err, loud_out}) std::fclose(f);
 }
 
 TEST(TerminalOutput, BothToolsPrintTheProjectVersion) {

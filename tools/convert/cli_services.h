@@ -1,28 +1,23 @@
 #pragma once
-// ui::Services for the command line: message boxes become lines on stderr
-// ("Done." on stdout), the overwrite question is answered by --overwrite or
-// asked on the terminal, and reports are counted so the exit status can tell.
-// A progress line open on the terminal is ended before anything is printed;
-// quiet, only the reports are printed.
+// ui::Services for the command line: a message box becomes its text on stderr
+// (a progress line open on the terminal is ended first). What the run itself
+// tells (the overwrite question, "Done.", refused statements) reaches the
+// command line through its RunWindow (cli_window.h), not through dialogs.
 
 #include <cstdio>
 #include <string>
 
 #include "platform/ui/services.h"
 #include "tools/convert/terminal_line.h"
-#include "tools/convert/verify.h"
 
 namespace convert {
-
-enum class OverwritePolicy { kAsk, kYes, kNo };
 
 class CliServices : public ui::Services {
  public:
   // `line`: the progress line on `err`, nullptr when none is drawn.
-  CliServices(OverwritePolicy policy, FILE* out, FILE* err, FILE* terminal_in, TerminalLine* line = nullptr,
-              bool quiet = false)
-      : policy_(policy), out_(out), err_(err), in_(terminal_in), line_(line), quiet_(quiet) {}
+  explicit CliServices(FILE* err, TerminalLine* line = nullptr) : err_(err), line_(line) {}
 
+  // Prints the text; a question nobody can answer on a terminal is answered No.
   ui::Answer MessageBox(const std::string& text, ui::Buttons buttons, ui::Icon icon,
                         const std::string& title) override;
   void ProcessEvents() override {}
@@ -34,22 +29,12 @@ class CliServices : public ui::Services {
   double Random() override { return 0.5; }
   std::string ProgramFolder() override;
 
-  int Reports() const { return reports_; }
-  // Where the last report is kept, as the reason of a refused row (--verify).
-  void SetRefusalLog(RefusalLog* log) { refusals_ = log; }
-
   // Message texts use CR LF and bare CR line breaks; a terminal wants LF.
   static std::string ForTerminal(const std::string& text);
 
  private:
-  OverwritePolicy policy_;
-  FILE* out_;
   FILE* err_;
-  FILE* in_;
   TerminalLine* line_;
-  bool quiet_;
-  RefusalLog* refusals_ = nullptr;
-  int reports_ = 0;
 };
 
 }  // namespace convert

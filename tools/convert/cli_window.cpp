@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "db/access.h"
 #include "platform/ado/connection.h"
 
 namespace convert {
@@ -12,13 +13,46 @@ void StreamSink::Append(std::string_view statement) {
 }
 
 CliWindow::CliWindow(db::SourceFields source, db::TargetFields target, std::vector<std::string> tables,
-                     bool print_sql, FILE* out, TerminalLine* progress)
+                     bool print_sql, CliTerminal terminal)
     : source_(std::move(source)),
       target_(std::move(target)),
       tables_(std::move(tables)),
       print_sql_(print_sql),
-      progress_(progress),
-      sink_(out) {}
+      terminal_(terminal),
+      progress_(terminal.progress),
+      sink_(terminal.out) {}
+
+bool CliWindow::AskToOverwrite(const std::string& table) {
+  if (terminal_.overwrite == OverwritePolicy::kYes) return true;
+  if (terminal_.overwrite == OverwritePolicy::kNo || !terminal_.in) return false;
+  if (progress_) progress_->End();
+  for (;;) {
+    fmt::print(terminal_.err, "Would you like to overwrite {}? [y/n] ", table);
+    std::fflush(terminal_.err);
+    char line[64];
+    if (!std::fgets(line, sizeof line, terminal_.in)) return false;
+    if (line[0] == 'y' || line[0] == 'Y') return true;
+    if (line[0] == 'n' || line[0] == 'N') return false;
+  }
+}
+
+void CliWindow::TargetNotFound() {
+  if (progress_) progress_->End();
+  fmt::print(terminal_.err, "{}\n", db::kUnableToAccess);
+  std::fflush(terminal_.err);
+}
+
+void CliWindow::RunDone() {
+  if (terminal_.quiet) return;
+  fmt::print(terminal_.out, "Done.\n");
+  std::fflush(terminal_.out);
+}
+
+void CliWindow::StatementFailed(const engine::StatementFailure& failure) {
+  // A failed write's rows are missing, not refused: the closing line counts what the file holds.
+  if (failure.kind == ado::ErrorKind::kWriteFailed) return;
+  if (refusals_ && failure.row > 0) refusals_->by_table[failure.table].push_back({failure.row, failure.description});
+}
 
 void CliWindow::AddSourceTables(db::ListBox& list) {
   // The run converts its list from the end.
@@ -41,12 +75,6 @@ void CliWindow::RowDone(long long row) {
   if (now - drawn_ < std::chrono::milliseconds(100)) return;
   drawn_ = now;
   DrawBar(false);
-}
-
-void CliWindow::RowRefused(long long row) {
-  if (!refusals_) return;
-  refusals_->by_table[table_].push_back({row, refusals_->last_report});
-  refusals_->last_report.clear();
 }
 
 void CliWindow::TableFinished() {

@@ -2,7 +2,8 @@
 // The conversion run's window, on a terminal: the controls and the source
 // tables come from the command line, the preview list streams to stdout
 // (--print-sql), and a progress bar per table is drawn on a terminal line
-// (when stderr is a terminal and the run is not quiet).
+// (when stderr is a terminal and the run is not quiet). The overwrite question
+// is answered by --overwrite or asked on the terminal; "Done." goes to stdout.
 
 #include <chrono>
 #include <cstdio>
@@ -26,20 +27,31 @@ class StreamSink : public engine::StatementSink {
   FILE* out_;
 };
 
+enum class OverwritePolicy { kAsk, kYes, kNo };
+
+// Where the run's window writes and reads.
+struct CliTerminal {
+  FILE* out = stdout;
+  FILE* err = stderr;
+  FILE* in = nullptr;              // the overwrite answers (kAsk); nullptr answers No
+  TerminalLine* progress = nullptr;  // the bar's line on err, nullptr for none
+  OverwritePolicy overwrite = OverwritePolicy::kNo;
+  bool quiet = false;              // no "Done."
+};
+
 class CliWindow : public engine::RunWindow {
  public:
-  // `tables` in the order they are to be converted; `progress`: where the
-  // bar is drawn, nullptr for none.
+  // `tables` in the order they are to be converted.
   CliWindow(db::SourceFields source, db::TargetFields target, std::vector<std::string> tables, bool print_sql,
-            FILE* out, TerminalLine* progress);
+            CliTerminal terminal);
 
   db::SourceFields SourceFields() override { return source_; }
   db::TargetFields TargetFields() override { return target_; }
   int PreviewCheck() override { return print_sql_ ? 1 : 0; }
   bool PerFileOption() override { return true; }
   bool PerTableOption() override { return false; }
-  db::ListBox& TargetTables() override { return list1_; }
-  db::ListBox& SourceTables() override { return list2_; }
+  db::ListBox& TargetTables() override { return target_tables_; }
+  db::ListBox& SourceTables() override { return source_tables_; }
   void AddSourceTables(db::ListBox& list) override;
   void SetProgressValue(int) override {}
   void SetProgressCaption(const std::string&) override {}
@@ -49,10 +61,15 @@ class CliWindow : public engine::RunWindow {
   std::unique_ptr<ado::Connection>& AccessConn() override { return access_conn_; }
   engine::RunState& State() override { return state_; }
 
+  void SetBusy(bool) override {}
+  bool AskToOverwrite(const std::string& table) override;
+  void TargetNotFound() override;
+  void RunDone() override;
+  void StatementFailed(const engine::StatementFailure& failure) override;
+
   void TableStarted(const std::string& table, long long rows) override;
   void RowDone(long long row) override;
   void TableFinished() override;
-  void RowRefused(long long row) override;
 
   const engine::ConversionLog& ConversionLog() const { return log_; }
   // The tables the run converted, in its order; their refused rows go into
@@ -67,8 +84,9 @@ class CliWindow : public engine::RunWindow {
   db::TargetFields target_;
   std::vector<std::string> tables_;
   bool print_sql_;
+  CliTerminal terminal_;
   TerminalLine* progress_;
-  db::MemoryListBox list1_, list2_;
+  db::MemoryListBox target_tables_, source_tables_;
   StreamSink sink_;
   engine::ConversionLog log_;
   std::unique_ptr<ado::Connection> access_conn_;

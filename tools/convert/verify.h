@@ -26,14 +26,13 @@ namespace convert {
 inline constexpr size_t kMaxDigestRows = 4'000'000;
 
 // The rows whose statements the run's target refused, by table, each with
-// the report that said why.
+// the description its report gave.
 struct RefusalLog {
   struct Refusal {
     long long row;
     std::string reason;
   };
   std::map<std::string, std::vector<Refusal>> by_table;
-  std::string last_report;  // the report shown last, the reason of the next refusal
 };
 
 struct VerifyTotals {

@@ -455,6 +455,10 @@ Status Pager::PutBack(const std::vector<uint32_t>& pages) {
   return file_->Sync();
 }
 
+Error Pager::CommitFailed(size_t lost, ErrorCode code, std::string message) {
+  return Error{code, std::move(message), ErrorKind::kWriteFailed, lost};
+}
+
 std::string Pager::LostStatements(size_t lost) const {
   if (lost == 0) return "The changes since the last commit were lost";
   if (lost == 1) return "The 1 statement since the last commit was lost";
@@ -480,7 +484,7 @@ Status Pager::Commit() {
       // what the file holds already.
       (void)env_->Remove(journal_path);
       DropChanges();
-      return MakeError(written.error().code,
+      return CommitFailed(lost, written.error().code,
                        fmt::format("Could not save the changes to '{}': {}. {}; the file is as it was after that "
                                    "commit.",
                                    path_, written.error().message, LostStatements(lost)));
@@ -503,14 +507,14 @@ Status Pager::Commit() {
                           fmt::format("The database '{}' cannot be used after a failed save: close it; it is put "
                                       "back from its journal '{}' when it is next opened.",
                                       path_, journal_path));
-      return MakeError(written.error().code,
+      return CommitFailed(lost, written.error().code,
                        fmt::format("Could not save the changes to '{}': {}. {}, and the file cannot be put back now "
                                    "({}); its journal '{}' puts it back as it was after that commit when it is next "
                                    "opened.",
                                    path_, written.error().message, LostStatements(lost), put_back.error().message,
                                    journal_path));
     }
-    return MakeError(written.error().code,
+    return CommitFailed(lost, written.error().code,
                      fmt::format("Could not save the changes to '{}': {}. {}; the file is as it was after that "
                                  "commit.",
                                  path_, written.error().message, LostStatements(lost)));

@@ -164,6 +164,8 @@ class Pager final : public PageStore {
   // A page image as the file stores it (encrypted where the file is).
   Status StoredImage(uint32_t page, std::span<const std::byte> image, std::span<std::byte> out);
   std::string LostStatements(size_t lost) const;
+  // A commit that failed: the statements since the last commit are lost.
+  static Error CommitFailed(size_t lost, ErrorCode code, std::string message);
 
   Env* env_;
   std::string path_;

@@ -179,10 +179,10 @@ std::string Lower(std::string s) {
   return s;
 }
 
-format::IndexKey LongKey(int64_t v) {
+Result<format::IndexKey> LongKey(int64_t v) {
   format::IndexKey key;
   Cell cell = v;
-  (void)format::AppendKeyColumn({&cell, ColumnType::kLong, true}, &key);
+  JET_TRY(format::AppendKeyColumn({&cell, ColumnType::kLong, true}, &key));
   return key;
 }
 
@@ -325,7 +325,8 @@ Result<std::vector<std::vector<std::byte>>> BuildBlankDatabase(const BlankOption
     JET_TRY(format::AppendKeyColumn({&parent, ColumnType::kLong, true}, &key));
     JET_TRY(format::AppendKeyColumn({&name, ColumnType::kText, true, *name_order}, &key));
     JET_ASSIGN_OR_RETURN(new_name, parent_name.Insert(key, places[0].data, static_cast<uint8_t>(at)));
-    JET_ASSIGN_OR_RETURN(new_id, by_id.Insert(LongKey(o.id), places[0].data, static_cast<uint8_t>(at)));
+    JET_ASSIGN_OR_RETURN(id_key, LongKey(o.id));
+    JET_ASSIGN_OR_RETURN(new_id, by_id.Insert(id_key, places[0].data, static_cast<uint8_t>(at)));
     defs[0].real_indexes[0].unique_entries += new_name;
     defs[0].real_indexes[1].unique_entries += new_id;
   }
@@ -349,7 +350,8 @@ Result<std::vector<std::vector<std::byte>>> BuildBlankDatabase(const BlankOption
     uint16_t at = 0;
     JET_TRY(AppendTo(aces, row.Encode(ace_columns), &at, "the access-control entries"));
     ++defs[1].row_count;
-    JET_ASSIGN_OR_RETURN(new_key, by_object.Insert(LongKey(a.object), places[1].data, static_cast<uint8_t>(at)));
+    JET_ASSIGN_OR_RETURN(object_key, LongKey(a.object));
+    JET_ASSIGN_OR_RETURN(new_key, by_object.Insert(object_key, places[1].data, static_cast<uint8_t>(at)));
     defs[1].real_indexes[0].unique_entries += new_key;
   }
 
