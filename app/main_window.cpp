@@ -27,9 +27,9 @@ constexpr const char* kPasswordKey = "PostgreSQLPassword";
 constexpr const char* kDatabaseKey = "PostgreSQLDatabase";
 constexpr const char* kAccessFileKey = "AccessMDBFile";
 constexpr const char* kAccessPasswordKey = "AccessPassword";
-constexpr const char* kCheck1Key = "Check1";
-constexpr const char* kOption1Key = "Option1";
-constexpr const char* kOption2Key = "Option2";
+constexpr const char* kPreviewCheckKey = "Check1";
+constexpr const char* kPerFileOptionKey = "Option1";
+constexpr const char* kPerTableOptionKey = "Option2";
 
 // The closing handler's name and step in error reports.
 constexpr const char* kUnloadProcedure = "Form1.Form_Unload";
@@ -224,9 +224,9 @@ void MainWindow::ConnectHandlers() {
 void MainWindow::WriteSetting(const char* key, const std::string& text) { settings_.Write(key, text); }
 
 void MainWindow::LoadSettings(report::Trap& trap) {
-  trap(130, [&] { ui_.preview_check->SetValue(CheckStateFromText(settings_.Read(kCheck1Key, "1"))); });
-  trap(132, [&] { ui_.per_file_option->SetValue(BooleanFromText(settings_.Read(kOption1Key, "1"))); });
-  trap(134, [&] { ui_.per_table_option->SetValue(BooleanFromText(settings_.Read(kOption2Key, "0"))); });
+  trap(130, [&] { ui_.preview_check->SetValue(CheckStateFromText(settings_.Read(kPreviewCheckKey, "1"))); });
+  trap(132, [&] { ui_.per_file_option->SetValue(BooleanFromText(settings_.Read(kPerFileOptionKey, "1"))); });
+  trap(134, [&] { ui_.per_table_option->SetValue(BooleanFromText(settings_.Read(kPerTableOptionKey, "0"))); });
   trap(136, [&] { ui_.target_file_edit->SetText(settings_.Read(kAccessFileKey, "")); });
   trap(138, [&] { ui_.target_password_edit->SetText(settings_.Read(kAccessPasswordKey, "")); });
   trap(140, [&] { ui_.server_edit->SetText(settings_.Read(kServerKey, "localhost")); });
@@ -242,12 +242,12 @@ void MainWindow::PreviewCheckClicked() {
   const bool ticked = state == CheckBox::kTicked;
   ui_.per_file_option->setEnabled(ticked);
   ui_.per_table_option->setEnabled(ticked);
-  WriteSetting(kCheck1Key, std::to_string(state));
+  WriteSetting(kPreviewCheckKey, std::to_string(state));
 }
 
 void MainWindow::PreviewOptionClicked() {
-  WriteSetting(kOption1Key, BooleanText(ui_.per_file_option->Value()));
-  WriteSetting(kOption2Key, BooleanText(ui_.per_table_option->Value()));
+  WriteSetting(kPerFileOptionKey, BooleanText(ui_.per_file_option->Value()));
+  WriteSetting(kPerTableOptionKey, BooleanText(ui_.per_table_option->Value()));
 }
 
 void MainWindow::StartConverting() {

@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "platform/jet/database.h"
+#include "platform/jet/public/database.h"
 #include "platform/jet/file/pager.h"
 #include "platform/jet/format/data_page.h"
 #include "platform/jet/format/usage_map.h"

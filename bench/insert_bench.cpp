@@ -23,7 +23,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/jet/database.h"
+#include "platform/jet/public/database.h"
 #include "platform/jet/file/pager.h"
 #include "platform/jet/format/numeric.h"
 #include "platform/jet/table/catalog.h"

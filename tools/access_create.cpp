@@ -8,7 +8,7 @@
 #include <optional>
 #include <utility>
 
-#include "platform/jet/table/blank_database.h"
+#include "platform/jet/public/create.h"
 
 namespace {
 
@@ -24,13 +24,13 @@ std::optional<BlankFormat> FormatNamed(const std::string& name) {
   return std::nullopt;
 }
 
-constexpr std::pair<const char*, jet::file::AccdbEncryption> kEncryptions[] = {
-    {"agile", jet::file::AccdbEncryption::kAgile},
-    {"rc4-cryptoapi", jet::file::AccdbEncryption::kRc4CryptoApi},
-    {"standard-aes", jet::file::AccdbEncryption::kStandardAes},
-    {"cryptoapi-aes", jet::file::AccdbEncryption::kCryptoApiAes}};
+constexpr std::pair<const char*, jet::AccdbEncryption> kEncryptions[] = {
+    {"agile", jet::AccdbEncryption::kAgile},
+    {"rc4-cryptoapi", jet::AccdbEncryption::kRc4CryptoApi},
+    {"standard-aes", jet::AccdbEncryption::kStandardAes},
+    {"cryptoapi-aes", jet::AccdbEncryption::kCryptoApiAes}};
 
-std::optional<jet::file::AccdbEncryption> EncryptionNamed(const std::string& name) {
+std::optional<jet::AccdbEncryption> EncryptionNamed(const std::string& name) {
   for (const auto& [text, scheme] : kEncryptions)
     if (name == text) return scheme;
   return std::nullopt;
@@ -56,8 +56,8 @@ int RunCreateCommand(const std::string& file, const std::string& format, const s
     return Refuse(accdb ? fmt::format("format {} makes an .mdb file; use 2007, 2010, 2016 or 2019 for \"{}\"", format, file)
                         : fmt::format("format {} makes an .accdb file; name the new file \"{}\"", format,
                                       std::filesystem::path(file).replace_extension(".accdb").string()));
-  std::optional<jet::file::AccdbEncryption> scheme =
-      encryption.empty() ? jet::file::AccdbEncryption::kAgile : EncryptionNamed(encryption);
+  std::optional<jet::AccdbEncryption> scheme =
+      encryption.empty() ? jet::AccdbEncryption::kAgile : EncryptionNamed(encryption);
   if (!scheme)
     return Refuse(fmt::format("unknown encryption \"{}\"; use agile, rc4-cryptoapi, standard-aes or cryptoapi-aes",
                               encryption));

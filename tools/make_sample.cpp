@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/jet/database.h"
-#include "platform/jet/table/blank_database.h"
+#include "platform/jet/public/database.h"
+#include "platform/jet/public/create.h"
 
 namespace {
 

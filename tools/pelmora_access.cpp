@@ -28,8 +28,8 @@
 #include <variant>
 #include <vector>
 
-#include "platform/jet/database.h"
-#include "platform/jet/format/numeric.h"
+#include "platform/jet/public/database.h"
+#include "platform/jet/public/value_text.h"
 #include "platform/util/digits.h"
 #include "tools/access_create.h"
 #include "tools/version_flag.h"
@@ -66,18 +66,18 @@ std::string Shortest(double d, bool single) {
 }
 
 // One CSV field: text quoted, NULL empty, everything else bare in C-locale form.
-std::string CsvField(const jet::format::ColumnDef& column, const jet::Cell& cell) {
+std::string CsvField(const jet::ColumnDef& column, const jet::Cell& cell) {
   using jet::ColumnType;
   struct Visitor {
-    const jet::format::ColumnDef& column;
+    const jet::ColumnDef& column;
     std::string operator()(const jet::Null&) const { return ""; }
     std::string operator()(bool b) const { return b ? "1" : "0"; }
     std::string operator()(int64_t n) const { return std::to_string(n); }
     std::string operator()(double d) const { return Shortest(d, column.type() == ColumnType::kSingle); }
-    std::string operator()(const jet::Money& m) const { return jet::format::MoneyText(m); }
-    std::string operator()(const jet::Decimal& d) const { return jet::format::DecimalText(d); }
-    std::string operator()(const jet::DateTimeValue& d) const { return jet::format::OleDateText(d.days); }
-    std::string operator()(const jet::Guid& g) const { return jet::format::GuidText(g); }
+    std::string operator()(const jet::Money& m) const { return jet::MoneyText(m); }
+    std::string operator()(const jet::Decimal& d) const { return jet::DecimalText(d); }
+    std::string operator()(const jet::DateTimeValue& d) const { return jet::OleDateText(d.days); }
+    std::string operator()(const jet::Guid& g) const { return jet::GuidText(g); }
     std::string operator()(const std::string& s) const { return QuoteCsv(s); }
     std::string operator()(const jet::Bytes& b) const { return Hex(b); }
   };
@@ -99,10 +99,10 @@ jet::Result<std::unique_ptr<jet::Database>> OpenDatabase(const std::string& file
 }
 
 int Tables(jet::Database& db, bool all) {
-  for (const auto& object : db.Objects()) {
+  for (const auto& object : db.Catalog()) {
     if (all)
-      std::cout << object.name << '\t' << jet::table::ObjectTypeName(object) << '\n';
-    else if (object.IsUserTable())
+      std::cout << object.name << '\t' << object.type_name << '\n';
+    else if (object.user_table)
       std::cout << object.name << '\n';
   }
   return 0;
@@ -117,7 +117,7 @@ int Schema(jet::Database& db) {
     std::string line = "CREATE TABLE " + Bracketed(name) + " (";
     for (size_t i = 0; i < columns->size(); ++i) {
       const auto& c = (*columns)[i];
-      line += (i ? ", " : "") + Bracketed(c.name) + " " + jet::format::SqlTypeName(c);
+      line += (i ? ", " : "") + Bracketed(c.name) + " " + jet::SqlTypeName(c);
     }
     std::cout << line << ");\n";
   }

@@ -17,10 +17,9 @@
 #include "platform/ado/data_type.h"
 #include "platform/ado/error.h"
 #include "platform/ado/provider.h"
-#include "platform/jet/database.h"
-#include "platform/jet/format/numeric.h"
-#include "platform/jet/sql/parser.h"
-#include "platform/jet/sql/sql_error.h"
+#include "platform/jet/public/database.h"
+#include "platform/jet/public/statement.h"
+#include "platform/jet/public/value_text.h"
 
 namespace access_provider {
 namespace {
@@ -52,11 +51,11 @@ ErrorKind KindOf(const jet::Error& e) {
   if (e.kind == jet::ErrorKind::kWriteFailed) Raise(e);
   std::string message = e.kind == jet::ErrorKind::kStatementRefused
                             ? e.message
-                            : std::string(jet::sql::kSqlExceptionPrefix) + e.message;
+                            : std::string(jet::kSqlExceptionPrefix) + e.message;
   throw Error(kErrorProvider, std::move(message), ErrorKind::kStatementRefused);
 }
 
-int16_t AdoType(const jet::format::ColumnDef& c) {
+int16_t AdoType(const jet::ColumnDef& c) {
   using jet::ColumnType;
   switch (c.type()) {
     case ColumnType::kBoolean: return adBoolean;
@@ -88,9 +87,9 @@ std::string TrimDecimal(std::string text) {
   return text;
 }
 
-Value ToValue(const jet::format::ColumnDef& column, const jet::Cell& cell) {
+Value ToValue(const jet::ColumnDef& column, const jet::Cell& cell) {
   struct Visitor {
-    const jet::format::ColumnDef& column;
+    const jet::ColumnDef& column;
     Value operator()(const jet::Null&) const { return Value(); }
     Value operator()(bool b) const { return Value(b); }
     Value operator()(int64_t n) const { return Value(n); }
@@ -103,15 +102,15 @@ Value ToValue(const jet::format::ColumnDef& column, const jet::Cell& cell) {
       std::from_chars(buffer, r.ptr, shown);
       return Value(shown);
     }
-    Value operator()(const jet::Money& m) const { return Value(Decimal{TrimDecimal(jet::format::MoneyText(m))}); }
-    Value operator()(const jet::Decimal& d) const { return Value(Decimal{jet::format::DecimalText(d)}); }
+    Value operator()(const jet::Money& m) const { return Value(Decimal{TrimDecimal(jet::MoneyText(m))}); }
+    Value operator()(const jet::Decimal& d) const { return Value(Decimal{jet::DecimalText(d)}); }
     Value operator()(const jet::DateTimeValue& d) const {
-      auto t = jet::format::OleDateToCivil(d.days);
+      auto t = jet::OleDateToCivil(d.days);
       if (!t) return Value(d.days);
       return Value(DateTime{Date{t->year, t->month, t->day},
                             Time{t->hour, t->minute, t->second, static_cast<uint32_t>(t->millisecond) * 1000000u}});
     }
-    Value operator()(const jet::Guid& g) const { return Value(jet::format::GuidText(g)); }
+    Value operator()(const jet::Guid& g) const { return Value(jet::GuidText(g)); }
     Value operator()(const std::string& s) const { return Value(s); }
     Value operator()(const jet::Bytes& b) const { return Value(Binary(b)); }
   };
@@ -166,18 +165,6 @@ class ListCursor final : public Cursor {
   size_t next_ = 0;
 };
 
-// The table of a SELECT * FROM statement, read by the engine's own parser;
-// nothing for any other text. INSERT texts, the bulk of a run, are not parsed
-// twice.
-std::optional<std::string> SelectAllTable(std::string_view text) {
-  if (jet::sql::IsInsertStatement(text)) return std::nullopt;
-  auto parsed = jet::sql::Parse(text);
-  if (!parsed) return std::nullopt;
-  auto* select = std::get_if<jet::sql::Select>(&*parsed);
-  if (!select) return std::nullopt;
-  return std::move(select->table);
-}
-
 class JetConnection final : public ProviderConnection {
  public:
   explicit JetConnection(std::shared_ptr<jet::Database> db) : db_(std::move(db)) {}
@@ -195,7 +182,7 @@ class JetConnection final : public ProviderConnection {
 
   std::unique_ptr<Cursor> Execute(std::string_view text) override {
     jet::Database& db = Open();
-    if (auto table = SelectAllTable(text)) {
+    if (auto table = jet::SelectAllTable(text)) {  // INSERT texts are never parsed twice
       auto reader = db.ReadTable(*table);
       if (!reader) RaiseStatement(reader.error());
       return std::make_unique<RowsCursor>(db_, std::move(*reader));
@@ -213,10 +200,8 @@ class JetConnection final : public ProviderConnection {
       std::string type, name;
     };
     std::vector<Entry> entries;
-    for (const auto& o : db.Objects()) {
-      std::string_view type = jet::table::AdoTableType(o);
-      if (!type.empty()) entries.push_back(Entry{std::string(type), o.name});
-    }
+    for (auto& o : db.Catalog())
+      if (!o.ado_type.empty()) entries.push_back(Entry{std::move(o.ado_type), std::move(o.name)});
     // ADO lists the tables schema ordered by TABLE_TYPE, then TABLE_NAME.
     auto lower = [](std::string s) {
       for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "platform/ado/provider.h"
-#include "platform/jet/database.h"
+#include "platform/jet/public/database.h"
 
 namespace access_provider {
 

@@ -1,11 +1,15 @@
-#include "platform/jet/database.h"
+#include "platform/jet/public/database.h"
 
 #include <fmt/format.h>
 
 #include <cstdio>
 
-#include "platform/jet/format/ascii_case.h"
 #include "platform/jet/executor.h"
+#include "platform/jet/file/pager.h"
+#include "platform/jet/format/ascii_case.h"
+#include "platform/jet/format/header.h"
+#include "platform/jet/table/catalog.h"
+#include "platform/jet/table/table.h"
 #include "platform/jet/sql/sql_error.h"
 #include "platform/jet/table/check.h"
 
@@ -46,6 +50,29 @@ Database::~Database() {
   if (Status closed = Close(); !closed)
     std::fprintf(stderr, "pelmora: %s\n", closed.error().message.c_str());
 }
+
+TableReader::TableReader(std::unique_ptr<table::Table> table)
+    : table_(std::move(table)), cursor_(std::make_unique<table::RowCursor>(table_->Scan())) {}
+TableReader::~TableReader() = default;
+const std::vector<ColumnDef>& TableReader::columns() const { return table_->columns(); }
+bool TableReader::Valid() const { return cursor_->Valid(); }
+void TableReader::Next() { cursor_->Next(); }
+const Status& TableReader::status() const { return cursor_->status(); }
+const std::vector<Cell>& TableReader::row() const { return cursor_->row(); }
+
+bool Database::writable() const { return pager_->writable(); }
+const format::Header& Database::header() const { return pager_->header(); }
+PageStore& Database::pages() { return *pager_; }
+const std::vector<table::CatalogObject>& Database::Objects() const { return objects_; }
+
+std::vector<CatalogEntry> Database::Catalog() const {
+  std::vector<CatalogEntry> entries;
+  for (const auto& o : objects_)
+    entries.push_back({o.name, std::string(table::ObjectTypeName(o)), std::string(table::AdoTableType(o)), o.IsUserTable()});
+  return entries;
+}
+
+bool Database::HasTable(std::string_view name) const { return FindTable(name).has_value(); }
 
 std::vector<std::string> Database::UserTables() const {
   std::vector<std::string> names;

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "platform/jet/file/pager.h"
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 #include "platform/jet/sql/ast.h"
 #include "platform/jet/table/catalog.h"
 #include "platform/jet/table/page_allocator.h"

@@ -11,7 +11,7 @@
 #include "db/access.h"
 #include "platform/ado/error.h"
 #include "platform/ado/recordset.h"
-#include "platform/jet/database.h"
+#include "platform/jet/public/database.h"
 #include "tests/app/app_fixture.h"
 #include "tests/jet/file/fault_env.h"
 

@@ -13,9 +13,9 @@ namespace {
 
 using app_testing::AppTest;
 
-class Form1Layout : public AppTest {};
+class MainWindowLayout : public AppTest {};
 
-TEST_F(Form1Layout, CaptionsAndGroupingAreThePanels) {
+TEST_F(MainWindowLayout, CaptionsAndGroupingAreThePanels) {
   app::MainWindow& form = LoadedForm();
   const auto& ui = form.Controls();
   EXPECT_EQ(ui.source_frame->title(), "PostgreSQL Database");
@@ -44,7 +44,7 @@ TEST_F(Form1Layout, CaptionsAndGroupingAreThePanels) {
   EXPECT_EQ(ui.progress_bar->text(), "Progress Bar");
 }
 
-TEST_F(Form1Layout, FontsAndCaptionsFitTheirPlaces) {
+TEST_F(MainWindowLayout, FontsAndCaptionsFitTheirPlaces) {
   app::MainWindow& form = LoadedForm();
   const auto& ui = form.Controls();
   EXPECT_TRUE(form.font().bold());

@@ -10,9 +10,9 @@ namespace {
 
 using app_testing::AppTest;
 
-class Form1Settings : public AppTest {};
+class MainWindowSettings : public AppTest {};
 
-TEST_F(Form1Settings, FirstStartShowsDefaultsAndWritesOnlyWhatChanged) {
+TEST_F(MainWindowSettings, FirstStartShowsDefaultsAndWritesOnlyWhatChanged) {
   app::MainWindow& form = LoadedForm();
   const auto& ui = form.Controls();
 
@@ -35,7 +35,7 @@ TEST_F(Form1Settings, FirstStartShowsDefaultsAndWritesOnlyWhatChanged) {
   EXPECT_EQ(file.childKeys().size(), 3) << file.childKeys().join(",").toStdString();
 }
 
-TEST_F(Form1Settings, StoredValuesComeBackExactly) {
+TEST_F(MainWindowSettings, StoredValuesComeBackExactly) {
   Store("PostgreSQLServer", "  db.example.org ");
   Store("PostgreSQLPort", "6543");
   Store("PostgreSQLUser", "anna;x=1");
@@ -62,7 +62,7 @@ TEST_F(Form1Settings, StoredValuesComeBackExactly) {
   EXPECT_EQ(Stored("AccessPassword"), "=secret,1");
 }
 
-TEST_F(Form1Settings, ClearCheckBoxDisablesBothOptionsWhicheverIsSelected) {
+TEST_F(MainWindowSettings, ClearCheckBoxDisablesBothOptionsWhicheverIsSelected) {
   Store("Check1", "0");
   Store("Option1", "False");
   Store("Option2", "True");
@@ -75,7 +75,7 @@ TEST_F(Form1Settings, ClearCheckBoxDisablesBothOptionsWhicheverIsSelected) {
   EXPECT_EQ(Stored("Check1"), "0");  // step 150 always rewrites it
 }
 
-TEST_F(Form1Settings, GreyedCheckBoxKeepsItsStateAndDisablesTheOptions) {
+TEST_F(MainWindowSettings, GreyedCheckBoxKeepsItsStateAndDisablesTheOptions) {
   Store("Check1", "2");
   app::MainWindow& form = LoadedForm();
   const auto& ui = form.Controls();
@@ -93,7 +93,7 @@ TEST_F(Form1Settings, GreyedCheckBoxKeepsItsStateAndDisablesTheOptions) {
   EXPECT_EQ(Stored("Check1"), "0");
 }
 
-TEST_F(Form1Settings, BothOptionsTrueLeavesTheSecondSelectedAndRewritesBoth) {
+TEST_F(MainWindowSettings, BothOptionsTrueLeavesTheSecondSelectedAndRewritesBoth) {
   Store("Option1", "True");
   Store("Option2", "True");
   app::MainWindow& form = LoadedForm();
@@ -104,7 +104,7 @@ TEST_F(Form1Settings, BothOptionsTrueLeavesTheSecondSelectedAndRewritesBoth) {
   EXPECT_EQ(Stored("Option2"), "True");
 }
 
-TEST_F(Form1Settings, BothOptionsFalseLeavesNeitherSelectedAndWritesNoOption) {
+TEST_F(MainWindowSettings, BothOptionsFalseLeavesNeitherSelectedAndWritesNoOption) {
   Store("Option1", "false");
   Store("Option2", "FALSE");
   app::MainWindow& form = LoadedForm();
@@ -123,7 +123,7 @@ TEST_F(Form1Settings, BothOptionsFalseLeavesNeitherSelectedAndWritesNoOption) {
   EXPECT_EQ(Stored("Option2"), "False");
 }
 
-TEST_F(Form1Settings, UnconvertibleCheckStateIsReportedAtStep130AndLoadingGoesOn) {
+TEST_F(MainWindowSettings, UnconvertibleCheckStateIsReportedAtStep130AndLoadingGoesOn) {
   Store("Check1", "x");
   Store("PostgreSQLDatabase", "sales");
   app::MainWindow& form = LoadedForm();
@@ -140,7 +140,7 @@ TEST_F(Form1Settings, UnconvertibleCheckStateIsReportedAtStep130AndLoadingGoesOn
   EXPECT_EQ(ui.database_edit->Text(), "sales");
 }
 
-TEST_F(Form1Settings, OutOfRangeStateAndBadOptionReportTheirOwnSteps) {
+TEST_F(MainWindowSettings, OutOfRangeStateAndBadOptionReportTheirOwnSteps) {
   Store("Check1", "3");
   Store("Option2", "maybe");
   LoadedForm();
@@ -150,7 +150,7 @@ TEST_F(Form1Settings, OutOfRangeStateAndBadOptionReportTheirOwnSteps) {
   EXPECT_NE(services_.messages[1].text.find("Form1.Form_Load at line 134"), std::string::npos);
 }
 
-TEST_F(Form1Settings, TypingWritesEveryKeystroke) {
+TEST_F(MainWindowSettings, TypingWritesEveryKeystroke) {
   app::MainWindow& form = LoadedForm();
   const auto& ui = form.Controls();
   ui.server_edit->clear();
@@ -177,7 +177,7 @@ TEST_F(Form1Settings, TypingWritesEveryKeystroke) {
   EXPECT_EQ(Stored("AccessMDBFile"), "");
 }
 
-TEST_F(Form1Settings, FocusSelectsTheWholeTextOnlyInItsFields) {
+TEST_F(MainWindowSettings, FocusSelectsTheWholeTextOnlyInItsFields) {
   Store("PostgreSQLUser", "anna");
   Store("PostgreSQLDatabase", "sales");
   app::MainWindow& form = LoadedForm();
@@ -208,7 +208,7 @@ TEST_F(Form1Settings, FocusSelectsTheWholeTextOnlyInItsFields) {
   EXPECT_EQ(ui.target_file_edit->selectedText(), "/tmp/a.mdb");
 }
 
-TEST_F(Form1Settings, TabOrderFollowsThePanel) {
+TEST_F(MainWindowSettings, TabOrderFollowsThePanel) {
   app::MainWindow& form = LoadedForm();
   const auto& ui = form.Controls();
   ShowActive(form);
@@ -224,7 +224,7 @@ TEST_F(Form1Settings, TabOrderFollowsThePanel) {
   }
 }
 
-TEST_F(Form1Settings, PasswordsAreMaskedWithStars) {
+TEST_F(MainWindowSettings, PasswordsAreMaskedWithStars) {
   app::MainWindow& form = LoadedForm();
   const auto& ui = form.Controls();
   for (auto* masked : {ui.password_edit, ui.target_password_edit}) {

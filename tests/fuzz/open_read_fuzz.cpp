@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/jet/database.h"
+#include "platform/jet/public/database.h"
 #include "tests/jet/memory_env.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

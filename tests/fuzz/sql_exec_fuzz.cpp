@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/jet/database.h"
-#include "platform/jet/table/blank_database.h"
+#include "platform/jet/public/database.h"
+#include "platform/jet/create/blank_database.h"
 #include "tests/jet/memory_env.h"
 
 namespace {

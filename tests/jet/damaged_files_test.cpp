@@ -8,7 +8,8 @@
 #include <fstream>
 #include <random>
 
-#include "platform/jet/database.h"
+#include "platform/jet/public/database.h"
+#include "platform/jet/table/catalog.h"
 #include "tests/jet/memory_env.h"
 #include "tests/support/environment.h"
 

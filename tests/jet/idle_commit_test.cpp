@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/jet/database.h"
+#include "platform/jet/public/database.h"
 #include "tests/support/environment.h"
 
 namespace {

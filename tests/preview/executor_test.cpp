@@ -22,7 +22,7 @@ class Executor : public PreviewTest {
 
 TEST_F(Executor, RunsEveryRowShowsProgressThenClosesWithSQLFormOK) {
   Fill({"CREATE TABLE \"t\" (\"a\" INTEGER);", "   ", "INSERT INTO \"t\" VALUES(1)", "INSERT INTO \"t\" VALUES(2)"});
-  form1_->State().preview_executed = false;
+  main_window_->State().preview_executed = false;
   bool pointer_was_hourglass = false;
   RecordProgress();
   Show([&](preview::SqlPreviewWindow& w) {
@@ -30,7 +30,7 @@ TEST_F(Executor, RunsEveryRowShowsProgressThenClosesWithSQLFormOK) {
     pointer_was_hourglass = !services_.pointer_changes.empty() &&
                             services_.pointer_changes.front() == std::pair<std::string, int>{"Form2", 11};
   });
-  EXPECT_TRUE(form1_->State().preview_executed);
+  EXPECT_TRUE(main_window_->State().preview_executed);
   EXPECT_TRUE(pointer_was_hourglass);
   EXPECT_EQ(services_.pointer_changes.back(), (std::pair<std::string, int>{"Form2", 0}));
   // The blank row is skipped but counted; the captions seen at each row's yield
@@ -62,13 +62,13 @@ TEST_F(Executor, EmptyListSaysNoSqlToRunAndStaysOpen) {
   EXPECT_EQ(services_.Texts(), std::vector<std::string>{"No SQL to run."});
   EXPECT_EQ(services_.messages[0].title, "Pelmora");
   EXPECT_TRUE(services_.pointer_changes.empty());
-  EXPECT_FALSE(form1_->State().preview_executed);
+  EXPECT_FALSE(main_window_->State().preview_executed);
 }
 
 TEST_F(Executor, AllBlankRowsExecuteNothingAndStillFinish) {
   Fill({"", "  ", "     "});
   Show([](preview::SqlPreviewWindow& w) { w.Controls().execute_button->click(); });
-  EXPECT_TRUE(form1_->State().preview_executed);
+  EXPECT_TRUE(main_window_->State().preview_executed);
   EXPECT_TRUE(target_->executed.empty());
 }
 
@@ -99,7 +99,7 @@ TEST_F(Executor, StatementErrorStopsAtItsRow) {
   EXPECT_EQ(error_text, "[provider] sqlexception: value & more # text");
   EXPECT_EQ(services_.Texts(), std::vector<std::string>{"Error found."});
   EXPECT_EQ(target_->executed.size(), 4u);  // rows 6 to 10 never ran
-  EXPECT_FALSE(form1_->State().preview_executed);
+  EXPECT_FALSE(main_window_->State().preview_executed);
   EXPECT_EQ(services_.pointer_changes.back(), (std::pair<std::string, int>{"Form2", 0}));
 }
 
@@ -113,16 +113,16 @@ TEST_F(Executor, OtherFailuresAreReportedAndThePassGoesOn) {
             "Disk or network error.\r\nin Tavrix2021/08/31.Form2.PushButton1_Click at line 116\r\r"
             "Please email screenshot of this message to support@halvex.example");
   EXPECT_EQ(target_->executed.size(), 9u);
-  EXPECT_TRUE(form1_->State().preview_executed);
+  EXPECT_TRUE(main_window_->State().preview_executed);
   EXPECT_EQ(Window().ErrorLine, 0);
 }
 
 TEST_F(Executor, WithoutATargetConnectionEveryRowIsReported) {
-  form1_->AccessConn().reset();
+  main_window_->AccessConn().reset();
   Fill({"CREATE TABLE \"t\" (\"a\" INTEGER);", "INSERT INTO \"t\" VALUES(1)"});
   Show([](preview::SqlPreviewWindow& w) { w.Controls().execute_button->click(); });
   EXPECT_EQ(services_.Reports(), 2);
-  EXPECT_TRUE(form1_->State().preview_executed);
+  EXPECT_TRUE(main_window_->State().preview_executed);
 }
 
 // The round of the issue: an edited error, the stop, Jump To Error Line, the
@@ -144,10 +144,10 @@ TEST_F(Executor, EditedErrorThenFixedAndExecutedAgainFromRowOne) {
     EXPECT_FALSE(ui.statements_view->hasFocus());
     // Fix the row in Edit Line.
     preview_testing::WhenModal([](QWidget* edit) {
-      auto& form4 = static_cast<preview::EditLineDialog&>(*edit);
-      EXPECT_EQ(form4.ListLine, 4);
-      form4.Controls().line_edit->setPlainText("INSERT INTO \"orders\" VALUES(3,'n3','x')");
-      form4.Controls().ok_button->click();
+      auto& edit_line = static_cast<preview::EditLineDialog&>(*edit);
+      EXPECT_EQ(edit_line.ListLine, 4);
+      edit_line.Controls().line_edit->setPlainText("INSERT INTO \"orders\" VALUES(3,'n3','x')");
+      edit_line.Controls().ok_button->click();
     });
     preview_testing::ClickRow(ui.statements_view, 4);
     EXPECT_EQ(w.Model().List().Text(4), "INSERT INTO \"orders\" VALUES(3,'n3','x')");
@@ -159,7 +159,7 @@ TEST_F(Executor, EditedErrorThenFixedAndExecutedAgainFromRowOne) {
     ui.back_button->click();
   });
   EXPECT_EQ(seen, (std::vector<std::string>{"Error found.", "Error found."}));
-  EXPECT_FALSE(form1_->State().preview_executed);
+  EXPECT_FALSE(main_window_->State().preview_executed);
 }
 
 TEST_F(Executor, WithADropRowFirstTheSecondPassCompletes) {
@@ -176,7 +176,7 @@ TEST_F(Executor, WithADropRowFirstTheSecondPassCompletes) {
     w.Model().SetRowText(4, "INSERT INTO \"orders\" VALUES(2,'n2','x')");
     ui.execute_button->click();
   });
-  EXPECT_TRUE(form1_->State().preview_executed);
+  EXPECT_TRUE(main_window_->State().preview_executed);
   EXPECT_EQ(target_->executed.back(), "INSERT INTO \"orders\" VALUES(3,'n3','x')");
   // First pass: drop, create, row 1; second: all five.
   EXPECT_EQ(target_->executed.size(), 3u + 5u);

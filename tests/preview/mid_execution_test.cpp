@@ -34,8 +34,8 @@ TEST_F(MidExecution, BackStopsThePassAndClosesTheWindow) {
   Show([](preview::SqlPreviewWindow& w) { w.Controls().execute_button->click(); });
   EXPECT_TRUE(buttons_disabled);
   EXPECT_EQ(Executed(), 3u);
-  EXPECT_FALSE(form1_->State().preview_executed);
-  EXPECT_TRUE(form1_->State().end_after_preview);
+  EXPECT_FALSE(main_window_->State().preview_executed);
+  EXPECT_TRUE(main_window_->State().end_after_preview);
   EXPECT_EQ(services_.Reports(), 0);
   EXPECT_EQ(Rows().Count(), 0);  // discarded once the window had closed
   EXPECT_EQ(services_.pointer_changes.back(), (std::pair<std::string, int>{"Form2", 0}));
@@ -46,15 +46,15 @@ TEST_F(MidExecution, CloseBoxAndSkipTableStopItToo) {
   AtRow(2, [](preview::SqlPreviewWindow& w) { w.close(); });
   Show([](preview::SqlPreviewWindow& w) { w.Controls().execute_button->click(); });
   EXPECT_EQ(Executed(), 1u);
-  EXPECT_FALSE(form1_->State().preview_executed);
+  EXPECT_FALSE(main_window_->State().preview_executed);
 
   Fill(TableStatements("u", 9));
   services_.events_processed = 0;
   AtRow(3, [](preview::SqlPreviewWindow& w) { w.Controls().skip_table_button->click(); });
   Show([](preview::SqlPreviewWindow& w) { w.Controls().execute_button->click(); });
   EXPECT_EQ(Executed(), 1u + 2u);
-  EXPECT_FALSE(form1_->State().end_after_preview);
-  EXPECT_FALSE(form1_->State().preview_executed);
+  EXPECT_FALSE(main_window_->State().end_after_preview);
+  EXPECT_FALSE(main_window_->State().preview_executed);
   EXPECT_EQ(services_.Reports(), 0);
 }
 
@@ -71,7 +71,7 @@ TEST_F(MidExecution, ExecuteAgainFindAndReplaceAndRowClicksAreRefused) {
   Show([](preview::SqlPreviewWindow& w) { w.Controls().execute_button->click(); });
   EXPECT_EQ(modal_opened, 0);
   EXPECT_EQ(Executed(), 10u);  // each row once
-  EXPECT_TRUE(form1_->State().preview_executed);
+  EXPECT_TRUE(main_window_->State().preview_executed);
 }
 
 TEST_F(MidExecution, HarmlessButtonsWorkAndThePassGoesOn) {
@@ -80,25 +80,25 @@ TEST_F(MidExecution, HarmlessButtonsWorkAndThePassGoesOn) {
     w.TickAll(true);
     ui.copy_sql_button->click();       // copy SQL
     ui.jump_to_error_button->click();  // jump (no error yet: nothing)
-    WhenModal([](QWidget* form5) {
-      static_cast<preview::DatatypesConversionWindow*>(form5)->Controls().back_button->click();
+    WhenModal([](QWidget* datatypes_window) {
+      static_cast<preview::DatatypesConversionWindow*>(datatypes_window)->Controls().back_button->click();
     });
     ui.datatypes_button->click();  // datatypes, modal over the running pass
   });
   Show([](preview::SqlPreviewWindow& w) { w.Controls().execute_button->click(); });
   EXPECT_EQ(Executed(), 10u);
-  EXPECT_TRUE(form1_->State().preview_executed);
+  EXPECT_TRUE(main_window_->State().preview_executed);
   EXPECT_EQ(std::count(services_.clipboard.begin(), services_.clipboard.end(), '\n'), 10);
 }
 
 TEST_F(MidExecution, ClosingTheMainWindowEndsThePassWithoutReports) {
-  form1_->show();
-  AtRow(4, [this](preview::SqlPreviewWindow&) { form1_->close(); });
+  main_window_->show();
+  AtRow(4, [this](preview::SqlPreviewWindow&) { main_window_->close(); });
   Show([](preview::SqlPreviewWindow& w) { w.Controls().execute_button->click(); });
   EXPECT_TRUE(report::EndRequested());
   EXPECT_EQ(Executed(), 3u);
   EXPECT_TRUE(target_->closed);  // the main window closed the target
-  EXPECT_FALSE(form1_->State().preview_executed);
+  EXPECT_FALSE(main_window_->State().preview_executed);
   EXPECT_EQ(services_.Reports(), 0);
   EXPECT_EQ(Rows().Count(), 0);
   // Nothing opens any more once the program is ending.
@@ -108,16 +108,16 @@ TEST_F(MidExecution, ClosingTheMainWindowEndsThePassWithoutReports) {
 }
 
 TEST_F(MidExecution, ClosingTheMainWindowDuringFindAndReplaceEndsThePass) {
-  form1_->show();
+  main_window_->show();
   std::vector<std::string> rows;
   Show([&](preview::SqlPreviewWindow& w) {
     WhenModal([&](QWidget* window) {
-      auto& form3 = static_cast<preview::FindReplaceDialog&>(*window);
-      const auto& dialog = form3.Controls();
+      auto& find_replace = static_cast<preview::FindReplaceDialog&>(*window);
+      const auto& dialog = find_replace.Controls();
       dialog.find_edit->setText("VALUES");
       dialog.replace_edit->setText("VALUES ");
       services_.on_events = [this](long n) {
-        if (n == 3) form1_->close();
+        if (n == 3) main_window_->close();
       };
       dialog.replace_button->click();
     });

@@ -109,20 +109,21 @@ class PreviewTest : public ::testing::Test {
     folder_ = testing_support::StartWindowTest();
     services_.program_folder = folder_;
     store_ = std::make_unique<ui::SettingsStore>(QString::fromStdString(folder_ + "/Pelmora.conf"));
-    form1_ = std::make_unique<app::MainWindow>(*store_);
+    main_window_ = std::make_unique<app::MainWindow>(*store_);
     // As the program ends: every event loop returns.
-    form1_->end_program = [this] {
+    main_window_->end_program = [this] {
       ended_ = true;
       QCoreApplication::exit(0);
     };
     target_ = std::make_shared<testing_support::FakeTarget>();
-    form1_->AccessConn() = testing_support::FakeConnection(target_);
-    preview_ = std::make_unique<preview::PreviewWindows>(form1_.get(), form1_->AccessConn(), form1_->State());
-    form1_->State().end_after_preview = true;
+    main_window_->AccessConn() = testing_support::FakeConnection(target_);
+    preview_ = std::make_unique<preview::PreviewWindows>(main_window_.get(), main_window_->AccessConn(),
+                                                         main_window_->State());
+    main_window_->State().end_after_preview = true;
   }
   void TearDown() override {
     preview_.reset();
-    form1_.reset();
+    main_window_.reset();
     store_.reset();
     report::ResetEndForTests();
     if (ended_) {
@@ -151,7 +152,7 @@ class PreviewTest : public ::testing::Test {
   PumpServices services_;
   std::string folder_;
   std::unique_ptr<ui::SettingsStore> store_;
-  std::unique_ptr<app::MainWindow> form1_;
+  std::unique_ptr<app::MainWindow> main_window_;
   std::shared_ptr<testing_support::FakeTarget> target_;
   std::unique_ptr<preview::PreviewWindows> preview_;
   bool ended_ = false;

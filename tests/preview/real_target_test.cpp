@@ -23,10 +23,10 @@ class RealTarget : public PreviewTest {
     connection->CursorLocation = 3;
     connection->Mode = 3;
     connection->Open(db::AccessConnectionString({file_, ""}));
-    form1_->AccessConn() = std::move(connection);
+    main_window_->AccessConn() = std::move(connection);
   }
   std::string Export(const char* table) {
-    form1_->AccessConn()->Close();  // the engine writes its pages at the latest here
+    main_window_->AccessConn()->Close();  // the engine writes its pages at the latest here
     std::string out;
     testing_support::RunCommand("mdb-export '" + file_ + "' " + table + " 2>&1", &out);
     return out;
@@ -59,7 +59,7 @@ TEST_F(RealTarget, StopFixAndExecuteAgain) {
   services_.messages.clear();
   Fill(TableStatements("orders", 4, /*with_drop=*/true));
   Show([](preview::SqlPreviewWindow& w) { w.Controls().execute_button->click(); });
-  EXPECT_TRUE(form1_->State().preview_executed);
+  EXPECT_TRUE(main_window_->State().preview_executed);
   EXPECT_TRUE(services_.messages.empty());
   const std::string rows = Export("orders");
   for (const char* row : {"1,\"n1\",\"x\"", "4,\"n4\",\"x\""}) EXPECT_NE(rows.find(row), std::string::npos) << rows;
@@ -78,8 +78,8 @@ TEST_F(RealTarget, AFailedWriteStopsThePassAtItsRow) {
                                                  .env = &disk,
                                                  .commit_limits = {.statements = 3, .delay = std::chrono::hours(1)}});
   ASSERT_TRUE(db) << db.error().message;
-  form1_->AccessConn() = std::make_unique<ado::Connection>();
-  form1_->AccessConn()->AttachProvider(access_provider::ConnectionOver(std::move(*db)));
+  main_window_->AccessConn() = std::make_unique<ado::Connection>();
+  main_window_->AccessConn()->AttachProvider(access_provider::ConnectionOver(std::move(*db)));
   disk.faults.push_back({.op = testing_support::FaultEnv::Op::kWrite, .sticky = true});
 
   Fill(TableStatements("orders", 5));
@@ -91,22 +91,22 @@ TEST_F(RealTarget, AFailedWriteStopsThePassAtItsRow) {
     w.Controls().back_button->click();
   });
   EXPECT_EQ(services_.Texts(), (std::vector<std::string>{"Error found."}));
-  EXPECT_FALSE(form1_->State().preview_executed);
+  EXPECT_FALSE(main_window_->State().preview_executed);
   EXPECT_NE(shown.find("could not be written to the file f/target.mdb"), std::string::npos) << shown;
   EXPECT_NE(shown.find("The 3 statements since the last commit were lost"), std::string::npos) << shown;
   EXPECT_EQ(shown.find("SQLException"), std::string::npos) << shown;
 
   // The same failure, met directly: its kind says what it is.
   try {
-    for (int i = 0; i < 3; ++i) form1_->AccessConn()->Execute("CREATE TABLE t" + std::to_string(i) + " (a INT)");
+    for (int i = 0; i < 3; ++i) main_window_->AccessConn()->Execute("CREATE TABLE t" + std::to_string(i) + " (a INT)");
     ADD_FAILURE() << "no statement met the full disk";
   } catch (const ado::Error& e) {
     EXPECT_EQ(e.Kind(), ado::ErrorKind::kWriteFailed) << e.Description();
   }
   // Closed while `disk` lives. The failed commit dropped what was pending, so
   // nothing is left to write.
-  EXPECT_NO_THROW(form1_->AccessConn()->Close());
-  form1_->AccessConn().reset();
+  EXPECT_NO_THROW(main_window_->AccessConn()->Close());
+  main_window_->AccessConn().reset();
 }
 
 }  // namespace

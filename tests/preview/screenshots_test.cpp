@@ -61,19 +61,19 @@ TEST_F(Screenshots, PreviewAndItsSmallWindowsShowTheirTextsWhole) {
     Check(&w, "form2-error.png");
 
     WhenModal([&](QWidget* window) {
-      auto& form3 = static_cast<preview::FindReplaceDialog&>(*window);
-      const auto& dialog = form3.Controls();
+      auto& find_replace = static_cast<preview::FindReplaceDialog&>(*window);
+      const auto& dialog = find_replace.Controls();
       dialog.find_edit->setText("varchar");
       dialog.replace_edit->setText("MEMO");
-      Check(&form3, "form3.png");
+      Check(&find_replace, "form3.png");
       dialog.cancel_button->click();
     });
     ui.find_replace_button->click();
 
     WhenModal([&](QWidget* window) {
-      auto& form4 = static_cast<preview::EditLineDialog&>(*window);
-      Check(&form4, "form4.png");
-      form4.Controls().cancel_button->click();
+      auto& edit_line = static_cast<preview::EditLineDialog&>(*window);
+      Check(&edit_line, "form4.png");
+      edit_line.Controls().cancel_button->click();
     });
     preview_testing::ClickRow(ui.statements_view, 8);
 

@@ -14,8 +14,8 @@ class SmallWindows : public PreviewTest {
   // Opens Find and Replace from the preview and runs one pass.
   void Replace(preview::SqlPreviewWindow& w, const QString& find, const QString& with) {
     WhenModal([&](QWidget* window) {
-      auto& form3 = static_cast<preview::FindReplaceDialog&>(*window);
-      const auto& dialog = form3.Controls();
+      auto& find_replace = static_cast<preview::FindReplaceDialog&>(*window);
+      const auto& dialog = find_replace.Controls();
       EXPECT_TRUE(dialog.find_edit->text().isEmpty());  // opened empty
       EXPECT_TRUE(dialog.replace_edit->text().isEmpty());
       dialog.find_edit->setText(find);
@@ -65,16 +65,16 @@ TEST_F(SmallWindows, FindAndReplaceOnAnEmptyListStaysOpenAndCancelChangesNothing
   Show([&](preview::SqlPreviewWindow& w) {
     const auto& ui = w.Controls();
     WhenModal([&](QWidget* window) {
-      auto& form3 = static_cast<preview::FindReplaceDialog&>(*window);
-      const auto& dialog = form3.Controls();
-      EXPECT_EQ(form3.windowTitle(), "Find and Replace - Pelmora");
-      EXPECT_EQ(form3.size(), QSize(Px(8040), Px(1500)));
+      auto& find_replace = static_cast<preview::FindReplaceDialog&>(*window);
+      const auto& dialog = find_replace.Controls();
+      EXPECT_EQ(find_replace.windowTitle(), "Find and Replace - Pelmora");
+      EXPECT_EQ(find_replace.size(), QSize(Px(8040), Px(1500)));
       EXPECT_EQ(dialog.find_label->text(), "Find what:");
       EXPECT_EQ(dialog.replace_label->text(), "Replace with:");
       EXPECT_EQ(dialog.find_edit->nextInFocusChain(), dialog.replace_edit);
       dialog.find_edit->setText("a");
       dialog.replace_button->click();
-      EXPECT_TRUE(form3.isVisible());
+      EXPECT_TRUE(find_replace.isVisible());
       dialog.cancel_button->click();
     });
     ui.find_replace_button->click();
@@ -87,10 +87,10 @@ TEST_F(SmallWindows, EditLineWritesBackAsTypedAndCancelLeavesTheRow) {
   Fill({"DROP TABLE \"a\"", "CREATE TABLE \"a\" (\"x\" INTEGER);"});
   Show([&](preview::SqlPreviewWindow& w) {
     const auto& ui = w.Controls();
-    preview::EditLineDialog& form4 = w.EditLineWindow();
-    const auto& edit = form4.Controls();
+    preview::EditLineDialog& edit_line = w.EditLineWindow();
+    const auto& edit = edit_line.Controls();
     WhenModal([&](QWidget*) {
-      EXPECT_EQ(form4.size(), QSize(Px(8040), Px(2580)));
+      EXPECT_EQ(edit_line.size(), QSize(Px(8040), Px(2580)));
       // Focus selects the whole text, again after tabbing back.
       EXPECT_EQ(edit.line_edit->textCursor().selectedText(), "DROP TABLE \"a\"");
       edit.ok_button->setFocus();
@@ -99,7 +99,7 @@ TEST_F(SmallWindows, EditLineWritesBackAsTypedAndCancelLeavesTheRow) {
       edit.line_edit->setPlainText("  DROP TABLE \"b\"\nsecond line  ");
       edit.ok_button->click();
     });
-    form4.Open(1, "DROP TABLE \"a\"");
+    edit_line.Open(1, "DROP TABLE \"a\"");
     EXPECT_EQ(w.Model().List().Text(1), "  DROP TABLE \"b\"\nsecond line  ");
     EXPECT_EQ(w.Model().rowCount(), 2);
 
@@ -133,11 +133,11 @@ TEST_F(SmallWindows, DatatypesViewShowsTheLogAndEmptiesItOnClose) {
   std::vector<QString> first, second;
   Show([&](preview::SqlPreviewWindow& w) {
     const auto& ui = w.Controls();
-    preview::DatatypesConversionWindow& form5 = w.DatatypesWindow();
-    const auto& datatypes = form5.Controls();
+    preview::DatatypesConversionWindow& datatypes_window = w.DatatypesWindow();
+    const auto& datatypes = datatypes_window.Controls();
     WhenModal([&](QWidget*) {
-      EXPECT_EQ(form5.windowTitle(), "Datatypes Conversion - Pelmora");
-      EXPECT_EQ(form5.size(), QSize(Px(8040), Px(8340)));
+      EXPECT_EQ(datatypes_window.windowTitle(), "Datatypes Conversion - Pelmora");
+      EXPECT_EQ(datatypes_window.size(), QSize(Px(8040), Px(8340)));
       QAbstractItemModel* m = datatypes.log_view->model();
       for (int c = 0; c < 4; ++c) {
         first.push_back(m->headerData(c, Qt::Horizontal).toString());
@@ -147,14 +147,14 @@ TEST_F(SmallWindows, DatatypesViewShowsTheLogAndEmptiesItOnClose) {
         for (int c = 0; c < 4; ++c) first.push_back(m->index(r, c).data().toString());
       // A click on a row opens nothing.
       preview_testing::ClickRow(datatypes.log_view, 1);
-      EXPECT_EQ(QApplication::activeModalWidget(), &form5);
+      EXPECT_EQ(QApplication::activeModalWidget(), &datatypes_window);
       datatypes.back_button->click();
     });
     ui.datatypes_button->click();
     EXPECT_EQ(preview_->Log().RowCount(), 0u);
     WhenModal([&](QWidget*) {
       second.push_back(QString::number(datatypes.log_view->model()->rowCount()));
-      form5.close();
+      datatypes_window.close();
     });
     ui.datatypes_button->click();
     ui.back_button->click();

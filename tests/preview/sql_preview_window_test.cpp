@@ -12,9 +12,9 @@ using preview_testing::PreviewTest;
 using preview_testing::TableStatements;
 using widgets::Px;
 
-class Form2Test : public PreviewTest {};
+class SqlPreviewWindowTest : public PreviewTest {};
 
-TEST_F(Form2Test, ControlsCaptionsPlacesAndTabOrder) {
+TEST_F(SqlPreviewWindowTest, ControlsCaptionsPlacesAndTabOrder) {
   Fill({"DROP TABLE \"t\""});
   preview::SqlPreviewWindow& w = Window();
   EXPECT_EQ(w.windowTitle(), "SQL Preview - Pelmora");
@@ -61,7 +61,7 @@ TEST_F(Form2Test, ControlsCaptionsPlacesAndTabOrder) {
 
 // The run's first touch loads the window invisibly; its set-up runs once per
 // opening; closing discards rows and error text but not ErrorLine.
-TEST_F(Form2Test, InvisibleLoadingAndWhatClosingDiscards) {
+TEST_F(SqlPreviewWindowTest, InvisibleLoadingAndWhatClosingDiscards) {
   preview_->Clear();
   EXPECT_TRUE(Window().Loaded());
   EXPECT_FALSE(Window().isVisible());
@@ -88,7 +88,7 @@ TEST_F(Form2Test, InvisibleLoadingAndWhatClosingDiscards) {
   });
 }
 
-TEST_F(Form2Test, HowTheWindowClosedReachesTheRunThroughTheFlags) {
+TEST_F(SqlPreviewWindowTest, HowTheWindowClosedReachesTheRunThroughTheFlags) {
   struct Case {
     const char* name;
     std::function<void(preview::SqlPreviewWindow&)> close;
@@ -109,17 +109,17 @@ TEST_F(Form2Test, HowTheWindowClosedReachesTheRunThroughTheFlags) {
        true},
   };
   for (const auto& c : cases) {
-    form1_->State().end_after_preview = true;
-    form1_->State().preview_executed = false;
+    main_window_->State().end_after_preview = true;
+    main_window_->State().preview_executed = false;
     Fill(TableStatements("t", 2));
     Show(c.close);
-    EXPECT_FALSE(form1_->State().preview_executed) << c.name;
-    EXPECT_EQ(form1_->State().end_after_preview, c.end_run) << c.name;
+    EXPECT_FALSE(main_window_->State().preview_executed) << c.name;
+    EXPECT_EQ(main_window_->State().end_after_preview, c.end_run) << c.name;
     EXPECT_TRUE(target_->executed.empty()) << c.name;
   }
 }
 
-TEST_F(Form2Test, JumpToErrorLine) {
+TEST_F(SqlPreviewWindowTest, JumpToErrorLine) {
   // Before any statement error since start: nothing.
   Fill(TableStatements("t", 3));
   Show([](preview::SqlPreviewWindow& w) {
@@ -162,7 +162,7 @@ TEST_F(Form2Test, JumpToErrorLine) {
   EXPECT_TRUE(services_.messages.empty());
 }
 
-TEST_F(Form2Test, AClickOnARowOpensEditLineAndATickBoxClickDoesNot) {
+TEST_F(SqlPreviewWindowTest, AClickOnARowOpensEditLineAndATickBoxClickDoesNot) {
   Fill({"DROP TABLE \"a\"", "CREATE TABLE \"a\" (\"x\" INTEGER);"});
   Show([](preview::SqlPreviewWindow& w) {
     const auto& ui = w.Controls();
@@ -194,12 +194,12 @@ TEST_F(Form2Test, AClickOnARowOpensEditLineAndATickBoxClickDoesNot) {
     // A click on the text of row 2 opens Edit Line with it; "OK" with an
     // emptied box leaves an empty row.
     preview_testing::WhenModal([](QWidget* edit) {
-      auto& form4 = static_cast<preview::EditLineDialog&>(*edit);
-      EXPECT_EQ(form4.windowTitle(), "Edit Line - Pelmora");
-      EXPECT_EQ(form4.ListLine, 2);
-      EXPECT_EQ(form4.Controls().line_edit->toPlainText(), "CREATE TABLE \"a\" (\"x\" INTEGER);");
-      form4.Controls().line_edit->clear();
-      form4.Controls().ok_button->click();
+      auto& edit_line = static_cast<preview::EditLineDialog&>(*edit);
+      EXPECT_EQ(edit_line.windowTitle(), "Edit Line - Pelmora");
+      EXPECT_EQ(edit_line.ListLine, 2);
+      EXPECT_EQ(edit_line.Controls().line_edit->toPlainText(), "CREATE TABLE \"a\" (\"x\" INTEGER);");
+      edit_line.Controls().line_edit->clear();
+      edit_line.Controls().ok_button->click();
     });
     preview_testing::ClickRow(ui.statements_view, 2);
     EXPECT_EQ(w.Model().rowCount(), 2);
@@ -208,7 +208,7 @@ TEST_F(Form2Test, AClickOnARowOpensEditLineAndATickBoxClickDoesNot) {
   });
 }
 
-TEST_F(Form2Test, RowsAreAddedUntickedAndCanBeTickedAllAtOnce) {
+TEST_F(SqlPreviewWindowTest, RowsAreAddedUntickedAndCanBeTickedAllAtOnce) {
   Fill({"a", "b", "c"});
   Show([](preview::SqlPreviewWindow& w) {
     const auto& ui = w.Controls();
@@ -224,7 +224,7 @@ TEST_F(Form2Test, RowsAreAddedUntickedAndCanBeTickedAllAtOnce) {
   });
 }
 
-TEST_F(Form2Test, HoverShowsTheHandOverButtonsButNeverReplacesTheHourglass) {
+TEST_F(SqlPreviewWindowTest, HoverShowsTheHandOverButtonsButNeverReplacesTheHourglass) {
   Fill({"a"});
   Show([](preview::SqlPreviewWindow& w) {
     const auto& ui = w.Controls();

@@ -1,6 +1,6 @@
 #include "tools/convert/stored_rows.h"
 
-#include "platform/jet/database.h"
+#include "platform/jet/public/database.h"
 
 namespace convert {
 
@@ -9,7 +9,7 @@ std::optional<StoredCounts> CountStoredRows(const db::TargetFields& target, cons
   if (!db) return std::nullopt;
   StoredCounts counts;
   for (const std::string& table : tables) {
-    if (!(*db)->FindTable(table)) continue;
+    if (!(*db)->HasTable(table)) continue;
     auto reader = (*db)->ReadTable(table);
     if (!reader) return std::nullopt;
     ++counts.tables;

@@ -4,6 +4,7 @@
 #include <fmt/ranges.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -19,10 +20,10 @@
 #include "platform/ado/connection.h"
 #include "platform/ado/error.h"
 #include "platform/ado/recordset.h"
-#include "platform/jet/database.h"
-#include "platform/jet/file/crypto.h"
-#include "platform/jet/format/numeric.h"
-#include "platform/jet/sql/parser.h"
+#include "platform/jet/public/database.h"
+#include "platform/jet/public/digest.h"
+#include "platform/jet/public/statement.h"
+#include "platform/jet/public/value_text.h"
 #include "platform/ui/line_breaks.h"
 #include "platform/util/digits.h"
 #include "report/error_report.h"
@@ -31,7 +32,7 @@ namespace convert {
 namespace {
 
 using jet::ColumnType;
-using jet::format::ColumnDef;
+using jet::ColumnDef;
 using Row = std::vector<std::string>;  // each value in its compared form
 
 constexpr char kNull[] = "\x01NULL";
@@ -87,8 +88,8 @@ std::string NumberAs(const std::string& text, const ColumnDef& c) {
   return text;
 }
 
-std::string FromLiteral(const jet::sql::Literal& l, const ColumnDef& c) {
-  using Kind = jet::sql::Literal::Kind;
+std::string FromLiteral(const jet::Literal& l, const ColumnDef& c) {
+  using Kind = jet::Literal::Kind;
   switch (l.kind) {
     case Kind::kNull: return kNull;
     case Kind::kNumber: return c.type() == ColumnType::kText || c.type() == ColumnType::kMemo ? l.text : NumberAs(l.text, c);
@@ -105,10 +106,10 @@ std::string FromCell(const jet::Cell& cell, const ColumnDef& c) {
     return fmt::format("{}", *d);
   }
   if (auto* b = std::get_if<bool>(&cell)) return *b ? "1" : "0";
-  if (auto* m = std::get_if<jet::Money>(&cell)) return PlainDecimal(jet::format::MoneyText(*m)).value_or("?");
-  if (auto* n = std::get_if<jet::Decimal>(&cell)) return PlainDecimal(jet::format::DecimalText(*n)).value_or("?");
-  if (auto* t = std::get_if<jet::DateTimeValue>(&cell)) return jet::format::OleDateText(t->days);
-  if (auto* g = std::get_if<jet::Guid>(&cell)) return jet::format::GuidText(*g);
+  if (auto* m = std::get_if<jet::Money>(&cell)) return PlainDecimal(jet::MoneyText(*m)).value_or("?");
+  if (auto* n = std::get_if<jet::Decimal>(&cell)) return PlainDecimal(jet::DecimalText(*n)).value_or("?");
+  if (auto* t = std::get_if<jet::DateTimeValue>(&cell)) return jet::OleDateText(t->days);
+  if (auto* g = std::get_if<jet::Guid>(&cell)) return jet::GuidText(*g);
   if (auto* bytes = std::get_if<jet::Bytes>(&cell)) {
     std::string hex;
     util::AppendHex(*bytes, hex);
@@ -131,18 +132,17 @@ struct Digest {
 };
 
 // SHA-256 of the row's values (each with its length), cut to 128 bits.
-Digest DigestOf(jet::crypto::Hasher& sha256, const Row& row, long long number) {
+Digest DigestOf(jet::Sha256& sha256, const Row& row, long long number) {
   std::string joined;
   for (const std::string& v : row) {
     const uint64_t size = v.size();
     joined.append(reinterpret_cast<const char*>(&size), sizeof size);
     joined += v;
   }
-  uint8_t hash[32];
-  sha256.HashInto({jet::crypto::ByteView(reinterpret_cast<const uint8_t*>(joined.data()), joined.size())}, hash);
+  const std::array<uint8_t, 32> hash = sha256.Of(joined);
   Digest d;
-  std::memcpy(&d.high, hash, 8);
-  std::memcpy(&d.low, hash + 8, 8);
+  std::memcpy(&d.high, hash.data(), 8);
+  std::memcpy(&d.low, hash.data() + 8, 8);
   d.row = number;
   return d;
 }
@@ -171,13 +171,13 @@ class SourceRows {
     const std::string& statement = builder_->Build(*records_);
     records_->MoveNext();
     row->clear();
-    jet::sql::InsertInto insert;
-    if (!jet::sql::ParseInsertInto(statement, insert)) {
+    auto values = jet::InsertedValues(statement);
+    if (!values) {
       row->push_back("(" + statement.substr(0, 60) + ")");
       return true;
     }
-    for (size_t i = 0; i < insert.values.size(); ++i)
-      row->push_back(i < columns.size() ? FromLiteral(insert.values[i], columns[i]) : insert.values[i].text);
+    for (size_t i = 0; i < values->size(); ++i)
+      row->push_back(i < columns.size() ? FromLiteral((*values)[i], columns[i]) : (*values)[i].text);
     return true;
   }
 
@@ -225,7 +225,7 @@ Comparison Compare(const db::SourceFields& fields, jet::Database& db, const std:
   StoredRows stored(db, table);
   SourceRows source(fields, table);
   std::vector<Digest> source_digests, stored_digests;
-  jet::crypto::Hasher sha256(jet::crypto::HashAlgorithm::kSha256);
+  jet::Sha256 sha256;
   Row a, b;
   for (long long number = 1;; ++number) {
     bool has_a = source.Next(stored.columns(), &a);

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "platform/jet/format/header.h"
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 
 namespace jet {
 

@@ -16,12 +16,9 @@
 #include <cstddef>
 #include <functional>
 
-namespace jet {
+#include "platform/jet/public/options.h"
 
-struct CommitLimits {
-  size_t statements = 1000;
-  std::chrono::milliseconds delay{500};
-};
+namespace jet {
 
 class CommitPolicy {
  public:

@@ -16,7 +16,7 @@
 #include <span>
 #include <string>
 
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 
 namespace jet {
 

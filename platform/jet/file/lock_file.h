@@ -27,7 +27,7 @@
 #include <string>
 
 #include "platform/jet/file/env.h"
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 
 namespace jet {
 

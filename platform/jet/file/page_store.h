@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 
 namespace jet {
 

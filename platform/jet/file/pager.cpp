@@ -7,7 +7,7 @@
 
 #include "platform/jet/file/codec.h"
 #include "platform/jet/file/journal.h"
-#include "platform/jet/file/page_cipher.h"
+#include "platform/jet/crypto/page_cipher.h"
 
 namespace jet {
 
@@ -122,7 +122,7 @@ Result<std::unique_ptr<Pager>> Pager::Open(const std::string& path, const PagerO
     return MakeError(ErrorCode::kCorruption,
                      "The Access database file is truncated: it ends before its system catalogue.");
   JET_TRY(CheckPassword(header, options.password));
-  JET_ASSIGN_OR_RETURN(cipher, OpenPageCipher(header, first, options.password));
+  JET_ASSIGN_OR_RETURN(cipher, crypto::OpenPageCipher(header, first, options.password));
   auto pages = static_cast<uint32_t>(size / format::kPageSize);
   auto pager = std::unique_ptr<Pager>(new Pager(env, std::move(file), std::move(lock), header, pages, options));
   pager->cipher_ = std::move(cipher);

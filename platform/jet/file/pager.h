@@ -60,7 +60,7 @@
 #include "platform/jet/file/commit_policy.h"
 #include "platform/jet/file/env.h"
 #include "platform/jet/file/lock_file.h"
-#include "platform/jet/file/page_cipher.h"
+#include "platform/jet/crypto/page_cipher.h"
 #include "platform/jet/file/page_store.h"
 #include "platform/jet/format/header.h"
 
@@ -171,7 +171,7 @@ class Pager final : public PageStore {
   std::string path_;
   std::unique_ptr<File> file_;
   std::unique_ptr<LockFile> lock_;  // after file_: given up before the database lock ends
-  std::unique_ptr<PageCipher> cipher_;  // nullptr: pages are stored plain
+  std::unique_ptr<crypto::PageCipher> cipher_;  // nullptr: pages are stored plain
   format::Header header_;
   uint32_t page_count_;       // including appended pages
   uint32_t disk_page_count_;  // as on disk after the last Commit

@@ -18,7 +18,7 @@
 #include <optional>
 
 #include "platform/jet/format/bytes.h"
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 
 namespace jet::format {
 

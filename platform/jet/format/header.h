@@ -17,7 +17,7 @@
 #include <string>
 
 #include "platform/jet/format/bytes.h"
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 
 namespace jet::format {
 

@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "platform/jet/format/index_codes.h"
-#include "platform/jet/result.h"
-#include "platform/jet/value.h"
+#include "platform/jet/public/result.h"
+#include "platform/jet/public/value.h"
 
 namespace jet::format {
 

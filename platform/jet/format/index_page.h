@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "platform/jet/format/index_key.h"
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 
 namespace jet::format {
 

@@ -13,7 +13,7 @@
 #include <cstdint>
 
 #include "platform/jet/format/bytes.h"
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 
 namespace jet::format {
 

@@ -6,12 +6,21 @@
 
 namespace jet::format {
 
+}  // namespace jet::format
+
+namespace jet {  // declared in public/value_text.h
+using namespace format;
+
 std::string MoneyText(Money m) {
   bool negative = m.scaled < 0;
   // Magnitude as unsigned so that INT64_MIN has one.
   uint64_t mag = negative ? ~static_cast<uint64_t>(m.scaled) + 1 : static_cast<uint64_t>(m.scaled);
   return fmt::format("{}{}.{:04d}", negative ? "-" : "", mag / 10000, static_cast<int>(mag % 10000));
 }
+
+}  // namespace jet
+
+namespace jet::format {
 
 Result<Decimal> DecodeDecimal(ConstBytes b, uint8_t scale) {
   if (b.size() < kDecimalSize) return MakeError(ErrorCode::kCorruption, "a decimal value is shorter than 17 bytes");
@@ -33,6 +42,11 @@ void EncodeDecimal(const Decimal& d, MutableBytes out) {
   Put32(out, 13, d.lo);
 }
 
+}  // namespace jet::format
+
+namespace jet {  // declared in public/value_text.h
+using namespace format;
+
 std::string DecimalText(const Decimal& d) {
   // Repeated division of the 96-bit magnitude by 10.
   uint32_t words[3] = {d.hi, d.mid, d.lo};
@@ -52,6 +66,10 @@ std::string DecimalText(const Decimal& d) {
   if (d.scale > 0) digits.insert(digits.end() - d.scale, '.');
   return (d.negative && !zero ? "-" : "") + digits;
 }
+
+}  // namespace jet
+
+namespace jet::format {
 
 // H. Hinnant's algorithm.
 int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
@@ -84,6 +102,11 @@ constexpr int64_t kMsPerDay = 86400000;
 
 }  // namespace
 
+}  // namespace jet::format
+
+namespace jet {  // declared in public/value_text.h
+using namespace format;
+
 std::optional<CivilDateTime> OleDateToCivil(double days, int resolution_ms) {
   // Beyond these the value is no date Access can hold (years 100..9999).
   if (!std::isfinite(days) || days < -657435.0 || days >= 2958466.0) return std::nullopt;
@@ -104,6 +127,10 @@ std::optional<CivilDateTime> OleDateToCivil(double days, int resolution_ms) {
   return t;
 }
 
+}  // namespace jet
+
+namespace jet::format {
+
 double CivilToOleDate(const CivilDateTime& t) {
   int64_t day = DaysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) - kOleEpoch;
   double fraction =
@@ -112,12 +139,21 @@ double CivilToOleDate(const CivilDateTime& t) {
   return day >= 0 ? static_cast<double>(day) + fraction : static_cast<double>(day) - fraction;
 }
 
+}  // namespace jet::format
+
+namespace jet {  // declared in public/value_text.h
+using namespace format;
+
 std::string OleDateText(double days) {
   auto t = OleDateToCivil(days, 1000);
   if (!t) return fmt::format("{}", days);
   return fmt::format("{:04d}-{:02d}-{:02d} {:02d}:{:02d}:{:02d}", t->year, t->month, t->day, t->hour,
                      t->minute, t->second);
 }
+
+}  // namespace jet
+
+namespace jet::format {
 
 std::optional<std::string> ExtendedDateTimeText(ConstBytes stored) {
   constexpr size_t kDays = 19, kSeconds = 12, kUnits = 7;
@@ -143,11 +179,20 @@ std::optional<std::string> ExtendedDateTimeText(ConstBytes stored) {
   return text;
 }
 
+}  // namespace jet::format
+
+namespace jet {  // declared in public/value_text.h
+using namespace format;
+
 std::string GuidText(const Guid& g) {
   ConstBytes b(reinterpret_cast<const std::byte*>(g.bytes), 16);
   return fmt::format("{{{:08X}-{:04X}-{:04X}-{:02X}{:02X}-{:02X}{:02X}{:02X}{:02X}{:02X}{:02X}}}", U32(b, 0),
                      U16(b, 4), U16(b, 6), g.bytes[8], g.bytes[9], g.bytes[10], g.bytes[11], g.bytes[12],
                      g.bytes[13], g.bytes[14], g.bytes[15]);
 }
+
+}  // namespace jet
+
+namespace jet::format {
 
 }  // namespace jet::format

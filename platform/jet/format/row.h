@@ -17,7 +17,7 @@
 
 #include "platform/jet/format/bytes.h"
 #include "platform/jet/format/tdef.h"
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 
 namespace jet::format {
 

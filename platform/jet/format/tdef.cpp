@@ -141,6 +141,12 @@ Result<TableDefinition> ParseTableDefinition(ConstBytes b, uint32_t page) {
   return t;
 }
 
+}  // namespace jet::format
+
+// Declared with the public column (public/column.h).
+namespace jet {
+using namespace format;
+
 std::string AccessTypeName(const ColumnDef& c) {
   switch (c.type()) {
     case ColumnType::kBoolean: return "Yes/No";
@@ -187,4 +193,4 @@ std::string SqlTypeName(const ColumnDef& c) {
   }
 }
 
-}  // namespace jet::format
+}  // namespace jet

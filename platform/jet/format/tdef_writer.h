@@ -21,8 +21,8 @@
 
 #include "platform/jet/format/bytes.h"
 #include "platform/jet/format/tdef.h"
-#include "platform/jet/result.h"
-#include "platform/jet/value.h"
+#include "platform/jet/public/result.h"
+#include "platform/jet/public/value.h"
 
 namespace jet::format {
 

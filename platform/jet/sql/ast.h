@@ -9,24 +9,12 @@
 #include <variant>
 #include <vector>
 
-#include "platform/jet/value.h"
+#include "platform/jet/public/statement.h"
+#include "platform/jet/public/value.h"
 
 namespace jet::sql {
 
-struct Literal {
-  enum class Kind {
-    kNull,     // NULL
-    kNumber,   // 12, -3.5, 1e10, .5; `text` holds sign and digits as written.
-               // NaN / Infinity written bare also land here and are refused on conversion.
-    kString,   // 'text' with '' turned into '; `text` is the UTF-8 content
-    kBoolean,  // True/False/Yes/No/On/Off; `text` is "True" or "False"
-    kDate,     // #...#; `text` is what stands between the hashes
-    kBinary,   // 0x0A1B; `text` holds the hexadecimal digits after 0x
-  };
-  Kind kind = Kind::kNull;
-  std::string text;
-  bool operator==(const Literal&) const = default;
-};
+using jet::Literal;  // public/statement.h
 
 struct CreateTable {
   std::string table;

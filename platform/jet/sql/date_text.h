@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/jet/value.h"
+#include "platform/jet/public/value.h"
 
 namespace jet::sql {
 

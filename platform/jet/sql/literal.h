@@ -15,9 +15,9 @@
 
 #include <string_view>
 
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 #include "platform/jet/sql/ast.h"
-#include "platform/jet/value.h"
+#include "platform/jet/public/value.h"
 
 namespace jet::sql {
 

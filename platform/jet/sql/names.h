@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 
 namespace jet::sql {
 

@@ -7,7 +7,7 @@
 
 #include <string_view>
 
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 #include "platform/jet/sql/ast.h"
 
 namespace jet::sql {

@@ -1,17 +1,19 @@
 #pragma once
-// Statement failures: kind kStatementRefused, and every message starts with
-// "SQLException: " (the text the SQL Preview shows and copies).
+// Statement failures: kind kStatementRefused, set here where the failure is
+// made; every message starts with "SQLException: ", the text the SQL Preview
+// shows and copies (callers decide by the kind, never by the text).
 
 #include <string>
 #include <utility>
 
 #include <fmt/format.h>
 
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
+#include "platform/jet/public/statement.h"
 
 namespace jet::sql {
 
-inline constexpr std::string_view kSqlExceptionPrefix = "SQLException: ";
+using jet::kSqlExceptionPrefix;  // public/statement.h
 
 template <typename... Args>
 Error SqlError(ErrorCode code, fmt::format_string<Args...> format, Args&&... args) {

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/jet/result.h"
-#include "platform/jet/value.h"
+#include "platform/jet/public/result.h"
+#include "platform/jet/public/value.h"
 
 namespace jet::sql {
 

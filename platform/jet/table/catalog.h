@@ -16,7 +16,7 @@
 
 #include "platform/jet/file/page_store.h"
 #include "platform/jet/format/bytes.h"
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 
 namespace jet::table {
 

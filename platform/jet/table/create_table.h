@@ -15,10 +15,10 @@
 
 #include "platform/jet/file/page_store.h"
 #include "platform/jet/format/tdef_writer.h"
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 #include "platform/jet/table/catalog.h"
 #include "platform/jet/table/page_allocator.h"
-#include "platform/jet/value.h"
+#include "platform/jet/public/value.h"
 
 namespace jet::table {
 

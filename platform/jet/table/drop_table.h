@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "platform/jet/file/page_store.h"
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 #include "platform/jet/table/catalog.h"
 #include "platform/jet/table/page_allocator.h"
 

@@ -22,7 +22,7 @@
 
 #include "platform/jet/file/page_store.h"
 #include "platform/jet/format/index_page.h"
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 
 namespace jet::table {
 

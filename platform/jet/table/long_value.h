@@ -9,7 +9,7 @@
 
 #include "platform/jet/file/page_store.h"
 #include "platform/jet/format/long_value.h"
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 
 namespace jet::table {
 

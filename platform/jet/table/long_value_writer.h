@@ -11,7 +11,7 @@
 
 #include "platform/jet/file/page_store.h"
 #include "platform/jet/format/bytes.h"
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 #include "platform/jet/table/page_allocator.h"
 
 namespace jet::table {

@@ -24,7 +24,7 @@
 #include <unordered_set>
 
 #include "platform/jet/file/page_store.h"
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 
 namespace jet::table {
 

@@ -13,8 +13,8 @@
 
 #include "platform/jet/file/page_store.h"
 #include "platform/jet/format/tdef.h"
-#include "platform/jet/result.h"
-#include "platform/jet/value.h"
+#include "platform/jet/public/result.h"
+#include "platform/jet/public/value.h"
 
 namespace jet::table {
 

@@ -6,7 +6,7 @@
 
 #include "platform/jet/file/codec.h"
 #include "platform/jet/format/header.h"
-#include "platform/jet/format/header_writer.h"
+#include "platform/jet/create/header_writer.h"
 #include "tests/support/environment.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "platform/jet/file/pager.h"
 #include "platform/jet/table/catalog.h"
-#include "platform/jet/table/system_tables.h"
+#include "platform/jet/create/system_tables.h"
 #include "platform/jet/table/table.h"
 #include "tests/support/environment.h"
 

@@ -12,10 +12,11 @@
 #include <algorithm>
 #include <set>
 
-#include "platform/jet/database.h"
+#include "platform/jet/public/database.h"
 #include "platform/jet/file/codec.h"
 #include "platform/jet/file/pager.h"
-#include "platform/jet/table/blank_database.h"
+#include "platform/jet/create/blank_database.h"
+#include "platform/jet/create/blank_formats.h"
 #include "platform/jet/table/catalog.h"
 #include "platform/jet/table/catalog_writer.h"
 #include "platform/jet/table/table.h"

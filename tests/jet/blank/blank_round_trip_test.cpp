@@ -6,9 +6,9 @@
 
 #include <filesystem>
 
-#include "platform/jet/database.h"
+#include "platform/jet/public/database.h"
 #include "platform/jet/format/numeric.h"
-#include "platform/jet/table/blank_database.h"
+#include "platform/jet/create/blank_database.h"
 #include "tests/jet/write/readers.h"
 #include "tests/jet/write/writable_copy.h"
 #include "tests/support/environment.h"

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "platform/jet/table/blank_database.h"
+#include "platform/jet/create/blank_database.h"
 #include "tests/jet/ddl/ddl_session.h"
 
 namespace {

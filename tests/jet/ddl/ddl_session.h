@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/jet/database.h"
+#include "platform/jet/public/database.h"
 #include "platform/jet/sql/literal.h"
 #include "platform/jet/sql/names.h"
 #include "platform/jet/sql/parser.h"

@@ -9,12 +9,13 @@
 #include <cstring>
 
 #include "platform/jet/file/codec.h"
-#include "platform/jet/file/office_keys.h"
-#include "platform/jet/file/page_cipher.h"
+#include "platform/jet/crypto/office_keys.h"
+#include "platform/jet/crypto/page_cipher.h"
 
 namespace {
 
 using namespace jet;
+using namespace jet::crypto;
 using crypto::Bytes;
 
 std::string Hex(const Bytes& b) {
@@ -24,30 +25,30 @@ std::string Hex(const Bytes& b) {
 }
 
 TEST(OfficeKeysTest, DerivationsGiveTheDescribedKeys) {
-  Bytes password = office::PasswordBytes("password");
+  Bytes password = crypto::PasswordBytes("password");
   Bytes salt(16);
   for (int i = 0; i < 16; ++i) salt[i] = static_cast<uint8_t>(i);
-  auto block = office::PageBlock(0x12345678, 5);
+  auto block = crypto::PageBlock(0x12345678, 5);
   crypto::Hasher sha1(crypto::HashAlgorithm::kSha1);
 
   Bytes h0 = sha1.Hash({salt, password});
-  EXPECT_EQ(Hex(office::Rc4CryptoApiKey(sha1, h0, block, 128)), "2316ed4b62e3c6b95b791c2084f968b3");
+  EXPECT_EQ(Hex(crypto::Rc4CryptoApiKey(sha1, h0, block, 128)), "2316ed4b62e3c6b95b791c2084f968b3");
   // 40 bits: five bytes of the hash, then zeros to 128 bits.
-  EXPECT_EQ(Hex(office::Rc4CryptoApiKey(sha1, h0, block, 40)), "2316ed4b620000000000000000000000");
+  EXPECT_EQ(Hex(crypto::Rc4CryptoApiKey(sha1, h0, block, 40)), "2316ed4b620000000000000000000000");
 
-  Bytes standard = office::IteratedHash(crypto::HashAlgorithm::kSha1, salt, password, office::kStandardSpinCount);
-  EXPECT_EQ(Hex(office::StandardAesKey(sha1, standard, block, 128)), "12eb123e68da009c074627bd90a0761c");
-  EXPECT_EQ(Hex(office::StandardAesKey(sha1, standard, block, 256)),
+  Bytes standard = crypto::IteratedHash(crypto::HashAlgorithm::kSha1, salt, password, crypto::kStandardSpinCount);
+  EXPECT_EQ(Hex(crypto::StandardAesKey(sha1, standard, block, 128)), "12eb123e68da009c074627bd90a0761c");
+  EXPECT_EQ(Hex(crypto::StandardAesKey(sha1, standard, block, 256)),
             "12eb123e68da009c074627bd90a0761c5ec347a99eb42c77c7f60d61ad2a565f");
 
   crypto::Hasher sha512(crypto::HashAlgorithm::kSha512);
-  Bytes agile = office::IteratedHash(crypto::HashAlgorithm::kSha512, salt, password, 1000);
-  EXPECT_EQ(Hex(office::AgileKey(sha512, agile, office::kKeyValueBlock, 256)),
+  Bytes agile = crypto::IteratedHash(crypto::HashAlgorithm::kSha512, salt, password, 1000);
+  EXPECT_EQ(Hex(crypto::AgileKey(sha512, agile, crypto::kKeyValueBlock, 256)),
             "6463e0a297e4399399fc2af69c1684c19d699c1eb63a0fce9b699204500eb7e5");
-  EXPECT_EQ(Hex(office::AgileIv(sha512, salt, block, 16)), "e09c0588714898f49cbf596d7a1180cb");
+  EXPECT_EQ(Hex(crypto::AgileIv(sha512, salt, block, 16)), "e09c0588714898f49cbf596d7a1180cb");
   // A hash shorter than the key is padded with 0x36.
-  Bytes agile1 = office::IteratedHash(crypto::HashAlgorithm::kSha1, salt, password, 1000);
-  EXPECT_EQ(Hex(office::AgileKey(sha1, agile1, office::kKeyValueBlock, 256)),
+  Bytes agile1 = crypto::IteratedHash(crypto::HashAlgorithm::kSha1, salt, password, 1000);
+  EXPECT_EQ(Hex(crypto::AgileKey(sha1, agile1, crypto::kKeyValueBlock, 256)),
             "eb36b6775c96be67cc26604cb8ecccc688a19c46363636363636363636363636");
 }
 
@@ -110,13 +111,13 @@ TEST(PageCipherTest, EveryAccdbSchemeRoundTripsPagesAndChecksThePassword) {
   Case cases[] = {
       {"agile SHA-512", NewAgileEncryption("pässwörd 🔑")},
       {"agile SHA-1 AES-128", NewAgileEncryption("pässwörd 🔑", crypto::HashAlgorithm::kSha1, 1000, 128)},
-      {"RC4 CryptoAPI 40-bit", NewBinaryEncryption("pässwörd 🔑", encryption::BinaryScheme::kRc4CryptoApi, 40)},
-      {"RC4 CryptoAPI 128-bit", NewBinaryEncryption("pässwörd 🔑", encryption::BinaryScheme::kRc4CryptoApi, 128)},
-      {"standard AES-128", NewBinaryEncryption("pässwörd 🔑", encryption::BinaryScheme::kStandardAes, 128)},
-      {"standard AES-192", NewBinaryEncryption("pässwörd 🔑", encryption::BinaryScheme::kStandardAes, 192)},
-      {"standard AES-256", NewBinaryEncryption("pässwörd 🔑", encryption::BinaryScheme::kStandardAes, 256)},
-      {"CryptoAPI AES-128", NewBinaryEncryption("pässwörd 🔑", encryption::BinaryScheme::kCryptoApiAes, 128)},
-      {"CryptoAPI AES-256", NewBinaryEncryption("pässwörd 🔑", encryption::BinaryScheme::kCryptoApiAes, 256)},
+      {"RC4 CryptoAPI 40-bit", NewBinaryEncryption("pässwörd 🔑", crypto::BinaryScheme::kRc4CryptoApi, 40)},
+      {"RC4 CryptoAPI 128-bit", NewBinaryEncryption("pässwörd 🔑", crypto::BinaryScheme::kRc4CryptoApi, 128)},
+      {"standard AES-128", NewBinaryEncryption("pässwörd 🔑", crypto::BinaryScheme::kStandardAes, 128)},
+      {"standard AES-192", NewBinaryEncryption("pässwörd 🔑", crypto::BinaryScheme::kStandardAes, 192)},
+      {"standard AES-256", NewBinaryEncryption("pässwörd 🔑", crypto::BinaryScheme::kStandardAes, 256)},
+      {"CryptoAPI AES-128", NewBinaryEncryption("pässwörd 🔑", crypto::BinaryScheme::kCryptoApiAes, 128)},
+      {"CryptoAPI AES-256", NewBinaryEncryption("pässwörd 🔑", crypto::BinaryScheme::kCryptoApiAes, 256)},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -133,7 +134,7 @@ uint32_t Get32(const Bytes& b, size_t at) {
 // RC4 CryptoAPI's but names AES, and the password is hashed once, not 50,000
 // times. Checked here from the block's own bytes, apart from our reader.
 TEST(PageCipherTest, CryptoApiAesReadsLikeRc4AndHashesThePasswordOnce) {
-  auto made = NewBinaryEncryption("pw", encryption::BinaryScheme::kCryptoApiAes, 256);
+  auto made = NewBinaryEncryption("pw", crypto::BinaryScheme::kCryptoApiAes, 256);
   ASSERT_TRUE(made) << made.error().message;
   const Bytes& b = made->block;
   EXPECT_EQ(Get32(b, 0), 0x00020004u);       // version 4.2
@@ -148,8 +149,8 @@ TEST(PageCipherTest, CryptoApiAesReadsLikeRc4AndHashesThePasswordOnce) {
   Bytes verifier_hash(b.begin() + v + 40, b.begin() + v + 72);
 
   crypto::Hasher sha1(crypto::HashAlgorithm::kSha1);
-  Bytes h0 = sha1.Hash({salt, office::PasswordBytes("pw")});
-  Bytes key = office::StandardAesKey(sha1, h0, office::BlockNumber(0), 256);
+  Bytes h0 = sha1.Hash({salt, crypto::PasswordBytes("pw")});
+  Bytes key = crypto::StandardAesKey(sha1, h0, crypto::BlockNumber(0), 256);
   auto aes = crypto::Cipher::Make(crypto::Cipher::Kind::kAesEcb);
   ASSERT_TRUE(aes);
   ASSERT_TRUE((*aes)->Decrypt(key, {}, verifier));
@@ -185,7 +186,7 @@ TEST(PageCipherTest, Jet4EncodingUsesTheHeaderKeyAndNoPassword) {
 }
 
 TEST(PageCipherTest, UnknownOrDamagedParametersAreRefusedClearly) {
-  auto made = NewBinaryEncryption("pw", encryption::BinaryScheme::kRc4CryptoApi, 128);
+  auto made = NewBinaryEncryption("pw", crypto::BinaryScheme::kRc4CryptoApi, 128);
   ASSERT_TRUE(made);
   auto opened = [&](Bytes block) {
     NewEncryption changed{std::move(block), made->db_key};

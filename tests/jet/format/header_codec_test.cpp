@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "platform/jet/file/codec.h"
-#include "platform/jet/file/crypto.h"
+#include "platform/jet/crypto/crypto.h"
 #include "platform/jet/format/header.h"
 #include "tests/jet/memory_page_store.h"
 

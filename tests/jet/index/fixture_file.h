@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/jet/value.h"
+#include "platform/jet/public/value.h"
 #include "tests/support/environment.h"
 
 namespace jet::testing {

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "platform/jet/database.h"
+#include "platform/jet/public/database.h"
 #include "platform/jet/format/index_page.h"
 #include "platform/jet/format/long_value.h"
 #include "platform/jet/format/row.h"

@@ -9,7 +9,7 @@
 #include <cfloat>
 #include <climits>
 
-#include "platform/jet/database.h"
+#include "platform/jet/public/database.h"
 #include "platform/jet/format/numeric.h"
 #include "platform/jet/format/usage_map.h"
 #include "platform/jet/table/row_access.h"

@@ -15,16 +15,17 @@
 #include <map>
 #include <optional>
 
-#include "platform/jet/database.h"
+#include "platform/jet/public/database.h"
 #include "platform/jet/file/codec.h"
-#include "platform/jet/file/new_file_encryption.h"
-#include "platform/jet/file/page_cipher.h"
+#include "platform/jet/create/new_file_encryption.h"
+#include "platform/jet/crypto/page_cipher.h"
 #include "tests/jet/write/readers.h"
 #include "tests/support/environment.h"
 
 namespace {
 
 using namespace jet;
+using namespace jet::crypto;
 namespace fs = std::filesystem;
 using Row = std::vector<Cell>;
 
@@ -39,7 +40,7 @@ void EncryptInPlace(const std::string& path, const NewEncryption& made, const st
     pages.emplace_back(file.begin() + static_cast<std::ptrdiff_t>(at),
                        file.begin() + static_cast<std::ptrdiff_t>(at + format::kPageSize));
   ApplyHeaderMask(pages[0]);
-  auto done = file::EncryptPages(pages, made, password);
+  auto done = create::EncryptPages(pages, made, password);
   ASSERT_TRUE(done) << done.error().message;
   ApplyHeaderMask(pages[0]);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -214,12 +215,12 @@ TEST(EncryptedFilesTest, EveryAccdbSchemeOurWriterMakesReadsBackAfterAFreshOpen)
       {"agile SHA-512 (as new files get it)", NewAgileEncryption(password), true},
       {"agile SHA-1 AES-128 (Access 2010's)", NewAgileEncryption(password, crypto::HashAlgorithm::kSha1, 100000, 128),
        false},
-      {"RC4 CryptoAPI 128-bit", NewBinaryEncryption(password, encryption::BinaryScheme::kRc4CryptoApi, 128), true},
-      {"RC4 CryptoAPI 40-bit", NewBinaryEncryption(password, encryption::BinaryScheme::kRc4CryptoApi, 40), false},
-      {"standard AES-128", NewBinaryEncryption(password, encryption::BinaryScheme::kStandardAes, 128), false},
-      {"standard AES-256", NewBinaryEncryption(password, encryption::BinaryScheme::kStandardAes, 256), false},
+      {"RC4 CryptoAPI 128-bit", NewBinaryEncryption(password, crypto::BinaryScheme::kRc4CryptoApi, 128), true},
+      {"RC4 CryptoAPI 40-bit", NewBinaryEncryption(password, crypto::BinaryScheme::kRc4CryptoApi, 40), false},
+      {"standard AES-128", NewBinaryEncryption(password, crypto::BinaryScheme::kStandardAes, 128), false},
+      {"standard AES-256", NewBinaryEncryption(password, crypto::BinaryScheme::kStandardAes, 256), false},
       {"CryptoAPI AES-256 (compatibility mode off)",
-       NewBinaryEncryption(password, encryption::BinaryScheme::kCryptoApiAes, 256), false},
+       NewBinaryEncryption(password, crypto::BinaryScheme::kCryptoApiAes, 256), false},
   };
   std::string plain_path = ScratchCopy(content, "OurEncryptionPlain");
   auto plain = Database::Open(plain_path);

@@ -27,7 +27,7 @@
 #include <fmt/format.h>
 
 #include "platform/jet/format/numeric.h"
-#include "platform/jet/value.h"
+#include "platform/jet/public/value.h"
 #include "tests/jet/mini_json.h"
 #include "tests/support/environment.h"
 

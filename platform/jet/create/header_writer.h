@@ -14,7 +14,7 @@
 
 #include "platform/jet/format/bytes.h"
 #include "platform/jet/format/header.h"
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 
 namespace jet::format {
 

@@ -1,4 +1,4 @@
-#include "platform/jet/table/blank_formats.h"
+#include "platform/jet/create/blank_formats.h"
 
 namespace jet {
 namespace {

@@ -1,11 +1,16 @@
-#include "platform/jet/file/new_file_encryption.h"
+#include "platform/jet/create/new_file_encryption.h"
 
 #include <cstring>
 
 #include "platform/jet/format/bytes.h"
 #include "platform/jet/format/header.h"
 
-namespace jet::file {
+namespace jet::create {
+
+using crypto::NewAgileEncryption;
+using crypto::NewBinaryEncryption;
+using crypto::NewEncryption;
+using crypto::OpenPageCipher;
 namespace {
 
 // The block ends before the table the header keeps at 0xE00.
@@ -39,7 +44,7 @@ Status EncryptPages(std::span<std::vector<std::byte>> pages, const NewEncryption
 
 Status EncryptNewAccdb(std::span<std::vector<std::byte>> pages, std::string_view password, AccdbEncryption scheme) {
   if (password.empty()) return MakeError(ErrorCode::kInvalidValue, "an encrypted database needs a password");
-  using encryption::BinaryScheme;
+  using crypto::BinaryScheme;
   Result<NewEncryption> made = scheme == AccdbEncryption::kRc4CryptoApi ? NewBinaryEncryption(password, BinaryScheme::kRc4CryptoApi, 128)
                                : scheme == AccdbEncryption::kStandardAes ? NewBinaryEncryption(password, BinaryScheme::kStandardAes, 128)
                                : scheme == AccdbEncryption::kCryptoApiAes ? NewBinaryEncryption(password, BinaryScheme::kCryptoApiAes, 256)
@@ -48,4 +53,4 @@ Status EncryptNewAccdb(std::span<std::vector<std::byte>> pages, std::string_view
   return EncryptPages(pages, *made, password);
 }
 
-}  // namespace jet::file
+}  // namespace jet::create

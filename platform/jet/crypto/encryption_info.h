@@ -30,10 +30,10 @@
 #include <string>
 #include <variant>
 
-#include "platform/jet/file/crypto.h"
-#include "platform/jet/result.h"
+#include "platform/jet/crypto/crypto.h"
+#include "platform/jet/public/result.h"
 
-namespace jet::encryption {
+namespace jet::crypto {
 
 using crypto::Bytes;
 using crypto::ByteView;
@@ -94,4 +94,4 @@ Result<Info> Parse(ByteView block);
 Bytes Build(const BinaryInfo& info);
 Bytes Build(const AgileInfo& info);
 
-}  // namespace jet::encryption
+}  // namespace jet::crypto

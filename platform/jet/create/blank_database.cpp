@@ -1,15 +1,16 @@
-#include "platform/jet/table/blank_database.h"
+#include "platform/jet/create/blank_database.h"
+#include "platform/jet/create/blank_formats.h"
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 
 #include "platform/jet/file/codec.h"
-#include "platform/jet/file/new_file.h"
-#include "platform/jet/file/new_file_encryption.h"
+#include "platform/jet/create/new_file.h"
+#include "platform/jet/create/new_file_encryption.h"
 #include "platform/jet/format/data_page.h"
 #include "platform/jet/format/header.h"
-#include "platform/jet/format/header_writer.h"
+#include "platform/jet/create/header_writer.h"
 #include "platform/jet/format/index_key.h"
 #include "platform/jet/format/indexed_tdef_writer.h"
 #include "platform/jet/format/long_value.h"
@@ -20,7 +21,7 @@
 #include "platform/jet/format/usage_map.h"
 #include "platform/jet/table/catalog_writer.h"
 #include "platform/jet/table/index.h"
-#include "platform/jet/table/system_tables.h"
+#include "platform/jet/create/system_tables.h"
 
 namespace jet {
 namespace {
@@ -396,7 +397,7 @@ Result<std::vector<std::vector<std::byte>>> BuildBlankDatabase(const BlankOption
 
   std::copy(header.begin(), header.end(), store.Page(0).begin());
   std::vector<std::vector<std::byte>> pages = store.Take();
-  if (accdb && !options.password.empty()) JET_TRY(file::EncryptNewAccdb(pages, options.password, options.encryption));
+  if (accdb && !options.password.empty()) JET_TRY(create::EncryptNewAccdb(pages, options.password, options.encryption));
   ApplyHeaderMask(pages[0]);
   return pages;
 }
@@ -408,9 +409,9 @@ Status CreateBlankDatabase(const std::string& path, const BlankOptions& options)
                      "\"" + path + "\" cannot hold an " + DescribeFormat(options.format) + " database: " +
                          (accdb_name ? "Access 2000-2003 databases are .mdb files"
                                      : "Access 2007 and later databases are .accdb files"));
-  if (auto exists = file::RefuseExisting(path); !exists) return exists.error();
+  if (auto exists = create::RefuseExisting(path); !exists) return exists.error();
   JET_ASSIGN_OR_RETURN(pages, BuildBlankDatabase(options));
-  return file::WriteNewFile(path, pages);
+  return create::WriteNewFile(path, pages);
 }
 
 }  // namespace jet

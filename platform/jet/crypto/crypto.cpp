@@ -1,4 +1,4 @@
-#include "platform/jet/file/crypto.h"
+#include "platform/jet/crypto/crypto.h"
 
 #include <fmt/format.h>
 #include <openssl/err.h>

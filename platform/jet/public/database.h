@@ -13,53 +13,58 @@
 //   (*db)->Close();                             // every change on disk, synced
 //
 // Statements (CREATE TABLE, INSERT INTO, DROP TABLE) each change the file
-// completely or not at all (executor.h); Objects() follows CREATE and DROP.
+// completely or not at all (executor.h); the catalogue follows CREATE and DROP.
+//
+// This folder (public/) is all that code outside the engine includes; the
+// layers below (format, crypto, file, table, create, sql) are the engine's own.
 
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/jet/file/env.h"
-#include "platform/jet/file/pager.h"
-#include "platform/jet/format/header.h"
-#include "platform/jet/format/tdef.h"
-#include "platform/jet/result.h"
-#include "platform/jet/table/catalog.h"
-#include "platform/jet/table/table.h"
-#include "platform/jet/value.h"
+#include "platform/jet/public/column.h"
+#include "platform/jet/public/options.h"
+#include "platform/jet/public/result.h"
+#include "platform/jet/public/value.h"
 
 namespace jet {
 
+// The layers below, for the engine's own tests and tools that look at pages.
 class Executor;
+class PageStore;
+class Pager;
+namespace format {
+struct Header;
+}
+namespace table {
+struct CatalogObject;
+class RowCursor;
+class Table;
+}  // namespace table
 
-struct OpenOptions {
-  std::string password;
-  bool writable = false;
-  Env* env = nullptr;  // nullptr: the operating system
-  // When grouped statements are committed. At hundreds of thousands of
-  // INSERTs a second a count of statements would commit every few
-  // milliseconds; the time limit bounds what a crash can lose instead.
-  CommitLimits commit_limits = {.statements = 1000000, .delay = std::chrono::milliseconds(500)};
-  // false: commits without a rollback journal. For measuring the journal's
-  // cost only: a crash during such a commit can damage the file.
-  bool journal = true;
+// One entry of the catalogue (MSysObjects) as callers list it.
+struct CatalogEntry {
+  std::string name;
+  std::string type_name;  // "Table", "System table", "Query", ...
+  std::string ado_type;   // "TABLE", "SYSTEM TABLE", "ACCESS TABLE"; empty for objects ADO does not list
+  bool user_table = false;
 };
 
 // The rows of one table, streamed.
 class TableReader {
  public:
-  explicit TableReader(std::unique_ptr<table::Table> table)
-      : table_(std::move(table)), cursor_(table_->Scan()) {}
-  const std::vector<format::ColumnDef>& columns() const { return table_->columns(); }
-  bool Valid() const { return cursor_.Valid(); }
-  void Next() { cursor_.Next(); }
-  const Status& status() const { return cursor_.status(); }
-  const std::vector<Cell>& row() const { return cursor_.row(); }
+  explicit TableReader(std::unique_ptr<table::Table> table);
+  ~TableReader();
+  const std::vector<ColumnDef>& columns() const;
+  bool Valid() const;
+  void Next();
+  const Status& status() const;
+  const std::vector<Cell>& row() const;
 
  private:
   std::unique_ptr<table::Table> table_;
-  table::RowCursor cursor_;
+  std::unique_ptr<table::RowCursor> cursor_;
 };
 
 class Database {
@@ -67,17 +72,16 @@ class Database {
   static Result<std::unique_ptr<Database>> Open(const std::string& path, const OpenOptions& options = {});
   ~Database();
 
-  const format::Header& header() const { return pager_->header(); }
-  bool writable() const { return pager_->writable(); }
+  bool writable() const;
 
   // Every catalogue object, in catalogue order.
-  const std::vector<table::CatalogObject>& Objects() const { return objects_; }
+  std::vector<CatalogEntry> Catalog() const;
   // Names of the user tables, in catalogue order.
   std::vector<std::string> UserTables() const;
-  // A table (of any kind with a definition) by name: exact, else without regard to case.
-  Result<const table::CatalogObject*> FindTable(std::string_view name) const;
+  // Whether a table (of any kind with a definition) has this name: exact, else without regard to case.
+  bool HasTable(std::string_view name) const;
 
-  Result<std::vector<format::ColumnDef>> TableColumns(std::string_view name);
+  Result<std::vector<ColumnDef>> TableColumns(std::string_view name);
   Result<std::unique_ptr<TableReader>> ReadTable(std::string_view name);
 
   // Reads every page it can reach; the inconsistencies found (empty: none).
@@ -98,7 +102,11 @@ class Database {
   Status Close();
   bool IsOpen() const { return pager_ != nullptr; }
 
-  PageStore& pages() { return *pager_; }
+  // The layers below, for the engine's own tests (their headers define the types).
+  const format::Header& header() const;
+  PageStore& pages();
+  const std::vector<table::CatalogObject>& Objects() const;
+  Result<const table::CatalogObject*> FindTable(std::string_view name) const;
 
  private:
   Database(std::unique_ptr<Pager> pager, std::vector<table::CatalogObject> objects);

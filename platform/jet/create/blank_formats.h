@@ -8,11 +8,11 @@
 #include <string>
 
 #include "platform/jet/format/header.h"
-#include "platform/jet/value.h"
+#include "platform/jet/public/create.h"
+#include "platform/jet/public/value.h"
 
 namespace jet {
 
-enum class BlankFormat { kAccess2000, kAccess2003, kAccess2007, kAccess2010, kAccess2016, kAccess2019 };
 
 // The four SIDs an engine writes into a database it creates: the creator
 // (owner of the containers and system tables), the Admin user (owner of
@@ -29,12 +29,8 @@ struct BlankProfile {
   EngineSids sids;
 };
 
-// True for the formats written as .accdb (the ACE engine's).
-bool IsAccdbFormat(BlankFormat format);
 
 const BlankProfile& ProfileOf(BlankFormat format);
 
-// "Access 2016 (.accdb)", for messages.
-std::string DescribeFormat(BlankFormat format);
 
 }  // namespace jet

@@ -1,4 +1,4 @@
-#include "platform/jet/table/system_tables.h"
+#include "platform/jet/create/system_tables.h"
 
 namespace jet::table {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/jet/file/encryption_info.h"
+#include "platform/jet/crypto/encryption_info.h"
 
 #include <fmt/format.h>
 #include <pugixml.hpp>
@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cctype>
 
-#include "platform/jet/file/office_keys.h"
+#include "platform/jet/crypto/office_keys.h"
 
-namespace jet::encryption {
+namespace jet::crypto {
 namespace {
 
 constexpr uint32_t kAgileReserved = 0x40;
@@ -200,7 +200,7 @@ Result<Info> ParseAgile(ByteView b) {
 
 }  // namespace
 
-int BinaryInfo::spin_count() const { return scheme == BinaryScheme::kStandardAes ? office::kStandardSpinCount : 0; }
+int BinaryInfo::spin_count() const { return scheme == BinaryScheme::kStandardAes ? crypto::kStandardSpinCount : 0; }
 
 Result<Info> Parse(ByteView b) {
   if (b.size() < 4) return Damaged("the block is shorter than its version");
@@ -268,4 +268,4 @@ Bytes Build(const AgileInfo& info) {
   return out;
 }
 
-}  // namespace jet::encryption
+}  // namespace jet::crypto

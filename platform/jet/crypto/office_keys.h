@@ -18,9 +18,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/jet/file/crypto.h"
+#include "platform/jet/crypto/crypto.h"
 
-namespace jet::office {
+namespace jet::crypto {
 
 using crypto::Bytes;
 using crypto::ByteView;
@@ -49,4 +49,4 @@ inline constexpr uint8_t kVerifierInputBlock[8] = {0xfe, 0xa7, 0xd2, 0x76, 0x3b,
 inline constexpr uint8_t kVerifierValueBlock[8] = {0xd7, 0xaa, 0x0f, 0x6d, 0x30, 0x61, 0x34, 0x4e};
 inline constexpr uint8_t kKeyValueBlock[8] = {0x14, 0x6e, 0x0b, 0xe7, 0xab, 0xac, 0xd0, 0xd6};
 
-}  // namespace jet::office
+}  // namespace jet::crypto

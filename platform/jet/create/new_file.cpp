@@ -1,4 +1,4 @@
-#include "platform/jet/file/new_file.h"
+#include "platform/jet/create/new_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
-namespace jet::file {
+namespace jet::create {
 namespace {
 
 namespace fs = std::filesystem;
@@ -102,4 +102,4 @@ Status WriteNewFile(const std::string& path, const std::vector<std::vector<std::
   return {};
 }
 
-}  // namespace jet::file
+}  // namespace jet::create

@@ -1,8 +1,8 @@
-#include "platform/jet/file/office_keys.h"
+#include "platform/jet/crypto/office_keys.h"
 
 #include "platform/jet/format/text.h"
 
-namespace jet::office {
+namespace jet::crypto {
 
 Bytes PasswordBytes(std::string_view utf8) {
   std::u16string units = format::Utf8ToUtf16(utf8);
@@ -64,4 +64,4 @@ Bytes AgileIv(crypto::Hasher& hasher, ByteView salt, ByteView block, size_t bloc
   return crypto::FixLength(h, block_size, 0x36);
 }
 
-}  // namespace jet::office
+}  // namespace jet::crypto

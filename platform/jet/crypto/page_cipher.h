@@ -22,11 +22,11 @@
 #include <string>
 #include <string_view>
 
-#include "platform/jet/file/encryption_info.h"
+#include "platform/jet/crypto/encryption_info.h"
 #include "platform/jet/format/header.h"
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 
-namespace jet {
+namespace jet::crypto {
 
 class PageCipher {
  public:
@@ -57,7 +57,7 @@ Result<NewEncryption> NewAgileEncryption(std::string_view password,
                                         crypto::HashAlgorithm hash = crypto::HashAlgorithm::kSha512,
                                         uint32_t spin_count = 100000, uint32_t key_bits = 256);
 // RC4 CryptoAPI (key_bits 40..128), Standard AES or CryptoAPI AES (128, 192 or 256).
-Result<NewEncryption> NewBinaryEncryption(std::string_view password, encryption::BinaryScheme scheme,
+Result<NewEncryption> NewBinaryEncryption(std::string_view password, crypto::BinaryScheme scheme,
                                           uint32_t key_bits);
 
-}  // namespace jet
+}  // namespace jet::crypto

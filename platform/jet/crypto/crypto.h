@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 
 namespace jet::crypto {
 

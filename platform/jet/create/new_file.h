@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/jet/result.h"
+#include "platform/jet/public/result.h"
 
-namespace jet::file {
+namespace jet::create {
 
 // kAlreadyExists when something exists at `path` (a dangling link included).
 Status RefuseExisting(const std::string& path);
@@ -18,4 +18,4 @@ Status RefuseExisting(const std::string& path);
 // above; kReadOnly when the folder cannot be written; kIoError otherwise.
 Status WriteNewFile(const std::string& path, const std::vector<std::vector<std::byte>>& pages);
 
-}  // namespace jet::file
+}  // namespace jet::create

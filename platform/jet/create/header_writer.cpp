@@ -1,4 +1,4 @@
-#include "platform/jet/format/header_writer.h"
+#include "platform/jet/create/header_writer.h"
 
 #include <cmath>
 #include <cstring>

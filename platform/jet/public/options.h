@@ -1,0 +1,32 @@
+#pragma once
+// How a database is opened, and when its statements are committed.
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+namespace jet {
+
+class Env;  // file/env.h: the operating system as the engine sees it (tests inject faults)
+
+// A group of statements is committed once it holds `statements` statements,
+// or once `delay` has passed since its first statement ended (file/commit_policy.h).
+struct CommitLimits {
+  size_t statements = 1000;
+  std::chrono::milliseconds delay{500};
+};
+
+struct OpenOptions {
+  std::string password;
+  bool writable = false;
+  Env* env = nullptr;  // nullptr: the operating system
+  // When grouped statements are committed. At hundreds of thousands of
+  // INSERTs a second a count of statements would commit every few
+  // milliseconds; the time limit bounds what a crash can lose instead.
+  CommitLimits commit_limits = {.statements = 1000000, .delay = std::chrono::milliseconds(500)};
+  // false: commits without a rollback journal. For measuring the journal's
+  // cost only: a crash during such a commit can damage the file.
+  bool journal = true;
+};
+
+}  // namespace jet
