@@ -7,6 +7,7 @@
 #include "platform/ui/services.h"
 #include "report/addresses.h"
 #include "report/error_report.h"
+#include "report/procedures.h"
 
 namespace app {
 
@@ -49,7 +50,7 @@ void MainWindow::TestConnection() {
 }
 
 void MainWindow::ShowLoginHint() {
-  report::Trap trap("Form1.PushButton2_Click");
+  report::Trap trap(report::procedures::kLoginHint);
   std::string hint;
   trap(100, [&] { hint = kLoginHintFirst; });
   trap(102, [&] { hint += kLoginHintSecond; });
@@ -61,7 +62,7 @@ void MainWindow::ShowLoginHint() {
 }
 
 void MainWindow::ChooseTargetFile() {
-  report::Trap trap("Form1.PushButton3_Click");
+  report::Trap trap(report::procedures::kChooseTargetFile);
   ui::FileDialogRequest request;
   std::string file_name;
   trap(100, [&] { file_name.clear(); });
@@ -75,12 +76,12 @@ void MainWindow::ChooseTargetFile() {
 }
 
 void MainWindow::LoadSampleDatabase() {
-  report::Trap trap("Form1.PushButton4_Click");
+  report::Trap trap(report::procedures::kLoadSample);
   trap(100, [&] { ui_.target_file_edit->SetText(ui::Current().ProgramFolder() + kSampleDatabase); });
 }
 
 void MainWindow::ShowTransferNotes() {
-  report::Trap trap("Form1.PushButton5_Click");
+  report::Trap trap(report::procedures::kTransferNotes);
   trap(100, [&] { ui::Current().MessageBox(TransferNotesText()); });
 }
 

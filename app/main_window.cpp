@@ -8,6 +8,7 @@
 #include "platform/ui/qt/qt_services.h"
 #include "platform/ui/qt/window_pointers.h"
 #include "report/error_report.h"
+#include "report/procedures.h"
 #include "widgets/window_helpers.h"
 #include "widgets/window_layout.h"
 
@@ -32,8 +33,6 @@ constexpr const char* kPerFileOptionKey = "Option1";
 constexpr const char* kPerTableOptionKey = "Option2";
 
 // The closing handler's name and step in error reports.
-constexpr const char* kUnloadProcedure = "Form1.Form_Unload";
-constexpr int kUnloadCloseStep = 100;
 
 // The client area in twips.
 constexpr int kClientWidth = 8040;
@@ -280,7 +279,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     try {
       access_conn_->Close();
     } catch (...) {
-      report::ShowReport(report::DescriptionOf(std::current_exception()), kUnloadProcedure, kUnloadCloseStep);
+      report::ShowReport(report::DescriptionOf(std::current_exception()), report::procedures::kMainWindowUnload,
+                         report::procedures::kMainWindowUnloadClose);
     }
   }
   event->accept();

@@ -11,6 +11,7 @@
 #include "platform/ui/services.h"
 #include "report/addresses.h"
 #include "report/error_report.h"
+#include "report/procedures.h"
 #include "widgets/window_helpers.h"
 
 namespace app {
@@ -42,7 +43,7 @@ void OfferEngineDownload() {
 }
 
 bool LoadMainWindow(MainWindow& form, const std::function<bool()>& check_database_components) {
-  report::Trap trap("Form1.Form_Load");
+  report::Trap trap(report::procedures::kMainWindowLoad);
   ui::Services& ui = ui::Current();
   const std::string folder = ui.ProgramFolder();
   const std::string pointer_file = widgets::HandPointerPath(folder);

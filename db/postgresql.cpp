@@ -8,6 +8,7 @@
 #include "platform/ado/recordset.h"
 #include "platform/ui/services.h"
 #include "report/error_report.h"
+#include "report/procedures.h"
 
 namespace db {
 
@@ -36,7 +37,7 @@ bool IsListedTableName(std::string_view name) {
 }
 
 void AddTablesToPostgreSQLListbox(db::ListBox& list, const db::SourceFields& fields) {
-  report::Trap trap("PostgreSQL.AddTablesToPostgreSQLListbox");
+  report::Trap trap(report::procedures::kListSourceTables);
   std::unique_ptr<ado::Connection> connection;
   std::unique_ptr<ado::Recordset> recordset;
   long long count = 0;

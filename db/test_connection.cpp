@@ -6,11 +6,12 @@
 #include "db/postgresql.h"
 #include "platform/ado/connection.h"
 #include "report/error_report.h"
+#include "report/procedures.h"
 
 namespace db {
 
 void TestPostgreSQLConnection(const SourceFields& fields, ConnectionCheckWindow& window) {
-  report::Trap trap("Form1.PushButton1_Click");
+  report::Trap trap(report::procedures::kTestConnection);
   std::unique_ptr<ado::Connection> connection;
   trap(100, [&] { connection = ado::CreateConnection("ADODB.Connection"); });
 

@@ -14,12 +14,13 @@
 #include "platform/ado/recordset.h"
 #include "platform/ui/services.h"
 #include "report/error_report.h"
+#include "report/procedures.h"
 
 namespace engine {
 
 namespace {
 
-constexpr const char* kTrapName = "Form1.PushButton7_Click";
+constexpr const char* kTrapName = report::procedures::kStartConverting;
 
 // What a step that uses a missing object meets, as the program would.
 [[noreturn]] void ObjectNotSet() { throw ado::Error(91, "Object variable or With block variable not set"); }

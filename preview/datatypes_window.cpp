@@ -3,6 +3,7 @@
 #include "platform/ui/qt/window_pointers.h"
 #include "preview/window_look.h"
 #include "report/error_report.h"
+#include "report/procedures.h"
 #include "widgets/window_helpers.h"
 
 namespace preview {
@@ -25,7 +26,7 @@ DatatypesConversionWindow::DatatypesConversionWindow(engine::ConversionLog& log,
 }
 
 void DatatypesConversionWindow::LoadWindow() {
-  report::Trap trap("Form5.Form_Load");
+  report::Trap trap(report::procedures::kDatatypesLoad);
   const int step = LoadWindowLook(trap, 100, this, kName, "Datatypes Conversion");
   trap(step, [&] { ui_.log_view->setModel(&model_); });
   trap(step + 2, [&] {
@@ -54,7 +55,7 @@ void DatatypesConversionWindow::Unload() {
 }
 
 void DatatypesConversionWindow::Back() {
-  report::Trap trap("Form5.PushButton5_Click");
+  report::Trap trap(report::procedures::kDatatypesBack);
   trap(100, [&] { close(); });
 }
 

@@ -7,6 +7,7 @@
 #include "preview/statement_model.h"
 #include "preview/window_look.h"
 #include "report/error_report.h"
+#include "report/procedures.h"
 #include "widgets/window_helpers.h"
 
 namespace preview {
@@ -37,7 +38,7 @@ EditLineDialog::EditLineDialog(StatementModel& rows, QWidget* owner) : QDialog(o
 }
 
 void EditLineDialog::LoadWindow() {
-  report::Trap trap("Form4.Form_Load");
+  report::Trap trap(report::procedures::kEditLineLoad);
   LoadWindowLook(trap, 100, this, kName, "Edit Line");
 }
 
@@ -59,12 +60,12 @@ std::string EditLineDialog::EditedText() const {
 }
 
 void EditLineDialog::Cancel() {
-  report::Trap trap("Form4.PushButton1_Click");
+  report::Trap trap(report::procedures::kEditLineCancel);
   trap(100, [&] { close(); });
 }
 
 void EditLineDialog::Confirm() {
-  report::Trap trap("Form4.PushButton2_Click");
+  report::Trap trap(report::procedures::kEditLineConfirm);
   trap(100, [&] { rows_.SetRowText(ListLine, EditedText()); });
   trap(102, [&] { close(); });
 }

@@ -6,6 +6,7 @@
 #include "preview/statement_model.h"
 #include "preview/window_look.h"
 #include "report/error_report.h"
+#include "report/procedures.h"
 #include "widgets/window_helpers.h"
 
 namespace preview {
@@ -45,7 +46,7 @@ FindReplaceDialog::FindReplaceDialog(StatementModel& rows, QWidget* owner) : QDi
 }
 
 void FindReplaceDialog::LoadWindow() {
-  report::Trap trap("Form3.Form_Load");
+  report::Trap trap(report::procedures::kFindReplaceLoad);
   LoadWindowLook(trap, 100, this, kName, "Find and Replace");
 }
 
@@ -58,12 +59,12 @@ void FindReplaceDialog::Open() {
 }
 
 void FindReplaceDialog::Cancel() {
-  report::Trap trap("Form3.PushButton1_Click");
+  report::Trap trap(report::procedures::kFindReplaceCancel);
   trap(100, [&] { close(); });
 }
 
 void FindReplaceDialog::Replace() {
-  report::Trap trap("Form3.PushButton2_Click");
+  report::Trap trap(report::procedures::kFindReplaceReplace);
   ui::Services& services = ui::Current();
   StatementList& list = rows_.List();
   bool empty = false;

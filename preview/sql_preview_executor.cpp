@@ -15,11 +15,12 @@
 #include "preview/row_text.h"
 #include "preview/sql_preview_window.h"
 #include "report/error_report.h"
+#include "report/procedures.h"
 
 namespace preview {
 namespace {
 
-constexpr const char* kTrapName = "Form2.PushButton1_Click";
+constexpr const char* kTrapName = report::procedures::kPreviewExecute;
 
 bool IsStatementError(const std::exception_ptr& failure) {
   try {

@@ -17,6 +17,7 @@
 #include "preview/window_look.h"
 #include "report/addresses.h"
 #include "report/error_report.h"
+#include "report/procedures.h"
 #include "widgets/window_helpers.h"
 
 namespace preview {
@@ -127,7 +128,7 @@ bool SqlPreviewWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void SqlPreviewWindow::LoadWindow() {
-  report::Trap trap("Form2.Form_Load");
+  report::Trap trap(report::procedures::kPreviewLoad);
   const int step = LoadWindowLook(trap, 100, this, kName, "SQL Preview");
   trap(step, [&] {
     if (ui_.statements_view->model() != &model_) ui_.statements_view->setModel(&model_);
@@ -217,7 +218,7 @@ void SqlPreviewWindow::TickAll(bool ticked) { model_.TickAll(ticked); }
 void SqlPreviewWindow::StatementClicked() {
   if (model_.TakeTickToggled()) return;  // the click ticked or cleared the row's box
   if (Executing()) return;               // rows are not edited under a running pass
-  report::Trap trap("Form2.ListView1_Click");
+  report::Trap trap(report::procedures::kPreviewStatementClicked);
   int line = 0;
   trap(100, [&] {
     const QModelIndex current = ui_.statements_view->currentIndex();
@@ -230,18 +231,18 @@ void SqlPreviewWindow::StatementClicked() {
 }
 
 void SqlPreviewWindow::Back() {
-  report::Trap trap("Form2.PushButton5_Click");
+  report::Trap trap(report::procedures::kPreviewBack);
   trap(100, [&] { close(); });
 }
 
 void SqlPreviewWindow::SkipTable() {
-  report::Trap trap("Form2.PushButton9_Click");
+  report::Trap trap(report::procedures::kPreviewSkipTable);
   trap(100, [&] { run_state_.end_after_preview = false; });
   trap(102, [&] { close(); });
 }
 
 void SqlPreviewWindow::JumpToErrorLine() {
-  report::Trap trap("Form2.PushButton6_Click");
+  report::Trap trap(report::procedures::kPreviewJumpToError);
   bool has_rows = false;
   trap(100, [&] { has_rows = rows_.Count() > 0; });
   if (!has_rows) return;
@@ -253,26 +254,26 @@ void SqlPreviewWindow::JumpToErrorLine() {
 }
 
 void SqlPreviewWindow::OpenFindReplace() {
-  report::Trap trap("Form2.PushButton3_Click");
+  report::Trap trap(report::procedures::kPreviewFindReplace);
   trap(100, [&] {
     if (!Executing()) find_replace_->Open();
   });
 }
 
 void SqlPreviewWindow::ShowDatatypes() {
-  report::Trap trap("Form2.PushButton7_Click");
+  report::Trap trap(report::procedures::kPreviewDatatypes);
   trap(100, [&] { datatypes_->Open(); });
 }
 
 void SqlPreviewWindow::CopySql() {
-  report::Trap trap("Form2.PushButton2_Click");
+  report::Trap trap(report::procedures::kPreviewCopySql);
   trap(100, [&] { preview::CopyListToClipboard(rows_); });
   trap(102,
        [&] { ui::Current().MessageBox(std::string("Results have been copied to the clipboard.\r\r") + kPasteHint); });
 }
 
 void SqlPreviewWindow::CopyError() {
-  report::Trap trap("Form2.PushButton4_Click");
+  report::Trap trap(report::procedures::kPreviewCopyError);
   std::string error_text;
   trap(100, [&] { error_text = ErrorText(); });
   if (IsBlank(error_text)) return;
@@ -284,7 +285,7 @@ void SqlPreviewWindow::CopyError() {
 }
 
 void SqlPreviewWindow::EmailError() {
-  report::Trap trap("Form2.PushButton8_Click");
+  report::Trap trap(report::procedures::kPreviewEmailError);
   std::string error_text;
   trap(100, [&] { error_text = ErrorText(); });
   if (IsBlank(error_text)) return;

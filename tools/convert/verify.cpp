@@ -27,6 +27,7 @@
 #include "platform/ui/line_breaks.h"
 #include "platform/util/digits.h"
 #include "report/error_report.h"
+#include "report/procedures.h"
 
 namespace convert {
 namespace {
@@ -150,7 +151,7 @@ Digest DigestOf(jet::Sha256& sha256, const Row& row, long long number) {
 // The source side: the run's SELECT, each row turned into the run's statement.
 class SourceRows {
  public:
-  SourceRows(const db::SourceFields& fields, const std::string& table) : trap_("pelmora-convert.Verify") {
+  SourceRows(const db::SourceFields& fields, const std::string& table) : trap_(report::procedures::kVerify) {
     connection_ = ado::CreateConnection();
     connection_->CursorLocation = ado::adUseServer;
     connection_->CommandTimeout = 5000;
