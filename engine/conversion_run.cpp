@@ -136,6 +136,7 @@ RunResult RunConversion(RunWindow& w) {
   // included: they were counted as executed, so they are counted apart from
   // the statements refused one by one.
   auto failed = [&](const std::string& table, long long row) {
+    if (!trap.LastFailure()) return;  // not run: the program is ending
     StatementFailure failure = FailureOf(trap.LastFailure(), table, row);
     if (failure.kind == ado::ErrorKind::kWriteFailed) {
       ++counts.failed_writes;
@@ -154,7 +155,8 @@ RunResult RunConversion(RunWindow& w) {
   // The closing commit may fail as a statement's commit does.
   auto close_target = [&](int step) {
     if (trap(step, [&] { CloseOpen(w.AccessConn()); })) return;
-    if (FailureOf(trap.LastFailure(), "", 0).kind == ado::ErrorKind::kWriteFailed) failed("", 0);
+    if (trap.LastFailure() && FailureOf(trap.LastFailure(), "", 0).kind == ado::ErrorKind::kWriteFailed)
+      failed("", 0);
   };
   auto list = [&](int step, const std::string& statement) {
     bool ok = trap(step, [&] { w.PreviewList().Append(statement); });

@@ -30,7 +30,7 @@ struct RunResult {
   long rows_written = 0;          // row statements executed or listed
   long statements_refused = 0;    // statements the target refused, one by one
   long failed_writes = 0;         // commits that failed: what they held is not in the file
-  long statements_lost = 0;       // the statements those commits held (as executed, not refused)
+  long statements_lost = 0;       // the statements those commits held, each one whose commit failed included
   long statements_listed = 0;     // statements appended to the preview list
 };
 

@@ -32,6 +32,7 @@ void ShowReport(std::string_view description, std::string_view qualified_name, i
 }
 
 std::string DescriptionOf(const std::exception_ptr& failure) {
+  if (!failure) return "Unknown error";
   try {
     std::rethrow_exception(failure);
   } catch (const ado::Error& e) {

@@ -39,6 +39,7 @@ class Trap {
   // the report and returns false, so that the caller goes on with the next step.
   template <typename Action>
   bool operator()(int step, Action&& action) {
+    last_failure_ = nullptr;
     if (EndRequested()) return false;
     step_ = step;
     try {
@@ -50,7 +51,7 @@ class Trap {
       return false;
     }
   }
-  // The failure of the last step that failed, for callers that tell more of it.
+  // The failure of the last step run: nothing when it completed or was not run.
   const std::exception_ptr& LastFailure() const { return last_failure_; }
 
   int CurrentStep() const { return step_; }

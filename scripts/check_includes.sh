@@ -46,19 +46,26 @@ folder_of() {
 
 
 status=0
+include_re='include[[:space:]]*["<]([^">]+)[">]'
 cd "$root"
 while IFS= read -r line; do
   file=${line%%:*}
-  [[ ${line#*:} =~ \"([^\"]+)\" ]] || continue
+  [[ ${line#*:} =~ $include_re ]] || continue
   included=${BASH_REMATCH[1]}
+  # A path that climbs (..) could reach any folder: the layout cannot be checked.
+  if [[ $included == *..* ]]; then
+    echo "$file includes $included: include paths name their folder from the root, without .. (scripts/check_includes.sh)" >&2
+    status=1
+    continue
+  fi
   from=$(folder_of "$file")
   to=$(folder_of "$included")
   [[ -z $from || -z $to ]] && continue
   [[ ${allowed[$from]} == *" $to "* ]] && continue
   echo "$file includes $included: $from/ may not include $to/ (scripts/check_includes.sh)" >&2
   status=1
-done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' --include='*.h' --include='*.cpp' \
-           "${folders[@]/%/}" 2>/dev/null || true)
+done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*("|<(app|preview|widgets|tools|engine|db|report|platform)/)' \
+           --include='*.h' --include='*.cpp' "${folders[@]/%/}" || true)
 
 # The Access engine: outside platform/jet/ only its public face (public/) is
 # included; inside, each layer includes itself, the layers before it in
@@ -76,8 +83,15 @@ jet_rank() {  # the layer of a path inside platform/jet/: its index, "top", or "
 }
 while IFS= read -r line; do
   file=${line%%:*}
-  [[ ${line#*:} =~ \"(platform/jet/[^\"]+)\" ]] || continue
+  [[ ${line#*:} =~ $include_re ]] || continue
   included=${BASH_REMATCH[1]}
+  # The public face stands alone: it includes only itself.
+  if [[ $file == platform/jet/public/* && $included != platform/jet/public/* ]]; then
+    echo "$file includes $included: public/ includes only public/ (scripts/check_includes.sh)" >&2
+    status=1
+    continue
+  fi
+  [[ $included == platform/jet/* ]] || continue
   to=$(jet_rank "$included")
   if [[ $file != platform/jet/* ]]; then
     [[ $to == public ]] && continue
@@ -99,8 +113,8 @@ while IFS= read -r line; do
     echo "$file includes $included: ${jet_layers[$from]}/ comes before ${included#platform/jet/} in ${jet_layers[*]} (scripts/check_includes.sh)" >&2
     status=1
   fi
-done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"platform/jet/' --include='*.h' --include='*.cpp' \
-           "${folders[@]/%/}" 2>/dev/null || true)
+done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*["<]platform/' --include='*.h' --include='*.cpp' \
+           "${folders[@]/%/}" || true)
 
 if [[ $status == 0 ]]; then echo "Includes follow the layout."; fi
 exit $status

@@ -1,15 +1,22 @@
 #include "platform/ado/connection.h"
 
+#include <cstdio>
+#include <exception>
+
 #include "platform/ado/error.h"
 #include "platform/ado/recordset.h"
 
 namespace ado {
 
+// A destructor has no caller to raise to: a close that fails (the last
+// commit of an Access file, say) is said on stderr.
 Connection::~Connection() {
   try {
     Close();
-  } catch (...) {
-    // A destructor cannot report; the provider has released what it could.
+  } catch (const Error& e) {
+    std::fprintf(stderr, "pelmora: %s\n", e.Description().c_str());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "pelmora: %s\n", e.what());
   }
 }
 
