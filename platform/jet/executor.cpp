@@ -1,9 +1,20 @@
 #include "platform/jet/executor.h"
 
+#include "platform/jet/index_plan.h"
+
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
 #include "platform/jet/format/index_key.h"
+#include "platform/jet/format/tdef_indexes.h"
 #include "platform/jet/format/tdef_writer.h"
+#include "platform/jet/table/index.h"
+#include "platform/jet/table/index_build.h"
+#include "platform/jet/table/table.h"
+#include "platform/jet/table/usage_map_writer.h"
 #include "platform/jet/sql/literal.h"
 #include "platform/jet/sql/names.h"
 #include "platform/jet/sql/parser.h"
@@ -81,6 +92,8 @@ Status Executor::Execute(std::string_view text) {
   if (!pager_.writable()) return ReadOnlyError();
   if (auto* create = std::get_if<sql::CreateTable>(&*parsed)) return Create(*create);
   if (auto* insert = std::get_if<sql::InsertInto>(&*parsed)) return Insert(*insert);
+  if (auto* index = std::get_if<sql::CreateIndex>(&*parsed)) return CreateIndex(*index);
+  if (auto* index = std::get_if<sql::DropIndex>(&*parsed)) return DropIndex(*index);
   return Drop(std::get<sql::DropTable>(*parsed));
 }
 
@@ -224,10 +237,13 @@ Status Executor::Create(const sql::CreateTable& s) {
   if (!taken) return StatementError(taken.error());
   if (*taken) return SqlError(ErrorCode::kAlreadyExists, "Table {} already exists.", Shown(s.table));
 
+  auto indexes = PlanIndexes(s.table, s.columns, s.indexes);
+  if (!indexes) return StatementError(indexes.error());
+
   // New Text and Memo columns sort as the file says new columns should.
   format::Collation collation{header.sort_order, header.sort_version};
   if (collation.lcid == 0) collation = format::Collation{1033, 0};
-  table::NewTable spec{s.table, s.columns, collation, table::LocalNowAsOleDate()};
+  table::NewTable spec{s.table, s.columns, collation, table::LocalNowAsOleDate(), *indexes};
   JET_TRY(AsStatement(nullptr, [&]() -> Status {
     auto created = table::CreateTable(pager_, allocator_, objects_, spec);
     if (!created) {
@@ -239,6 +255,80 @@ Status Executor::Create(const sql::CreateTable& s) {
     return {};
   }));
   return RefreshCatalog();
+}
+
+Status Executor::CreateIndex(const sql::CreateIndex& s) {
+  JET_ASSIGN_OR_RETURN(object, UserTable(s.table, "index"));
+  const table::CatalogObject target = *object;
+  const uint32_t tdef = target.tdef_page();
+  by_name_.clear();
+  writers_.erase(tdef);  // the appender reads the new definition when rows come next
+  return AsStatement(nullptr, [&]() -> Status {
+    JET_ASSIGN_OR_RETURN(t, table::Table::Open(pager_, tdef, target.name));
+    const format::TableDefinition& def = t->definition();
+    std::vector<ColumnSpec> columns;
+    for (const auto& c : def.columns) columns.push_back(ColumnSpec{.name = c.name, .type = c.type()});
+    ExistingIndexes existing;
+    uint32_t next_number = 0;
+    for (const auto& l : def.logical_indexes) {
+      existing.names.push_back(l.name);
+      existing.has_primary_key = existing.has_primary_key || l.kind == format::kLogicalIndexPrimaryKey;
+      next_number = std::max(next_number, l.number + 1);
+    }
+    JET_ASSIGN_OR_RETURN(planned, PlanIndexes(target.name, columns, std::span(&s.index, 1), existing));
+    table::NewIndex& index = planned.front();
+    for (auto& c : index.columns) c.column_number = def.columns[c.column_number].number;
+    const uint8_t flags = index.flags | format::kIndexAccessMade;
+
+    // An existing B-tree of the same columns and flags serves the new index too.
+    std::optional<format::RealIndex> real;
+    uint32_t real_number = 0;
+    while (real_number < def.real_indexes.size()) {
+      const auto& r = def.real_indexes[real_number];
+      bool same = r.flags == flags && r.columns.size() == index.columns.size();
+      for (size_t i = 0; same && i < r.columns.size(); ++i)
+        same = r.columns[i].column_number == index.columns[i].column_number &&
+               r.columns[i].ascending == index.columns[i].ascending;
+      if (same) break;
+      ++real_number;
+    }
+    if (real_number == def.real_indexes.size()) {
+      format::RealIndex made;
+      made.columns = index.columns;
+      made.flags = flags;
+      JET_ASSIGN_OR_RETURN(maps, table::WriteEmptyMaps(pager_, allocator_, 1, tdef / 8 * 8));
+      made.usage_map = maps.front();
+      JET_ASSIGN_OR_RETURN(root, allocator_.Allocate());
+      JET_TRY(table::IndexTree::InitializeRoot(pager_, root, tdef));
+      JET_TRY(table::SetMapPage(pager_, allocator_, made.usage_map, root, true));
+      made.root_page = root;
+      JET_ASSIGN_OR_RETURN(distinct, table::BuildIndex(pager_, allocator_, *t, made));
+      made.unique_entries = distinct;
+      real = std::move(made);
+    }
+    format::LogicalIndex logical{next_number, real_number,
+                                 index.primary ? format::kLogicalIndexPrimaryKey : format::kLogicalIndexPlain,
+                                 index.name};
+    std::vector<uint32_t> pages;
+    JET_ASSIGN_OR_RETURN(buffer, table::ReadDefinitionBuffer(pager_, tdef, &pages));
+    JET_ASSIGN_OR_RETURN(spliced, format::AddIndexToDefinition(buffer, real, logical));
+    while (pages.size() < format::DefinitionPageCount(spliced.size())) {
+      JET_ASSIGN_OR_RETURN(more, allocator_.Allocate());
+      pages.push_back(more);
+    }
+    auto images = format::PaginateDefinition(spliced, pages);
+    for (size_t i = 0; i < images.size(); ++i) {
+      JET_ASSIGN_OR_RETURN(image, pager_.Write(pages[i]));
+      std::memcpy(image.data(), images[i].data(), image.size());
+    }
+    return {};
+  });
+}
+
+Status Executor::DropIndex(const sql::DropIndex& s) {
+  JET_ASSIGN_OR_RETURN(object, UserTable(s.table, "change"));
+  (void)object;
+  return SqlError(ErrorCode::kNotSupported, "DROP INDEX is not supported yet.");
 }
 
 Status Executor::Drop(const sql::DropTable& s) {

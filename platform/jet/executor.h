@@ -51,6 +51,8 @@ class Executor {
   Status Create(const sql::CreateTable& statement);
   Status Insert(sql::InsertInto& statement);
   Status Drop(const sql::DropTable& statement);
+  Status CreateIndex(const sql::CreateIndex& statement);
+  Status DropIndex(const sql::DropIndex& statement);
 
   Result<TableWriter*> WriterFor(const std::string& name);
   Result<const table::CatalogObject*> UserTable(std::string_view name, std::string_view action) const;

@@ -1,6 +1,7 @@
 #pragma once
 // Access compares object names without regard to the case of ASCII letters.
 
+#include <string>
 #include <string_view>
 
 namespace jet::format {
@@ -14,6 +15,14 @@ inline bool EqualNoCase(std::string_view a, std::string_view b) {
     if (x != y) return false;
   }
   return true;
+}
+
+// The name with ASCII letters in lower case, for ordering names as Access does.
+inline std::string AsciiLower(std::string_view a) {
+  std::string out(a);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
 }
 
 }  // namespace jet::format

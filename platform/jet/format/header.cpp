@@ -72,4 +72,8 @@ Result<Header> DecodeHeader(ConstBytes b) {
   return h;
 }
 
+bool IsJetHeaderPage(ConstBytes page0) {
+  return page0.size() > kVersionOffset && U8(page0, kVersionOffset) < static_cast<uint8_t>(Version::kAce12);
+}
+
 }  // namespace jet::format

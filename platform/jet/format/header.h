@@ -63,4 +63,8 @@ struct Header {
 // already been unmasked. `image` may be shorter than a page (a truncated file).
 Result<Header> DecodeHeader(ConstBytes image);
 
+// Whether page 0 as stored (masked or not: the version byte lies before the
+// mask) is that of a Jet file (.mdb) rather than an ACE one (.accdb).
+bool IsJetHeaderPage(ConstBytes page0);
+
 }  // namespace jet::format

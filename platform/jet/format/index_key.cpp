@@ -19,6 +19,12 @@ constexpr uint8_t kExtraPadding = 0x02;   // "no extra code" for a character
 constexpr uint8_t kFlagDefault = 0x03;    // the flag of a Z character without one
 constexpr uint8_t kUnprintableMark = 0x06;
 constexpr uint8_t kSurrogateExtra = 0x3F;
+constexpr size_t kBinarySegment = 8;
+constexpr uint8_t kBinaryMoreData = 0x09;  // after a full segment that more data follows
+constexpr uint8_t kBooleanTrue = 0x00;
+constexpr uint8_t kBooleanFalse = 0xFF;
+
+__extension__ typedef unsigned __int128 u128;
 
 // UTF-8 to UTF-16 code units; an invalid sequence becomes U+FFFD.
 std::u16string ToUtf16(std::string_view s) {
@@ -86,7 +92,77 @@ void AppendFloat(uint64_t bits, int bytes, bool ascending, IndexKey* key) {
   AppendBigEndian(bits, bytes, ascending, key);
 }
 
+// Binary data in 8-byte segments; the separators after full segments stay
+// uncomplemented in descending keys, the last segment's length does not.
+void AppendBinary(std::span<const uint8_t> data, bool ascending, IndexKey* key) {
+  const uint8_t mask = ascending ? 0x00 : 0xFF;
+  size_t pos = 0;
+  for (; data.size() - pos > kBinarySegment; pos += kBinarySegment) {
+    for (size_t i = 0; i < kBinarySegment; ++i) key->push_back(static_cast<uint8_t>(data[pos + i] ^ mask));
+    key->push_back(kBinaryMoreData);
+  }
+  const size_t last = data.size() - pos;
+  if (last == 0) return;
+  for (size_t i = 0; i < kBinarySegment; ++i)
+    key->push_back(static_cast<uint8_t>((i < last ? data[pos + i] : 0) ^ mask));
+  key->push_back(static_cast<uint8_t>(last ^ mask));
+}
+
+// The unscaled magnitude of `d` at `scale` digits after the point, rounded
+// half to even as rows store it; nothing when it does not fit 128 bits.
+std::optional<u128> DecimalMagnitude(const Decimal& d, uint8_t scale) {
+  u128 m = (u128{d.hi} << 64) | (u128{d.mid} << 32) | d.lo;
+  for (int s = d.scale; s < scale; ++s) {
+    if (m > ~u128{0} / 10) return std::nullopt;
+    m *= 10;
+  }
+  if (d.scale > scale) {
+    if (d.scale - scale > 38) return u128{0};  // below half a unit: 10^39 exceeds any magnitude
+    u128 factor = 1;
+    for (int s = scale; s < d.scale; ++s) factor *= 10;
+    const u128 r = m % factor;
+    m /= factor;
+    if (r * 2 > factor || (r * 2 == factor && (m & 1))) ++m;
+  }
+  return m;
+}
+
+void AppendDecimal(u128 magnitude, bool negative, bool ascending, bool jet4, IndexKey* key) {
+  uint8_t raw[17];
+  raw[0] = negative ? 0x80 : 0x00;
+  for (int i = 0; i < 16; ++i) raw[16 - i] = static_cast<uint8_t>(magnitude >> (8 * i));
+  // ACE sets the sign byte first; Jet 4 last, which puts every negative value
+  // before the positive ones in a descending index.
+  if (!jet4) raw[0] = 0xFF;
+  if (negative == ascending)
+    for (uint8_t& b : raw) b = static_cast<uint8_t>(~b);
+  if (jet4) raw[0] = negative ? 0x00 : 0xFF;
+  key->insert(key->end(), raw, raw + 17);
+}
+
 }  // namespace
+
+bool IndexKeySupported(ColumnType type) {
+  switch (type) {
+    case ColumnType::kBoolean:
+    case ColumnType::kByte:
+    case ColumnType::kInteger:
+    case ColumnType::kLong:
+    case ColumnType::kMoney:
+    case ColumnType::kSingle:
+    case ColumnType::kDouble:
+    case ColumnType::kDateTime:
+    case ColumnType::kBinary:
+    case ColumnType::kText:
+    case ColumnType::kMemo:
+    case ColumnType::kGuid:
+    case ColumnType::kNumeric:
+    case ColumnType::kBigInt:
+      return true;
+    default:
+      return false;
+  }
+}
 
 std::optional<TextSortOrder> SortOrderOfCollation(uint16_t lcid, uint8_t sort_version) {
   if (lcid != 1033) return std::nullopt;
@@ -220,7 +296,7 @@ void AppendTextKey(std::u16string_view text, TextSortOrder order, bool ascending
 Status AppendKeyColumn(const KeyColumn& column, IndexKey* key) {
   const Cell& value = *column.value;
   const bool asc = column.ascending;
-  if (IsNull(value)) {
+  if (IsNull(value) && column.type != ColumnType::kBoolean) {
     key->push_back(asc ? kFlagAscendingNull : kFlagDescendingNull);
     return {};
   }
@@ -232,6 +308,44 @@ Status AppendKeyColumn(const KeyColumn& column, IndexKey* key) {
   const size_t flag_at = key->size();
   key->push_back(asc ? kFlagAscending : kFlagDescending);
   switch (column.type) {
+    case ColumnType::kBoolean: {
+      bool v = false;  // NULL is No, as the row stores it
+      if (const auto* b = std::get_if<bool>(&value)) {
+        v = *b;
+      } else if (const auto* i = std::get_if<int64_t>(&value)) {
+        v = *i != 0;
+      } else if (const auto* d = std::get_if<double>(&value)) {
+        v = *d != 0;
+      } else if (!IsNull(value)) {
+        return mismatch();
+      }
+      const uint8_t b = v ? kBooleanTrue : kBooleanFalse;
+      key->push_back(asc ? b : static_cast<uint8_t>(~b));
+      return {};
+    }
+    case ColumnType::kBinary: {
+      const auto* v = std::get_if<Bytes>(&value);
+      if (!v) return mismatch();
+      AppendBinary(*v, asc, key);
+      return {};
+    }
+    case ColumnType::kGuid: {
+      const auto* v = std::get_if<Guid>(&value);
+      if (!v) return mismatch();
+      const uint8_t* g = v->bytes;  // Data1, Data2, Data3 little-endian, then Data4
+      const uint8_t text_order[16] = {g[3], g[2], g[1], g[0], g[5], g[4], g[7], g[6],
+                                      g[8], g[9], g[10], g[11], g[12], g[13], g[14], g[15]};
+      AppendBinary(text_order, asc, key);
+      return {};
+    }
+    case ColumnType::kNumeric: {
+      const auto* v = std::get_if<Decimal>(&value);
+      if (!v) return mismatch();
+      const auto magnitude = DecimalMagnitude(*v, column.scale);
+      if (!magnitude) return mismatch();
+      AppendDecimal(*magnitude, v->negative && *magnitude != 0, asc, column.jet4, key);
+      return {};
+    }
     case ColumnType::kByte:
     case ColumnType::kInteger:
     case ColumnType::kLong:

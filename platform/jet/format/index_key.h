@@ -5,17 +5,28 @@
 //   0x00 ascending NULL               0xFF descending NULL
 //
 // then the value, encoded so that keys compare as unsigned bytes in the
-// column's order; a descending value is the complement of the ascending one.
+// column's order; a descending value is the complement of the ascending one
+// (Binary and GUID keep their 0x09 separators; Decimal has rules of its own).
 //
+//   Yes/No               00 True, FF False; never NULL (NULL is False)
 //   Byte                 the byte
 //   Integer, Long,       big-endian two's complement, top bit inverted
 //   Currency, BigInt
 //   Single, Double,      big-endian IEEE; non-negative: top bit inverted;
 //   Date/Time            negative: every bit inverted
 //   Text, Memo           the General / General-legacy text key (§9.4)
+//   Binary               8-byte segments, each followed by 09 when more data
+//                        follows; the last one padded with 00 to 8 bytes and
+//                        followed by its length (1..8); nothing when empty
+//   GUID                 its 16 bytes in text order (Data1..Data3 big-endian),
+//                        as Binary
+//   Decimal              sign byte and the 16-byte big-endian unscaled value
+//                        at the column's scale, with Jet 4's and ACE's rules
+//                        (docs/access-format.md §9.3)
 //
 // Text keys need the column's own collation (never the file header's);
-// other column types (Yes/No, GUID, Binary, Decimal, OLE) are refused.
+// other column types (OLE, Attachment and other complex columns, Date/Time
+// Extended, unknown types) are refused.
 
 #include <cstdint>
 #include <optional>
@@ -40,7 +51,12 @@ struct KeyColumn {
   ColumnType type = ColumnType::kLong;
   bool ascending = true;
   TextSortOrder sort_order = TextSortOrder::kGeneralLegacy;  // text and memo columns
+  uint8_t scale = 0;   // decimal columns: the column's scale
+  bool jet4 = false;   // decimal columns: a Jet 4 file (.mdb), whose descending keys differ from ACE's
 };
+
+// Whether AppendKeyColumn encodes values of `type`.
+bool IndexKeySupported(ColumnType type);
 
 // Appends one column's flag byte and encoded value to `key`.
 Status AppendKeyColumn(const KeyColumn& column, IndexKey* key);

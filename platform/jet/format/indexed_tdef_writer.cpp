@@ -47,6 +47,31 @@ void PutDescriptor(MutableBytes d, const ColumnDef& c, uint16_t default_collatio
 
 }  // namespace
 
+void PutRealIndex(MutableBytes b, const RealIndex& r) {
+  Put32(b, 0, kRealIndexMagic);
+  for (size_t slot = 0; slot < kMaxRealIndexColumns; ++slot) {
+    if (slot < r.columns.size()) {
+      Put16(b, 4 + 3 * slot, r.columns[slot].column_number);
+      Put8(b, 6 + 3 * slot, r.columns[slot].ascending ? 0x01 : 0x00);
+    } else {
+      Put16(b, 4 + 3 * slot, 0xFFFF);
+    }
+  }
+  PutRowPointer(b, 34, r.usage_map);
+  Put32(b, 38, r.root_page);
+  Put8(b, 46, r.flags);
+}
+
+void PutLogicalIndex(MutableBytes b, const LogicalIndex& l) {
+  Put32(b, 0, kTdefMagic);
+  Put32(b, 4, l.number);
+  Put32(b, 8, l.real_index);
+  Put32(b, 13, 0xFFFFFFFF);
+  Put8(b, 21, kLogicalIndexNoRelation);
+  Put8(b, 22, kLogicalIndexNoRelation);
+  Put8(b, 23, l.kind);
+}
+
 std::vector<std::byte> EncodeIndexedTableDefinition(const TableDefinition& def,
                                                     std::optional<AceDescriptorFill> ace) {
   uint16_t default_collation = 0;
@@ -78,31 +103,8 @@ std::vector<std::byte> EncodeIndexedTableDefinition(const TableDefinition& def,
   for (const auto& r : def.real_indexes) Put32(Grow(out, 12), 4, r.unique_entries);
   for (const auto& c : def.columns) PutDescriptor(Grow(out, kColumnDescriptorSize), c, default_collation, ace);
   for (const auto& c : def.columns) AppendTdefName(out, c.name);
-  for (const auto& r : def.real_indexes) {
-    MutableBytes b = Grow(out, kRealIndexSize);
-    Put32(b, 0, kRealIndexMagic);
-    for (size_t slot = 0; slot < kMaxRealIndexColumns; ++slot) {
-      if (slot < r.columns.size()) {
-        Put16(b, 4 + 3 * slot, r.columns[slot].column_number);
-        Put8(b, 6 + 3 * slot, r.columns[slot].ascending ? 0x01 : 0x00);
-      } else {
-        Put16(b, 4 + 3 * slot, 0xFFFF);
-      }
-    }
-    PutRowPointer(b, 34, r.usage_map);
-    Put32(b, 38, r.root_page);
-    Put8(b, 46, r.flags);
-  }
-  for (const auto& l : def.logical_indexes) {
-    MutableBytes b = Grow(out, kLogicalIndexSize);
-    Put32(b, 0, kTdefMagic);
-    Put32(b, 4, l.number);
-    Put32(b, 8, l.real_index);
-    Put32(b, 13, 0xFFFFFFFF);
-    Put8(b, 21, kLogicalIndexNoRelation);
-    Put8(b, 22, kLogicalIndexNoRelation);
-    Put8(b, 23, l.kind);
-  }
+  for (const auto& r : def.real_indexes) PutRealIndex(Grow(out, kRealIndexSize), r);
+  for (const auto& l : def.logical_indexes) PutLogicalIndex(Grow(out, kLogicalIndexSize), l);
   for (const auto& l : def.logical_indexes) AppendTdefName(out, l.name);
   for (const auto& m : def.column_maps) {
     MutableBytes b = Grow(out, 10);

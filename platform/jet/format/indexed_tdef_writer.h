@@ -27,6 +27,10 @@ struct AceDescriptorFill {
   uint8_t sort_version = 0;
 };
 
+// A real index (52 bytes) and a logical index (28 bytes) as Access writes them.
+void PutRealIndex(MutableBytes out52, const RealIndex& index);
+void PutLogicalIndex(MutableBytes out28, const LogicalIndex& index);
+
 // `definition.columns` in descriptor order; text and memo columns carry their
 // collation. Without `ace`, other columns get `definition`'s first text
 // collation as the Jet 4 writer leaves it there (0 when none) and +9 repeats

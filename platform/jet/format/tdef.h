@@ -62,6 +62,15 @@ struct RealIndex {
   uint32_t unique_entries = 0;
 };
 
+// Real index flags (+46). Access sets 0x80 on every index it makes.
+inline constexpr uint8_t kIndexUnique = 0x01;
+inline constexpr uint8_t kIndexIgnoreNulls = 0x02;
+inline constexpr uint8_t kIndexRequired = 0x08;
+inline constexpr uint8_t kIndexAccessMade = 0x80;
+// Logical index kinds (+23).
+inline constexpr uint8_t kLogicalIndexPlain = 0;
+inline constexpr uint8_t kLogicalIndexPrimaryKey = 1;
+
 struct LogicalIndex {
   uint32_t number = 0;
   uint32_t real_index = 0;

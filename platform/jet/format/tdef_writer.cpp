@@ -6,11 +6,13 @@
 #include <cstring>
 
 #include "platform/jet/format/data_page.h"
+#include "platform/jet/format/indexed_tdef_writer.h"
 #include "platform/jet/format/text.h"
 
 namespace jet::format {
 namespace {
 
+constexpr size_t kRealIndexBlockSize = 12;  // per real index in the fixed part
 constexpr size_t kColumnMapEntrySize = 10;
 constexpr size_t kTerminatorSize = 2;
 constexpr size_t kPageBytes = 4096;
@@ -162,15 +164,34 @@ std::vector<std::byte> EncodeTableDefinition(const NewTableDefinition& def) {
   Put16(h, 0x29, static_cast<uint16_t>(def.columns.size()));
   Put16(h, 0x2B, var_count);
   Put16(h, 0x2D, static_cast<uint16_t>(def.columns.size()));
+  Put32(h, 0x2F, static_cast<uint32_t>(def.logical_indexes.size()));
+  Put32(h, 0x33, static_cast<uint32_t>(def.real_indexes.size()));
   PutRowPointer(h, 0x37, def.owned_pages);
   PutRowPointer(h, 0x3B, def.free_pages);
 
+  // Per real index: its count of unique entries at +4.
+  for (const auto& r : def.real_indexes) {
+    size_t at = out.size();
+    out.resize(at + kRealIndexBlockSize);
+    Put32(MutableBytes(out), at + 4, r.unique_entries);
+  }
   for (const auto& c : def.columns) {
     size_t at = out.size();
     out.resize(at + kColumnDescriptorSize);
     PutDescriptor(MutableBytes(out).subspan(at, kColumnDescriptorSize), c);
   }
   for (const auto& c : def.columns) AppendTdefName(out, c.name);
+  for (const auto& r : def.real_indexes) {
+    size_t at = out.size();
+    out.resize(at + kRealIndexSize);
+    PutRealIndex(MutableBytes(out).subspan(at, kRealIndexSize), r);
+  }
+  for (const auto& l : def.logical_indexes) {
+    size_t at = out.size();
+    out.resize(at + kLogicalIndexSize);
+    PutLogicalIndex(MutableBytes(out).subspan(at, kLogicalIndexSize), l);
+  }
+  for (const auto& l : def.logical_indexes) AppendTdefName(out, l.name);
   for (const auto& m : def.column_maps) {
     size_t at = out.size();
     out.resize(at + kColumnMapEntrySize);

@@ -3,8 +3,9 @@
 // columns laid out as Access stores them, the logical definition buffer, and
 // that buffer cut into a first page and continuation pages.
 //
-//   logical buffer  fixed part (0x3F bytes, no index statistics), N column
-//                   descriptors, N names, one 10-byte map entry per Memo/OLE
+//   logical buffer  fixed part (0x3F bytes), 12 bytes per real index, N column
+//                   descriptors, N names, the real indexes, the logical indexes
+//                   and their names, one 10-byte map entry per Memo/OLE
 //                   column, FF FF
 //   first page      buffer[0 .. 4096); +2 free space, +4 next page
 //   continuation    02 01 [free:2] [next:4], then the next 4088 buffer bytes
@@ -47,12 +48,14 @@ struct NewTableDefinition {
   RowPointer owned_pages;
   RowPointer free_pages;
   std::vector<ColumnMaps> column_maps;  // one per Memo/OLE column, in column order
+  std::vector<RealIndex> real_indexes;        // the B-trees, in the order they were made
+  std::vector<LogicalIndex> logical_indexes;  // the indexes Access shows, sorted by name
 };
 
 // The columns that keep long-value maps of their own (Memo and OLE), in order.
 std::vector<uint16_t> LongValueColumns(std::span<const ColumnDef> columns);
 
-// Length of the logical buffer for these columns (each with its map entry).
+// Length of the logical buffer for these columns (each with its map entry), without indexes.
 size_t DefinitionLength(std::span<const ColumnDef> columns);
 // Pages a logical buffer of `length` bytes occupies.
 size_t DefinitionPageCount(size_t length);

@@ -16,9 +16,34 @@ namespace jet::sql {
 
 using jet::Literal;  // public/statement.h
 
+// An index as CREATE TABLE (PRIMARY KEY, UNIQUE) or CREATE INDEX declares it.
+struct IndexSpec {
+  struct Column {
+    std::string name;
+    bool ascending = true;
+  };
+  std::string name;  // empty: named as Access names it ("PrimaryKey", ...)
+  std::vector<Column> columns;
+  bool primary = false;        // PRIMARY KEY, WITH PRIMARY
+  bool unique = false;         // UNIQUE (a primary key is unique too)
+  bool disallow_null = false;  // WITH DISALLOW NULL (a primary key disallows NULL too)
+  bool ignore_null = false;    // WITH IGNORE NULL: rows whose columns are all NULL get no entry
+};
+
 struct CreateTable {
   std::string table;
   std::vector<ColumnSpec> columns;  // in declaration order, names unique without regard to case
+  std::vector<IndexSpec> indexes;   // column constraints first, then table constraints, as written
+};
+
+struct CreateIndex {
+  std::string table;
+  IndexSpec index;
+};
+
+struct DropIndex {
+  std::string table;
+  std::string index;
 };
 
 struct InsertInto {
@@ -40,6 +65,6 @@ struct Select {
   std::string table;
 };
 
-using Statement = std::variant<CreateTable, InsertInto, DropTable, Select>;
+using Statement = std::variant<CreateTable, InsertInto, DropTable, Select, CreateIndex, DropIndex>;
 
 }  // namespace jet::sql

@@ -36,10 +36,73 @@ bool StartsConstraint(const std::vector<Token>& t) {
   return (t[0].IsKeyword("UNIQUE") || t[0].IsKeyword("CHECK")) && t[1].IsSymbol('(');
 }
 
+bool IsNameToken(const Token& t) { return t.kind == TokenKind::kWord || t.kind == TokenKind::kName; }
+
+// "(a [ASC | DESC], b ...)" from t[*i] on, for an index on `owner` ("table t").
+Status ParseIndexColumns(const std::vector<Token>& t, size_t* i, IndexSpec* index, std::string_view owner) {
+  if (!t[*i].IsSymbol('('))
+    return SqlError(ErrorCode::kSyntax, "Syntax error in the index of {}: expected '(', found {}.", owner,
+                    Describe(t[*i]));
+  ++*i;
+  while (true) {
+    if (!IsNameToken(t[*i]))
+      return SqlError(ErrorCode::kSyntax, "Syntax error in the index of {}: expected a column name, found {}.", owner,
+                      Describe(t[*i]));
+    IndexSpec::Column column{t[*i].Value(), true};
+    ++*i;
+    if (t[*i].IsKeyword("ASC")) {
+      ++*i;
+    } else if (t[*i].IsKeyword("DESC")) {
+      column.ascending = false;
+      ++*i;
+    }
+    index->columns.push_back(std::move(column));
+    if (t[*i].IsSymbol(',')) {
+      ++*i;
+      continue;
+    }
+    if (t[*i].IsSymbol(')')) {
+      ++*i;
+      return {};
+    }
+    return SqlError(ErrorCode::kSyntax, "Syntax error in the index of {}: expected ',' or ')', found {}.", owner,
+                    Describe(t[*i]));
+  }
+}
+
+// A key on one column or a table constraint: [CONSTRAINT name] then PRIMARY
+// KEY or UNIQUE from t[*i] on. Relationships and checks are refused.
+Status ParseKeyWords(const std::vector<Token>& t, size_t* i, IndexSpec* index, std::string_view owner) {
+  if (t[*i].IsKeyword("CONSTRAINT")) {
+    if (!IsNameToken(t[*i + 1]))
+      return SqlError(ErrorCode::kSyntax, "Syntax error in CONSTRAINT of {}: expected its name, found {}.", owner,
+                      Describe(t[*i + 1]));
+    index->name = t[*i + 1].Value();
+    JET_TRY(CheckName(index->name, "index"));
+    *i += 2;
+  }
+  if (t[*i].IsKeyword("PRIMARY") && t[*i + 1].IsKeyword("KEY")) {
+    index->primary = true;
+    *i += 2;
+    return {};
+  }
+  if (t[*i].IsKeyword("UNIQUE")) {
+    index->unique = true;
+    ++*i;
+    return {};
+  }
+  if (t[*i].IsKeyword("REFERENCES") || t[*i].IsKeyword("FOREIGN") || t[*i].IsKeyword("CHECK"))
+    return SqlError(ErrorCode::kNotSupported, "{}: relationships and checks ({}) are not supported yet.", owner,
+                    t[*i].raw);
+  return SqlError(ErrorCode::kSyntax, "Syntax error in the constraint of {}: expected PRIMARY KEY or UNIQUE, found {}.",
+                  owner, Describe(t[*i]));
+}
+
 // The type part of a column definition: type words, optional (n[, m]), then
-// NOT NULL / NULL / WITH COMPRESSION. `recognized` tells whether the text
-// began with a type name, so that its failure is worth reporting.
-Status ParseColumnType(std::string_view text, ColumnSpec* column, bool* recognized) {
+// NOT NULL / NULL / WITH COMPRESSION / [CONSTRAINT name] PRIMARY KEY | UNIQUE.
+// `recognized` tells whether the text began with a type name, so that its
+// failure is worth reporting. Keys on the column go to `indexes`.
+Status ParseColumnType(std::string_view text, ColumnSpec* column, bool* recognized, std::vector<IndexSpec>* indexes) {
   *recognized = false;
   auto tokens_result = Tokenize(text);
   if (!tokens_result) return tokens_result.error();
@@ -99,9 +162,10 @@ Status ParseColumnType(std::string_view text, ColumnSpec* column, bool* recogniz
       i += 2;  // the storage layer decides about Unicode compression itself
     } else if (t[i].IsKeyword("PRIMARY") || t[i].IsKeyword("UNIQUE") || t[i].IsKeyword("CONSTRAINT") ||
                t[i].IsKeyword("REFERENCES") || t[i].IsKeyword("CHECK")) {
-      return SqlError(ErrorCode::kNotSupported,
-                      "Column {}: indexes, keys and constraints ({}) are not supported; declare the column only.",
-                      Shown(column->name), t[i].raw);
+      IndexSpec index;
+      JET_TRY(ParseKeyWords(t, &i, &index, "column " + Shown(column->name)));
+      index.columns.push_back({column->name, true});
+      indexes->push_back(std::move(index));
     } else if (t[i].IsKeyword("DEFAULT")) {
       return SqlError(ErrorCode::kNotSupported, "Column {}: DEFAULT values are not supported.", Shown(column->name));
     } else {
@@ -232,8 +296,22 @@ class Parser {
 
   Result<Statement> ParseStatement() {
     JET_ASSIGN_OR_RETURN(first, Take());
-    if (first.IsKeyword("CREATE")) return ParseCreateTable();
+    if (first.IsKeyword("CREATE")) {
+      if (Peek().IsKeyword("INDEX") || (Peek().IsKeyword("UNIQUE") && Peek(1).IsKeyword("INDEX")))
+        return ParseCreateIndex();
+      return ParseCreateTable();
+    }
     if (first.IsKeyword("INSERT")) return ParseInsert();
+    if (first.IsKeyword("DROP") && Peek().IsKeyword("INDEX")) {
+      JET_TRY(Take());
+      DropIndex drop;
+      JET_ASSIGN_OR_RETURN(index, TakeName("index", "DROP INDEX"));
+      JET_TRY(Expect("ON", "DROP INDEX"));
+      JET_ASSIGN_OR_RETURN(table, TakeName("table", "DROP INDEX"));
+      drop.index = std::move(index);
+      drop.table = std::move(table);
+      return Statement{std::move(drop)};
+    }
     if (first.IsKeyword("DROP")) {
       JET_TRY(Expect("TABLE", "DROP TABLE"));
       JET_ASSIGN_OR_RETURN(table, TakeName("table", "DROP TABLE"));
@@ -267,7 +345,12 @@ class Parser {
     while (true) {
       JET_ASSIGN_OR_RETURN(end, SegmentEnd(pos));
       ColumnSpec column;
-      JET_TRY(ParseColumnDefinition(text_.substr(pos, end - pos), &column));
+      JET_TRY(ParseColumnDefinition(text_.substr(pos, end - pos), &column, &create.indexes));
+      if (column.name.empty()) {  // a table constraint
+        pos = end + 1;
+        if (text_[end] == ')') break;
+        continue;
+      }
       for (const auto& other : create.columns) {
         if (SameName(other.name, column.name)) {
           return SqlError(ErrorCode::kAlreadyExists, "Column {} is defined twice in table {}.", Shown(column.name),
@@ -283,6 +366,52 @@ class Parser {
       if (text_[end] == ')') break;
     }
     JET_TRY(Restart(pos));
+    return Statement{std::move(create)};
+  }
+
+  // CREATE [UNIQUE] INDEX name ON table (column [ASC | DESC], ...)
+  //   [WITH PRIMARY | WITH DISALLOW NULL | WITH IGNORE NULL]
+  Result<Statement> ParseCreateIndex() {
+    CreateIndex create;
+    if (Peek().IsKeyword("UNIQUE")) {
+      create.index.unique = true;
+      JET_TRY(Take());
+    }
+    JET_TRY(Expect("INDEX", "CREATE INDEX"));
+    JET_ASSIGN_OR_RETURN(name, TakeName("index", "CREATE INDEX"));
+    create.index.name = std::move(name);
+    JET_TRY(Expect("ON", "CREATE INDEX"));
+    JET_ASSIGN_OR_RETURN(table, TakeName("table", "CREATE INDEX"));
+    create.table = std::move(table);
+    // The rest is short: read it as tokens, up to a final semicolon.
+    size_t start = Peek().offset;
+    size_t stop = text_.size();
+    while (stop > start && IsSpace(text_[stop - 1])) --stop;
+    if (stop > start && text_[stop - 1] == ';') --stop;
+    JET_ASSIGN_OR_RETURN(tokens, Tokenize(text_.substr(start, stop - start)));
+    const std::vector<Token>& t = tokens;
+    size_t i = 0;
+    JET_TRY(ParseIndexColumns(t, &i, &create.index, "index " + Shown(create.index.name)));
+    if (t[i].IsKeyword("WITH")) {
+      if (t[i + 1].IsKeyword("PRIMARY")) {
+        create.index.primary = true;
+        i += 2;
+      } else if (t[i + 1].IsKeyword("DISALLOW") && t[i + 2].IsKeyword("NULL")) {
+        create.index.disallow_null = true;
+        i += 3;
+      } else if (t[i + 1].IsKeyword("IGNORE") && t[i + 2].IsKeyword("NULL")) {
+        create.index.ignore_null = true;
+        i += 3;
+      } else {
+        return SqlError(ErrorCode::kSyntax,
+                        "Syntax error in CREATE INDEX: expected PRIMARY, DISALLOW NULL or IGNORE NULL after WITH, "
+                        "found {}.",
+                        Describe(t[i + 1]));
+      }
+    }
+    if (t[i].kind != TokenKind::kEnd)
+      return SqlError(ErrorCode::kSyntax, "Syntax error in CREATE INDEX: unexpected {}.", Describe(t[i]));
+    JET_TRY(Restart(stop));
     return Statement{std::move(create)};
   }
 
@@ -328,7 +457,9 @@ class Parser {
     return SqlError(ErrorCode::kSyntax, "Syntax error in CREATE TABLE: the column list is not closed with ')'.");
   }
 
-  Status ParseColumnDefinition(std::string_view definition, ColumnSpec* column) {
+  // A column definition (into `column`) or a table constraint (into
+  // `indexes`, `column` left without a name); keys on the column go to `indexes`.
+  Status ParseColumnDefinition(std::string_view definition, ColumnSpec* column, std::vector<IndexSpec>* indexes) {
     std::string_view text = Trim(definition);
     if (text.empty()) {
       return SqlError(ErrorCode::kSyntax, "Syntax error in CREATE TABLE: a column definition is missing.");
@@ -339,12 +470,19 @@ class Parser {
       column->name = name_token.Value();
       JET_TRY(CheckName(column->name, "column"));
       bool recognized = false;
-      return ParseColumnType(text.substr(lexer.position()), column, &recognized);
+      return ParseColumnType(text.substr(lexer.position()), column, &recognized, indexes);
     }
     if (auto tokens = Tokenize(text); tokens && StartsConstraint(*tokens)) {
-      return SqlError(ErrorCode::kNotSupported,
-                      "Indexes, keys and constraints ({}) are not supported in CREATE TABLE; declare columns only.",
-                      Shown(text));
+      const std::vector<Token>& t = *tokens;
+      size_t i = 0;
+      IndexSpec index;
+      JET_TRY(ParseKeyWords(t, &i, &index, "table"));
+      JET_TRY(ParseIndexColumns(t, &i, &index, "the constraint"));
+      if (t[i].kind != TokenKind::kEnd)
+        return SqlError(ErrorCode::kSyntax, "Syntax error in the constraint {}: unexpected {}.", Shown(text),
+                        Describe(t[i]));
+      indexes->push_back(std::move(index));
+      return {};
     }
     // Try the shortest name first: "date DATE" is the column date of type DATE.
     // Failing that, report the first attempt that got as far as a known type.
@@ -355,11 +493,13 @@ class Parser {
       ColumnSpec candidate;
       candidate.name = std::string(Trim(text.substr(0, split)));
       bool recognized = false;
-      Status parsed = ParseColumnType(text.substr(split), &candidate, &recognized);
+      std::vector<IndexSpec> keys;
+      Status parsed = ParseColumnType(text.substr(split), &candidate, &recognized, &keys);
       if (parsed) {
         if (HidesTypeInside(candidate.name)) continue;
         JET_TRY(CheckName(candidate.name, "column"));
         *column = std::move(candidate);
+        for (auto& key : keys) indexes->push_back(std::move(key));
         return {};
       }
       if (!first_failure || (recognized && !failure_recognized)) {

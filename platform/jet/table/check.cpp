@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "platform/jet/format/data_page.h"
+#include "platform/jet/format/header.h"
 #include "platform/jet/format/index_key.h"
 #include "platform/jet/table/index.h"
 #include "platform/jet/table/row_access.h"
@@ -40,18 +41,16 @@ class IndexCheck {
       format::KeyColumn k;
       k.type = c.type();
       k.ascending = ic.ascending;
-      switch (c.type()) {
-        case ColumnType::kText:
-        case ColumnType::kMemo: {
-          auto order = format::SortOrderOfCollation(c.collation, c.sort_version);
-          if (!order) return false;
-          k.sort_order = *order;
-          break;
-        }
-        case ColumnType::kByte: case ColumnType::kInteger: case ColumnType::kLong: case ColumnType::kBigInt:
-        case ColumnType::kMoney: case ColumnType::kSingle: case ColumnType::kDouble: case ColumnType::kDateTime:
-          break;
-        default: return false;
+      if (!format::IndexKeySupported(c.type())) return false;
+      if (c.type() == ColumnType::kText || c.type() == ColumnType::kMemo) {
+        auto order = format::SortOrderOfCollation(c.collation, c.sort_version);
+        if (!order) return false;
+        k.sort_order = *order;
+      } else if (c.type() == ColumnType::kNumeric) {
+        auto header = store_.Read(0);
+        if (!header) return false;
+        k.scale = c.scale;
+        k.jet4 = format::IsJetHeaderPage(*header);
       }
       positions_.push_back(at);
       keys_.push_back(k);

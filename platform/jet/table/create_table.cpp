@@ -2,19 +2,20 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
 #include "platform/jet/format/data_page.h"
 #include "platform/jet/format/properties.h"
 #include "platform/jet/format/usage_map.h"
+#include "platform/jet/format/ascii_case.h"
 #include "platform/jet/table/catalog_writer.h"
+#include "platform/jet/table/index.h"
+#include "platform/jet/table/usage_map_writer.h"
 
 namespace jet::table {
-namespace {
 
-// Writes `count` empty inline map rows (pages from `start` on) onto holder
-// pages allocated as they fill; their row pointers, in order.
 Result<std::vector<format::RowPointer>> WriteEmptyMaps(PageStore& store, PageAllocator& pages, size_t count,
                                                       uint32_t start) {
   std::array<std::byte, format::kInlineMapRowSize> row{};
@@ -38,12 +39,45 @@ Result<std::vector<format::RowPointer>> WriteEmptyMaps(PageStore& store, PageAll
   return out;
 }
 
-}  // namespace
+void LayOutIndexes(std::span<const NewIndex> indexes, std::vector<format::RealIndex>* real,
+                   std::vector<format::LogicalIndex>* logical) {
+  auto same_columns = [](const std::vector<format::IndexColumn>& a, const std::vector<format::IndexColumn>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+      if (a[i].column_number != b[i].column_number || a[i].ascending != b[i].ascending) return false;
+    return true;
+  };
+  for (size_t n = 0; n < indexes.size(); ++n) {
+    const NewIndex& index = indexes[n];
+    const uint8_t flags = index.flags | format::kIndexAccessMade;
+    size_t r = 0;
+    while (r < real->size() && !((*real)[r].flags == flags && same_columns((*real)[r].columns, index.columns))) ++r;
+    if (r == real->size()) {
+      format::RealIndex made;
+      made.columns = index.columns;
+      made.flags = flags;
+      real->push_back(std::move(made));
+    }
+    logical->push_back(format::LogicalIndex{static_cast<uint32_t>(n), static_cast<uint32_t>(r),
+                                            index.primary ? format::kLogicalIndexPrimaryKey
+                                                          : format::kLogicalIndexPlain,
+                                            index.name});
+  }
+  std::stable_sort(logical->begin(), logical->end(), [](const auto& a, const auto& b) {
+    return format::AsciiLower(a.name) < format::AsciiLower(b.name);
+  });
+}
 
 Result<CatalogObject> CreateTable(PageStore& store, PageAllocator& pages, const std::vector<CatalogObject>& objects,
                                   const NewTable& table) {
   JET_ASSIGN_OR_RETURN(columns, format::LayOutColumns(table.columns, table.collation));
-  size_t length = format::DefinitionLength(columns);
+  format::NewTableDefinition def;
+  def.columns = std::move(columns);
+  std::vector<uint16_t> long_columns = format::LongValueColumns(def.columns);
+  for (uint16_t c : long_columns) def.column_maps.push_back(format::ColumnMaps{c, {}, {}});
+  LayOutIndexes(table.indexes, &def.real_indexes, &def.logical_indexes);
+  // Pointers and roots do not change the length: measure the definition first.
+  const size_t length = format::EncodeTableDefinition(def).size();
   std::vector<uint32_t> definition_pages;
   for (size_t i = 0; i < format::DefinitionPageCount(length); ++i) {
     JET_ASSIGN_OR_RETURN(page, pages.Allocate());
@@ -52,15 +86,22 @@ Result<CatalogObject> CreateTable(PageStore& store, PageAllocator& pages, const 
   uint32_t tdef_page = definition_pages.front();
 
   // The table's pages are expected from its definition page on: the maps' window starts there.
-  std::vector<uint16_t> long_columns = format::LongValueColumns(columns);
-  JET_ASSIGN_OR_RETURN(maps, WriteEmptyMaps(store, pages, 2 + 2 * long_columns.size(), tdef_page / 8 * 8));
-
-  format::NewTableDefinition def;
-  def.columns = std::move(columns);
+  const size_t index_maps_at = 2 + 2 * long_columns.size();
+  JET_ASSIGN_OR_RETURN(maps, WriteEmptyMaps(store, pages, index_maps_at + def.real_indexes.size(), tdef_page / 8 * 8));
   def.owned_pages = maps[0];
   def.free_pages = maps[1];
-  for (size_t i = 0; i < long_columns.size(); ++i)
-    def.column_maps.push_back(format::ColumnMaps{long_columns[i], maps[2 + 2 * i], maps[3 + 2 * i]});
+  for (size_t i = 0; i < long_columns.size(); ++i) {
+    def.column_maps[i].owned = maps[2 + 2 * i];
+    def.column_maps[i].free = maps[3 + 2 * i];
+  }
+  // Each index starts as an empty leaf, the one page of its own map.
+  for (size_t r = 0; r < def.real_indexes.size(); ++r) {
+    JET_ASSIGN_OR_RETURN(root, pages.Allocate());
+    JET_TRY(IndexTree::InitializeRoot(store, root, tdef_page));
+    def.real_indexes[r].root_page = root;
+    def.real_indexes[r].usage_map = maps[index_maps_at + r];
+    JET_TRY(SetMapPage(store, pages, def.real_indexes[r].usage_map, root, true));
+  }
   std::vector<std::byte> buffer = format::EncodeTableDefinition(def);
   auto images = format::PaginateDefinition(buffer, definition_pages);
   for (size_t i = 0; i < images.size(); ++i) {

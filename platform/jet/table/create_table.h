@@ -22,12 +22,34 @@
 
 namespace jet::table {
 
+// An index as a table definition stores it: its columns by number, its
+// flags (format::kIndexUnique ...), and whether it is the primary key.
+struct NewIndex {
+  std::string name;
+  std::vector<format::IndexColumn> columns;
+  uint8_t flags = 0;
+  bool primary = false;
+};
+
 struct NewTable {
   std::string name;
   std::span<const ColumnSpec> columns;
   format::Collation collation;  // for Text and Memo columns
   double now = 0;               // DateCreate / DateUpdate, an OLE date
+  std::span<const NewIndex> indexes;
 };
+
+// The real and logical indexes of `indexes`, as Access lays them out: logical
+// indexes numbered in the order given and stored sorted by name; one real
+// index per distinct set of columns, order and flags, in the order first
+// used. Root pages and usage maps are left for the caller.
+void LayOutIndexes(std::span<const NewIndex> indexes, std::vector<format::RealIndex>* real,
+                   std::vector<format::LogicalIndex>* logical);
+
+// Writes `count` empty inline map rows (pages from `start` on) onto holder
+// pages allocated as they fill; their row pointers, in order.
+Result<std::vector<format::RowPointer>> WriteEmptyMaps(PageStore& store, PageAllocator& pages, size_t count,
+                                                      uint32_t start);
 
 // The new table's catalogue object.
 Result<CatalogObject> CreateTable(PageStore& store, PageAllocator& pages, const std::vector<CatalogObject>& objects,

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "platform/jet/format/data_page.h"
+#include "platform/jet/format/header.h"
 #include "platform/jet/format/index_key.h"
 #include "platform/jet/format/long_value.h"
 #include "platform/jet/format/row.h"
@@ -33,6 +34,12 @@ constexpr uint8_t kIndexIgnoreNulls = 0x02;
 constexpr uint8_t kIndexRequired = 0x08;
 
 Error Invalid(std::string message) { return MakeError(ErrorCode::kInvalidValue, std::move(message)); }
+
+constexpr const char* kNullInKeyMessage = "Index or primary key cannot contain a Null value.";
+constexpr const char* kDuplicateKeyMessage =
+    "The changes you requested to the table were not successful because they would create duplicate values in the "
+    "index, primary key, or relationship. Change the data in the field or fields that contain duplicate data, remove "
+    "the index, or redefine the index to permit duplicate entries and try again.";
 
 Guid RandomGuid() {
   static thread_local std::mt19937_64 engine{std::random_device{}()};
@@ -211,6 +218,11 @@ Status TableAppender::Impl::PlanIndexes() {
         }
         key.sort_order = *order;
       }
+      if (key.type == ColumnType::kNumeric) {
+        JET_ASSIGN_OR_RETURN(header, store_.Read(0));
+        key.scale = it->scale;
+        key.jet4 = format::IsJetHeaderPage(header);
+      }
       plan.columns.push_back(static_cast<size_t>(it - d.columns.begin()));
       plan.key.push_back(key);
     }
@@ -226,7 +238,8 @@ Result<format::IndexKey> TableAppender::Impl::KeyOf(IndexPlan& plan, std::span<c
   *any_null = false;
   for (size_t k = 0; k < plan.columns.size(); ++k) {
     plan.key[k].value = cells[plan.columns[k]];
-    bool null = IsNull(*plan.key[k].value);
+    // A Yes/No column is never Null: its key is No.
+    bool null = IsNull(*plan.key[k].value) && plan.key[k].type != ColumnType::kBoolean;
     *all_null = *all_null && null;
     *any_null = *any_null || null;
   }
@@ -329,17 +342,12 @@ Result<RowPointer> TableAppender::Impl::Insert(std::span<const Cell> cells) {
     IndexPlan& plan = indexes_[x];
     bool all_null = false, any_null = false;
     JET_ASSIGN_OR_RETURN(key, KeyOf(plan, effective_, &all_null, &any_null));
-    if ((plan.flags & kIndexRequired) && any_null)
-      return Invalid(fmt::format("column {} is required by an index and cannot be NULL",
-                                 Name(plan.columns.empty() ? 0 : plan.columns[0])));
+    // Access's own messages (errors 3058 and 3022).
+    if ((plan.flags & kIndexRequired) && any_null) return Invalid(kNullInKeyMessage);
     if ((plan.flags & kIndexIgnoreNulls) && all_null) skip_index_[x] = 1;
     if ((plan.flags & kIndexUnique) && !all_null) {
       JET_ASSIGN_OR_RETURN(found, plan.tree->Find(key));
-      if (!found.empty()) {
-        std::string names;
-        for (size_t k : plan.columns) names += (names.empty() ? "" : ", ") + Name(k);
-        return Invalid(fmt::format("the value would duplicate an existing entry in the unique index on {}", names));
-      }
+      if (!found.empty()) return Invalid(kDuplicateKeyMessage);
     }
     keys_[x] = std::move(key);
   }

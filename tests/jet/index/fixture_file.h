@@ -123,7 +123,8 @@ class FixtureFile {
     return std::span<const uint8_t>(data + start, end - start);
   }
 
-  // One column's value from a row (Text, Long, Integer, Byte, Double, Date/Time, Currency, Yes/No).
+  // One column's value from a row (Text, Long, Integer, Byte, Double, Date/Time, Currency, Yes/No,
+  // Binary, GUID).
   Cell Value(const FixtureTable& t, const FixtureColumn& c, std::span<const uint8_t> r) const {
     auto u16 = [&](size_t at) { return static_cast<uint16_t>(r[at] | r[at + 1] << 8); };
     const uint16_t ncol = u16(0);
@@ -163,6 +164,13 @@ class FixtureFile {
         return Cell{d};
       }
       case 0x0A: return Cell{DecodeText(v)};
+      case 0x09: return Cell{Bytes(v.begin(), v.end())};
+      case 0x0F: {
+        if (v.size() != 16) return Null{};
+        Guid g;
+        std::memcpy(g.bytes, v.data(), 16);
+        return Cell{g};
+      }
       default: return Null{};
     }
   }

@@ -143,9 +143,52 @@ TEST(SqlParser, TypeWords) {
   EXPECT_EQ(MustFail("CREATE TABLE t (x DECIMAL(5,6))").code, ErrorCode::kInvalidValue);
   MustFail("CREATE TABLE t (x INT(4))");
   MustFail("CREATE TABLE t (x VARCHR)");
-  EXPECT_EQ(MustFail("CREATE TABLE t (x INT PRIMARY KEY)").code, ErrorCode::kNotSupported);
-  EXPECT_EQ(MustFail("CREATE TABLE t (x INT, PRIMARY KEY (x))").code, ErrorCode::kNotSupported);
-  EXPECT_EQ(MustFail("CREATE TABLE t (x INT, CONSTRAINT pk UNIQUE (x))").code, ErrorCode::kNotSupported);
+  // Relationships and checks are not taken yet.
+  EXPECT_EQ(MustFail("CREATE TABLE t (x INT REFERENCES p (id))").code, ErrorCode::kNotSupported);
+  EXPECT_EQ(MustFail("CREATE TABLE t (x INT, CONSTRAINT fk FOREIGN KEY (x) REFERENCES p (id))").code,
+            ErrorCode::kNotSupported);
+  EXPECT_EQ(MustFail("CREATE TABLE t (x INT, CONSTRAINT positive CHECK (x))").code, ErrorCode::kNotSupported);
+}
+
+// Keys as columns and tables declare them, and CREATE INDEX / DROP INDEX.
+TEST(SqlParser, KeysAndIndexes) {
+  auto parsed = Parse(
+      "CREATE TABLE t (id LONG CONSTRAINT pk PRIMARY KEY, [code no] TEXT(10) NOT NULL UNIQUE, b LONG, "
+      "CONSTRAINT two UNIQUE (b DESC, [code no]))");
+  ASSERT_TRUE(parsed) << parsed.error().message;
+  const auto& create = std::get<CreateTable>(*parsed);
+  ASSERT_EQ(create.columns.size(), 3u);
+  EXPECT_TRUE(create.columns[1].not_null);
+  ASSERT_EQ(create.indexes.size(), 3u);
+  EXPECT_EQ(create.indexes[0].name, "pk");
+  EXPECT_TRUE(create.indexes[0].primary);
+  EXPECT_EQ(create.indexes[0].columns.front().name, "id");
+  EXPECT_TRUE(create.indexes[1].name.empty());
+  EXPECT_TRUE(create.indexes[1].unique);
+  EXPECT_EQ(create.indexes[1].columns.front().name, "code no");
+  ASSERT_EQ(create.indexes[2].columns.size(), 2u);
+  EXPECT_FALSE(create.indexes[2].columns[0].ascending);
+  EXPECT_TRUE(create.indexes[2].columns[1].ascending);
+
+  auto index = Parse("create unique index by_name on [t] (name asc, id desc) with ignore null;");
+  ASSERT_TRUE(index) << index.error().message;
+  const auto& made = std::get<CreateIndex>(*index);
+  EXPECT_EQ(made.table, "t");
+  EXPECT_EQ(made.index.name, "by_name");
+  EXPECT_TRUE(made.index.unique);
+  EXPECT_TRUE(made.index.ignore_null);
+  EXPECT_FALSE(made.index.columns[1].ascending);
+  EXPECT_TRUE(std::get<CreateIndex>(*Parse("CREATE INDEX p ON t (a) WITH PRIMARY")).index.primary);
+  EXPECT_TRUE(std::get<CreateIndex>(*Parse("CREATE INDEX p ON t (a) WITH DISALLOW NULL")).index.disallow_null);
+  const auto& drop = std::get<DropIndex>(*Parse("DROP INDEX by_name ON t"));
+  EXPECT_EQ(drop.index, "by_name");
+  EXPECT_EQ(drop.table, "t");
+
+  EXPECT_EQ(MustFail("CREATE INDEX p ON t (a) WITH NOTHING").code, ErrorCode::kSyntax);
+  EXPECT_EQ(MustFail("CREATE INDEX p ON t (a, )").code, ErrorCode::kSyntax);
+  EXPECT_EQ(MustFail("CREATE INDEX p ON t (a) extra").code, ErrorCode::kSyntax);
+  EXPECT_EQ(MustFail("DROP INDEX p").code, ErrorCode::kSyntax);
+  EXPECT_EQ(MustFail("CREATE TABLE t (a LONG, CONSTRAINT PRIMARY KEY (a))").code, ErrorCode::kSyntax);
 }
 
 TEST(SqlParser, NamesAccessForbids) {

@@ -91,6 +91,39 @@ TEST(TableWritesTest, IndexesFollowInsertsAndDeletes) {
   EXPECT_EQ(js->row_count, static_cast<long long>(js->rows.size()));
 }
 
+// binary-index-2010.accdb, table Test: ID Long, BinAsc and BinDsc Binary with
+// an ascending and a descending index. Deleting Access's rows finds each of
+// their entries by the key computed from the row.
+TEST(TableWritesTest, BinaryIndexesTakeRowsAndLoseAccesssOnes) {
+  REQUIRE_SHARED(shared);
+  WritableCopy db;
+  db.path = testing_support::CopyFile(shared + "/fixtures/indexes/binary-index-2010.accdb",
+                                      testing_support::ScratchFolder("TableWritesTest_Binary"));
+  ASSERT_TRUE(db.Reopen());
+  auto appender = db.Appender("Test");
+  ASSERT_TRUE(appender);
+  auto table = table::Table::Open(*db.pager, db.Tdef("Test"), "Test");
+  ASSERT_TRUE(table);
+  std::vector<format::RowPointer> access_rows;
+  for (auto cursor = (*table)->Scan(); cursor.Valid(); cursor.Next()) access_rows.push_back(cursor.position());
+  ASSERT_GT(access_rows.size(), 100u);
+  for (size_t i = 0; i < access_rows.size(); i += 2) {
+    auto deleted = appender->Delete(access_rows[i]);
+    ASSERT_TRUE(deleted) << deleted.error().message;
+  }
+  for (int n = 0; n <= 20; ++n) {
+    Bytes value(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k) value[static_cast<size_t>(k)] = static_cast<uint8_t>(0xF0 - 7 * k);
+    auto at = appender->Insert(Row{int64_t{1000 + n}, value, n % 5 ? Cell{value} : Cell{Null{}}});
+    ASSERT_TRUE(at) << at.error().message;
+  }
+  ASSERT_TRUE(appender->Finish());
+  ExpectIndexesMatchRows(db, "Test");
+  db.Commit();
+  db.Close();
+  EXPECT_EQ(write_test::CheckReport(db.path), "");
+}
+
 TEST(TableWritesTest, AutoNumbersCountOnFromTheLastOne) {
   WritableCopy db;
   REQUIRE_FIXTURES("content-2000.mdb");

@@ -1,0 +1,85 @@
+#include "platform/jet/format/tdef_indexes.h"
+
+#include <fmt/format.h>
+
+#include "platform/jet/format/ascii_case.h"
+#include "platform/jet/format/indexed_tdef_writer.h"
+#include "platform/jet/format/tdef_writer.h"
+#include "platform/jet/format/text.h"
+
+namespace jet::format {
+namespace {
+
+constexpr size_t kRealIndexBlock = 12;
+constexpr size_t kColumnCountOffset = 0x2D;
+constexpr size_t kLogicalCountOffset = 0x2F;
+constexpr size_t kRealCountOffset = 0x33;
+
+Error Damaged(const char* what) {
+  return MakeError(ErrorCode::kCorruption, fmt::format("the table definition is damaged: {}", what));
+}
+
+// Where the name at `at` ends (uint16 byte length, then UTF-16LE).
+Result<size_t> SkipName(ConstBytes b, size_t at) {
+  if (at + 2 > b.size() || at + 2 + U16(b, at) > b.size()) return Damaged("a name runs past its end");
+  return at + 2 + U16(b, at);
+}
+
+}  // namespace
+
+Result<std::vector<std::byte>> AddIndexToDefinition(ConstBytes b, const std::optional<RealIndex>& real,
+                                                    const LogicalIndex& logical) {
+  if (b.size() < kTdefFixedPartSize) return Damaged("it is shorter than its fixed part");
+  const uint16_t columns = U16(b, kColumnCountOffset);
+  const uint32_t logical_count = U32(b, kLogicalCountOffset);
+  const uint32_t real_count = U32(b, kRealCountOffset);
+  // The sections, in order.
+  const size_t blocks_end = kTdefFixedPartSize + kRealIndexBlock * real_count;
+  size_t at = blocks_end + kColumnDescriptorSize * columns;
+  for (uint16_t c = 0; c < columns; ++c) {
+    JET_ASSIGN_OR_RETURN(next, SkipName(b, at));
+    at = next;
+  }
+  const size_t reals_end = at + kRealIndexSize * real_count;
+  const size_t logicals_end = reals_end + kLogicalIndexSize * logical_count;
+  if (logicals_end > b.size()) return Damaged("its indexes run past its end");
+  // The new logical index goes where its name sorts (without regard to case).
+  const std::string key = AsciiLower(logical.name);
+  size_t place = 0;
+  std::vector<size_t> name_at;
+  at = logicals_end;
+  for (uint32_t i = 0; i < logical_count; ++i) {
+    name_at.push_back(at);
+    JET_ASSIGN_OR_RETURN(next, SkipName(b, at));
+    std::string name = Utf16LeToUtf8(b.subspan(at + 2, next - at - 2));
+    if (AsciiLower(name) <= key) place = i + 1;
+    at = next;
+  }
+  const size_t names_end = at;
+  name_at.push_back(names_end);
+
+  std::vector<std::byte> out;
+  auto copy = [&](size_t from, size_t to) { out.insert(out.end(), b.begin() + from, b.begin() + to); };
+  auto grow = [&](size_t n) {
+    out.resize(out.size() + n);
+    return MutableBytes(out).subspan(out.size() - n, n);
+  };
+  copy(0, blocks_end);
+  if (real) Put32(grow(kRealIndexBlock), 4, real->unique_entries);
+  copy(blocks_end, reals_end);
+  if (real) PutRealIndex(grow(kRealIndexSize), *real);
+  copy(reals_end, reals_end + kLogicalIndexSize * place);
+  PutLogicalIndex(grow(kLogicalIndexSize), logical);
+  copy(reals_end + kLogicalIndexSize * place, logicals_end);
+  copy(logicals_end, name_at[place]);
+  AppendTdefName(out, logical.name);
+  copy(name_at[place], b.size());
+
+  MutableBytes h(out);
+  Put32(h, kLogicalCountOffset, logical_count + 1);
+  if (real) Put32(h, kRealCountOffset, real_count + 1);
+  Put32(h, kTdefLengthOffset, static_cast<uint32_t>(out.size()));
+  return out;
+}
+
+}  // namespace jet::format

@@ -1,0 +1,136 @@
+// Primary keys and indexes declared in CREATE TABLE or made by CREATE INDEX
+// on tables that hold their rows, in copies of
+// Access's own empty files and in a new .accdb: mdbtools prints the same keys
+// and indexes, both readers read every row, `pelmora-access check` verifies
+// every index against the rows; what Access refuses is refused with Access's
+// message and leaves the file byte for byte as it was.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/jet/public/create.h"
+#include "tests/jet/ddl/ddl_session.h"
+
+namespace {
+
+using ddl_test::Session;
+
+std::string Bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+constexpr const char* kDuplicate = "would create duplicate values in the index, primary key, or relationship";
+constexpr const char* kNullKey = "Index or primary key cannot contain a Null value.";
+
+void KeysAndTheirRefusals(Session& s) {
+  s.Run("CREATE TABLE parent (a LONG, b TEXT(20), c LONG, d DOUBLE, CONSTRAINT pk PRIMARY KEY (a, b), "
+        "CONSTRAINT by_c UNIQUE (c DESC))");
+  s.Run("CREATE TABLE child (id LONG PRIMARY KEY, name TEXT(50) UNIQUE, note MEMO)");
+  for (int i = 0; i < 10000; ++i)
+    s.Run(fmt::format("INSERT INTO parent VALUES ({}, 'k{}', {}, {})", i % 100, i, 10000 - i, i * 0.5));
+  for (int i = 0; i < 2000; ++i) s.Run(fmt::format("INSERT INTO child VALUES ({}, 'Name {}', NULL)", i, i));
+  // Two rows whose unique column is NULL are no duplicates.
+  s.Run("INSERT INTO parent VALUES (7, 'no c', NULL, 0)");
+  s.Run("INSERT INTO parent VALUES (7, 'no c either', NULL, 0)");
+  // Keys of the other types Access indexes: GUID, Decimal, Yes/No, Memo (its first 255 characters).
+  s.Run("CREATE TABLE keyed (g GUID PRIMARY KEY, n DECIMAL(18,4) UNIQUE, y YESNO, m MEMO)");
+  s.Run("CREATE INDEX by_y ON keyed (y DESC, n)");
+  for (int i = 0; i < 10000; ++i)
+    s.Run(fmt::format("INSERT INTO keyed VALUES ('{{{:08X}-0000-4000-8000-{:012X}}}', {}.{:04}, {}, '{}')", i * 2654435761u,
+                      i, i % 2 ? -i : i, i % 10000, i % 3 ? "True" : "False", std::string(300, 'm') + std::to_string(i)));
+  s.Run("CREATE INDEX by_m ON keyed (m)");
+  // Indexes made on tables that hold their rows, then rows after them.
+  s.Run("CREATE INDEX by_d ON parent (d DESC)");
+  s.Run("CREATE UNIQUE INDEX by_b ON parent (b) WITH DISALLOW NULL");
+  s.Run("CREATE INDEX by_note ON child (note) WITH IGNORE NULL");
+  s.Run("INSERT INTO parent VALUES (500, 'after', -1, -2.5)");
+  s.Run("INSERT INTO child VALUES (5000, 'Later', 'a note')");
+  s.Close();
+  const std::string before = Bytes(s.path);
+
+  s.Reopen();
+  EXPECT_NE(s.Refused("INSERT INTO parent VALUES (1, 'k1', 99999, 0)").find(kDuplicate), std::string::npos);
+  EXPECT_NE(s.Refused("INSERT INTO parent VALUES (100, 'new', 10000, 0)").find(kDuplicate), std::string::npos);
+  EXPECT_NE(s.Refused("INSERT INTO parent VALUES (NULL, 'z', 5, 0)").find(kNullKey), std::string::npos);
+  EXPECT_NE(s.Refused("INSERT INTO child VALUES (5, 'fresh', NULL)").find(kDuplicate), std::string::npos);
+  EXPECT_NE(s.Refused("INSERT INTO child VALUES (9999, 'Name 5', NULL)").find(kDuplicate), std::string::npos);
+  EXPECT_NE(s.Refused("CREATE TABLE two (a LONG PRIMARY KEY, b LONG, CONSTRAINT p2 PRIMARY KEY (b))")
+                .find("Primary key already exists."),
+            std::string::npos);
+  EXPECT_NE(s.Refused("CREATE TABLE two (a LONG, CONSTRAINT i UNIQUE (nothing))").find("Invalid field definition"),
+            std::string::npos);
+  EXPECT_NE(s.Refused("CREATE TABLE two (a LONG, b LONG, CONSTRAINT i UNIQUE (a), CONSTRAINT I UNIQUE (b))")
+                .find("Index already exists."),
+            std::string::npos);
+  EXPECT_NE(s.Refused("CREATE TABLE two (a LONGBINARY PRIMARY KEY)").find("cannot be indexed"), std::string::npos);
+  EXPECT_NE(s.Refused("CREATE UNIQUE INDEX by_a ON parent (a)").find(kDuplicate), std::string::npos);
+  // Memo keys hold the first 255 characters: these two differ only after them.
+  EXPECT_NE(s.Refused("CREATE UNIQUE INDEX um ON keyed (m)").find(kDuplicate), std::string::npos);
+  EXPECT_NE(s.Refused("INSERT INTO keyed VALUES ('{00000000-0000-4000-8000-000000000000}', 1, True, NULL)")
+                .find(kDuplicate),
+            std::string::npos);
+  EXPECT_NE(s.Refused("CREATE INDEX p ON child (name) WITH PRIMARY").find("Primary key already exists."),
+            std::string::npos);
+  EXPECT_NE(s.Refused("CREATE INDEX by_c ON parent (c)").find("Index already exists."), std::string::npos);
+  EXPECT_NE(s.Refused("CREATE INDEX n ON child (note) WITH DISALLOW NULL").find(kNullKey), std::string::npos);
+  EXPECT_NE(s.Refused("INSERT INTO parent VALUES (501, 'after', 7, 0)").find(kDuplicate), std::string::npos);
+  std::string eleven = "CREATE TABLE two (c0 LONG, c1 LONG, c2 LONG, c3 LONG, c4 LONG, c5 LONG, c6 LONG, c7 LONG, "
+                       "c8 LONG, c9 LONG, c10 LONG, CONSTRAINT wide UNIQUE (c0, c1, c2, c3, c4, c5, c6, c7, c8, c9, "
+                       "c10))";
+  EXPECT_NE(s.Refused(eleven).find("at most 10 fields"), std::string::npos);
+  s.Close();
+  EXPECT_EQ(Bytes(s.path), before) << "a refused statement changed the file";
+
+  s.ExpectReadersAgree();
+  std::string schema;
+  ASSERT_EQ(testing_support::RunCommand("mdb-schema " + readers::ShellQuote(s.path) + " postgres 2>/dev/null", &schema),
+            0);
+  EXPECT_NE(schema.find("ALTER TABLE \"parent\" ADD CONSTRAINT \"parent_pkey\" PRIMARY KEY (\"a\", \"b\");"),
+            std::string::npos)
+      << schema;
+  EXPECT_NE(schema.find("CREATE UNIQUE INDEX \"parent_by_c_idx\" ON \"parent\" (\"c\" DESC);"), std::string::npos)
+      << schema;
+  EXPECT_NE(schema.find("ALTER TABLE \"child\" ADD CONSTRAINT \"child_pkey\" PRIMARY KEY (\"id\");"),
+            std::string::npos);
+  EXPECT_NE(schema.find("CREATE UNIQUE INDEX \"child_name_idx\" ON \"child\" (\"name\");"), std::string::npos);
+  EXPECT_NE(schema.find("CREATE INDEX \"parent_by_d_idx\" ON \"parent\" (\"d\" DESC);"), std::string::npos);
+  EXPECT_NE(schema.find("CREATE UNIQUE INDEX \"parent_by_b_idx\" ON \"parent\" (\"b\");"), std::string::npos);
+  EXPECT_NE(schema.find("CREATE INDEX \"child_by_note_idx\" ON \"child\" (\"note\");"), std::string::npos);
+  EXPECT_NE(schema.find("ALTER TABLE \"keyed\" ADD CONSTRAINT \"keyed_pkey\" PRIMARY KEY (\"g\");"), std::string::npos);
+  EXPECT_NE(schema.find("CREATE INDEX \"keyed_by_y_idx\" ON \"keyed\" (\"y\" DESC, \"n\");"), std::string::npos);
+}
+
+class KeysOnFixture : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(KeysOnFixture, PrimaryKeysAndUniqueIndexesAsAccessStoresThem) {
+  REQUIRE_FIXTURES(GetParam());
+  REQUIRE_READERS();
+  Session s;
+  ASSERT_TRUE(s.Open(GetParam(), std::string("Keys.") + GetParam()));
+  KeysAndTheirRefusals(s);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, KeysOnFixture, ::testing::Values("empty-2003.mdb", "empty-2010.accdb"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           for (char& c : name)
+                             if (c == '-' || c == '.') c = '_';
+                           return name;
+                         });
+
+TEST(KeysInANewFile, PrimaryKeysAndUniqueIndexesAsAccessStoresThem) {
+  REQUIRE_READERS();
+  const std::string path = testing_support::ScratchFolder("KeysInANewFile") + "/new.accdb";
+  ASSERT_TRUE(jet::CreateBlankDatabase(path, {.format = jet::BlankFormat::kAccess2016}));
+  Session s;
+  ASSERT_TRUE(s.OpenFile(path));
+  KeysAndTheirRefusals(s);
+}
+
+}  // namespace
