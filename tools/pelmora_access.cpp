@@ -110,16 +110,35 @@ int Tables(jet::Database& db, bool all) {
 
 std::string Bracketed(const std::string& name) { return "[" + name + "]"; }
 
+std::string IndexColumns(const jet::IndexInfo& index) {
+  std::string out = "(";
+  for (size_t i = 0; i < index.columns.size(); ++i)
+    out += (i ? ", " : "") + Bracketed(index.columns[i].name) + (index.columns[i].ascending ? "" : " DESC");
+  return out + ")";
+}
+
+// Each table as the statements that make it again: CREATE TABLE with its
+// primary key, then CREATE INDEX for every other index.
 int Schema(jet::Database& db) {
   for (const auto& name : db.UserTables()) {
     auto columns = db.TableColumns(name);
     if (!columns) return Fail(columns.error().message);
+    auto indexes = db.TableIndexes(name);
+    if (!indexes) return Fail(indexes.error().message);
     std::string line = "CREATE TABLE " + Bracketed(name) + " (";
     for (size_t i = 0; i < columns->size(); ++i) {
       const auto& c = (*columns)[i];
       line += (i ? ", " : "") + Bracketed(c.name) + " " + jet::SqlTypeName(c);
     }
+    for (const auto& index : *indexes)
+      if (index.primary_key) line += ", CONSTRAINT " + Bracketed(index.name) + " PRIMARY KEY " + IndexColumns(index);
     std::cout << line << ");\n";
+    for (const auto& index : *indexes) {
+      if (index.primary_key || index.foreign_key) continue;
+      std::cout << "CREATE " << (index.unique ? "UNIQUE " : "") << "INDEX " << Bracketed(index.name) << " ON "
+                << Bracketed(name) << " " << IndexColumns(index)
+                << (index.required ? " WITH DISALLOW NULL" : index.ignore_nulls ? " WITH IGNORE NULL" : "") << ";\n";
+    }
   }
   return 0;
 }

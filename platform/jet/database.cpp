@@ -103,6 +103,35 @@ Result<std::vector<format::ColumnDef>> Database::TableColumns(std::string_view n
   return t->columns();
 }
 
+Result<std::vector<IndexInfo>> Database::TableIndexes(std::string_view name) {
+  JET_TRY(RequireOpen());
+  JET_ASSIGN_OR_RETURN(object, FindTable(name));
+  JET_ASSIGN_OR_RETURN(t, table::Table::Open(*pager_, object->tdef_page(), object->name));
+  const format::TableDefinition& def = t->definition();
+  std::vector<IndexInfo> out;
+  for (const auto& l : def.logical_indexes) {
+    if (l.real_index >= def.real_indexes.size())
+      return MakeError(ErrorCode::kCorruption,
+                       fmt::format("the index {} of table {} names a missing B-tree", l.name, object->name));
+    const format::RealIndex& r = def.real_indexes[l.real_index];
+    IndexInfo info;
+    info.name = l.name;
+    info.primary_key = l.kind == format::kLogicalIndexPrimaryKey;
+    info.foreign_key = l.kind != format::kLogicalIndexPrimaryKey && l.kind != format::kLogicalIndexPlain;
+    info.unique = r.flags & format::kIndexUnique;
+    info.required = r.flags & format::kIndexRequired;
+    info.ignore_nulls = r.flags & format::kIndexIgnoreNulls;
+    for (const auto& c : r.columns) {
+      std::string column = "?";
+      for (const auto& d : def.columns)
+        if (d.number == c.column_number) column = d.name;
+      info.columns.push_back({column, c.ascending});
+    }
+    out.push_back(std::move(info));
+  }
+  return out;
+}
+
 Result<std::unique_ptr<TableReader>> Database::ReadTable(std::string_view name) {
   JET_TRY(RequireOpen());
   JET_ASSIGN_OR_RETURN(object, FindTable(name));

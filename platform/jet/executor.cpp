@@ -269,30 +269,28 @@ Status Executor::CreateIndex(const sql::CreateIndex& s) {
     std::vector<ColumnSpec> columns;
     for (const auto& c : def.columns) columns.push_back(ColumnSpec{.name = c.name, .type = c.type()});
     ExistingIndexes existing;
-    uint32_t next_number = 0;
     for (const auto& l : def.logical_indexes) {
       existing.names.push_back(l.name);
       existing.has_primary_key = existing.has_primary_key || l.kind == format::kLogicalIndexPrimaryKey;
-      next_number = std::max(next_number, l.number + 1);
     }
     JET_ASSIGN_OR_RETURN(planned, PlanIndexes(target.name, columns, std::span(&s.index, 1), existing));
     table::NewIndex& index = planned.front();
     for (auto& c : index.columns) c.column_number = def.columns[c.column_number].number;
     const uint8_t flags = index.flags | format::kIndexAccessMade;
 
-    // An existing B-tree of the same columns and flags serves the new index too.
+    // A B-tree of its own, numbered like its index, as Access numbers them
+    // (readers such as mdbtools pair the two by that number).
     std::optional<format::RealIndex> real;
-    uint32_t real_number = 0;
-    while (real_number < def.real_indexes.size()) {
-      const auto& r = def.real_indexes[real_number];
-      bool same = r.flags == flags && r.columns.size() == index.columns.size();
-      for (size_t i = 0; same && i < r.columns.size(); ++i)
-        same = r.columns[i].column_number == index.columns[i].column_number &&
-               r.columns[i].ascending == index.columns[i].ascending;
-      if (same) break;
-      ++real_number;
-    }
-    if (real_number == def.real_indexes.size()) {
+    const uint32_t real_number = static_cast<uint32_t>(def.real_indexes.size());
+    bool number_free = true;
+    for (const auto& l : def.logical_indexes) number_free = number_free && l.number != real_number;
+    // Only a relationship's index numbers past the B-trees; renumbering it
+    // means changing the other table too.
+    if (!number_free)
+      return SqlError(ErrorCode::kNotSupported,
+                      "Table {} takes part in a relationship; adding an index to it is not supported yet.",
+                      Shown(target.name));
+    {
       format::RealIndex made;
       made.columns = index.columns;
       made.flags = flags;
@@ -306,7 +304,7 @@ Status Executor::CreateIndex(const sql::CreateIndex& s) {
       made.unique_entries = distinct;
       real = std::move(made);
     }
-    format::LogicalIndex logical{next_number, real_number,
+    format::LogicalIndex logical{real_number, real_number,
                                  index.primary ? format::kLogicalIndexPrimaryKey : format::kLogicalIndexPlain,
                                  index.name};
     std::vector<uint32_t> pages;
@@ -327,8 +325,64 @@ Status Executor::CreateIndex(const sql::CreateIndex& s) {
 
 Status Executor::DropIndex(const sql::DropIndex& s) {
   JET_ASSIGN_OR_RETURN(object, UserTable(s.table, "change"));
-  (void)object;
-  return SqlError(ErrorCode::kNotSupported, "DROP INDEX is not supported yet.");
+  const table::CatalogObject target = *object;
+  const uint32_t tdef = target.tdef_page();
+  by_name_.clear();
+  writers_.erase(tdef);
+  return AsStatement(nullptr, [&]() -> Status {
+    JET_ASSIGN_OR_RETURN(t, table::Table::Open(pager_, tdef, target.name));
+    const format::TableDefinition& def = t->definition();
+    size_t position = 0;
+    while (position < def.logical_indexes.size() && !sql::SameName(def.logical_indexes[position].name, s.index))
+      ++position;
+    if (position == def.logical_indexes.size())
+      return SqlError(ErrorCode::kNotFound, "Table {} has no index {}.", Shown(target.name), Shown(s.index));
+    const format::LogicalIndex& dropped = def.logical_indexes[position];
+    // A relationship's index goes with the relationship, as in Access.
+    if (dropped.kind != format::kLogicalIndexPrimaryKey && dropped.kind != format::kLogicalIndexPlain)
+      return SqlError(ErrorCode::kInvalidValue,
+                      "Cannot delete this index or table. It is either the current index or is used in a "
+                      "relationship.");
+    bool shared = false, relationships = false;
+    for (size_t i = 0; i < def.logical_indexes.size(); ++i) {
+      shared = shared || (i != position && def.logical_indexes[i].real_index == dropped.real_index);
+      relationships = relationships || (def.logical_indexes[i].kind != format::kLogicalIndexPrimaryKey &&
+                                        def.logical_indexes[i].kind != format::kLogicalIndexPlain);
+    }
+    // Index numbers close up after the dropped one; relationships name the
+    // numbers of their tables' indexes, so a table in one keeps its numbers.
+    if (relationships)
+      return SqlError(ErrorCode::kNotSupported,
+                      "Table {} takes part in a relationship; dropping its index {} is not supported yet.",
+                      Shown(target.name), Shown(dropped.name));
+    if (dropped.real_index >= def.real_indexes.size())
+      return SqlError(ErrorCode::kCorruption, "The index {} of table {} names a missing B-tree.", Shown(dropped.name),
+                      Shown(target.name));
+    std::optional<uint32_t> real;
+    if (!shared) {
+      // Its B-tree's pages are free again; the map row stays, empty, as a row of the holder page.
+      const format::RealIndex& r = def.real_indexes[dropped.real_index];
+      table::IndexTree tree(pager_, r.root_page, tdef);
+      JET_ASSIGN_OR_RETURN(tree_pages, tree.Pages());
+      for (uint32_t p : tree_pages) {
+        JET_TRY(table::SetMapPage(pager_, allocator_, r.usage_map, p, false));
+        JET_TRY(allocator_.Release(p));
+      }
+      real = dropped.real_index;
+    }
+    std::vector<uint32_t> pages;
+    JET_ASSIGN_OR_RETURN(buffer, table::ReadDefinitionBuffer(pager_, tdef, &pages));
+    JET_ASSIGN_OR_RETURN(spliced, format::RemoveIndexFromDefinition(buffer, position, real, dropped.number));
+    const size_t needed = format::DefinitionPageCount(spliced.size());
+    for (size_t i = needed; i < pages.size(); ++i) JET_TRY(allocator_.Release(pages[i]));
+    pages.resize(needed);
+    auto images = format::PaginateDefinition(spliced, pages);
+    for (size_t i = 0; i < images.size(); ++i) {
+      JET_ASSIGN_OR_RETURN(image, pager_.Write(pages[i]));
+      std::memcpy(image.data(), images[i].data(), image.size());
+    }
+    return {};
+  });
 }
 
 Status Executor::Drop(const sql::DropTable& s) {

@@ -135,12 +135,14 @@ Schema OurSchema(const Fixture& f) {
   std::regex column_re(R"(\[([^\]]+)\] ([A-Z]+(\(\d+(,\d+)?\))?))");
   for (const auto& line : Lines(out)) {
     std::smatch m;
+    if (line.starts_with("CREATE INDEX ") || line.starts_with("CREATE UNIQUE INDEX ")) continue;  // columns only
     if (!std::regex_match(line, m, table_re)) {
       ADD_FAILURE() << "unexpected schema line: " << line;
       continue;
     }
     auto& cols = schema[m[1].str()];
     std::string body = m[2].str();
+    body = body.substr(0, body.find(", CONSTRAINT "));  // the primary key follows the columns
     for (std::sregex_iterator it(body.begin(), body.end(), column_re), end; it != end; ++it)
       cols.emplace_back((*it)[1].str(), OurType((*it)[2].str()));
   }

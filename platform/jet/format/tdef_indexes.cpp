@@ -25,7 +25,72 @@ Result<size_t> SkipName(ConstBytes b, size_t at) {
   return at + 2 + U16(b, at);
 }
 
+// Where each section of a definition starts.
+struct Sections {
+  uint16_t columns = 0;
+  uint32_t logical_count = 0, real_count = 0;
+  size_t blocks_end = 0, reals_at = 0, logicals_at = 0, names_at = 0;
+  std::vector<size_t> name_at;  // each logical name, then where the names end
+};
+
+Result<Sections> Walk(ConstBytes b) {
+  if (b.size() < kTdefFixedPartSize) return Damaged("it is shorter than its fixed part");
+  Sections s;
+  s.columns = U16(b, kColumnCountOffset);
+  s.logical_count = U32(b, kLogicalCountOffset);
+  s.real_count = U32(b, kRealCountOffset);
+  s.blocks_end = kTdefFixedPartSize + kRealIndexBlock * s.real_count;
+  size_t at = s.blocks_end + kColumnDescriptorSize * s.columns;
+  for (uint16_t c = 0; c < s.columns; ++c) {
+    JET_ASSIGN_OR_RETURN(next, SkipName(b, at));
+    at = next;
+  }
+  s.reals_at = at;
+  s.logicals_at = s.reals_at + kRealIndexSize * s.real_count;
+  s.names_at = s.logicals_at + kLogicalIndexSize * s.logical_count;
+  if (s.names_at > b.size()) return Damaged("its indexes run past its end");
+  at = s.names_at;
+  for (uint32_t i = 0; i < s.logical_count; ++i) {
+    s.name_at.push_back(at);
+    JET_ASSIGN_OR_RETURN(next, SkipName(b, at));
+    at = next;
+  }
+  s.name_at.push_back(at);
+  return s;
+}
+
 }  // namespace
+
+Result<std::vector<std::byte>> RemoveIndexFromDefinition(ConstBytes b, size_t position, std::optional<uint32_t> real,
+                                                         uint32_t number) {
+  JET_ASSIGN_OR_RETURN(s, Walk(b));
+  if (position >= s.logical_count || (real && *real >= s.real_count)) return Damaged("it has no such index");
+  std::vector<std::byte> out;
+  auto copy = [&](size_t from, size_t to) { out.insert(out.end(), b.begin() + from, b.begin() + to); };
+  if (real) {
+    copy(0, kTdefFixedPartSize + kRealIndexBlock * *real);
+    copy(kTdefFixedPartSize + kRealIndexBlock * (*real + 1), s.reals_at + kRealIndexSize * *real);
+    copy(s.reals_at + kRealIndexSize * (*real + 1), s.logicals_at);
+  } else {
+    copy(0, s.logicals_at);
+  }
+  const size_t logicals_out = out.size();
+  copy(s.logicals_at, s.logicals_at + kLogicalIndexSize * position);
+  copy(s.logicals_at + kLogicalIndexSize * (position + 1), s.names_at);
+  copy(s.names_at, s.name_at[position]);
+  copy(s.name_at[position + 1], b.size());
+
+  MutableBytes h(out);
+  Put32(h, kLogicalCountOffset, s.logical_count - 1);
+  if (real) Put32(h, kRealCountOffset, s.real_count - 1);
+  for (uint32_t i = 0; i + 1 < s.logical_count; ++i) {
+    const size_t at = logicals_out + kLogicalIndexSize * i;
+    if (U32(ConstBytes(out), at + 4) > number) Put32(h, at + 4, U32(ConstBytes(out), at + 4) - 1);
+    if (real && U32(ConstBytes(out), at + 8) > *real) Put32(h, at + 8, U32(ConstBytes(out), at + 8) - 1);
+  }
+  Put32(h, kTdefLengthOffset, static_cast<uint32_t>(out.size()));
+  return out;
+}
 
 Result<std::vector<std::byte>> AddIndexToDefinition(ConstBytes b, const std::optional<RealIndex>& real,
                                                     const LogicalIndex& logical) {

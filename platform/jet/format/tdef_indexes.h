@@ -21,4 +21,11 @@ namespace jet::format {
 Result<std::vector<std::byte>> AddIndexToDefinition(ConstBytes buffer, const std::optional<RealIndex>& real,
                                                     const LogicalIndex& logical);
 
+// Removes the logical index at `position` (0-based, in the definition's
+// order) and its name; with `real` also that real index and its block, the
+// logical indexes after it renumbered to keep naming theirs. Logical index
+// numbers above `number` (the removed one's) close up by one.
+Result<std::vector<std::byte>> RemoveIndexFromDefinition(ConstBytes buffer, size_t position,
+                                                         std::optional<uint32_t> real, uint32_t number);
+
 }  // namespace jet::format

@@ -51,6 +51,21 @@ struct CatalogEntry {
   bool user_table = false;
 };
 
+// An index of a table as Access shows it.
+struct IndexInfo {
+  struct Column {
+    std::string name;
+    bool ascending = true;
+  };
+  std::string name;
+  std::vector<Column> columns;
+  bool primary_key = false;
+  bool unique = false;
+  bool required = false;      // DISALLOW NULL (a primary key's too)
+  bool ignore_nulls = false;  // IGNORE NULL
+  bool foreign_key = false;   // kept for a relationship (either side)
+};
+
 // The rows of one table, streamed.
 class TableReader {
  public:
@@ -82,6 +97,8 @@ class Database {
   bool HasTable(std::string_view name) const;
 
   Result<std::vector<ColumnDef>> TableColumns(std::string_view name);
+  // The table's indexes, in the order the definition lists them (by name).
+  Result<std::vector<IndexInfo>> TableIndexes(std::string_view name);
   Result<std::unique_ptr<TableReader>> ReadTable(std::string_view name);
 
   // Reads every page it can reach; the inconsistencies found (empty: none).

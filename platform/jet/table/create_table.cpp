@@ -41,24 +41,13 @@ Result<std::vector<format::RowPointer>> WriteEmptyMaps(PageStore& store, PageAll
 
 void LayOutIndexes(std::span<const NewIndex> indexes, std::vector<format::RealIndex>* real,
                    std::vector<format::LogicalIndex>* logical) {
-  auto same_columns = [](const std::vector<format::IndexColumn>& a, const std::vector<format::IndexColumn>& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-      if (a[i].column_number != b[i].column_number || a[i].ascending != b[i].ascending) return false;
-    return true;
-  };
   for (size_t n = 0; n < indexes.size(); ++n) {
     const NewIndex& index = indexes[n];
-    const uint8_t flags = index.flags | format::kIndexAccessMade;
-    size_t r = 0;
-    while (r < real->size() && !((*real)[r].flags == flags && same_columns((*real)[r].columns, index.columns))) ++r;
-    if (r == real->size()) {
-      format::RealIndex made;
-      made.columns = index.columns;
-      made.flags = flags;
-      real->push_back(std::move(made));
-    }
-    logical->push_back(format::LogicalIndex{static_cast<uint32_t>(n), static_cast<uint32_t>(r),
+    format::RealIndex made;
+    made.columns = index.columns;
+    made.flags = index.flags | format::kIndexAccessMade;
+    real->push_back(std::move(made));
+    logical->push_back(format::LogicalIndex{static_cast<uint32_t>(n), static_cast<uint32_t>(n),
                                             index.primary ? format::kLogicalIndexPrimaryKey
                                                           : format::kLogicalIndexPlain,
                                             index.name});

@@ -39,10 +39,10 @@ struct NewTable {
   std::span<const NewIndex> indexes;
 };
 
-// The real and logical indexes of `indexes`, as Access lays them out: logical
-// indexes numbered in the order given and stored sorted by name; one real
-// index per distinct set of columns, order and flags, in the order first
-// used. Root pages and usage maps are left for the caller.
+// The real and logical indexes of `indexes`, as Access lays them out: each
+// index its own real index, logical and real numbered alike in the order
+// given (readers such as mdbtools pair them by that number), logical indexes
+// stored sorted by name. Root pages and usage maps are left for the caller.
 void LayOutIndexes(std::span<const NewIndex> indexes, std::vector<format::RealIndex>* real,
                    std::vector<format::LogicalIndex>* logical);
 

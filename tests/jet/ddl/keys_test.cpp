@@ -51,6 +51,11 @@ void KeysAndTheirRefusals(Session& s) {
   s.Run("CREATE INDEX by_note ON child (note) WITH IGNORE NULL");
   s.Run("INSERT INTO parent VALUES (500, 'after', -1, -2.5)");
   s.Run("INSERT INTO child VALUES (5000, 'Later', 'a note')");
+  // An index dropped, the ones after it renumbered; one made again in its place.
+  s.Run("CREATE INDEX gone ON parent (d, c)");
+  s.Run("DROP INDEX by_d ON parent");
+  s.Run("DROP INDEX GONE ON parent");
+  s.Run("CREATE INDEX by_d ON parent (d DESC)");
   s.Close();
   const std::string before = Bytes(s.path);
 
@@ -78,6 +83,7 @@ void KeysAndTheirRefusals(Session& s) {
   EXPECT_NE(s.Refused("CREATE INDEX p ON child (name) WITH PRIMARY").find("Primary key already exists."),
             std::string::npos);
   EXPECT_NE(s.Refused("CREATE INDEX by_c ON parent (c)").find("Index already exists."), std::string::npos);
+  EXPECT_NE(s.Refused("DROP INDEX gone ON parent").find("has no index"), std::string::npos);
   EXPECT_NE(s.Refused("CREATE INDEX n ON child (note) WITH DISALLOW NULL").find(kNullKey), std::string::npos);
   EXPECT_NE(s.Refused("INSERT INTO parent VALUES (501, 'after', 7, 0)").find(kDuplicate), std::string::npos);
   std::string eleven = "CREATE TABLE two (c0 LONG, c1 LONG, c2 LONG, c3 LONG, c4 LONG, c5 LONG, c6 LONG, c7 LONG, "
@@ -102,6 +108,20 @@ void KeysAndTheirRefusals(Session& s) {
   EXPECT_NE(schema.find("CREATE INDEX \"parent_by_d_idx\" ON \"parent\" (\"d\" DESC);"), std::string::npos);
   EXPECT_NE(schema.find("CREATE UNIQUE INDEX \"parent_by_b_idx\" ON \"parent\" (\"b\");"), std::string::npos);
   EXPECT_NE(schema.find("CREATE INDEX \"child_by_note_idx\" ON \"child\" (\"note\");"), std::string::npos);
+  EXPECT_EQ(schema.find("parent_gone_idx"), std::string::npos);
+  // pelmora-access schema gives the statements that make the tables again.
+  std::string ours;
+  ASSERT_EQ(testing_support::RunCommand(std::string(PELMORA_RUNTIME_DIR) + "/pelmora-access schema " +
+                                            readers::ShellQuote(s.path),
+                                        &ours),
+            0);
+  EXPECT_NE(ours.find("CREATE TABLE [parent] ([a] LONG, [b] TEXT(20), [c] LONG, [d] DOUBLE, CONSTRAINT [pk] PRIMARY "
+                      "KEY ([a], [b]));\n"),
+            std::string::npos)
+      << ours;
+  EXPECT_NE(ours.find("CREATE UNIQUE INDEX [by_b] ON [parent] ([b]) WITH DISALLOW NULL;\n"), std::string::npos);
+  EXPECT_NE(ours.find("CREATE UNIQUE INDEX [by_c] ON [parent] ([c] DESC);\n"), std::string::npos);
+  EXPECT_NE(ours.find("CREATE INDEX [by_note] ON [child] ([note]) WITH IGNORE NULL;\n"), std::string::npos);
   EXPECT_NE(schema.find("ALTER TABLE \"keyed\" ADD CONSTRAINT \"keyed_pkey\" PRIMARY KEY (\"g\");"), std::string::npos);
   EXPECT_NE(schema.find("CREATE INDEX \"keyed_by_y_idx\" ON \"keyed\" (\"y\" DESC, \"n\");"), std::string::npos);
 }
@@ -123,6 +143,22 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, KeysOnFixture, ::testing::Values("empty-2003.
                              if (c == '-' || c == '.') c = '_';
                            return name;
                          });
+
+// Access's own relationships name their tables' index numbers: such tables
+// keep their indexes until relationships are ours too, and nothing changes.
+TEST(KeysOnAccessRelationships, IndexesOfATableInARelationshipStayAsTheyAre) {
+  REQUIRE_FIXTURES("indexes-2000.mdb");
+  Session s;
+  ASSERT_TRUE(s.Open("indexes-2000.mdb", "KeysOnAccessRelationships"));
+  s.Close();
+  const std::string before = Bytes(s.path);
+  s.Reopen();
+  EXPECT_NE(s.Refused("DROP INDEX id ON Table1").find("relationship"), std::string::npos);
+  EXPECT_NE(s.Refused("DROP INDEX Table2Table1 ON Table1").find("used in a relationship"), std::string::npos);
+  EXPECT_NE(s.Refused("CREATE INDEX d ON Table2 (data)").find("relationship"), std::string::npos);
+  s.Close();
+  EXPECT_EQ(Bytes(s.path), before);
+}
 
 TEST(KeysInANewFile, PrimaryKeysAndUniqueIndexesAsAccessStoresThem) {
   REQUIRE_READERS();
