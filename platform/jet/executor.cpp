@@ -9,6 +9,8 @@
 #include <optional>
 
 #include "platform/jet/format/index_key.h"
+#include "platform/jet/format/properties.h"
+#include "platform/jet/format/text.h"
 #include "platform/jet/format/tdef_indexes.h"
 #include "platform/jet/format/tdef_writer.h"
 #include "platform/jet/table/index.h"
@@ -72,6 +74,7 @@ struct Executor::TableWriter {
   std::vector<Cell> cells;        // reused between statements
   std::vector<std::string> listed;  // the column list last seen, and where its columns are
   std::vector<size_t> positions;
+  std::vector<Cell> defaults;  // what a column left out of a column list gets (NULL when it has no default)
 };
 
 Executor::Executor(Pager& pager, std::vector<table::CatalogObject>& objects)
@@ -162,6 +165,25 @@ Result<Executor::TableWriter*> Executor::WriterFor(const std::string& name) {
     w->tdef = tdef;
     w->appender = std::move(*appender);
     for (const auto& c : w->appender->definition().columns) w->specs.push_back(SpecOf(c));
+    w->defaults.assign(w->specs.size(), Cell{Null{}});
+    // Defaults the engine can evaluate (literals); others (GenGUID() ...) leave NULL.
+    auto properties = table::ReadObjectProperties(pager_, *object);
+    if (!properties) {
+      writers_.erase(tdef);
+      return StatementError(properties.error());
+    }
+    if (auto blocks = format::ParsePropertyList(*properties)) {
+      for (const auto& block : *blocks)
+        for (const auto& p : block.properties) {
+          if (p.name != "DefaultValue" || block.name.empty()) continue;
+          for (size_t i = 0; i < w->specs.size(); ++i) {
+            if (!sql::SameName(w->specs[i].name, block.name) || w->specs[i].auto_number) continue;
+            auto literal = sql::ParseDefaultValue(format::Utf16LeToUtf8(p.value));
+            if (!literal) continue;
+            if (auto cell = sql::ConvertLiteral(*literal, w->specs[i], w->name)) w->defaults[i] = std::move(*cell);
+          }
+        }
+    }
     slot = std::move(w);
   }
   by_name_[name] = slot.get();
@@ -196,7 +218,8 @@ Status Executor::Insert(sql::InsertInto& s) {
   } else if (s.values.size() != n) {
     return WrongValueCount(w->name, s.values.size(), n);
   }
-  w->cells.assign(n, Cell{Null{}});
+  if (s.columns) w->cells = w->defaults;  // the columns left out take their defaults
+  else w->cells.assign(n, Cell{Null{}});
   for (size_t i = 0; i < s.values.size(); ++i) {
     size_t at = s.columns ? w->positions[i] : i;
     auto cell = sql::ConvertLiteral(std::move(s.values[i]), w->specs[at], w->name);
@@ -221,6 +244,21 @@ Status Executor::Create(const sql::CreateTable& s) {
                       "Column {} of table {} is a Large Number (BIGINT), which needs a database of Access 2016 or "
                       "later; this one is {}.",
                       Shown(c.name), Shown(s.table), header.Describe());
+  // A default must be a value of its column, as Access checks it.
+  for (const auto& c : s.columns) {
+    if (c.default_value.empty()) continue;
+    auto literal = sql::ParseDefaultValue(c.default_value);
+    auto cell = literal ? sql::ConvertLiteral(*literal, c, s.table) : Result<Cell>(Error{ErrorCode::kSyntax, ""});
+    if (!cell) {
+      std::string why = cell.error().message;
+      if (why.starts_with(sql::kSqlExceptionPrefix)) why.erase(0, sql::kSqlExceptionPrefix.size());
+      return SqlError(ErrorCode::kInvalidValue, "The default value {} does not fit column {} of table {}{}",
+                      c.default_value, Shown(c.name), Shown(s.table), why.empty() ? "." : ": " + why);
+    }
+    if (c.auto_number)
+      return SqlError(ErrorCode::kInvalidValue, "The AutoNumber column {} of table {} cannot have a default value.",
+                      Shown(c.name), Shown(s.table));
+  }
   const ColumnSpec* counter = nullptr;
   for (const auto& c : s.columns) {
     if (!c.auto_number) continue;

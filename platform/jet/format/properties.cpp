@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/jet/format/bytes.h"
 #include "platform/jet/format/text.h"
 
 namespace jet::format {
@@ -77,6 +78,70 @@ std::vector<std::byte> BuildPropertyList(const std::vector<PropertyBlock>& block
     w.PatchU32(start, static_cast<uint32_t>(w.size() - start));
   }
   return w.Take();
+}
+
+std::vector<std::byte> BuildColumnProperties(const std::vector<ColumnProperties>& columns) {
+  std::vector<PropertyBlock> blocks;
+  for (const auto& c : columns) {
+    PropertyBlock block{c.column, {}};
+    if (!c.default_value.empty()) {
+      std::vector<std::byte> text;
+      for (char16_t unit : Utf8ToUtf16(c.default_value)) {
+        text.push_back(static_cast<std::byte>(unit & 0xFF));
+        text.push_back(static_cast<std::byte>(unit >> 8));
+      }
+      block.properties.push_back({"DefaultValue", kPropertyMemo, true, std::move(text)});
+    }
+    if (c.required) block.properties.push_back({"Required", kPropertyBoolean, true, {std::byte{0x01}}});
+    if (!block.properties.empty()) blocks.push_back(std::move(block));
+  }
+  if (blocks.empty()) return {};
+  return BuildPropertyList(blocks);
+}
+
+std::optional<std::vector<PropertyBlock>> ParsePropertyList(const std::vector<std::byte>& b) {
+  auto u16 = [&](size_t at) { return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8); };
+  auto u32 = [&](size_t at) { return static_cast<uint32_t>(u16(at)) | static_cast<uint32_t>(u16(at + 2)) << 16; };
+  auto units = [&](size_t at, size_t bytes) {
+    return Utf16LeToUtf8(ConstBytes(b).subspan(at, bytes));
+  };
+  if (b.size() < 4 || b[0] != std::byte{'M'} || b[1] != std::byte{'R'} || b[2] != std::byte{'2'}) return std::nullopt;
+  std::vector<std::string> names;
+  std::vector<PropertyBlock> blocks;
+  size_t at = 4;
+  while (at + 6 <= b.size()) {
+    const uint32_t length = u32(at);
+    const uint16_t type = u16(at + 4);
+    if (length < 6 || at + length > b.size()) return std::nullopt;
+    const size_t end = at + length;
+    size_t p = at + 6;
+    if (type == kNamesChunk) {
+      while (p + 2 <= end) {
+        const uint16_t n = u16(p);
+        if (p + 2 + n > end) return std::nullopt;
+        names.push_back(units(p + 2, n));
+        p += 2 + n;
+      }
+    } else {
+      if (p + 6 > end) return std::nullopt;
+      const uint16_t name_bytes = u16(p + 4);
+      if (p + 6 + name_bytes > end) return std::nullopt;
+      PropertyBlock block{units(p + 6, name_bytes), {}};
+      p += 6 + name_bytes;
+      while (p + 8 <= end) {
+        const uint16_t size = u16(p);
+        const uint16_t index = u16(p + 4), value_bytes = u16(p + 6);
+        if (size < 8 || p + size > end || p + 8 + value_bytes > end || index >= names.size()) return std::nullopt;
+        Property property{names[index], static_cast<uint8_t>(b[p + 3]), b[p + 2] != std::byte{0}, {}};
+        property.value.assign(b.begin() + p + 8, b.begin() + p + 8 + value_bytes);
+        block.properties.push_back(std::move(property));
+        p += size;
+      }
+      blocks.push_back(std::move(block));
+    }
+    at = end;
+  }
+  return blocks;
 }
 
 std::vector<std::byte> RequiredColumnProperties(const std::vector<std::string>& required_columns) {

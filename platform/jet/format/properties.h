@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ namespace jet::format {
 
 inline constexpr uint8_t kPropertyBoolean = 0x01;
 inline constexpr uint8_t kPropertyText = 0x0A;
+inline constexpr uint8_t kPropertyMemo = 0x0C;  // DefaultValue, as Access writes it
 
 struct Property {
   std::string name;
@@ -42,5 +44,17 @@ std::vector<std::byte> BuildPropertyList(const std::vector<PropertyBlock>& block
 // The property list that marks `required_columns` Required = Yes; empty when
 // there are none (a table row without properties is valid).
 std::vector<std::byte> RequiredColumnProperties(const std::vector<std::string>& required_columns);
+
+// What CREATE TABLE records of a column: its DefaultValue (a memo of the
+// expression) and Required = Yes for NOT NULL, as Access writes them.
+struct ColumnProperties {
+  std::string column;
+  std::string default_value;  // empty: none
+  bool required = false;
+};
+std::vector<std::byte> BuildColumnProperties(const std::vector<ColumnProperties>& columns);
+
+// Reads a property list; nothing for bytes of another shape.
+std::optional<std::vector<PropertyBlock>> ParsePropertyList(const std::vector<std::byte>& bytes);
 
 }  // namespace jet::format

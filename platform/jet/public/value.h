@@ -41,6 +41,8 @@ struct ColumnSpec {
   uint8_t scale = 0;         // Numeric
   bool auto_number = false;  // COUNTER / AUTOINCREMENT
   bool not_null = false;
+  // DEFAULT: the expression as Access stores it ("0", "\"text\"", "#2020-01-31#"); empty for none.
+  std::string default_value;
 };
 
 // Money: the amount times 10,000 (four decimals), as stored.

@@ -167,7 +167,30 @@ Status ParseColumnType(std::string_view text, ColumnSpec* column, bool* recogniz
       index.columns.push_back({column->name, true});
       indexes->push_back(std::move(index));
     } else if (t[i].IsKeyword("DEFAULT")) {
-      return SqlError(ErrorCode::kNotSupported, "Column {}: DEFAULT values are not supported.", Shown(column->name));
+      ++i;
+      std::string sign;
+      if (t[i].IsSymbol('-') || t[i].IsSymbol('+')) sign = std::string(t[i++].raw);
+      const Token& v = t[i];
+      // Stored as Access writes a default: the expression's text, texts in double quotes.
+      if (v.kind == TokenKind::kNumber) {
+        column->default_value = sign + std::string(v.raw);
+      } else if (sign.empty() && v.kind == TokenKind::kString) {
+        std::string quoted = "\"";
+        for (char c : v.Value()) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+        column->default_value = quoted + "\"";
+      } else if (sign.empty() && v.kind == TokenKind::kDate) {
+        column->default_value = std::string(v.raw);
+      } else if (sign.empty() && (v.IsKeyword("True") || v.IsKeyword("False") || v.IsKeyword("Yes") ||
+                                  v.IsKeyword("No") || v.IsKeyword("On") || v.IsKeyword("Off"))) {
+        column->default_value = std::string(v.raw);
+      } else if (sign.empty() && v.IsKeyword("NULL")) {
+        column->default_value.clear();
+      } else {
+        return SqlError(ErrorCode::kNotSupported,
+                        "Column {}: DEFAULT takes a number, a text, a #date# or True/False, not {}.",
+                        Shown(column->name), Describe(v));
+      }
+      ++i;
     } else {
       return SqlError(ErrorCode::kSyntax, "Column {}: unexpected {} after the data type {}.", Shown(column->name),
                       Describe(t[i]), phrase);
@@ -726,6 +749,28 @@ class Parser {
 };
 
 }  // namespace
+
+std::optional<Literal> ParseDefaultValue(std::string_view expression) {
+  std::string_view text = Trim(expression);
+  if (!text.empty() && text.front() == '=') text = Trim(text.substr(1));
+  auto tokens = Tokenize(text);
+  if (!tokens) return std::nullopt;
+  const std::vector<Token>& t = *tokens;
+  size_t i = 0;
+  std::string sign;
+  if (t[i].IsSymbol('-') || t[i].IsSymbol('+')) sign = std::string(t[i++].raw);
+  if (t[i + 1].kind != TokenKind::kEnd) return std::nullopt;
+  const Token& v = t[i];
+  if (v.kind == TokenKind::kNumber) return Literal{Literal::Kind::kNumber, sign + std::string(v.raw)};
+  if (!sign.empty()) return std::nullopt;
+  if (v.kind == TokenKind::kString || (v.kind == TokenKind::kName && v.raw.front() == '"'))
+    return Literal{Literal::Kind::kString, v.Value()};
+  if (v.kind == TokenKind::kDate) return Literal{Literal::Kind::kDate, v.Value()};
+  if (v.IsKeyword("True") || v.IsKeyword("Yes") || v.IsKeyword("On")) return Literal{Literal::Kind::kBoolean, "True"};
+  if (v.IsKeyword("False") || v.IsKeyword("No") || v.IsKeyword("Off"))
+    return Literal{Literal::Kind::kBoolean, "False"};
+  return std::nullopt;
+}
 
 Result<Statement> Parse(std::string_view text) { return Parser(text).Run(); }
 

@@ -5,6 +5,7 @@
 // [brackets]. Any text after the statement (even after the semicolon) is
 // refused. Every failure's message starts with "SQLException: ".
 
+#include <optional>
 #include <string_view>
 
 #include "platform/jet/public/result.h"
@@ -13,6 +14,11 @@
 namespace jet::sql {
 
 Result<Statement> Parse(std::string_view text);
+
+// A column's DefaultValue as a literal: a number, a "text" or 'text', a
+// #date#, True/False/Yes/No/On/Off, with an optional leading '='. Nothing for
+// expressions the engine does not evaluate (GenGUID(), Date() ...).
+std::optional<Literal> ParseDefaultValue(std::string_view expression);
 
 // Whether the text begins with the word INSERT (in any case), so that
 // ParseInsertInto applies.

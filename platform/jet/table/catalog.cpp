@@ -1,5 +1,7 @@
 #include "platform/jet/table/catalog.h"
 
+#include "platform/jet/table/row_access.h"
+
 #include <fmt/format.h>
 
 #include "platform/jet/table/table.h"
@@ -96,6 +98,21 @@ Result<std::vector<CatalogObject>> ReadCatalog(PageStore& store) {
   }
   if (!cursor.status()) return cursor.status().error();
   return objects;
+}
+
+Result<std::vector<std::byte>> ReadObjectProperties(PageStore& store, const CatalogObject& object) {
+  JET_ASSIGN_OR_RETURN(catalog, Table::Open(store, kCatalogPage, "MSysObjects"));
+  size_t column = catalog->columns().size();
+  for (size_t i = 0; i < catalog->columns().size(); ++i)
+    if (catalog->columns()[i].name == "LvProp") column = i;
+  if (column == catalog->columns().size()) return std::vector<std::byte>{};
+  JET_ASSIGN_OR_RETURN(bytes, ReadRow(store, object.row, "the catalogue row of " + object.name));
+  std::vector<Cell> cells;
+  JET_TRY(catalog->DecodeCells(bytes, cells, "the catalogue"));
+  std::vector<std::byte> out;
+  if (const auto* value = std::get_if<Bytes>(&cells[column]))
+    for (uint8_t b : *value) out.push_back(static_cast<std::byte>(b));
+  return out;
 }
 
 }  // namespace jet::table

@@ -67,4 +67,7 @@ std::string_view ObjectTypeName(const CatalogObject& object);
 // Every catalogue row in stored order (data page, then row).
 Result<std::vector<CatalogObject>> ReadCatalog(PageStore& store);
 
+// The property list (LvProp) of a catalogue row; empty when it has none.
+Result<std::vector<std::byte>> ReadObjectProperties(PageStore& store, const CatalogObject& object);
+
 }  // namespace jet::table

@@ -97,12 +97,11 @@ Result<CatalogObject> CreateTable(PageStore& store, PageAllocator& pages, const 
     JET_ASSIGN_OR_RETURN(image, store.Write(definition_pages[i]));
     std::memcpy(image.data(), images[i].data(), image.size());
   }
-  // NOT NULL columns are Required, as Access records it: in the table's properties.
-  std::vector<std::string> required;
-  for (const auto& c : table.columns)
-    if (c.not_null) required.push_back(c.name);
+  // Defaults and NOT NULL (Required), as Access records them: in the table's properties.
+  std::vector<format::ColumnProperties> properties;
+  for (const auto& c : table.columns) properties.push_back({c.name, c.default_value, c.not_null});
   return AddTableToCatalog(store, pages, objects, tdef_page, table.name, table.now,
-                           format::RequiredColumnProperties(required));
+                           format::BuildColumnProperties(properties));
 }
 
 }  // namespace jet::table

@@ -144,6 +144,48 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, KeysOnFixture, ::testing::Values("empty-2003.
                            return name;
                          });
 
+// DEFAULT: stored as Access stores it (the DefaultValue property, texts in
+// double quotes), given to the columns an INSERT leaves out, Access's own
+// defaults included; a default that does not fit its column is refused.
+TEST(Defaults, StoredAsAccessStoresThemAndGivenToLeftOutColumns) {
+  REQUIRE_FIXTURES("content-2000.mdb");
+  REQUIRE_READERS();
+  Session s;
+  ASSERT_TRUE(s.Open("content-2000.mdb", "Defaults"));
+  s.Run("CREATE TABLE t (id COUNTER PRIMARY KEY, n LONG DEFAULT -5, x TEXT(20) DEFAULT 'it''s \"q\"', "
+        "d DATETIME DEFAULT #2020-01-31#, b YESNO DEFAULT True, m MONEY DEFAULT 1.5 NOT NULL, o LONG)");
+  auto inserted = s.db->Execute("INSERT INTO t (o) VALUES (1)");
+  ASSERT_TRUE(inserted) << inserted.error().message;
+  inserted = s.db->Execute("INSERT INTO t (x, o) VALUES ('given', 2)");
+  ASSERT_TRUE(inserted) << inserted.error().message;
+  // Access's own Table1 gives its column C the default 0.
+  inserted = s.db->Execute("INSERT INTO Table1 (A) VALUES ('mine')");
+  ASSERT_TRUE(inserted) << inserted.error().message;
+  EXPECT_NE(s.Refused("CREATE TABLE u (n LONG DEFAULT 'abc')").find("does not fit column 'n'"), std::string::npos);
+  EXPECT_NE(s.Refused("CREATE TABLE u (n LONG DEFAULT Date())").find("DEFAULT takes"), std::string::npos);
+  s.Close();
+
+  std::string csv, props;
+  ASSERT_EQ(testing_support::RunCommand("mdb-export " + readers::ShellQuote(s.path) + " t", &csv), 0);
+  EXPECT_EQ(csv,
+            "id,n,x,d,b,m,o\n1,-5,\"it's \"\"q\"\"\",\"01/31/20 00:00:00\",1,1.5000,1\n"
+            "2,-5,\"given\",\"01/31/20 00:00:00\",1,1.5000,2\n");
+  ASSERT_EQ(testing_support::RunCommand("mdb-prop " + readers::ShellQuote(s.path) + " t", &props), 0);
+  EXPECT_NE(props.find("DefaultValue: \"it's \"\"q\"\"\""), std::string::npos) << props;
+  EXPECT_NE(props.find("DefaultValue: #2020-01-31#"), std::string::npos);
+  EXPECT_NE(props.find("DefaultValue: -5"), std::string::npos);
+  auto table1 = readers::MdbReaderRows(s.path, "Table1");
+  ASSERT_TRUE(table1);
+  bool found = false;
+  for (const auto& row : table1->rows)
+    if (row.size() > 2 && row[0].text == "mine") {
+      found = true;
+      EXPECT_EQ(row[2].text, "0");
+    }
+  EXPECT_TRUE(found);
+  EXPECT_EQ(s.CheckReport(), "");
+}
+
 // Access's own relationships name their tables' index numbers: such tables
 // keep their indexes until relationships are ours too, and nothing changes.
 TEST(KeysOnAccessRelationships, IndexesOfATableInARelationshipStayAsTheyAre) {
