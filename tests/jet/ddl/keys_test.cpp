@@ -51,6 +51,7 @@ void KeysAndTheirRefusals(Session& s) {
   s.Run("CREATE INDEX by_note ON child (note) WITH IGNORE NULL");
   s.Run("INSERT INTO parent VALUES (500, 'after', -1, -2.5)");
   s.Run("INSERT INTO child VALUES (5000, 'Later', 'a note')");
+  s.Run("INSERT INTO child VALUES (5001, 'Nämé 5', NULL)");
   // An index dropped, the ones after it renumbered; one made again in its place.
   s.Run("CREATE INDEX gone ON parent (d, c)");
   s.Run("DROP INDEX by_d ON parent");
@@ -65,6 +66,9 @@ void KeysAndTheirRefusals(Session& s) {
   EXPECT_NE(s.Refused("INSERT INTO parent VALUES (NULL, 'z', 5, 0)").find(kNullKey), std::string::npos);
   EXPECT_NE(s.Refused("INSERT INTO child VALUES (5, 'fresh', NULL)").find(kDuplicate), std::string::npos);
   EXPECT_NE(s.Refused("INSERT INTO child VALUES (9999, 'Name 5', NULL)").find(kDuplicate), std::string::npos);
+  // Keys follow the sort order: case and trailing spaces do not count, accents do.
+  EXPECT_NE(s.Refused("INSERT INTO child VALUES (9998, 'NAME 5', NULL)").find(kDuplicate), std::string::npos);
+  EXPECT_NE(s.Refused("INSERT INTO child VALUES (9997, 'Name 5   ', NULL)").find(kDuplicate), std::string::npos);
   EXPECT_NE(s.Refused("CREATE TABLE two (a LONG PRIMARY KEY, b LONG, CONSTRAINT p2 PRIMARY KEY (b))")
                 .find("Primary key already exists."),
             std::string::npos);
