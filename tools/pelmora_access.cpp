@@ -232,7 +232,7 @@ int main(int argc, char** argv) {
   exporter->add_option("TABLE", table, "The table")->required();
   auto* check = app.add_subcommand("check", "Read every reachable page and report inconsistencies");
   add_common(check);
-  auto* exec = app.add_subcommand("exec", "Execute CREATE TABLE / INSERT INTO / DROP TABLE statements");
+  auto* exec = app.add_subcommand("exec", "Execute CREATE TABLE / CREATE INDEX / DROP INDEX / INSERT INTO / DROP TABLE statements");
   add_common(exec);
   exec->add_flag("--keep-going", keep_going, "Report each failed statement and go on with the next");
   exec->add_flag("--no-journal", no_journal,

@@ -12,7 +12,7 @@
 //   if (!done) report(done.error().message);   // kStatementRefused: "SQLException: ..."
 //   (*db)->Close();                             // every change on disk, synced
 //
-// Statements (CREATE TABLE, INSERT INTO, DROP TABLE) each change the file
+// Statements (CREATE TABLE, CREATE INDEX, DROP INDEX, INSERT INTO, DROP TABLE) each change the file
 // completely or not at all (executor.h); the catalogue follows CREATE and DROP.
 //
 // This folder (public/) is all that code outside the engine includes; the
@@ -104,7 +104,7 @@ class Database {
   // Reads every page it can reach; the inconsistencies found (empty: none).
   Result<std::vector<std::string>> Check();
 
-  // Executes one statement (CREATE TABLE / INSERT INTO / DROP TABLE). A
+  // Executes one statement (CREATE TABLE / CREATE INDEX / DROP INDEX / INSERT INTO / DROP TABLE). A
   // refused statement is kStatementRefused ("SQLException: ..."); a commit
   // that failed on its way is kWriteFailed.
   Status Execute(std::string_view sql);
