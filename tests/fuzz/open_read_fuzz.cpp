@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.env = &env;
   auto db = jet::Database::Open("fuzz.mdb", options);
   if (!db) return 0;
-  for (const auto& object : (*db)->Objects()) {
+  for (const auto& object : (*db)->Catalog()) {
     auto reader = (*db)->ReadTable(object.name);
     if (!reader) continue;
     for (; (*reader)->Valid(); (*reader)->Next()) {
