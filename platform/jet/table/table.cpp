@@ -47,6 +47,9 @@ Result<std::vector<std::byte>> ReadDefinitionBuffer(PageStore& store, uint32_t t
 Result<std::unique_ptr<Table>> Table::Open(PageStore& store, uint32_t tdef_page, std::string name) {
   std::vector<uint32_t> pages;
   JET_ASSIGN_OR_RETURN(buffer, ReadDefinitionBuffer(store, tdef_page, &pages));
+  // Page 0 is the header: a catalogue row pointing there names no definition.
+  if (buffer.size() < format::kTdefFixedPartSize)
+    return MakeError(ErrorCode::kCorruption, fmt::format("table {} has no definition (page {})", name, tdef_page));
   // tdef_len bounds the definition when the pages carry more than it.
   uint32_t length = format::U32(buffer, format::kTdefLengthOffset);
   if (length >= format::kTdefFixedPartSize && length < buffer.size()) buffer.resize(length);
