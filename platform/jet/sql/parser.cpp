@@ -325,6 +325,7 @@ class Parser {
       return ParseCreateTable();
     }
     if (first.IsKeyword("INSERT")) return ParseInsert();
+    if (first.IsKeyword("ALTER")) return ParseAlterTable();
     if (first.IsKeyword("DROP") && Peek().IsKeyword("INDEX")) {
       JET_TRY(Take());
       DropIndex drop;
@@ -347,7 +348,8 @@ class Parser {
       return Statement{Select{std::move(table)}};
     }
     return SqlError(ErrorCode::kSyntax,
-                    "Invalid SQL statement; expected CREATE TABLE, INSERT INTO, DROP TABLE or SELECT, found {}.",
+                    "Invalid SQL statement; expected CREATE TABLE, CREATE INDEX, ALTER TABLE, INSERT INTO, DROP TABLE, "
+                    "DROP INDEX or SELECT, found {}.",
                     Describe(first));
   }
 
@@ -392,6 +394,50 @@ class Parser {
     return Statement{std::move(create)};
   }
 
+  // The rest of the statement as tokens, without a final semicolon; Restart
+  // moves the lexer to its end.
+  Result<std::vector<Token>> RestAsTokens(size_t* stop) {
+    size_t start = Peek().offset;
+    *stop = text_.size();
+    while (*stop > start && IsSpace(text_[*stop - 1])) --*stop;
+    if (*stop > start && text_[*stop - 1] == ';') --*stop;
+    return Tokenize(text_.substr(start, *stop - start));
+  }
+
+  // ALTER TABLE t ADD CONSTRAINT name {PRIMARY KEY | UNIQUE} (column, ...):
+  // the index CREATE INDEX would make. ALTER TABLE t DROP CONSTRAINT name:
+  // the index DROP INDEX drops.
+  Result<Statement> ParseAlterTable() {
+    JET_TRY(Expect("TABLE", "ALTER TABLE"));
+    JET_ASSIGN_OR_RETURN(table, TakeName("table", "ALTER TABLE"));
+    if (Peek().IsKeyword("DROP")) {
+      JET_TRY(Take());
+      JET_TRY(Expect("CONSTRAINT", "ALTER TABLE ... DROP"));
+      JET_ASSIGN_OR_RETURN(name, TakeName("constraint", "ALTER TABLE ... DROP CONSTRAINT"));
+      return Statement{DropIndex{std::move(table), std::move(name)}};
+    }
+    if (!Peek().IsKeyword("ADD"))
+      return SqlError(ErrorCode::kNotSupported,
+                      "ALTER TABLE takes ADD CONSTRAINT and DROP CONSTRAINT; found {} (columns cannot be changed).",
+                      Describe(Peek()));
+    JET_TRY(Take());
+    if (!Peek().IsKeyword("CONSTRAINT"))
+      return SqlError(ErrorCode::kNotSupported, "ALTER TABLE ... ADD takes CONSTRAINT name ...; found {} (columns "
+                      "cannot be added).", Describe(Peek()));
+    size_t stop = 0;
+    JET_ASSIGN_OR_RETURN(tokens, RestAsTokens(&stop));
+    const std::vector<Token>& t = tokens;
+    size_t i = 0;
+    CreateIndex create;
+    create.table = std::move(table);
+    JET_TRY(ParseKeyWords(t, &i, &create.index, "table " + Shown(create.table)));
+    JET_TRY(ParseIndexColumns(t, &i, &create.index, "constraint " + Shown(create.index.name)));
+    if (t[i].kind != TokenKind::kEnd)
+      return SqlError(ErrorCode::kSyntax, "Syntax error in ALTER TABLE: unexpected {}.", Describe(t[i]));
+    JET_TRY(Restart(stop));
+    return Statement{std::move(create)};
+  }
+
   // CREATE [UNIQUE] INDEX name ON table (column [ASC | DESC], ...)
   //   [WITH PRIMARY | WITH DISALLOW NULL | WITH IGNORE NULL]
   Result<Statement> ParseCreateIndex() {
@@ -406,12 +452,9 @@ class Parser {
     JET_TRY(Expect("ON", "CREATE INDEX"));
     JET_ASSIGN_OR_RETURN(table, TakeName("table", "CREATE INDEX"));
     create.table = std::move(table);
-    // The rest is short: read it as tokens, up to a final semicolon.
-    size_t start = Peek().offset;
-    size_t stop = text_.size();
-    while (stop > start && IsSpace(text_[stop - 1])) --stop;
-    if (stop > start && text_[stop - 1] == ';') --stop;
-    JET_ASSIGN_OR_RETURN(tokens, Tokenize(text_.substr(start, stop - start)));
+    // The rest is short: read it as tokens.
+    size_t stop = 0;
+    JET_ASSIGN_OR_RETURN(tokens, RestAsTokens(&stop));
     const std::vector<Token>& t = tokens;
     size_t i = 0;
     JET_TRY(ParseIndexColumns(t, &i, &create.index, "index " + Shown(create.index.name)));

@@ -49,6 +49,9 @@ void KeysAndTheirRefusals(Session& s) {
   s.Run("CREATE INDEX by_d ON parent (d DESC)");
   s.Run("CREATE UNIQUE INDEX by_b ON parent (b) WITH DISALLOW NULL");
   s.Run("CREATE INDEX by_note ON child (note) WITH IGNORE NULL");
+  s.Run("ALTER TABLE child ADD CONSTRAINT name_id UNIQUE (name, id DESC)");
+  s.Run("ALTER TABLE child ADD CONSTRAINT passing UNIQUE (id, name)");
+  s.Run("ALTER TABLE child DROP CONSTRAINT passing");
   s.Run("INSERT INTO parent VALUES (500, 'after', -1, -2.5)");
   s.Run("INSERT INTO child VALUES (5000, 'Later', 'a note')");
   s.Run("INSERT INTO child VALUES (5001, 'Nämé 5', NULL)");
@@ -87,6 +90,8 @@ void KeysAndTheirRefusals(Session& s) {
   EXPECT_NE(s.Refused("CREATE INDEX p ON child (name) WITH PRIMARY").find("Primary key already exists."),
             std::string::npos);
   EXPECT_NE(s.Refused("CREATE INDEX by_c ON parent (c)").find("Index already exists."), std::string::npos);
+  EXPECT_NE(s.Refused("ALTER TABLE parent ADD CONSTRAINT p2 PRIMARY KEY (c)").find("Primary key already exists."),
+            std::string::npos);
   EXPECT_NE(s.Refused("DROP INDEX gone ON parent").find("has no index"), std::string::npos);
   EXPECT_NE(s.Refused("CREATE INDEX n ON child (note) WITH DISALLOW NULL").find(kNullKey), std::string::npos);
   EXPECT_NE(s.Refused("INSERT INTO parent VALUES (501, 'after', 7, 0)").find(kDuplicate), std::string::npos);
@@ -126,6 +131,8 @@ void KeysAndTheirRefusals(Session& s) {
   EXPECT_NE(ours.find("CREATE UNIQUE INDEX [by_b] ON [parent] ([b]) WITH DISALLOW NULL;\n"), std::string::npos);
   EXPECT_NE(ours.find("CREATE UNIQUE INDEX [by_c] ON [parent] ([c] DESC);\n"), std::string::npos);
   EXPECT_NE(ours.find("CREATE INDEX [by_note] ON [child] ([note]) WITH IGNORE NULL;\n"), std::string::npos);
+  EXPECT_NE(ours.find("CREATE UNIQUE INDEX [name_id] ON [child] ([name], [id] DESC);\n"), std::string::npos);
+  EXPECT_EQ(ours.find("[passing]"), std::string::npos);
   EXPECT_NE(schema.find("ALTER TABLE \"keyed\" ADD CONSTRAINT \"keyed_pkey\" PRIMARY KEY (\"g\");"), std::string::npos);
   EXPECT_NE(schema.find("CREATE INDEX \"keyed_by_y_idx\" ON \"keyed\" (\"y\" DESC, \"n\");"), std::string::npos);
 }

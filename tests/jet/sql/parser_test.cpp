@@ -184,6 +184,17 @@ TEST(SqlParser, KeysAndIndexes) {
   EXPECT_EQ(drop.index, "by_name");
   EXPECT_EQ(drop.table, "t");
 
+  const auto& added = std::get<CreateIndex>(*Parse("ALTER TABLE t ADD CONSTRAINT pk PRIMARY KEY (a, b DESC)"));
+  EXPECT_EQ(added.table, "t");
+  EXPECT_EQ(added.index.name, "pk");
+  EXPECT_TRUE(added.index.primary);
+  EXPECT_EQ(added.index.columns.size(), 2u);
+  EXPECT_TRUE(std::get<CreateIndex>(*Parse("alter table t add constraint u unique (a);")).index.unique);
+  const auto& dropped = std::get<DropIndex>(*Parse("ALTER TABLE [t] DROP CONSTRAINT pk"));
+  EXPECT_EQ(dropped.index, "pk");
+  EXPECT_EQ(MustFail("ALTER TABLE t ADD COLUMN c LONG").code, ErrorCode::kNotSupported);
+  EXPECT_EQ(MustFail("ALTER TABLE t ADD CONSTRAINT f FOREIGN KEY (a) REFERENCES p (id)").code,
+            ErrorCode::kNotSupported);
   EXPECT_EQ(MustFail("CREATE INDEX p ON t (a) WITH NOTHING").code, ErrorCode::kSyntax);
   EXPECT_EQ(MustFail("CREATE INDEX p ON t (a, )").code, ErrorCode::kSyntax);
   EXPECT_EQ(MustFail("CREATE INDEX p ON t (a) extra").code, ErrorCode::kSyntax);
