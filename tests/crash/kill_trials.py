@@ -8,15 +8,26 @@ through our engine (which plays back a journal left behind), and then demands:
 `pelmora-access check` finds nothing, mdbtools and mdb-reader read every table
 (with --no-mdbtools, our engine's export and mdb-reader),
 the file's own tables are unchanged, no lock file or journal remains, and all
-our tables together hold exactly the rows of the first N statements for one N.
-At the end it measures what the journal costs: the whole stream with and
-without `exec --no-journal`.
+our tables together hold exactly the rows of the first N statements for one N,
+and exactly the indexes those N statements made (as our engine's `schema` and
+mdbtools' `mdb-schema` list them; `check` compares every index with the rows).
+The stream has keys and indexes: a quarter of the way in, CREATE INDEX on the
+populated KillA (Double DESC and Text, NULLs and duplicates); halfway KillB is
+dropped and created again with a PRIMARY KEY and a two-column UNIQUE
+constraint, and three quarters of the way in gets a CREATE UNIQUE INDEX ...
+WITH DISALLOW NULL on its rows; every INSERT into them then maintains those
+indexes. (ALTER TABLE ... ADD CONSTRAINT does not exist in the engine yet;
+once it does, add a constraint on a populated table to this mix.)
+--no-keys runs the stream without them.
+At the end it measures what the journal costs: the stream without keys (the
+inserts that dominate a conversion; INSERTs into indexed tables are still far
+slower) with and without `exec --no-journal`.
 
 Usage (from the repository root, after building pelmora-access):
   tests/crash/kill_trials.py [--trials 200] [--bin build/bin] [--seed S]
       [--fixture FILE] [--work DIR] [--statements N] [--pace SECONDS] [--trial K]
       [--throughput-runs 3] [--throughput-statements N] [--password P]
-      [--no-mdbtools]
+      [--no-mdbtools] [--no-keys]
 --password goes to every pelmora-access run and to mdb-reader; with a password
 and an .accdb fixture mdbtools is left out by itself (it cannot read encrypted
 .accdb files).
@@ -34,6 +45,7 @@ import io
 import json
 import os
 import random
+import re
 import shutil
 import signal
 import statistics
@@ -84,7 +96,9 @@ def sql_text(value):
 def statements(count):
     """The stream's statements as (kind, table, row or None, SQL): three CREATE
     TABLEs, then INSERTs spread over the tables, each row carrying its statement
-    index as id; halfway one table is dropped and created again."""
+    index as id; halfway one table is dropped and created again with a primary
+    key. At a quarter and three quarters an index is built on a table that holds
+    rows (CREATE INDEX, ALTER TABLE ... ADD CONSTRAINT)."""
     rng = random.Random(20240611)
     for t in TABLES:
         yield "create", t, None, f"CREATE TABLE {t} ({COLUMNS})"
@@ -92,8 +106,16 @@ def statements(count):
     while i < count:
         if i == count // 2:
             yield "drop", "KillB", None, "DROP TABLE KillB"
-            yield "create", "KillB", None, f"CREATE TABLE KillB ({COLUMNS})"
+            yield "create", "KillB", None, f"CREATE TABLE KillB ({COLUMNS}, CONSTRAINT KillB_pk PRIMARY KEY (id))"
             i += 2
+            continue
+        if i == count // 4:
+            yield "index", "KillA", None, "CREATE INDEX KillA_name ON KillA (name DESC, amount)"
+            i += 1
+            continue
+        if i == 3 * count // 4:
+            yield "index", "KillC", None, "ALTER TABLE KillC ADD CONSTRAINT KillC_id UNIQUE (id)"
+            i += 1
             continue
         t = TABLES[rng.randrange(3)]
         row = row_for(i)
@@ -124,6 +146,8 @@ class Stream:
                 self.creates[t].append([i, None])
             elif kind == "drop":
                 self.creates[t][-1][1] = i
+            elif kind == "index":
+                pass  # no rows change
             else:
                 self.inserts[t].append(i)
                 self.rows[i] = row
@@ -142,10 +166,19 @@ class Stream:
         """Table -> ids it holds after the first n statements (absent tables left out)."""
         state = {}
         for t in TABLES:
-            for created, dropped in self.creates[t]:
+            for created, dropped, _ in self.creates[t]:
                 if created < n and (dropped is None or dropped >= n):
                     ids = self.inserts[t]
                     state[t] = ids[bisect.bisect_right(ids, created):bisect.bisect_left(ids, n)]
+        return state
+
+    def expected_indexes(self, n):
+        """Table -> the (index name, primary) it has after the first n statements, sorted."""
+        state = {}
+        for t in TABLES:
+            for created, dropped, indexes in self.creates[t]:
+                if created < n and (dropped is None or dropped >= n):
+                    state[t] = sorted((name, primary) for made, name, primary in indexes if made < n)
         return state
 
     def candidates(self, highest):
@@ -191,6 +224,45 @@ def mdbtools_export(path, table):
     if r.returncode != 0:
         raise Damage(f"mdb-export {table} failed: {r.stderr.decode(errors='replace').strip()}")
     return r.stdout.decode("utf-8")
+
+
+def engine_indexes(tool, path, password):
+    """Table -> the names of its indexes, as `pelmora-access schema` prints them
+    (CONSTRAINT [n] PRIMARY KEY in the CREATE TABLE, CREATE [UNIQUE] INDEX [n] ON [t])."""
+    r = run([tool, "schema"] + password_args(password) + [path], text=True)
+    if r.returncode != 0:
+        raise Damage(f"pelmora-access schema failed: {r.stderr.strip()}")
+    out = {}
+    for line in r.stdout.splitlines():
+        table = re.match(r"CREATE TABLE \[([^\]]+)\]", line)
+        if table:
+            out[table.group(1)] = re.findall(r"CONSTRAINT \[([^\]]+)\] (?:PRIMARY KEY|UNIQUE)", line)
+            continue
+        index = re.match(r"CREATE (?:UNIQUE )?INDEX \[([^\]]+)\] ON \[([^\]]+)\]", line)
+        if index:
+            out.setdefault(index.group(2), []).append(index.group(1))
+    return {t: sorted(names) for t, names in out.items()}
+
+
+def mdbtools_indexes(path):
+    """Table (lower case) -> its indexes as mdb-schema's postgres dialect names
+    them: "t_pkey" for the primary key, "t_name_idx" for the others."""
+    r = run(["mdb-schema", "--indexes", path, "postgres"], text=True)
+    if r.returncode != 0:
+        raise Damage(f"mdb-schema failed: {r.stderr.strip()}")
+    out = {}
+    for line in r.stdout.splitlines():
+        index = re.match(r'CREATE (?:UNIQUE )?INDEX "([^"]+)" ON "([^"]+)"', line)
+        if index:
+            out.setdefault(index.group(2), []).append(index.group(1))
+        key = re.match(r'ALTER TABLE "([^"]+)" ADD CONSTRAINT "([^"]+)" PRIMARY KEY', line)
+        if key:
+            out.setdefault(key.group(1), []).append(key.group(2))
+    return {t: sorted(names) for t, names in out.items()}
+
+
+def mdbtools_index_names(table, indexes):
+    return sorted(f"{table}_pkey".lower() if primary else f"{table}_{name}_idx".lower() for name, primary in indexes)
 
 
 def mdb_reader_dump(path, password):
