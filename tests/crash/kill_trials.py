@@ -12,12 +12,12 @@ our tables together hold exactly the rows of the first N statements for one N,
 and exactly the indexes those N statements made (as our engine's `schema` and
 mdbtools' `mdb-schema` list them; `check` compares every index with the rows).
 The stream has keys and indexes: a quarter of the way in, CREATE INDEX on the
-populated KillA (Double DESC and Text, NULLs and duplicates); halfway KillB is
+populated KillA (Text DESC and Double, duplicates and NULLs); halfway KillB is
 dropped and created again with a PRIMARY KEY and a two-column UNIQUE
-constraint, and three quarters of the way in gets a CREATE UNIQUE INDEX ...
-WITH DISALLOW NULL on its rows; every INSERT into them then maintains those
-indexes. (ALTER TABLE ... ADD CONSTRAINT does not exist in the engine yet;
-once it does, add a constraint on a populated table to this mix.)
+constraint; three quarters of the way in ALTER TABLE ... ADD CONSTRAINT puts a
+UNIQUE constraint on the populated KillC, and seven eighths of the way in
+KillB gets a CREATE UNIQUE INDEX ... WITH DISALLOW NULL on its rows; every
+INSERT into those tables then maintains their indexes.
 --no-keys runs the stream without them.
 At the end it measures what the journal costs: the stream without keys (the
 inserts that dominate a conversion; INSERTs into indexed tables are still far
@@ -93,28 +93,39 @@ def sql_text(value):
     return "'" + value.replace("'", "''") + "'"
 
 
-def statements(count):
-    """The stream's statements as (kind, table, row or None, SQL): three CREATE
-    TABLEs, then INSERTs spread over the tables, each row carrying its statement
-    index as id; halfway one table is dropped and created again with a primary
-    key. At a quarter and three quarters an index is built on a table that holds
-    rows (CREATE INDEX, ALTER TABLE ... ADD CONSTRAINT)."""
+def statements(count, keys=True):
+    """The stream's statements as (kind, table, made, SQL): three CREATE TABLEs,
+    then INSERTs spread over the tables, each row carrying its statement index
+    as id; halfway one table is dropped and created again. With keys, the table
+    made again has a primary key and a UNIQUE constraint, and indexes are built
+    on tables that hold rows: at a quarter (CREATE INDEX), three quarters (ALTER
+    TABLE ... ADD CONSTRAINT) and seven eighths (CREATE UNIQUE INDEX ... WITH
+    DISALLOW NULL, beside the primary key). `made` is the row an INSERT
+    inserts, the (index name, primary) a CREATE or an index statement makes."""
     rng = random.Random(20240611)
     for t in TABLES:
-        yield "create", t, None, f"CREATE TABLE {t} ({COLUMNS})"
+        yield "create", t, (), f"CREATE TABLE {t} ({COLUMNS})"
+    index_at = {
+        count // 4: ("KillA", ("KillA_name", False), "CREATE INDEX KillA_name ON KillA (name DESC, amount)"),
+        3 * count // 4: ("KillC", ("KillC_id", False), "ALTER TABLE KillC ADD CONSTRAINT KillC_id UNIQUE (id)"),
+        7 * count // 8: ("KillB", ("KillB_stamp", False),
+                         "CREATE UNIQUE INDEX KillB_stamp ON KillB (stamp DESC) WITH DISALLOW NULL"),
+    } if keys else {}
     i = len(TABLES)
     while i < count:
         if i == count // 2:
             yield "drop", "KillB", None, "DROP TABLE KillB"
-            yield "create", "KillB", None, f"CREATE TABLE KillB ({COLUMNS}, CONSTRAINT KillB_pk PRIMARY KEY (id))"
+            if keys:
+                yield "create", "KillB", (("KillB_pk", True), ("KillB_name_stamp", False)), (
+                    f"CREATE TABLE KillB ({COLUMNS}, CONSTRAINT KillB_pk PRIMARY KEY (id), "
+                    "CONSTRAINT KillB_name_stamp UNIQUE (name, stamp))")
+            else:
+                yield "create", "KillB", (), f"CREATE TABLE KillB ({COLUMNS})"
             i += 2
             continue
-        if i == count // 4:
-            yield "index", "KillA", None, "CREATE INDEX KillA_name ON KillA (name DESC, amount)"
-            i += 1
-            continue
-        if i == 3 * count // 4:
-            yield "index", "KillC", None, "ALTER TABLE KillC ADD CONSTRAINT KillC_id UNIQUE (id)"
+        if i in index_at:
+            t, made, sql = index_at[i]
+            yield "index", t, (made,), sql
             i += 1
             continue
         t = TABLES[rng.randrange(3)]
@@ -125,32 +136,33 @@ def statements(count):
         i += 1
 
 
-def write_statements(path, count):
+def write_statements(path, count, keys=True):
     with open(path, "w", encoding="utf-8", newline="\n") as f:
-        for _, _, _, line in statements(count):
+        for _, _, _, line in statements(count, keys):
             f.write(line + "\n")
 
 
 class Stream:
     """The statements and, for every N, the state they leave after the first N."""
 
-    def __init__(self, count):
+    def __init__(self, count, keys=True):
         self.lines = []
         self.inserts = {t: [] for t in TABLES}  # statement indexes, ascending
         self.rows = {}  # statement index -> the row it inserts
-        self.creates = {t: [] for t in TABLES}  # [statement index of CREATE, of DROP or None]
-        for kind, t, row, line in statements(count):
+        # [statement index of CREATE, of DROP or None, [(statement index, index name, primary)]]
+        self.creates = {t: [] for t in TABLES}
+        for kind, t, made, line in statements(count, keys):
             i = len(self.lines)
             self.lines.append(line)
             if kind == "create":
-                self.creates[t].append([i, None])
+                self.creates[t].append([i, None, [(i, name, primary) for name, primary in made]])
             elif kind == "drop":
                 self.creates[t][-1][1] = i
-            elif kind == "index":
-                pass  # no rows change
+            elif kind == "index":  # no rows change
+                self.creates[t][-1][2].extend((i, name, primary) for name, primary in made)
             else:
                 self.inserts[t].append(i)
-                self.rows[i] = row
+                self.rows[i] = made
         self.all_inserts = sorted(i for t in TABLES for i in self.inserts[t])
 
     def __len__(self):
@@ -362,7 +374,27 @@ class Checker:
                          f"(rows by mdb-reader, {lister}: {counts})")
         self.compare_values(by_mdb_reader, "mdb-reader")
         self.compare_values(by_tools, lister)
-        return max(by_reader & by_other)
+
+        # The indexes, by name, must be those of one of the N the rows allow.
+        listed = engine_indexes(self.tool, db, self.password)
+        by_engine = {t: listed.get(t, []) for t in ours}
+        by_mdbtools = None
+        if self.mdbtools:
+            listed = mdbtools_indexes(db)
+            by_mdbtools = {t: listed.get(t.lower(), []) for t in ours}
+        found = set()
+        for n in by_reader & by_other:
+            expected = self.stream.expected_indexes(n)
+            if by_engine == {t: sorted(name for name, _ in made) for t, made in expected.items()} and (
+                    by_mdbtools is None or
+                    by_mdbtools == {t: mdbtools_index_names(t, made) for t, made in expected.items()}):
+                found.add(n)
+        if not found:
+            n = max(by_reader & by_other)
+            raise Damage(f"the indexes are not those of the statements the rows are after (after {n} statements "
+                         f"expected {self.stream.expected_indexes(n)}; our engine lists {by_engine}"
+                         + (f", mdbtools {by_mdbtools})" if by_mdbtools is not None else ")"))
+        return max(found)
 
 
 # ---------------------------------------------------------------- running
@@ -446,7 +478,9 @@ def main():
     ap.add_argument("--trial", type=int, default=None, help="run only this trial (with the same --seed)")
     ap.add_argument("--throughput-runs", type=int, default=3)
     ap.add_argument("--throughput-statements", type=int, default=1000000,
-                    help="the same kind of stream, run as fast as exec reads it, with and without the journal")
+                    help="the stream without keys, run as fast as exec reads it, with and without the journal")
+    ap.add_argument("--no-keys", action="store_true",
+                    help="the trials' stream without primary keys, UNIQUE constraints and indexes")
     ap.add_argument("--password", default=None, help="the fixture's database password")
     ap.add_argument("--no-mdbtools", action="store_true",
                     help="judge by our engine and mdb-reader only (the default with a password and an .accdb)")
@@ -461,7 +495,7 @@ def main():
         fail_setup(f"{tool} is missing: build pelmora-access, or name its folder with --bin")
     if not os.path.isfile(a.fixture):
         fail_setup(f"the fixture {a.fixture} is absent (set PELMORA_SHARED or --fixture)")
-    for needed in (("mdb-tables", "mdb-export") if mdbtools else ()) + ("node",):
+    for needed in (("mdb-tables", "mdb-export", "mdb-schema") if mdbtools else ()) + ("node",):
         if not shutil.which(needed):
             fail_setup(f"{needed} is not installed")
     if not (REPO / "tests/readers/node_modules/mdb-reader").is_dir():
@@ -473,7 +507,7 @@ def main():
     work = Path(a.work) if a.work else Path(tempfile.mkdtemp(prefix="kill-trials-"))
     work.mkdir(parents=True, exist_ok=True)
 
-    stream = Stream(a.statements)
+    stream = Stream(a.statements, keys=not a.no_keys)
     if mdbtools:
         fixture_tables = mdbtools_tables(a.fixture)
         fixture_csv = {t: mdbtools_export(a.fixture, t) for t in fixture_tables}
@@ -482,7 +516,8 @@ def main():
         fixture_csv = {t: engine_export(tool, a.fixture, t, a.password) for t in fixture_tables}
     fixture_json = mdb_reader_dump(a.fixture, a.password)
     checker = Checker(tool, a.password, mdbtools, stream, fixture_tables, fixture_csv, fixture_json)
-    print(f"seed {seed}, {len(stream)} statements, fixture {a.fixture}, work {work}")
+    print(f"seed {seed}, {len(stream)} statements {'without' if a.no_keys else 'with'} keys, "
+          f"fixture {a.fixture}, work {work}")
 
     slices = stream.slices(200)
     copy = work / "trial.mdb"
@@ -531,7 +566,8 @@ def main():
         sys.stdout.flush()
 
     stream_file = work / "throughput.sql"
-    write_statements(stream_file, a.throughput_statements)
+    # Without keys: what a conversion's INSERTs are, and what the journal's cost has always been measured on.
+    write_statements(stream_file, a.throughput_statements, keys=False)
     rates = {False: [], True: []}
     for _ in range(a.throughput_runs):
         for no_journal in (False, True):
@@ -547,7 +583,7 @@ def main():
     print(f"kills that found a journal:      {hot} played back" + (f", {spent} already past the commit point"
                                                                      if spent else ""))
     print(f"throughput with the journal:     {with_journal:,.0f} statements/s "
-          f"(median of {a.throughput_runs} runs of {a.throughput_statements:,} statements)")
+          f"(median of {a.throughput_runs} runs of {a.throughput_statements:,} statements without keys)")
     print(f"throughput without the journal:  {without:,.0f} statements/s")
     print(f"the journal's cost:              {cost:.1f} % (goal under 15 %)")
     if damaged:
