@@ -333,11 +333,7 @@ Status Executor::CreateIndex(const sql::CreateIndex& s) {
       made.columns = index.columns;
       made.flags = flags;
       JET_ASSIGN_OR_RETURN(maps, table::WriteEmptyMaps(pager_, allocator_, 1, tdef / 8 * 8));
-      made.usage_map = maps.front();
-      JET_ASSIGN_OR_RETURN(root, allocator_.Allocate());
-      JET_TRY(table::IndexTree::InitializeRoot(pager_, root, tdef));
-      JET_TRY(table::SetMapPage(pager_, allocator_, made.usage_map, root, true));
-      made.root_page = root;
+      JET_TRY(table::StartIndexTree(pager_, allocator_, tdef, maps.front(), &made));
       JET_ASSIGN_OR_RETURN(distinct, table::BuildIndex(pager_, allocator_, *t, made));
       made.unique_entries = distinct;
       real = std::move(made);
@@ -348,16 +344,7 @@ Status Executor::CreateIndex(const sql::CreateIndex& s) {
     std::vector<uint32_t> pages;
     JET_ASSIGN_OR_RETURN(buffer, table::ReadDefinitionBuffer(pager_, tdef, &pages));
     JET_ASSIGN_OR_RETURN(spliced, format::AddIndexToDefinition(buffer, real, logical));
-    while (pages.size() < format::DefinitionPageCount(spliced.size())) {
-      JET_ASSIGN_OR_RETURN(more, allocator_.Allocate());
-      pages.push_back(more);
-    }
-    auto images = format::PaginateDefinition(spliced, pages);
-    for (size_t i = 0; i < images.size(); ++i) {
-      JET_ASSIGN_OR_RETURN(image, pager_.Write(pages[i]));
-      std::memcpy(image.data(), images[i].data(), image.size());
-    }
-    return {};
+    return table::StoreDefinition(pager_, allocator_, std::move(pages), spliced);
   });
 }
 
@@ -411,15 +398,7 @@ Status Executor::DropIndex(const sql::DropIndex& s) {
     std::vector<uint32_t> pages;
     JET_ASSIGN_OR_RETURN(buffer, table::ReadDefinitionBuffer(pager_, tdef, &pages));
     JET_ASSIGN_OR_RETURN(spliced, format::RemoveIndexFromDefinition(buffer, position, real, dropped.number));
-    const size_t needed = format::DefinitionPageCount(spliced.size());
-    for (size_t i = needed; i < pages.size(); ++i) JET_TRY(allocator_.Release(pages[i]));
-    pages.resize(needed);
-    auto images = format::PaginateDefinition(spliced, pages);
-    for (size_t i = 0; i < images.size(); ++i) {
-      JET_ASSIGN_OR_RETURN(image, pager_.Write(pages[i]));
-      std::memcpy(image.data(), images[i].data(), image.size());
-    }
-    return {};
+    return table::StoreDefinition(pager_, allocator_, std::move(pages), spliced);
   });
 }
 

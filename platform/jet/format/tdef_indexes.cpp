@@ -94,34 +94,17 @@ Result<std::vector<std::byte>> RemoveIndexFromDefinition(ConstBytes b, size_t po
 
 Result<std::vector<std::byte>> AddIndexToDefinition(ConstBytes b, const std::optional<RealIndex>& real,
                                                     const LogicalIndex& logical) {
-  if (b.size() < kTdefFixedPartSize) return Damaged("it is shorter than its fixed part");
-  const uint16_t columns = U16(b, kColumnCountOffset);
-  const uint32_t logical_count = U32(b, kLogicalCountOffset);
-  const uint32_t real_count = U32(b, kRealCountOffset);
-  // The sections, in order.
-  const size_t blocks_end = kTdefFixedPartSize + kRealIndexBlock * real_count;
-  size_t at = blocks_end + kColumnDescriptorSize * columns;
-  for (uint16_t c = 0; c < columns; ++c) {
-    JET_ASSIGN_OR_RETURN(next, SkipName(b, at));
-    at = next;
-  }
-  const size_t reals_end = at + kRealIndexSize * real_count;
-  const size_t logicals_end = reals_end + kLogicalIndexSize * logical_count;
-  if (logicals_end > b.size()) return Damaged("its indexes run past its end");
+  JET_ASSIGN_OR_RETURN(sections, Walk(b));
+  const size_t blocks_end = sections.blocks_end, reals_end = sections.logicals_at, logicals_end = sections.names_at;
+  const uint32_t logical_count = sections.logical_count, real_count = sections.real_count;
   // The new logical index goes where its name sorts (without regard to case).
   const std::string key = AsciiLower(logical.name);
   size_t place = 0;
-  std::vector<size_t> name_at;
-  at = logicals_end;
   for (uint32_t i = 0; i < logical_count; ++i) {
-    name_at.push_back(at);
-    JET_ASSIGN_OR_RETURN(next, SkipName(b, at));
-    std::string name = Utf16LeToUtf8(b.subspan(at + 2, next - at - 2));
-    if (AsciiLower(name) <= key) place = i + 1;
-    at = next;
+    const size_t at = sections.name_at[i];
+    if (AsciiLower(Utf16LeToUtf8(b.subspan(at + 2, sections.name_at[i + 1] - at - 2))) <= key) place = i + 1;
   }
-  const size_t names_end = at;
-  name_at.push_back(names_end);
+  const std::vector<size_t>& name_at = sections.name_at;
 
   std::vector<std::byte> out;
   auto copy = [&](size_t from, size_t to) { out.insert(out.end(), b.begin() + from, b.begin() + to); };

@@ -10,6 +10,7 @@
 #include "platform/jet/format/header.h"
 #include "platform/jet/format/index_key.h"
 #include "platform/jet/table/index.h"
+#include "platform/jet/table/key_columns.h"
 #include "platform/jet/table/row_access.h"
 #include "platform/jet/table/table.h"
 
@@ -38,22 +39,11 @@ class IndexCheck {
         if (columns[i].number == ic.column_number) at = i;
       if (at == columns.size()) return false;
       const auto& c = columns[at];
-      format::KeyColumn k;
-      k.type = c.type();
-      k.ascending = ic.ascending;
       if (!format::IndexKeySupported(c.type())) return false;
-      if (c.type() == ColumnType::kText || c.type() == ColumnType::kMemo) {
-        auto order = format::SortOrderOfCollation(c.collation, c.sort_version);
-        if (!order) return false;
-        k.sort_order = *order;
-      } else if (c.type() == ColumnType::kNumeric) {
-        auto header = store_.Read(0);
-        if (!header) return false;
-        k.scale = c.scale;
-        k.jet4 = format::IsJetHeaderPage(*header);
-      }
+      auto k = KeyColumnOf(store_, c, ic.ascending);
+      if (!k) return false;
       positions_.push_back(at);
-      keys_.push_back(k);
+      keys_.push_back(*k);
     }
     return !keys_.empty();
   }

@@ -39,6 +39,32 @@ Result<std::vector<format::RowPointer>> WriteEmptyMaps(PageStore& store, PageAll
   return out;
 }
 
+Status StoreDefinition(PageStore& store, PageAllocator& pages, std::vector<uint32_t> definition_pages,
+                       format::ConstBytes buffer) {
+  const size_t needed = format::DefinitionPageCount(buffer.size());
+  while (definition_pages.size() < needed) {
+    JET_ASSIGN_OR_RETURN(more, pages.Allocate());
+    definition_pages.push_back(more);
+  }
+  for (size_t i = needed; i < definition_pages.size(); ++i) JET_TRY(pages.Release(definition_pages[i]));
+  definition_pages.resize(needed);
+  auto images = format::PaginateDefinition(buffer, definition_pages);
+  for (size_t i = 0; i < images.size(); ++i) {
+    JET_ASSIGN_OR_RETURN(image, store.Write(definition_pages[i]));
+    std::memcpy(image.data(), images[i].data(), image.size());
+  }
+  return {};
+}
+
+Status StartIndexTree(PageStore& store, PageAllocator& pages, uint32_t tdef_page, format::RowPointer map,
+                      format::RealIndex* index) {
+  JET_ASSIGN_OR_RETURN(root, pages.Allocate());
+  JET_TRY(IndexTree::InitializeRoot(store, root, tdef_page));
+  index->root_page = root;
+  index->usage_map = map;
+  return SetMapPage(store, pages, map, root, true);
+}
+
 void LayOutIndexes(std::span<const NewIndex> indexes, std::vector<format::RealIndex>* real,
                    std::vector<format::LogicalIndex>* logical) {
   for (size_t n = 0; n < indexes.size(); ++n) {
@@ -83,20 +109,9 @@ Result<CatalogObject> CreateTable(PageStore& store, PageAllocator& pages, const 
     def.column_maps[i].owned = maps[2 + 2 * i];
     def.column_maps[i].free = maps[3 + 2 * i];
   }
-  // Each index starts as an empty leaf, the one page of its own map.
-  for (size_t r = 0; r < def.real_indexes.size(); ++r) {
-    JET_ASSIGN_OR_RETURN(root, pages.Allocate());
-    JET_TRY(IndexTree::InitializeRoot(store, root, tdef_page));
-    def.real_indexes[r].root_page = root;
-    def.real_indexes[r].usage_map = maps[index_maps_at + r];
-    JET_TRY(SetMapPage(store, pages, def.real_indexes[r].usage_map, root, true));
-  }
-  std::vector<std::byte> buffer = format::EncodeTableDefinition(def);
-  auto images = format::PaginateDefinition(buffer, definition_pages);
-  for (size_t i = 0; i < images.size(); ++i) {
-    JET_ASSIGN_OR_RETURN(image, store.Write(definition_pages[i]));
-    std::memcpy(image.data(), images[i].data(), image.size());
-  }
+  for (size_t r = 0; r < def.real_indexes.size(); ++r)
+    JET_TRY(StartIndexTree(store, pages, tdef_page, maps[index_maps_at + r], &def.real_indexes[r]));
+  JET_TRY(StoreDefinition(store, pages, definition_pages, format::EncodeTableDefinition(def)));
   // Defaults and NOT NULL (Required), as Access records them: in the table's properties.
   std::vector<format::ColumnProperties> properties;
   for (const auto& c : table.columns) properties.push_back({c.name, c.default_value, c.not_null});

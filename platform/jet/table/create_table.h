@@ -51,6 +51,16 @@ void LayOutIndexes(std::span<const NewIndex> indexes, std::vector<format::RealIn
 Result<std::vector<format::RowPointer>> WriteEmptyMaps(PageStore& store, PageAllocator& pages, size_t count,
                                                       uint32_t start);
 
+// Stores the logical definition `buffer` on `pages` (first page, then
+// continuations): pages are allocated when it grew, released when it shrank.
+Status StoreDefinition(PageStore& store, PageAllocator& pages, std::vector<uint32_t> definition_pages,
+                       format::ConstBytes buffer);
+
+// Starts the B-tree of `index` for the table at `tdef_page`: an empty leaf
+// root, listed in the index's usage map `map`; sets its root and map.
+Status StartIndexTree(PageStore& store, PageAllocator& pages, uint32_t tdef_page, format::RowPointer map,
+                      format::RealIndex* index);
+
 // The new table's catalogue object.
 Result<CatalogObject> CreateTable(PageStore& store, PageAllocator& pages, const std::vector<CatalogObject>& objects,
                                   const NewTable& table);

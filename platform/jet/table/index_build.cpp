@@ -3,19 +3,13 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/jet/format/header.h"
 #include "platform/jet/format/index_key.h"
 #include "platform/jet/format/index_page.h"
+#include "platform/jet/table/key_columns.h"
 #include "platform/jet/table/usage_map_writer.h"
 
 namespace jet::table {
 namespace {
-
-constexpr const char* kNullInKeyMessage = "Index or primary key cannot contain a Null value.";
-constexpr const char* kDuplicateKeyMessage =
-    "The changes you requested to the table were not successful because they would create duplicate values in the "
-    "index, primary key, or relationship. Change the data in the field or fields that contain duplicate data, remove "
-    "the index, or redefine the index to permit duplicate entries and try again.";
 
 constexpr size_t kLeafEntryExtra = 4;  // data page and row
 constexpr size_t kNodeEntryExtra = 8;  // data page and row, child page
@@ -30,22 +24,9 @@ Status KeyColumns(PageStore& store, const Table& table, const format::RealIndex&
     if (at == columns.size())
       return MakeError(ErrorCode::kCorruption, "an index names a column the table does not have");
     const auto& c = columns[at];
-    format::KeyColumn k;
-    k.type = c.type();
-    k.ascending = ic.ascending;
     if (!format::IndexKeySupported(c.type()))
       return MakeError(ErrorCode::kNotSupported, "the column " + c.name + " cannot be indexed");
-    if (c.type() == ColumnType::kText || c.type() == ColumnType::kMemo) {
-      auto order = format::SortOrderOfCollation(c.collation, c.sort_version);
-      if (!order)
-        return MakeError(ErrorCode::kNotSupported,
-                         "the column " + c.name + " sorts in an order whose index keys cannot be written");
-      k.sort_order = *order;
-    } else if (c.type() == ColumnType::kNumeric) {
-      JET_ASSIGN_OR_RETURN(header, store.Read(0));
-      k.scale = c.scale;
-      k.jet4 = format::IsJetHeaderPage(header);
-    }
+    JET_ASSIGN_OR_RETURN(k, KeyColumnOf(store, c, ic.ascending));
     keys->push_back(k);
     positions->push_back(at);
   }

@@ -14,6 +14,7 @@
 #include "platform/jet/format/row.h"
 #include "platform/jet/table/cell_encoding.h"
 #include "platform/jet/table/index.h"
+#include "platform/jet/table/key_columns.h"
 #include "platform/jet/table/long_value_writer.h"
 #include "platform/jet/table/row_access.h"
 #include "platform/jet/table/table.h"
@@ -35,11 +36,6 @@ constexpr uint8_t kIndexRequired = 0x08;
 
 Error Invalid(std::string message) { return MakeError(ErrorCode::kInvalidValue, std::move(message)); }
 
-constexpr const char* kNullInKeyMessage = "Index or primary key cannot contain a Null value.";
-constexpr const char* kDuplicateKeyMessage =
-    "The changes you requested to the table were not successful because they would create duplicate values in the "
-    "index, primary key, or relationship. Change the data in the field or fields that contain duplicate data, remove "
-    "the index, or redefine the index to permit duplicate entries and try again.";
 
 Guid RandomGuid() {
   static thread_local std::mt19937_64 engine{std::random_device{}()};
@@ -205,26 +201,14 @@ Status TableAppender::Impl::PlanIndexes() {
         plan.problem = fmt::format("an index names column number {}, which the table does not have", ic.column_number);
         break;
       }
-      format::KeyColumn key;
-      key.type = it->type();
-      key.ascending = ic.ascending;
-      if (key.type == ColumnType::kText || key.type == ColumnType::kMemo) {
-        auto order = format::SortOrderOfCollation(it->collation, it->sort_version);
-        if (!order) {
-          plan.problem = fmt::format(
-              "column {} is indexed with sort order {} (version {}), whose index keys cannot be written", it->name,
-              it->collation, it->sort_version);
-          break;
-        }
-        key.sort_order = *order;
-      }
-      if (key.type == ColumnType::kNumeric) {
-        JET_ASSIGN_OR_RETURN(header, store_.Read(0));
-        key.scale = it->scale;
-        key.jet4 = format::IsJetHeaderPage(header);
+      auto key = KeyColumnOf(store_, *it, ic.ascending);
+      if (!key) {
+        if (key.error().code != ErrorCode::kNotSupported) return key.error();
+        plan.problem = key.error().message;
+        break;
       }
       plan.columns.push_back(static_cast<size_t>(it - d.columns.begin()));
-      plan.key.push_back(key);
+      plan.key.push_back(*key);
     }
     indexes_.push_back(std::move(plan));
   }
