@@ -1,6 +1,7 @@
 #include "platform/jet/executor.h"
 
 #include "platform/jet/index_plan.h"
+#include "platform/jet/relationship_plan.h"
 
 #include <fmt/format.h>
 
@@ -24,6 +25,7 @@
 #include "platform/jet/table/catalog_writer.h"
 #include "platform/jet/table/create_table.h"
 #include "platform/jet/table/drop_table.h"
+#include "platform/jet/table/relationships.h"
 
 namespace jet {
 namespace {
@@ -97,6 +99,7 @@ Status Executor::Execute(std::string_view text) {
   if (auto* insert = std::get_if<sql::InsertInto>(&*parsed)) return Insert(*insert);
   if (auto* index = std::get_if<sql::CreateIndex>(&*parsed)) return CreateIndex(*index);
   if (auto* index = std::get_if<sql::DropIndex>(&*parsed)) return DropIndex(*index);
+  if (auto* key = std::get_if<sql::AddForeignKey>(&*parsed)) return AddForeignKey(*key);
   return Drop(std::get<sql::DropTable>(*parsed));
 }
 
@@ -290,6 +293,15 @@ Status Executor::Create(const sql::CreateTable& s) {
         e.message = fmt::format("Table {} cannot be created: {}.", Shown(s.table), e.message);
       return e;
     }
+    if (s.foreign_keys.empty()) return {};
+    // Its relationships, once it and its indexes exist (it may reference itself).
+    std::vector<table::CatalogObject> objects = objects_;
+    objects.push_back(*created);
+    for (const auto& key : s.foreign_keys) {
+      JET_TRY(MakeRelationship(objects, *created, key));
+      JET_ASSIGN_OR_RETURN(read, table::ReadCatalog(pager_));
+      objects = std::move(read);
+    }
     return {};
   }));
   return RefreshCatalog();
@@ -352,8 +364,24 @@ Status Executor::DropIndex(const sql::DropIndex& s) {
   JET_ASSIGN_OR_RETURN(object, UserTable(s.table, "change"));
   const table::CatalogObject target = *object;
   const uint32_t tdef = target.tdef_page();
-  by_name_.clear();
-  writers_.erase(tdef);
+  if (s.constraint) {
+    // ALTER TABLE ... DROP CONSTRAINT names a relationship of either of its tables, or an index.
+    auto relationships = table::ReadRelationships(pager_, objects_);
+    if (!relationships) return StatementError(relationships.error());
+    for (const auto& r : *relationships) {
+      if (!sql::SameName(r.name, s.index) ||
+          !(sql::SameName(r.table, target.name) || sql::SameName(r.referenced_table, target.name)))
+        continue;
+      for (const auto* name : {&r.table, &r.referenced_table})
+        for (const auto& o : objects_)
+          if (o.IsUserTable() && sql::SameName(o.name, *name)) ForgetWriter(o.tdef_page());
+      JET_TRY(AsStatement(nullptr, [&]() -> Status {
+        return table::RemoveRelationship(pager_, allocator_, objects_, r);
+      }));
+      return RefreshCatalog();
+    }
+  }
+  ForgetWriter(tdef);
   return AsStatement(nullptr, [&]() -> Status {
     JET_ASSIGN_OR_RETURN(t, table::Table::Open(pager_, tdef, target.name));
     const format::TableDefinition& def = t->definition();
@@ -386,13 +414,7 @@ Status Executor::DropIndex(const sql::DropIndex& s) {
     std::optional<uint32_t> real;
     if (!shared) {
       // Its B-tree's pages are free again; the map row stays, empty, as a row of the holder page.
-      const format::RealIndex& r = def.real_indexes[dropped.real_index];
-      table::IndexTree tree(pager_, r.root_page, tdef);
-      JET_ASSIGN_OR_RETURN(tree_pages, tree.Pages());
-      for (uint32_t p : tree_pages) {
-        JET_TRY(table::SetMapPage(pager_, allocator_, r.usage_map, p, false));
-        JET_TRY(allocator_.Release(p));
-      }
+      JET_TRY(table::ReleaseIndexTree(pager_, allocator_, tdef, def.real_indexes[dropped.real_index]));
       real = dropped.real_index;
     }
     std::vector<uint32_t> pages;
@@ -400,6 +422,35 @@ Status Executor::DropIndex(const sql::DropIndex& s) {
     JET_ASSIGN_OR_RETURN(spliced, format::RemoveIndexFromDefinition(buffer, position, real, dropped.number));
     return table::StoreDefinition(pager_, allocator_, std::move(pages), spliced);
   });
+}
+
+Status Executor::AddForeignKey(const sql::AddForeignKey& s) {
+  JET_ASSIGN_OR_RETURN(object, UserTable(s.table, "change"));
+  const table::CatalogObject target = *object;
+  if (auto writable = table::CheckCatalogWritable(pager_); !writable) return StatementError(writable.error());
+  JET_TRY(AsStatement(nullptr, [&]() -> Status { return MakeRelationship(objects_, target, s.key); }));
+  return RefreshCatalog();
+}
+
+Status Executor::MakeRelationship(const std::vector<table::CatalogObject>& objects, const table::CatalogObject& target,
+                                  const sql::ForeignKeySpec& spec) {
+  const table::CatalogObject* referenced = nullptr;
+  if (sql::SameName(spec.referenced_table, target.name)) {
+    referenced = &target;
+  } else {
+    JET_ASSIGN_OR_RETURN(found, UserTable(spec.referenced_table, "reference"));
+    referenced = found;
+  }
+  JET_ASSIGN_OR_RETURN(existing, table::ReadRelationships(pager_, objects));
+  JET_ASSIGN_OR_RETURN(planned, PlanRelationship(pager_, objects, existing, target, *referenced, spec));
+  ForgetWriter(target.tdef_page());
+  ForgetWriter(referenced->tdef_page());
+  return table::AddRelationship(pager_, allocator_, objects, planned, table::LocalNowAsOleDate());
+}
+
+void Executor::ForgetWriter(uint32_t tdef) {
+  by_name_.clear();
+  writers_.erase(tdef);
 }
 
 Status Executor::Drop(const sql::DropTable& s) {

@@ -1,6 +1,7 @@
 #pragma once
 // Executes statements on an open database (Database::Execute): CREATE TABLE,
-// INSERT INTO ... VALUES and DROP TABLE, each all-or-nothing.
+// CREATE INDEX, ALTER TABLE, INSERT INTO ... VALUES, DROP INDEX and DROP
+// TABLE, each all-or-nothing.
 //
 // A statement is parsed, its table and values checked and converted first;
 // only then are pages written, as one statement of the pager: a failure
@@ -53,6 +54,11 @@ class Executor {
   Status Drop(const sql::DropTable& statement);
   Status CreateIndex(const sql::CreateIndex& statement);
   Status DropIndex(const sql::DropIndex& statement);
+  Status AddForeignKey(const sql::AddForeignKey& statement);
+  // Inside a statement: the relationship `spec` of `table` (in `objects`).
+  Status MakeRelationship(const std::vector<table::CatalogObject>& objects, const table::CatalogObject& table,
+                          const sql::ForeignKeySpec& spec);
+  void ForgetWriter(uint32_t tdef);
 
   Result<TableWriter*> WriterFor(const std::string& name);
   Result<const table::CatalogObject*> UserTable(std::string_view name, std::string_view action) const;

@@ -66,10 +66,18 @@ void PutLogicalIndex(MutableBytes b, const LogicalIndex& l) {
   Put32(b, 0, kTdefMagic);
   Put32(b, 4, l.number);
   Put32(b, 8, l.real_index);
+  Put8(b, 23, l.kind);
+  if (l.kind == kLogicalIndexRelationship) {
+    Put8(b, 12, l.side);
+    Put32(b, 13, l.other_index);
+    Put32(b, 17, l.other_tdef);
+    Put8(b, 21, l.on_update);
+    Put8(b, 22, l.on_delete);
+    return;
+  }
   Put32(b, 13, 0xFFFFFFFF);
   Put8(b, 21, kLogicalIndexNoRelation);
   Put8(b, 22, kLogicalIndexNoRelation);
-  Put8(b, 23, l.kind);
 }
 
 std::vector<std::byte> EncodeIndexedTableDefinition(const TableDefinition& def,

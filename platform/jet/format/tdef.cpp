@@ -116,6 +116,13 @@ Result<TableDefinition> ParseTableDefinition(ConstBytes b, uint32_t page) {
     li.number = U32(d, 4);
     li.real_index = U32(d, 8);
     li.kind = U8(d, 23);
+    if (li.kind == kLogicalIndexRelationship) {
+      li.side = U8(d, 12);
+      li.other_index = U32(d, 13);
+      li.other_tdef = U32(d, 17);
+      li.on_update = U8(d, 21);
+      li.on_delete = U8(d, 22);
+    }
     t.logical_indexes.push_back(std::move(li));
   }
   for (auto& li : t.logical_indexes) {

@@ -70,12 +70,27 @@ inline constexpr uint8_t kIndexAccessMade = 0x80;
 // Logical index kinds (+23).
 inline constexpr uint8_t kLogicalIndexPlain = 0;
 inline constexpr uint8_t kLogicalIndexPrimaryKey = 1;
+inline constexpr uint8_t kLogicalIndexRelationship = 2;
+// A relationship index's side (+12).
+inline constexpr uint8_t kRelationshipReferenced = 1;  // the table whose key is referenced
+inline constexpr uint8_t kRelationshipForeignKey = 2;  // the table holding the foreign key
+// Its actions (+21 on update, +22 on delete); other indexes hold 04 there.
+inline constexpr uint8_t kRelationshipNoAction = 0;
+inline constexpr uint8_t kRelationshipCascade = 1;
+inline constexpr uint8_t kRelationshipSetNull = 2;
 
 struct LogicalIndex {
   uint32_t number = 0;
   uint32_t real_index = 0;
-  uint8_t kind = 0;  // 1 primary key, 2 foreign key
+  uint8_t kind = 0;  // 1 primary key, 2 relationship
   std::string name;
+  // Relationship indexes only: which side this table is, the other side's
+  // logical index number and definition page, the actions.
+  uint8_t side = 0;
+  uint32_t other_index = 0xFFFFFFFF;
+  uint32_t other_tdef = 0;
+  uint8_t on_update = 0;
+  uint8_t on_delete = 0;
 };
 
 struct ColumnMaps {

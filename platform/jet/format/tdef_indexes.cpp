@@ -130,4 +130,17 @@ Result<std::vector<std::byte>> AddIndexToDefinition(ConstBytes b, const std::opt
   return out;
 }
 
+Result<std::vector<std::byte>> RenumberRelationshipPartner(ConstBytes b, uint32_t other_tdef, uint32_t from,
+                                                           uint32_t to) {
+  JET_ASSIGN_OR_RETURN(s, Walk(b));
+  std::vector<std::byte> out(b.begin(), b.end());
+  for (uint32_t i = 0; i < s.logical_count; ++i) {
+    const size_t at = s.logicals_at + kLogicalIndexSize * i;
+    if (U8(b, at + 23) != kLogicalIndexRelationship || U32(b, at + 17) != other_tdef || U32(b, at + 13) != from)
+      continue;
+    Put32(MutableBytes(out), at + 13, to);
+  }
+  return out;
+}
+
 }  // namespace jet::format

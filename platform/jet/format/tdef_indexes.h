@@ -28,4 +28,11 @@ Result<std::vector<std::byte>> AddIndexToDefinition(ConstBytes buffer, const std
 Result<std::vector<std::byte>> RemoveIndexFromDefinition(ConstBytes buffer, size_t position,
                                                          std::optional<uint32_t> real, uint32_t number);
 
+// A relationship index names the other table's index by number: after that
+// table's numbers closed up (RemoveIndexFromDefinition), the relationship
+// index of this definition that points at `other_tdef`'s index `from` points
+// at `to` instead. Unchanged when none does.
+Result<std::vector<std::byte>> RenumberRelationshipPartner(ConstBytes buffer, uint32_t other_tdef, uint32_t from,
+                                                           uint32_t to);
+
 }  // namespace jet::format

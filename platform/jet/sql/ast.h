@@ -30,10 +30,28 @@ struct IndexSpec {
   bool ignore_null = false;    // WITH IGNORE NULL: rows whose columns are all NULL get no entry
 };
 
+// A relationship as REFERENCES or FOREIGN KEY declares it.
+struct ForeignKeySpec {
+  std::string name;                 // empty: named as Access names it (referenced table + this table)
+  std::vector<std::string> columns;  // in this table
+  std::string referenced_table;
+  std::vector<std::string> referenced_columns;  // empty: the referenced table's primary key
+  bool cascade_update = false;                  // ON UPDATE CASCADE
+  bool cascade_delete = false;                  // ON DELETE CASCADE
+  bool set_null_on_delete = false;              // ON DELETE SET NULL
+};
+
 struct CreateTable {
   std::string table;
   std::vector<ColumnSpec> columns;  // in declaration order, names unique without regard to case
   std::vector<IndexSpec> indexes;   // column constraints first, then table constraints, as written
+  std::vector<ForeignKeySpec> foreign_keys;  // as written, made after the table and its indexes
+};
+
+// ALTER TABLE t ADD CONSTRAINT name FOREIGN KEY (...) REFERENCES ...
+struct AddForeignKey {
+  std::string table;
+  ForeignKeySpec key;
 };
 
 struct CreateIndex {
@@ -44,6 +62,7 @@ struct CreateIndex {
 struct DropIndex {
   std::string table;
   std::string index;
+  bool constraint = false;  // ALTER TABLE ... DROP CONSTRAINT: a relationship's name too
 };
 
 struct InsertInto {
@@ -65,6 +84,7 @@ struct Select {
   std::string table;
 };
 
-using Statement = std::variant<CreateTable, InsertInto, DropTable, Select, CreateIndex, DropIndex>;
+using Statement =
+    std::variant<CreateTable, InsertInto, DropTable, Select, CreateIndex, DropIndex, AddForeignKey>;
 
 }  // namespace jet::sql

@@ -70,39 +70,137 @@ Status ParseIndexColumns(const std::vector<Token>& t, size_t* i, IndexSpec* inde
   }
 }
 
-// A key on one column or a table constraint: [CONSTRAINT name] then PRIMARY
-// KEY or UNIQUE from t[*i] on. Relationships and checks are refused.
-Status ParseKeyWords(const std::vector<Token>& t, size_t* i, IndexSpec* index, std::string_view owner) {
+// "(a, b, ...)" from t[*i] on: the columns of a relationship.
+Status ParseNameList(const std::vector<Token>& t, size_t* i, std::vector<std::string>* names, std::string_view owner) {
+  if (!t[*i].IsSymbol('('))
+    return SqlError(ErrorCode::kSyntax, "Syntax error in the relationship of {}: expected '(', found {}.", owner,
+                    Describe(t[*i]));
+  ++*i;
+  while (true) {
+    if (!IsNameToken(t[*i]))
+      return SqlError(ErrorCode::kSyntax, "Syntax error in the relationship of {}: expected a column name, found {}.",
+                      owner, Describe(t[*i]));
+    names->push_back(t[*i].Value());
+    ++*i;
+    if (t[*i].IsSymbol(',')) {
+      ++*i;
+      continue;
+    }
+    if (t[*i].IsSymbol(')')) {
+      ++*i;
+      return {};
+    }
+    return SqlError(ErrorCode::kSyntax, "Syntax error in the relationship of {}: expected ',' or ')', found {}.",
+                    owner, Describe(t[*i]));
+  }
+}
+
+// After REFERENCES: table [(columns)] [ON UPDATE ...] [ON DELETE ...].
+Status ParseReferences(const std::vector<Token>& t, size_t* i, ForeignKeySpec* key, std::string_view owner) {
+  if (!IsNameToken(t[*i]))
+    return SqlError(ErrorCode::kSyntax, "Syntax error in the relationship of {}: expected a table name after "
+                    "REFERENCES, found {}.", owner, Describe(t[*i]));
+  key->referenced_table = t[*i].Value();
+  JET_TRY(CheckName(key->referenced_table, "table"));
+  ++*i;
+  if (t[*i].IsSymbol('(')) JET_TRY(ParseNameList(t, i, &key->referenced_columns, owner));
+  bool update_seen = false, delete_seen = false;
+  while (t[*i].IsKeyword("ON")) {
+    const bool on_update = t[*i + 1].IsKeyword("UPDATE");
+    if (!on_update && !t[*i + 1].IsKeyword("DELETE"))
+      return SqlError(ErrorCode::kSyntax, "Syntax error in the relationship of {}: expected UPDATE or DELETE after "
+                      "ON, found {}.", owner, Describe(t[*i + 1]));
+    bool& seen = on_update ? update_seen : delete_seen;
+    if (seen)
+      return SqlError(ErrorCode::kSyntax, "Syntax error in the relationship of {}: ON {} is given twice.", owner,
+                      on_update ? "UPDATE" : "DELETE");
+    seen = true;
+    *i += 2;
+    const Token& action = t[*i];
+    if (action.IsKeyword("CASCADE")) {
+      (on_update ? key->cascade_update : key->cascade_delete) = true;
+      ++*i;
+    } else if (action.IsKeyword("SET") && t[*i + 1].IsKeyword("NULL")) {
+      if (on_update)
+        return SqlError(ErrorCode::kNotSupported,
+                        "The relationship of {} cannot be made with ON UPDATE SET NULL: an Access database stores "
+                        "cascading updates, cascading deletes and setting NULL on delete only. Use ON UPDATE CASCADE "
+                        "or leave it out.",
+                        owner);
+      key->set_null_on_delete = true;
+      *i += 2;
+    } else if (action.IsKeyword("NO") && t[*i + 1].IsKeyword("ACTION")) {
+      *i += 2;  // what an enforced relationship does anyway
+    } else {
+      return SqlError(ErrorCode::kSyntax, "Syntax error in the relationship of {}: expected CASCADE, SET NULL or NO "
+                      "ACTION after ON {}, found {}.", owner, on_update ? "UPDATE" : "DELETE", Describe(action));
+    }
+  }
+  return {};
+}
+
+// A constraint from t[*i] on: [CONSTRAINT name] then PRIMARY KEY, UNIQUE,
+// REFERENCES (on a column: `column` names it) or FOREIGN KEY (of the table:
+// `column` empty, the key's columns follow). Keys go to `indexes`,
+// relationships to `keys`; checks are refused.
+Status ParseConstraint(const std::vector<Token>& t, size_t* i, std::string_view column, std::string_view owner,
+                       std::vector<IndexSpec>* indexes, std::vector<ForeignKeySpec>* keys) {
+  std::string name;
   if (t[*i].IsKeyword("CONSTRAINT")) {
     if (!IsNameToken(t[*i + 1]))
       return SqlError(ErrorCode::kSyntax, "Syntax error in CONSTRAINT of {}: expected its name, found {}.", owner,
                       Describe(t[*i + 1]));
-    index->name = t[*i + 1].Value();
-    JET_TRY(CheckName(index->name, "index"));
+    name = t[*i + 1].Value();
+    JET_TRY(CheckName(name, "index"));
     *i += 2;
   }
+  const bool on_column = !column.empty();
+  if ((t[*i].IsKeyword("FOREIGN") && t[*i + 1].IsKeyword("KEY") && !on_column) ||
+      (t[*i].IsKeyword("REFERENCES") && on_column)) {
+    ForeignKeySpec key;
+    key.name = std::move(name);
+    if (on_column) {
+      key.columns.push_back(std::string(column));
+      ++*i;
+    } else {
+      *i += 2;
+      JET_TRY(ParseNameList(t, i, &key.columns, owner));
+      if (!t[*i].IsKeyword("REFERENCES"))
+        return SqlError(ErrorCode::kSyntax, "Syntax error in the relationship of {}: expected REFERENCES, found {}.",
+                        owner, Describe(t[*i]));
+      ++*i;
+    }
+    JET_TRY(ParseReferences(t, i, &key, owner));
+    keys->push_back(std::move(key));
+    return {};
+  }
+  IndexSpec index;
+  index.name = std::move(name);
   if (t[*i].IsKeyword("PRIMARY") && t[*i + 1].IsKeyword("KEY")) {
-    index->primary = true;
+    index.primary = true;
     *i += 2;
-    return {};
-  }
-  if (t[*i].IsKeyword("UNIQUE")) {
-    index->unique = true;
+  } else if (t[*i].IsKeyword("UNIQUE")) {
+    index.unique = true;
     ++*i;
-    return {};
+  } else if (t[*i].IsKeyword("CHECK")) {
+    return SqlError(ErrorCode::kNotSupported, "{}: CHECK constraints are not supported.", owner);
+  } else {
+    return SqlError(ErrorCode::kSyntax, "Syntax error in the constraint of {}: expected PRIMARY KEY, UNIQUE or {}, "
+                    "found {}.", owner, on_column ? "REFERENCES" : "FOREIGN KEY", Describe(t[*i]));
   }
-  if (t[*i].IsKeyword("REFERENCES") || t[*i].IsKeyword("FOREIGN") || t[*i].IsKeyword("CHECK"))
-    return SqlError(ErrorCode::kNotSupported, "{}: relationships and checks ({}) are not supported yet.", owner,
-                    t[*i].raw);
-  return SqlError(ErrorCode::kSyntax, "Syntax error in the constraint of {}: expected PRIMARY KEY or UNIQUE, found {}.",
-                  owner, Describe(t[*i]));
+  if (on_column) index.columns.push_back({std::string(column), true});
+  else JET_TRY(ParseIndexColumns(t, i, &index, "the constraint"));
+  indexes->push_back(std::move(index));
+  return {};
 }
 
 // The type part of a column definition: type words, optional (n[, m]), then
-// NOT NULL / NULL / WITH COMPRESSION / [CONSTRAINT name] PRIMARY KEY | UNIQUE.
-// `recognized` tells whether the text began with a type name, so that its
-// failure is worth reporting. Keys on the column go to `indexes`.
-Status ParseColumnType(std::string_view text, ColumnSpec* column, bool* recognized, std::vector<IndexSpec>* indexes) {
+// NOT NULL / NULL / WITH COMPRESSION / DEFAULT literal / [CONSTRAINT name]
+// PRIMARY KEY | UNIQUE | REFERENCES .... `recognized` tells whether the text
+// began with a type name, so that its failure is worth reporting. Keys on the
+// column go to `indexes`, its relationship to `keys`.
+Status ParseColumnType(std::string_view text, ColumnSpec* column, bool* recognized, std::vector<IndexSpec>* indexes,
+                       std::vector<ForeignKeySpec>* keys) {
   *recognized = false;
   auto tokens_result = Tokenize(text);
   if (!tokens_result) return tokens_result.error();
@@ -162,10 +260,7 @@ Status ParseColumnType(std::string_view text, ColumnSpec* column, bool* recogniz
       i += 2;  // the storage layer decides about Unicode compression itself
     } else if (t[i].IsKeyword("PRIMARY") || t[i].IsKeyword("UNIQUE") || t[i].IsKeyword("CONSTRAINT") ||
                t[i].IsKeyword("REFERENCES") || t[i].IsKeyword("CHECK")) {
-      IndexSpec index;
-      JET_TRY(ParseKeyWords(t, &i, &index, "column " + Shown(column->name)));
-      index.columns.push_back({column->name, true});
-      indexes->push_back(std::move(index));
+      JET_TRY(ParseConstraint(t, &i, column->name, "column " + Shown(column->name), indexes, keys));
     } else if (t[i].IsKeyword("DEFAULT")) {
       ++i;
       std::string sign;
@@ -370,7 +465,7 @@ class Parser {
     while (true) {
       JET_ASSIGN_OR_RETURN(end, SegmentEnd(pos));
       ColumnSpec column;
-      JET_TRY(ParseColumnDefinition(text_.substr(pos, end - pos), &column, &create.indexes));
+      JET_TRY(ParseColumnDefinition(text_.substr(pos, end - pos), &column, &create.indexes, &create.foreign_keys));
       if (column.name.empty()) {  // a table constraint
         pos = end + 1;
         if (text_[end] == ')') break;
@@ -405,8 +500,8 @@ class Parser {
   }
 
   // ALTER TABLE t ADD CONSTRAINT name {PRIMARY KEY | UNIQUE} (column, ...):
-  // the index CREATE INDEX would make. ALTER TABLE t DROP CONSTRAINT name:
-  // the index DROP INDEX drops.
+  // the index CREATE INDEX would make; ... FOREIGN KEY (...) REFERENCES ...: a
+  // relationship. ALTER TABLE t DROP CONSTRAINT name: the index or relationship.
   Result<Statement> ParseAlterTable() {
     JET_TRY(Expect("TABLE", "ALTER TABLE"));
     JET_ASSIGN_OR_RETURN(table, TakeName("table", "ALTER TABLE"));
@@ -414,7 +509,7 @@ class Parser {
       JET_TRY(Take());
       JET_TRY(Expect("CONSTRAINT", "ALTER TABLE ... DROP"));
       JET_ASSIGN_OR_RETURN(name, TakeName("constraint", "ALTER TABLE ... DROP CONSTRAINT"));
-      return Statement{DropIndex{std::move(table), std::move(name)}};
+      return Statement{DropIndex{std::move(table), std::move(name), true}};
     }
     if (!Peek().IsKeyword("ADD"))
       return SqlError(ErrorCode::kNotSupported,
@@ -428,14 +523,14 @@ class Parser {
     JET_ASSIGN_OR_RETURN(tokens, RestAsTokens(&stop));
     const std::vector<Token>& t = tokens;
     size_t i = 0;
-    CreateIndex create;
-    create.table = std::move(table);
-    JET_TRY(ParseKeyWords(t, &i, &create.index, "table " + Shown(create.table)));
-    JET_TRY(ParseIndexColumns(t, &i, &create.index, "constraint " + Shown(create.index.name)));
+    std::vector<IndexSpec> indexes;
+    std::vector<ForeignKeySpec> keys;
+    JET_TRY(ParseConstraint(t, &i, "", "table " + Shown(table), &indexes, &keys));
     if (t[i].kind != TokenKind::kEnd)
       return SqlError(ErrorCode::kSyntax, "Syntax error in ALTER TABLE: unexpected {}.", Describe(t[i]));
     JET_TRY(Restart(stop));
-    return Statement{std::move(create)};
+    if (!keys.empty()) return Statement{AddForeignKey{std::move(table), std::move(keys.front())}};
+    return Statement{CreateIndex{std::move(table), std::move(indexes.front())}};
   }
 
   // CREATE [UNIQUE] INDEX name ON table (column [ASC | DESC], ...)
@@ -524,8 +619,10 @@ class Parser {
   }
 
   // A column definition (into `column`) or a table constraint (into
-  // `indexes`, `column` left without a name); keys on the column go to `indexes`.
-  Status ParseColumnDefinition(std::string_view definition, ColumnSpec* column, std::vector<IndexSpec>* indexes) {
+  // `indexes` or `keys`, `column` left without a name); keys on the column go
+  // to `indexes`, its relationship to `keys`.
+  Status ParseColumnDefinition(std::string_view definition, ColumnSpec* column, std::vector<IndexSpec>* indexes,
+                               std::vector<ForeignKeySpec>* keys) {
     std::string_view text = Trim(definition);
     if (text.empty()) {
       return SqlError(ErrorCode::kSyntax, "Syntax error in CREATE TABLE: a column definition is missing.");
@@ -536,18 +633,15 @@ class Parser {
       column->name = name_token.Value();
       JET_TRY(CheckName(column->name, "column"));
       bool recognized = false;
-      return ParseColumnType(text.substr(lexer.position()), column, &recognized, indexes);
+      return ParseColumnType(text.substr(lexer.position()), column, &recognized, indexes, keys);
     }
     if (auto tokens = Tokenize(text); tokens && StartsConstraint(*tokens)) {
       const std::vector<Token>& t = *tokens;
       size_t i = 0;
-      IndexSpec index;
-      JET_TRY(ParseKeyWords(t, &i, &index, "table"));
-      JET_TRY(ParseIndexColumns(t, &i, &index, "the constraint"));
+      JET_TRY(ParseConstraint(t, &i, "", "table", indexes, keys));
       if (t[i].kind != TokenKind::kEnd)
         return SqlError(ErrorCode::kSyntax, "Syntax error in the constraint {}: unexpected {}.", Shown(text),
                         Describe(t[i]));
-      indexes->push_back(std::move(index));
       return {};
     }
     // Try the shortest name first: "date DATE" is the column date of type DATE.
@@ -559,13 +653,15 @@ class Parser {
       ColumnSpec candidate;
       candidate.name = std::string(Trim(text.substr(0, split)));
       bool recognized = false;
-      std::vector<IndexSpec> keys;
-      Status parsed = ParseColumnType(text.substr(split), &candidate, &recognized, &keys);
+      std::vector<IndexSpec> column_indexes;
+      std::vector<ForeignKeySpec> column_keys;
+      Status parsed = ParseColumnType(text.substr(split), &candidate, &recognized, &column_indexes, &column_keys);
       if (parsed) {
         if (HidesTypeInside(candidate.name)) continue;
         JET_TRY(CheckName(candidate.name, "column"));
         *column = std::move(candidate);
-        for (auto& key : keys) indexes->push_back(std::move(key));
+        for (auto& index : column_indexes) indexes->push_back(std::move(index));
+        for (auto& key : column_keys) keys->push_back(std::move(key));
         return {};
       }
       if (!first_failure || (recognized && !failure_recognized)) {

@@ -16,6 +16,8 @@ namespace jet::table {
 namespace {
 
 constexpr int16_t kTypeTable = 1;
+constexpr int16_t kTypeRelationship = 8;
+constexpr uint32_t kEngineObjectIds = 0x80000000u;  // Ids of objects that have no definition page
 constexpr uint8_t kFallbackOwner[] = {0xA6, 0x33};
 
 int ColumnIndex(const format::TableDefinition& def, std::string_view name) {
@@ -61,7 +63,7 @@ struct AccessEntry {
   bool inheritable = false;
 };
 
-// The access-control rows of a new table, from the Tables container's (see the header).
+// The access-control rows of a new object, from its container's (see the header).
 std::vector<AccessEntry> NewTableEntries(const std::vector<AccessEntry>& container, const std::set<Bytes>& object_sids,
                                          const Bytes& owner) {
   std::vector<AccessEntry> out;
@@ -99,7 +101,7 @@ std::vector<AccessEntry> NewTableEntries(const std::vector<AccessEntry>& contain
 }
 
 Status AddAccessEntries(PageStore& store, PageAllocator& pages, const std::vector<CatalogObject>& objects,
-                        int32_t tables_id, const Bytes& owner, uint32_t tdef_page) {
+                        int32_t container_id, const Bytes& owner, int32_t object_id_value) {
   const CatalogObject* aces_object = FindSystemTable(objects, "MSysACEs");
   if (!aces_object) return {};  // a file without access control
   uint32_t aces_page = aces_object->tdef_page();
@@ -125,7 +127,7 @@ Status AddAccessEntries(PageStore& store, PageAllocator& pages, const std::vecto
       int64_t id = IntegerOf(row[object_id]);
       const Bytes* b = std::get_if<Bytes>(&row[sid]);
       Bytes sid_bytes = b ? *b : Bytes{};
-      if (id == tables_id) {
+      if (id == container_id) {
         const bool* inherit = std::get_if<bool>(&row[inheritable]);
         container.push_back(AccessEntry{sid_bytes, IntegerOf(row[rights]), inherit && *inherit});
       } else if (!containers.count(id)) {
@@ -136,7 +138,7 @@ Status AddAccessEntries(PageStore& store, PageAllocator& pages, const std::vecto
   }
   for (const auto& e : NewTableEntries(container, object_sids, owner)) {
     std::vector<Cell> cells(column_count, Cell{Null{}});
-    cells[object_id] = int64_t{tdef_page};
+    cells[object_id] = int64_t{object_id_value};
     cells[sid] = e.sid;
     cells[rights] = e.rights;
     cells[inheritable] = e.inheritable;
@@ -200,11 +202,19 @@ Result<bool> CatalogNameTaken(PageStore& store, int32_t parent_id, std::string_v
   return false;  // no such index: the name check by comparison is all there is
 }
 
-Result<CatalogObject> AddTableToCatalog(PageStore& store, PageAllocator& pages,
-                                        const std::vector<CatalogObject>& objects, uint32_t tdef_page,
-                                        const std::string& name, double now,
-                                        const std::vector<std::byte>& properties) {
-  JET_ASSIGN_OR_RETURN(tables_id, TablesContainerId(objects));
+namespace {
+
+struct NewObject {
+  int32_t id = 0;
+  int32_t parent_id = 0;
+  std::string name;
+  int16_t type = 0;
+  ObjectKind kind = ObjectKind::kTable;
+};
+
+Result<CatalogObject> AddObjectToCatalog(PageStore& store, PageAllocator& pages,
+                                         const std::vector<CatalogObject>& objects, const NewObject& object,
+                                         double now, const std::vector<std::byte>& properties) {
   JET_ASSIGN_OR_RETURN(catalog, Table::Open(store, kCatalogPage, "MSysObjects"));
   const auto& def = catalog->definition();
   std::vector<Cell> cells(def.columns.size(), Cell{Null{}});
@@ -214,10 +224,10 @@ Result<CatalogObject> AddTableToCatalog(PageStore& store, PageAllocator& pages,
     return {};
   };
   JET_ASSIGN_OR_RETURN(owner, DatabaseOwner(store, *catalog, objects));
-  JET_TRY(set("Id", int64_t{tdef_page}));
-  JET_TRY(set("ParentId", int64_t{tables_id}));
-  JET_TRY(set("Name", name));
-  JET_TRY(set("Type", int64_t{kTypeTable}));
+  JET_TRY(set("Id", int64_t{object.id}));
+  JET_TRY(set("ParentId", int64_t{object.parent_id}));
+  JET_TRY(set("Name", object.name));
+  JET_TRY(set("Type", int64_t{object.type}));
   JET_TRY(set("DateCreate", DateTimeValue{now}));
   JET_TRY(set("DateUpdate", DateTimeValue{now}));
   JET_TRY(set("Owner", owner));
@@ -227,21 +237,57 @@ Result<CatalogObject> AddTableToCatalog(PageStore& store, PageAllocator& pages,
     JET_TRY(set("LvProp", Bytes(p, p + properties.size())));
   }
   JET_ASSIGN_OR_RETURN(at, InsertRow(store, pages, kCatalogPage, cells));
-  JET_TRY(AddAccessEntries(store, pages, objects, tables_id, owner, tdef_page));
+  JET_TRY(AddAccessEntries(store, pages, objects, object.parent_id, owner, object.id));
 
   CatalogObject o;
-  o.id = static_cast<int32_t>(tdef_page);
-  o.parent_id = tables_id;
-  o.name = name;
-  o.type = kTypeTable;
+  o.id = object.id;
+  o.parent_id = object.parent_id;
+  o.name = object.name;
+  o.type = object.type;
   o.flags = 0;
   o.row = at;
-  o.kind = ObjectKind::kTable;
+  o.kind = object.kind;
   return o;
 }
 
-Status RemoveTableFromCatalog(PageStore& store, PageAllocator& pages, const std::vector<CatalogObject>& objects,
-                              const CatalogObject& table) {
+}  // namespace
+
+Result<CatalogObject> AddTableToCatalog(PageStore& store, PageAllocator& pages,
+                                        const std::vector<CatalogObject>& objects, uint32_t tdef_page,
+                                        const std::string& name, double now,
+                                        const std::vector<std::byte>& properties) {
+  JET_ASSIGN_OR_RETURN(tables_id, TablesContainerId(objects));
+  return AddObjectToCatalog(store, pages, objects,
+                            NewObject{static_cast<int32_t>(tdef_page), tables_id, name, kTypeTable, ObjectKind::kTable},
+                            now, properties);
+}
+
+Result<int32_t> RelationshipsContainerId(const std::vector<CatalogObject>& objects) {
+  for (const auto& o : objects)
+    if (o.kind == ObjectKind::kContainer && o.parent_id == kTablesContainerParent && o.name == "Relationships")
+      return o.id;
+  return MakeError(ErrorCode::kCorruption, "the system catalogue has no Relationships container");
+}
+
+Result<CatalogObject> AddRelationshipToCatalog(PageStore& store, PageAllocator& pages,
+                                               const std::vector<CatalogObject>& objects, const std::string& name,
+                                               double now) {
+  JET_ASSIGN_OR_RETURN(container, RelationshipsContainerId(objects));
+  // Objects without a definition page count up from 0x80000000 (containers'
+  // documents, relationships), one sequence for all of them.
+  uint32_t next = kEngineObjectIds;
+  for (const auto& o : objects) {
+    const uint32_t id = static_cast<uint32_t>(o.id);
+    if (id >= kEngineObjectIds && id >= next) next = id + 1;
+  }
+  return AddObjectToCatalog(store, pages, objects,
+                            NewObject{static_cast<int32_t>(next), container, name, kTypeRelationship,
+                                      ObjectKind::kRelationship},
+                            now, {});
+}
+
+Status RemoveFromCatalog(PageStore& store, PageAllocator& pages, const std::vector<CatalogObject>& objects,
+                         const CatalogObject& table) {
   JET_TRY(DeleteRow(store, pages, kCatalogPage, table.row));
   const CatalogObject* aces_object = FindSystemTable(objects, "MSysACEs");
   if (!aces_object) return {};

@@ -1,5 +1,5 @@
 #pragma once
-// Registering and unregistering tables in the system catalogue
+// Registering and unregistering tables and relationships in the system catalogue
 // (docs/access-format.md §10.3, §10.4, §12.3): the MSysObjects row of a table and the
 // MSysACEs rows Access keeps for it. Rows go through InsertRow / DeleteRow,
 // which also keep both MSysObjects indexes (ParentIdName, Id), MSysACEs'
@@ -47,9 +47,21 @@ Result<CatalogObject> AddTableToCatalog(PageStore& store, PageAllocator& pages,
                                         const std::string& name, double now,
                                         const std::vector<std::byte>& properties = {});
 
-// Deletes the catalogue row of `table` and every access-control row of its Id.
-Status RemoveTableFromCatalog(PageStore& store, PageAllocator& pages, const std::vector<CatalogObject>& objects,
-                              const CatalogObject& table);
+// The Id of the Relationships container (0x0F000003 in every file Access made).
+Result<int32_t> RelationshipsContainerId(const std::vector<CatalogObject>& objects);
+
+// Adds the catalogue row of a relationship as Access makes it: Type 8 in the
+// Relationships container, Flags 0, no properties, Id the next of the
+// 0x80000000 sequence that objects without a definition page share; and
+// access-control rows by the rule above, from the Relationships container's.
+Result<CatalogObject> AddRelationshipToCatalog(PageStore& store, PageAllocator& pages,
+                                               const std::vector<CatalogObject>& objects, const std::string& name,
+                                               double now);
+
+// Deletes the catalogue row of `object` (a table, a relationship) and every
+// access-control row of its Id.
+Status RemoveFromCatalog(PageStore& store, PageAllocator& pages, const std::vector<CatalogObject>& objects,
+                         const CatalogObject& object);
 
 // The local time now as an OLE date (days since 1899-12-30).
 double LocalNowAsOleDate();

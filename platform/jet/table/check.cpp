@@ -1,5 +1,7 @@
 #include "platform/jet/table/check.h"
 
+#include "platform/jet/table/relationship_check.h"
+
 #include <fmt/format.h>
 
 #include <map>
@@ -272,7 +274,9 @@ Result<std::vector<std::string>> CheckDatabase(PageStore& store, const std::vect
     checker.CheckTable(o);
   }
   checker.CheckGlobalMap();
-  return checker.Take();
+  std::vector<std::string> problems = checker.Take();
+  for (auto& p : CheckRelationships(store, objects)) problems.push_back(std::move(p));
+  return problems;
 }
 
 }  // namespace jet::table

@@ -65,6 +65,16 @@ Status StartIndexTree(PageStore& store, PageAllocator& pages, uint32_t tdef_page
   return SetMapPage(store, pages, map, root, true);
 }
 
+Status ReleaseIndexTree(PageStore& store, PageAllocator& pages, uint32_t tdef_page, const format::RealIndex& index) {
+  IndexTree tree(store, index.root_page, tdef_page);
+  JET_ASSIGN_OR_RETURN(tree_pages, tree.Pages());
+  for (uint32_t p : tree_pages) {
+    JET_TRY(SetMapPage(store, pages, index.usage_map, p, false));
+    JET_TRY(pages.Release(p));
+  }
+  return {};
+}
+
 void LayOutIndexes(std::span<const NewIndex> indexes, std::vector<format::RealIndex>* real,
                    std::vector<format::LogicalIndex>* logical) {
   for (size_t n = 0; n < indexes.size(); ++n) {

@@ -61,6 +61,10 @@ Status StoreDefinition(PageStore& store, PageAllocator& pages, std::vector<uint3
 Status StartIndexTree(PageStore& store, PageAllocator& pages, uint32_t tdef_page, format::RowPointer map,
                       format::RealIndex* index);
 
+// Frees the pages of `index`'s B-tree (the table at `tdef_page`) and takes
+// them out of its usage map; the map row stays, empty.
+Status ReleaseIndexTree(PageStore& store, PageAllocator& pages, uint32_t tdef_page, const format::RealIndex& index);
+
 // The new table's catalogue object.
 Result<CatalogObject> CreateTable(PageStore& store, PageAllocator& pages, const std::vector<CatalogObject>& objects,
                                   const NewTable& table);

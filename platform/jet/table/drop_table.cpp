@@ -31,7 +31,7 @@ Status RefuseIfRelated(PageStore& store, const std::vector<CatalogObject>& objec
         if (const auto* s = std::get_if<std::string>(&cursor.row()[c]); s && EqualNoCase(*s, table.name))
           return MakeError(ErrorCode::kNotSupported,
                            fmt::format("The table '{}' cannot be deleted: it takes part in one or more "
-                                       "relationships. Delete its relationships in Access first.",
+                                       "relationships. Delete its relationships first (ALTER TABLE ... DROP CONSTRAINT).",
                                        table.name));
     if (!cursor.status()) return cursor.status().error();
   }
@@ -143,7 +143,7 @@ Status DropTable(PageStore& store, PageAllocator& pages, const std::vector<Catal
   }
   for (uint32_t p : opened->definition_pages()) collect.AddPage(p);
 
-  JET_TRY(RemoveTableFromCatalog(store, pages, objects, table));
+  JET_TRY(RemoveFromCatalog(store, pages, objects, table));
   JET_TRY(collect.SettleHolders());
   for (uint32_t p : collect.pages()) JET_TRY(pages.Release(p));
   return {};

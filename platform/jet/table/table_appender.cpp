@@ -15,7 +15,9 @@
 #include "platform/jet/table/cell_encoding.h"
 #include "platform/jet/table/index.h"
 #include "platform/jet/table/key_columns.h"
+#include "platform/jet/table/catalog.h"
 #include "platform/jet/table/long_value_writer.h"
+#include "platform/jet/table/relationships.h"
 #include "platform/jet/table/row_access.h"
 #include "platform/jet/table/table.h"
 #include "platform/jet/table/usage_map_writer.h"
@@ -76,6 +78,15 @@ class TableAppender::Impl {
     std::unique_ptr<IndexTree> tree;
     std::string problem;  // why its keys cannot be written, if so
   };
+  // A relationship whose foreign key this table holds: each new row's key
+  // must be in the referenced table's index.
+  struct ReferenceCheck {
+    std::vector<size_t> columns;         // this table's, in the referenced index's column order
+    std::vector<format::KeyColumn> key;  // the referenced index's
+    std::unique_ptr<IndexTree> tree;
+    std::string referenced;  // the referenced table's name
+    int own_index = -1;      // a table that references itself: its B-tree among indexes_
+  };
   struct Encoded {  // one variable column's bytes in var_data_
     size_t offset = 0, size = 0;
     bool null = true;
@@ -84,6 +95,7 @@ class TableAppender::Impl {
 
   std::string Name(size_t column) const { return def().columns[column].name; }
   Status PlanIndexes();
+  Status PlanReferenceChecks();
   Result<format::IndexKey> KeyOf(IndexPlan& plan, std::span<const Cell* const> cells, bool* all_null,
                                  bool* any_null);
   Status PlaceRow(ConstBytes row, RowPointer* at);
@@ -102,6 +114,7 @@ class TableAppender::Impl {
   std::vector<VarSlot> var_order_;                // variable columns by var index
   std::vector<std::unique_ptr<LongValueWriter>> long_values_;  // by column, memo/OLE only
   std::vector<IndexPlan> indexes_;
+  std::vector<ReferenceCheck> references_;
 
   // State of the table.
   std::vector<uint32_t> candidates_;  // owned pages in the free-space map, ascending; the last is tried first
@@ -161,6 +174,7 @@ Status TableAppender::Impl::Load() {
   unique_counts_.clear();
   for (const auto& r : d.real_indexes) unique_counts_.push_back(r.unique_entries);
   JET_TRY(PlanIndexes());
+  JET_TRY(PlanReferenceChecks());
 
   // Candidate pages: owned pages the free-space map still lists.
   std::string label = fmt::format("the usage maps of the table on page {}", tdef_page_);
@@ -211,6 +225,60 @@ Status TableAppender::Impl::PlanIndexes() {
       plan.key.push_back(*key);
     }
     indexes_.push_back(std::move(plan));
+  }
+  return {};
+}
+
+Status TableAppender::Impl::PlanReferenceChecks() {
+  references_.clear();
+  const auto& d = def();
+  std::vector<CatalogObject> objects;
+  for (const auto& l : d.logical_indexes) {
+    if (l.kind != format::kLogicalIndexRelationship || l.side != format::kRelationshipForeignKey) continue;
+    if (l.real_index >= d.real_indexes.size())
+      return MakeError(ErrorCode::kCorruption, fmt::format("the relationship index {} of the table on page {} names "
+                                                           "a missing B-tree", l.name, tdef_page_));
+    std::unique_ptr<Table> other;
+    if (l.other_tdef != tdef_page_) {
+      JET_ASSIGN_OR_RETURN(opened, Table::Open(store_, l.other_tdef, fmt::format("on page {}", l.other_tdef)));
+      other = std::move(opened);
+    }
+    const format::TableDefinition& od = other ? other->definition() : d;
+    auto partner = std::find_if(od.logical_indexes.begin(), od.logical_indexes.end(),
+                                [&](const auto& o) { return o.number == l.other_index; });
+    if (partner == od.logical_indexes.end() || partner->real_index >= od.real_indexes.size())
+      return MakeError(ErrorCode::kCorruption, fmt::format("the relationship index {} of the table on page {} names "
+                                                           "an index its other table lacks", l.name, tdef_page_));
+    const format::RealIndex& referenced = od.real_indexes[partner->real_index];
+    const format::RealIndex& own = d.real_indexes[l.real_index];
+    if (own.columns.size() != referenced.columns.size())
+      return MakeError(ErrorCode::kCorruption, fmt::format("the relationship index {} of the table on page {} pairs "
+                                                           "unequal column lists", l.name, tdef_page_));
+    ReferenceCheck check;
+    for (size_t k = 0; k < own.columns.size(); ++k) {
+      auto mine = std::find_if(d.columns.begin(), d.columns.end(),
+                               [&](const ColumnDef& c) { return c.number == own.columns[k].column_number; });
+      auto theirs = std::find_if(od.columns.begin(), od.columns.end(),
+                                 [&](const ColumnDef& c) { return c.number == referenced.columns[k].column_number; });
+      if (mine == d.columns.end() || theirs == od.columns.end())
+        return MakeError(ErrorCode::kCorruption, fmt::format("the relationship index {} of the table on page {} "
+                                                             "names a missing column", l.name, tdef_page_));
+      JET_ASSIGN_OR_RETURN(key, KeyColumnOf(store_, *theirs, referenced.columns[k].ascending));
+      check.columns.push_back(static_cast<size_t>(mine - d.columns.begin()));
+      check.key.push_back(key);
+    }
+    check.tree = std::make_unique<IndexTree>(store_, referenced.root_page, l.other_tdef);
+    if (!other) {
+      check.own_index = static_cast<int>(partner->real_index);
+      check.referenced = "(this table)";
+    }
+    if (objects.empty()) {
+      JET_ASSIGN_OR_RETURN(read, ReadCatalog(store_));
+      objects = std::move(read);
+    }
+    for (const auto& o : objects)
+      if (o.IsUserTable() && o.tdef_page() == l.other_tdef) check.referenced = o.name;
+    references_.push_back(std::move(check));
   }
   return {};
 }
@@ -334,6 +402,19 @@ Result<RowPointer> TableAppender::Impl::Insert(std::span<const Cell> cells) {
       if (!found.empty()) return Invalid(kDuplicateKeyMessage);
     }
     keys_[x] = std::move(key);
+  }
+  // Each foreign key given in full names a row of its referenced table (or this row itself).
+  for (auto& check : references_) {
+    bool any_null = false;
+    for (size_t k = 0; k < check.columns.size(); ++k) {
+      check.key[k].value = effective_[check.columns[k]];
+      any_null = any_null || IsNull(*check.key[k].value);
+    }
+    if (any_null) continue;
+    JET_ASSIGN_OR_RETURN(key, format::EncodeIndexKey(check.key));
+    if (check.own_index >= 0 && keys_[check.own_index] == key) continue;
+    JET_ASSIGN_OR_RETURN(found, check.tree->Find(key));
+    if (found.empty()) return Invalid(RelatedRecordRequiredMessage(check.referenced));
   }
 
   // Long values that leave the row, then the row itself.
