@@ -20,6 +20,7 @@
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -117,8 +118,15 @@ std::string IndexColumns(const jet::IndexInfo& index) {
   return out + ")";
 }
 
+std::string ColumnList(const std::vector<std::string>& names) {
+  std::string out = "(";
+  for (size_t i = 0; i < names.size(); ++i) out += (i ? ", " : "") + Bracketed(names[i]);
+  return out + ")";
+}
+
 // Each table as the statements that make it again: CREATE TABLE with its
-// primary key, then CREATE INDEX for every other index.
+// primary key, then CREATE INDEX for every other index; then each
+// relationship between user tables as ALTER TABLE ... ADD CONSTRAINT.
 int Schema(jet::Database& db) {
   for (const auto& name : db.UserTables()) {
     auto columns = db.TableColumns(name);
@@ -139,6 +147,21 @@ int Schema(jet::Database& db) {
                 << Bracketed(name) << " " << IndexColumns(index)
                 << (index.required ? " WITH DISALLOW NULL" : index.ignore_nulls ? " WITH IGNORE NULL" : "") << ";\n";
     }
+  }
+  auto relationships = db.Relationships();
+  if (!relationships) return Fail(relationships.error().message);
+  const auto user_tables = db.UserTables();
+  auto user_table = [&](const std::string& name) {
+    return std::find(user_tables.begin(), user_tables.end(), name) != user_tables.end();
+  };
+  for (const auto& r : *relationships) {
+    if (!user_table(r.table) || !user_table(r.referenced_table)) continue;
+    std::cout << (r.enforced ? "" : "-- not enforced: ") << "ALTER TABLE " << Bracketed(r.table)
+              << " ADD CONSTRAINT " << Bracketed(r.name) << " FOREIGN KEY " << ColumnList(r.columns)
+              << " REFERENCES " << Bracketed(r.referenced_table) << " " << ColumnList(r.referenced_columns)
+              << (r.cascade_updates ? " ON UPDATE CASCADE" : "")
+              << (r.cascade_deletes ? " ON DELETE CASCADE" : r.set_null_on_delete ? " ON DELETE SET NULL" : "")
+              << ";\n";
   }
   return 0;
 }
@@ -225,14 +248,15 @@ int main(int argc, char** argv) {
   auto* tables = app.add_subcommand("tables", "List the user tables, one per line");
   add_common(tables);
   tables->add_flag("--all", all, "List every catalogue object as NAME<TAB>TABLE_TYPE");
-  auto* schema = app.add_subcommand("schema", "Print one CREATE TABLE statement per user table");
+  auto* schema = app.add_subcommand(
+      "schema", "Print the statements that make the user tables again: CREATE TABLE, CREATE INDEX, relationships");
   add_common(schema);
   auto* exporter = app.add_subcommand("export", "Print a table's rows as CSV");
   add_common(exporter);
   exporter->add_option("TABLE", table, "The table")->required();
   auto* check = app.add_subcommand("check", "Read every reachable page and report inconsistencies");
   add_common(check);
-  auto* exec = app.add_subcommand("exec", "Execute CREATE TABLE / CREATE INDEX / DROP INDEX / INSERT INTO / DROP TABLE statements");
+  auto* exec = app.add_subcommand("exec", "Execute CREATE TABLE / CREATE INDEX / ALTER TABLE / DROP INDEX / INSERT INTO / DROP TABLE statements");
   add_common(exec);
   exec->add_flag("--keep-going", keep_going, "Report each failed statement and go on with the next");
   exec->add_flag("--no-journal", no_journal,

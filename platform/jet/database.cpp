@@ -1,5 +1,7 @@
 #include "platform/jet/public/database.h"
 
+#include "platform/jet/table/relationships.h"
+
 #include <fmt/format.h>
 
 #include <cstdio>
@@ -101,6 +103,26 @@ Result<std::vector<format::ColumnDef>> Database::TableColumns(std::string_view n
   JET_ASSIGN_OR_RETURN(object, FindTable(name));
   JET_ASSIGN_OR_RETURN(t, table::Table::Open(*pager_, object->tdef_page(), object->name));
   return t->columns();
+}
+
+Result<std::vector<RelationshipInfo>> Database::Relationships() {
+  JET_TRY(RequireOpen());
+  JET_ASSIGN_OR_RETURN(stored, table::ReadRelationships(*pager_, objects_));
+  std::vector<RelationshipInfo> out;
+  for (auto& r : stored) {
+    RelationshipInfo info;
+    info.name = std::move(r.name);
+    info.table = std::move(r.table);
+    info.referenced_table = std::move(r.referenced_table);
+    info.columns = std::move(r.columns);
+    info.referenced_columns = std::move(r.referenced_columns);
+    info.enforced = !(r.flags & table::kRelationshipNotEnforced);
+    info.cascade_updates = r.flags & table::kRelationshipCascadeUpdates;
+    info.cascade_deletes = r.flags & table::kRelationshipCascadeDeletes;
+    info.set_null_on_delete = r.flags & table::kRelationshipSetNullOnDelete;
+    out.push_back(std::move(info));
+  }
+  return out;
 }
 
 Result<std::vector<IndexInfo>> Database::TableIndexes(std::string_view name) {

@@ -66,6 +66,18 @@ struct IndexInfo {
   bool foreign_key = false;   // kept for a relationship (either side)
 };
 
+// A relationship between two tables, as MSysRelationships holds it.
+struct RelationshipInfo {
+  std::string name;
+  std::string table;             // the table holding the foreign key
+  std::string referenced_table;  // the table whose key it names
+  std::vector<std::string> columns, referenced_columns;  // in pairs
+  bool enforced = true;
+  bool cascade_updates = false;
+  bool cascade_deletes = false;
+  bool set_null_on_delete = false;
+};
+
 // The rows of one table, streamed.
 class TableReader {
  public:
@@ -100,11 +112,13 @@ class Database {
   // The table's indexes, in the order the definition lists them (by name).
   Result<std::vector<IndexInfo>> TableIndexes(std::string_view name);
   Result<std::unique_ptr<TableReader>> ReadTable(std::string_view name);
+  // Every relationship of the database, system tables' too.
+  Result<std::vector<RelationshipInfo>> Relationships();
 
   // Reads every page it can reach; the inconsistencies found (empty: none).
   Result<std::vector<std::string>> Check();
 
-  // Executes one statement (CREATE TABLE / CREATE INDEX / DROP INDEX / INSERT INTO / DROP TABLE). A
+  // Executes one statement (CREATE TABLE / CREATE INDEX / ALTER TABLE / DROP INDEX / INSERT INTO / DROP TABLE). A
   // refused statement is kStatementRefused ("SQLException: ..."); a commit
   // that failed on its way is kWriteFailed.
   Status Execute(std::string_view sql);

@@ -41,6 +41,12 @@ Result<std::vector<std::byte>> ReadDefinitionBuffer(PageStore& store, uint32_t t
     page = format::U32(image, format::kTdefNextPageOffset);
     first = false;
   }
+  // tdef_len bounds the definition when its pages carry more (the rest of the
+  // last page): a definition spliced and stored again must not take it along.
+  if (buffer.size() >= format::kTdefFixedPartSize) {
+    const uint32_t length = format::U32(buffer, format::kTdefLengthOffset);
+    if (length >= format::kTdefFixedPartSize && length < buffer.size()) buffer.resize(length);
+  }
   return buffer;
 }
 
@@ -50,9 +56,6 @@ Result<std::unique_ptr<Table>> Table::Open(PageStore& store, uint32_t tdef_page,
   // Page 0 is the header: a catalogue row pointing there names no definition.
   if (buffer.size() < format::kTdefFixedPartSize)
     return MakeError(ErrorCode::kCorruption, fmt::format("table {} has no definition (page {})", name, tdef_page));
-  // tdef_len bounds the definition when the pages carry more than it.
-  uint32_t length = format::U32(buffer, format::kTdefLengthOffset);
-  if (length >= format::kTdefFixedPartSize && length < buffer.size()) buffer.resize(length);
   JET_ASSIGN_OR_RETURN(def, format::ParseTableDefinition(buffer, tdef_page));
   return std::unique_ptr<Table>(new Table(store, tdef_page, std::move(name), std::move(def), std::move(pages)));
 }

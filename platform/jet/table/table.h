@@ -18,7 +18,8 @@
 
 namespace jet::table {
 
-// Reads the logical definition buffer that starts on page `tdef_page`.
+// Reads the logical definition buffer that starts on page `tdef_page`, up to
+// its length (tdef_len).
 Result<std::vector<std::byte>> ReadDefinitionBuffer(PageStore& store, uint32_t tdef_page,
                                                     std::vector<uint32_t>* pages = nullptr);
 

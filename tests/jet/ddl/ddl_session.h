@@ -161,6 +161,15 @@ class Session {
       ModelTable* t = Find(insert->table);
       ASSERT_NE(t, nullptr) << "no model of table " << insert->table;
       std::vector<jet::Cell> row(t->columns.size(), jet::Cell{jet::Null{}});
+      // Columns a column list leaves out take their defaults.
+      for (size_t c = 0; insert->columns && c < t->columns.size(); ++c) {
+        if (t->columns[c].default_value.empty()) continue;
+        auto literal = jet::sql::ParseDefaultValue(t->columns[c].default_value);
+        ASSERT_TRUE(literal);
+        auto cell = jet::sql::ConvertLiteral(*literal, t->columns[c], t->name);
+        ASSERT_TRUE(cell);
+        row[c] = *cell;
+      }
       for (size_t i = 0; i < insert->values.size(); ++i) {
         size_t at = i;
         if (insert->columns)
