@@ -100,8 +100,10 @@ def statements(count, keys=True):
     made again has a primary key and a UNIQUE constraint, and indexes are built
     on tables that hold rows: at a quarter (CREATE INDEX), three quarters (ALTER
     TABLE ... ADD CONSTRAINT) and seven eighths (CREATE UNIQUE INDEX ... WITH
-    DISALLOW NULL, beside the primary key). `made` is the row an INSERT
-    inserts, the (index name, primary) a CREATE or an index statement makes."""
+    DISALLOW NULL, beside the primary key), and at fifteen sixteenths a
+    relationship (ALTER TABLE ... ADD CONSTRAINT ... FOREIGN KEY). `made` is the
+    row an INSERT inserts, the (index name, primary) a CREATE or an index
+    statement makes (primary None: a relationship)."""
     rng = random.Random(20240611)
     for t in TABLES:
         yield "create", t, (), f"CREATE TABLE {t} ({COLUMNS})"
@@ -110,6 +112,10 @@ def statements(count, keys=True):
         3 * count // 4: ("KillC", ("KillC_id", False), "ALTER TABLE KillC ADD CONSTRAINT KillC_id UNIQUE (id)"),
         7 * count // 8: ("KillB", ("KillB_stamp", False),
                          "CREATE UNIQUE INDEX KillB_stamp ON KillB (stamp DESC) WITH DISALLOW NULL"),
+        # A relationship of the table with itself: every row is its own parent.
+        15 * count // 16: ("KillB", ("KillB_self", None),
+                           "ALTER TABLE KillB ADD CONSTRAINT KillB_self FOREIGN KEY (id) REFERENCES KillB (id) "
+                           "ON DELETE CASCADE"),
     } if keys else {}
     i = len(TABLES)
     while i < count:
@@ -239,8 +245,9 @@ def mdbtools_export(path, table):
 
 
 def engine_indexes(tool, path, password):
-    """Table -> the names of its indexes, as `pelmora-access schema` prints them
-    (CONSTRAINT [n] PRIMARY KEY in the CREATE TABLE, CREATE [UNIQUE] INDEX [n] ON [t])."""
+    """Table -> the names of its indexes and relationships, as `pelmora-access
+    schema` prints them (CONSTRAINT [n] PRIMARY KEY in the CREATE TABLE, CREATE
+    [UNIQUE] INDEX [n] ON [t], ALTER TABLE [t] ADD CONSTRAINT [n] FOREIGN KEY)."""
     r = run([tool, "schema"] + password_args(password) + [path], text=True)
     if r.returncode != 0:
         raise Damage(f"pelmora-access schema failed: {r.stderr.strip()}")
@@ -253,6 +260,9 @@ def engine_indexes(tool, path, password):
         index = re.match(r"CREATE (?:UNIQUE )?INDEX \[([^\]]+)\] ON \[([^\]]+)\]", line)
         if index:
             out.setdefault(index.group(2), []).append(index.group(1))
+        relationship = re.match(r"ALTER TABLE \[([^\]]+)\] ADD CONSTRAINT \[([^\]]+)\] FOREIGN KEY", line)
+        if relationship:
+            out.setdefault(relationship.group(1), []).append(relationship.group(2))
     return {t: sorted(names) for t, names in out.items()}
 
 
@@ -274,7 +284,9 @@ def mdbtools_indexes(path):
 
 
 def mdbtools_index_names(table, indexes):
-    return sorted(f"{table}_pkey".lower() if primary else f"{table}_{name}_idx".lower() for name, primary in indexes)
+    """What mdb-schema names the indexes; it shows no index for a relationship."""
+    return sorted(f"{table}_pkey".lower() if primary else f"{table}_{name}_idx".lower()
+                  for name, primary in indexes if primary is not None)
 
 
 def mdb_reader_dump(path, password):
