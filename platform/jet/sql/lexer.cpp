@@ -145,7 +145,8 @@ Result<Token> Lexer::Next() {
   } else if (IsWordStart(c)) {
     while (i < n && IsWordPart(text[i])) ++i;
     kind = TokenKind::kWord;
-  } else if (c == '(' || c == ')' || c == ',' || c == ';' || c == '*' || c == '+' || c == '-' || c == '.') {
+  } else if (c == '(' || c == ')' || c == ',' || c == ';' || c == '*' || c == '+' || c == '-' || c == '.' ||
+             c == '&') {
     ++i;
     kind = TokenKind::kSymbol;
   } else {

@@ -838,6 +838,7 @@ class Parser {
           return SqlError(ErrorCode::kInvalidValue, "Value {} of INSERT INTO {} is not valid UTF-8 text.", number,
                           Shown(insert.table));
         }
+        if (Peek().IsSymbol('&')) return ParseTextRest(insert, number, out);
         return {};
       }
       case TokenKind::kDate:
@@ -859,6 +860,13 @@ class Parser {
           JET_TRY(Take());
           return Set(out, Literal::Kind::kNull, {});
         }
+        if (t.IsKeyword("Chr") || t.IsKeyword("ChrW")) {
+          out.kind = Literal::Kind::kString;
+          out.text.clear();
+          JET_TRY(AppendCharacter(insert, number, out.text));
+          if (Peek().IsSymbol('&')) return ParseTextRest(insert, number, out);
+          return {};
+        }
         for (std::string_view word : {"True", "Yes", "On"}) {
           if (t.IsKeyword(word)) {
             JET_TRY(Take());
@@ -879,6 +887,64 @@ class Parser {
                     "Syntax error in INSERT INTO {}: value {} ({}) is not a number, a text in single quotes, NULL, "
                     "True or False.",
                     Shown(insert.table), number, Describe(t));
+  }
+
+  // A text written as Access SQL writes one with line breaks in a single
+  // line: 'one' & Chr(13) & Chr(10) & 'two'. From the first '&' on, into `out`.
+  Status ParseTextRest(const InsertInto& insert, size_t number, Literal& out) {
+    while (Peek().IsSymbol('&')) {
+      JET_TRY(Take());
+      const Token t = Peek();
+      if (t.kind == TokenKind::kString) {
+        JET_TRY(Take());
+        std::string part;
+        t.ValueInto(part);
+        if (!Utf16Length(part))
+          return SqlError(ErrorCode::kInvalidValue, "Value {} of INSERT INTO {} is not valid UTF-8 text.", number,
+                          Shown(insert.table));
+        out.text += part;
+      } else if (t.IsKeyword("Chr") || t.IsKeyword("ChrW")) {
+        JET_TRY(AppendCharacter(insert, number, out.text));
+      } else {
+        return SqlError(ErrorCode::kSyntax, "Syntax error in INSERT INTO {}: value {} joins with '&' only texts in "
+                        "single quotes and Chr(n) or ChrW(n), not {}.", Shown(insert.table), number, Describe(t));
+      }
+    }
+    return {};
+  }
+
+  // Chr(n), n 0 to 127, or ChrW(n), n a UTF-16 code unit that is no
+  // surrogate: the character appended to `text` in UTF-8. Chr of 128 to 255
+  // depends on the Windows code page, so it is refused.
+  Status AppendCharacter(const InsertInto& insert, size_t number, std::string& text) {
+    JET_ASSIGN_OR_RETURN(name, Take());
+    const bool wide = name.IsKeyword("ChrW");
+    const char* function = wide ? "ChrW" : "Chr";
+    JET_TRY(ExpectSymbol('(', fmt::format("after {}", function), "INSERT INTO"));
+    JET_ASSIGN_OR_RETURN(code, Take());
+    const uint32_t limit = wide ? 0xFFFF : 0x7F;
+    uint32_t value = 0;
+    bool digits = code.kind == TokenKind::kNumber && !code.raw.empty() && code.raw.size() <= 6;
+    for (char c : code.raw) {
+      digits = digits && c >= '0' && c <= '9';
+      if (digits) value = value * 10 + static_cast<uint32_t>(c - '0');
+    }
+    if (!digits || value > limit || (value >= 0xD800 && value <= 0xDFFF))
+      return SqlError(ErrorCode::kInvalidValue, "Value {} of INSERT INTO {}: {}({}) is not a character this engine "
+                      "writes ({} takes 0 to {}{}).", number, Shown(insert.table), function, code.raw, function, limit,
+                      wide ? ", no surrogate" : "; ChrW takes any other");
+    JET_TRY(ExpectSymbol(')', fmt::format("after {}'s number", function), "INSERT INTO"));
+    if (value < 0x80) {
+      text += static_cast<char>(value);
+    } else if (value < 0x800) {
+      text += static_cast<char>(0xC0 | (value >> 6));
+      text += static_cast<char>(0x80 | (value & 0x3F));
+    } else {
+      text += static_cast<char>(0xE0 | (value >> 12));
+      text += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
+      text += static_cast<char>(0x80 | (value & 0x3F));
+    }
+    return {};
   }
 
   std::string_view text_;

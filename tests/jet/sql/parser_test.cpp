@@ -237,6 +237,25 @@ TEST(SqlParser, Relationships) {
   EXPECT_EQ(MustFail("CREATE TABLE c (p LONG, CONSTRAINT f REFERENCES q)").code, ErrorCode::kSyntax);
 }
 
+// Line breaks and other control characters, written in one line as Access SQL writes them.
+TEST(SqlParser, TextsJoinedWithChr) {
+  auto insert = std::get<InsertInto>(
+      MustParse("INSERT INTO t VALUES ('one' & Chr(13) & Chr(10) & 'two', Chr(9), 'a' & ChrW(8364) & '', 'x')"));
+  ASSERT_EQ(insert.values.size(), 4u);
+  EXPECT_EQ(insert.values[0], (Literal{Literal::Kind::kString, "one\r\ntwo"}));
+  EXPECT_EQ(insert.values[1], (Literal{Literal::Kind::kString, "\t"}));
+  EXPECT_EQ(insert.values[2], (Literal{Literal::Kind::kString, "a\xE2\x82\xAC"}));
+  EXPECT_EQ(insert.values[3], (Literal{Literal::Kind::kString, "x"}));
+  EXPECT_EQ(std::get<InsertInto>(MustParse("INSERT INTO t VALUES (chrw(0) & CHR(127))")).values[0].text,
+            std::string("\0\x7F", 2));
+  EXPECT_EQ(MustFail("INSERT INTO t VALUES (Chr(200))").code, ErrorCode::kInvalidValue);  // depends on the code page
+  EXPECT_EQ(MustFail("INSERT INTO t VALUES (ChrW(55296))").code, ErrorCode::kInvalidValue);  // a lone surrogate
+  EXPECT_EQ(MustFail("INSERT INTO t VALUES (ChrW(65536))").code, ErrorCode::kInvalidValue);
+  EXPECT_EQ(MustFail("INSERT INTO t VALUES ('a' & 1)").code, ErrorCode::kSyntax);
+  EXPECT_EQ(MustFail("INSERT INTO t VALUES ('a' &)").code, ErrorCode::kSyntax);
+  EXPECT_EQ(MustFail("INSERT INTO t VALUES (Chr 13)").code, ErrorCode::kSyntax);
+}
+
 TEST(SqlParser, NamesAccessForbids) {
   for (const char* bad : {"\"a.b\"", "[a!b]", "\"a`b\"", "\"a[b\"", "\" lead\"", "\"tab\there\""}) {
     const std::string text = std::string("DROP TABLE ") + bad;
