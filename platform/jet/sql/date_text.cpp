@@ -30,9 +30,9 @@ bool Expect(std::string_view s, size_t* pos, char c) {
 
 }  // namespace
 
-DateTimeValue MakeDateTime(int year, int month, int day, int hour, int minute, int second) {
+DateTimeValue MakeDateTime(int year, int month, int day, int hour, int minute, int second, int millisecond) {
   const int64_t days = format::DaysFromCivil(year, month, day) - format::DaysFromCivil(1899, 12, 30);
-  const double time = (hour * 3600 + minute * 60 + second) / 86400.0;
+  const double time = ((hour * 3600 + minute * 60 + second) * 1000.0 + millisecond) / 86400000.0;
   return DateTimeValue{days < 0 ? static_cast<double>(days) - time : static_cast<double>(days) + time};
 }
 
@@ -54,17 +54,25 @@ std::optional<DateTimeValue> ParseDateText(std::string_view s) {
     }
   }
   if (year < 100 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return std::nullopt;
-  int hour = 0, minute = 0, second = 0;
+  int hour = 0, minute = 0, second = 0, millisecond = 0;
   if (pos < s.size()) {
     if (s[pos] != ' ' && s[pos] != 'T') return std::nullopt;
     while (pos < s.size() && (s[pos] == ' ' || s[pos] == 'T')) ++pos;
     if (!ReadNumber(s, &pos, 2, false, &hour) || !Expect(s, &pos, ':') || !ReadNumber(s, &pos, 2, false, &minute)) {
       return std::nullopt;
     }
-    if (pos < s.size() && s[pos] == ':' && !(++pos, ReadNumber(s, &pos, 2, true, &second))) return std::nullopt;
+    if (pos < s.size() && s[pos] == ':') {
+      if (!(++pos, ReadNumber(s, &pos, 2, true, &second))) return std::nullopt;
+      // Milliseconds, which a Date/Time value holds though Access shows none.
+      if (pos < s.size() && s[pos] == '.') {
+        const size_t start = ++pos;
+        if (!ReadNumber(s, &pos, 3, false, &millisecond)) return std::nullopt;
+        for (size_t digits = pos - start; digits < 3; ++digits) millisecond *= 10;
+      }
+    }
     if (pos != s.size() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
   }
-  return MakeDateTime(year, month, day, hour, minute, second);
+  return MakeDateTime(year, month, day, hour, minute, second, millisecond);
 }
 
 }  // namespace jet::sql

@@ -124,7 +124,14 @@ TEST(SqlLiteral, DatesBooleansGuidsBinaryAndNull) {
   EXPECT_EQ(std::get<DateTimeValue>(MustConvert(Literal{Literal::Kind::kDate, "1/1/1900"}, date)).days, 2.0);
   MustConvert(Str("12/31/9999 23:59:59"), date);
   MustConvert(Str("0100-01-01"), date);
-  for (const char* bad : {"02/30/2021", "13/01/2021", "2021-08-31 24:00:00", "08/31/21", "yesterday", "0099-12-31"}) {
+  // Milliseconds, as a Date/Time holds them: a fraction of the day.
+  EXPECT_DOUBLE_EQ(std::get<DateTimeValue>(MustConvert(Str("2021-08-31 18:00:00.5"), date)).days,
+                   44439.75 + 0.5 / 86400);
+  EXPECT_DOUBLE_EQ(std::get<DateTimeValue>(MustConvert(Literal{Literal::Kind::kDate, "1899-12-30 00:00:01.250"},
+                                                       date)).days,
+                   1.25 / 86400);
+  for (const char* bad : {"02/30/2021", "13/01/2021", "2021-08-31 24:00:00", "08/31/21", "yesterday", "0099-12-31",
+                          "2021-08-31 18:00:00.1234", "2021-08-31 18:00:00.", "2021-08-31 18:00.5"}) {
     MustRefuse(Str(bad), date);
   }
 
