@@ -332,14 +332,15 @@ Status Executor::CreateIndex(const sql::CreateIndex& s) {
     // (readers such as mdbtools pair the two by that number).
     std::optional<format::RealIndex> real;
     const uint32_t real_number = static_cast<uint32_t>(def.real_indexes.size());
-    bool number_free = true;
-    for (const auto& l : def.logical_indexes) number_free = number_free && l.number != real_number;
-    // Only a relationship's index numbers past the B-trees; renumbering it
-    // means changing the other table too.
-    if (!number_free)
-      return SqlError(ErrorCode::kNotSupported,
-                      "Table {} takes part in a relationship; adding an index to it is not supported yet.",
-                      Shown(target.name));
+    // A relationship's indexes number after the table's others (readers pair
+    // the others with their B-trees by number); one made now would come after
+    // them, and renumbering them means changing the other table too.
+    for (const auto& l : def.logical_indexes)
+      if (l.kind == format::kLogicalIndexRelationship || l.number == real_number)
+        return SqlError(ErrorCode::kNotSupported,
+                        "Table {} takes part in a relationship; adding an index to it is not supported yet. Make "
+                        "its indexes before its relationships.",
+                        Shown(target.name));
     {
       format::RealIndex made;
       made.columns = index.columns;

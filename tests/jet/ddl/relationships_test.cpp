@@ -108,6 +108,9 @@ void RelationshipsAndTheirRefusals(Session& s) {
   EXPECT_NE(s.Refused("ALTER TABLE other ADD CONSTRAINT f FOREIGN KEY (x) REFERENCES wide (c0)")
                 .find("too many indexes on table 'wide'"),
             std::string::npos);
+  // Its relationship's indexes number after the others: no index comes after them.
+  EXPECT_NE(s.Refused("CREATE INDEX late ON link (y, x)").find("Make its indexes before its relationships."),
+            std::string::npos);
   EXPECT_NE(s.Refused("CREATE TABLE two (p LONG REFERENCES other ON UPDATE SET NULL)").find("ON UPDATE SET NULL"),
             std::string::npos);
   // A CREATE TABLE whose relationship fails leaves no table behind.
