@@ -1,0 +1,40 @@
+#pragma once
+// Facts about a source table's values that choosing the Access types needs:
+// ranges, scales, lengths and the values Access cannot hold.
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "db/source_schema.h"
+#include "platform/ado/connection.h"
+
+namespace db {
+
+struct ColumnFacts {
+  bool has_null = false;
+  bool any_value = false;                           // at least one non-NULL value
+  std::optional<int64_t> min_integer, max_integer;  // int2, int4, int8 and their domains; none without values
+  int max_scale = 0;                                // numeric: most digits after the point, as stored
+  int max_integer_digits = 0;                       // numeric: most digits before the point (0.5 has none)
+  // numeric: every value's text equals that of (value::float8)::text, the
+  // shortest text that reads back (PostgreSQL 12 and later).
+  bool numeric_text_round_trips_as_double = true;
+  bool special_floats = false;        // float4, float8, numeric: NaN or an infinity
+  bool beyond_currency = false;       // money: outside Currency's ±922337203685477.5807
+  bool dates_outside_access = false;  // date, timestamp, timestamptz: an infinity or a year outside 100..9999
+  int64_t finer_than_millisecond = 0; // timestamp, timestamptz, time, timetz: values with a finer fraction
+  // Everything read as text (text types, json, arrays, enums, interval ...):
+  // the longest value in UTF-16 code units. char(n) values count without
+  // their padding, as PostgreSQL's text of them has none.
+  int64_t max_utf16_length = 0;
+  int64_t max_octets = 0;             // bytea: the longest value in bytes
+};
+
+// One ColumnFacts per column of `table`, in column order, from one aggregate
+// query over the whole table (only the aggregates each column's base type
+// needs). Dates and times are seen in the session's time zone, which the
+// caller sets beforehand. Raises ado::Error when the query fails.
+std::vector<ColumnFacts> ReadColumnFacts(ado::Connection& source, const SourceTable& table);
+
+}  // namespace db
