@@ -1,6 +1,7 @@
 #include "platform/jet/format/index_page.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include <fmt/format.h>
@@ -16,6 +17,8 @@ constexpr size_t kTailOffset = 0x14;
 constexpr size_t kPrefixOffset = 0x18;
 constexpr size_t kLeafPointerBytes = 4;
 constexpr size_t kNodePointerBytes = 8;
+constexpr size_t kMaskBytes = kIndexEntriesOffset - kIndexMaskOffset;  // 453
+constexpr size_t kMaskWords = (kMaskBytes + 7) / 8;
 
 uint32_t Le32(std::span<const std::byte> b, size_t at) {
   return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
@@ -49,18 +52,18 @@ size_t EntrySize(const IndexEntry& e, bool leaf) {
 }
 
 // Prefix shared by every entry: that of the first and last keys (entries are sorted).
-size_t SharedPrefix(const IndexPage& page) {
-  if (page.entries.size() < 2) return 0;
-  const IndexKey& first = page.entries.front().key;
-  const IndexKey& last = page.entries.back().key;
+size_t SharedPrefix(std::span<const IndexEntry> entries) {
+  if (entries.size() < 2) return 0;
+  const IndexKey& first = entries.front().key;
+  const IndexKey& last = entries.back().key;
   size_t n = 0;
   while (n < first.size() && n < last.size() && first[n] == last[n]) ++n;
   return n;
 }
 
-size_t UncompressedBytes(const IndexPage& page) {
+size_t UncompressedBytes(std::span<const IndexEntry> entries, bool leaf) {
   size_t total = 0;
-  for (const auto& e : page.entries) total += EntrySize(e, page.leaf);
+  for (const auto& e : entries) total += EntrySize(e, leaf);
   return total;
 }
 
@@ -68,9 +71,10 @@ size_t UncompressedBytes(const IndexPage& page) {
 // without one: every page of a fresh file, and nearly every page of a busy
 // one, has prefix 0. We do the same, so that Access never meets a prefixed
 // page it would not have written itself.
-size_t PrefixLength(const IndexPage& page) {
-  return UncompressedBytes(page) <= kIndexEntryCapacity ? 0 : SharedPrefix(page);
+size_t PrefixLength(std::span<const IndexEntry> entries, bool leaf) {
+  return UncompressedBytes(entries, leaf) <= kIndexEntryCapacity ? 0 : SharedPrefix(entries);
 }
+size_t PrefixLength(const IndexPage& page) { return PrefixLength(page.entries, page.leaf); }
 
 }  // namespace
 
@@ -138,11 +142,12 @@ Result<IndexPage> ParseIndexPage(std::span<const std::byte> image, uint32_t page
   return page;
 }
 
-size_t IndexEntryBytes(const IndexPage& page) {
-  size_t total = UncompressedBytes(page);
-  if (page.entries.size() > 1) total -= (page.entries.size() - 1) * PrefixLength(page);
-  return total;
+size_t IndexEntryBytes(std::span<const IndexEntry> entries, bool leaf) {
+  const size_t total = UncompressedBytes(entries, leaf);
+  if (entries.size() < 2 || total <= kIndexEntryCapacity) return total;
+  return total - (entries.size() - 1) * SharedPrefix(entries);
 }
+size_t IndexEntryBytes(const IndexPage& page) { return IndexEntryBytes(page.entries, page.leaf); }
 
 bool FitsOnIndexPage(const IndexPage& page) { return IndexEntryBytes(page) <= kIndexEntryCapacity; }
 
@@ -167,6 +172,399 @@ void BuildIndexPage(const IndexPage& page, std::span<std::byte> image) {
     image[kIndexMaskOffset + stored / 8] |= static_cast<std::byte>(1u << (stored % 8));
   }
   PutLe16(image, kFreeSpaceOffset, static_cast<uint16_t>(kIndexEntryCapacity - stored));
+}
+
+int IndexEntryRef::CompareKey(std::span<const uint8_t> key) const {
+  auto sign = [](int c) { return c < 0 ? -1 : 1; };
+  const size_t n = std::min(head.size(), key.size());
+  if (n > 0) {
+    if (int c = std::memcmp(head.data(), key.data(), n); c != 0) return sign(c);
+  }
+  if (key.size() <= head.size()) return key_size() == key.size() ? 0 : 1;
+  const auto rest = key.subspan(head.size());
+  const size_t m = std::min(tail.size(), rest.size());
+  if (m > 0) {
+    if (int c = std::memcmp(tail.data(), rest.data(), m); c != 0) return sign(c);
+  }
+  if (tail.size() == rest.size()) return 0;
+  return tail.size() < rest.size() ? -1 : 1;
+}
+
+int IndexEntryRef::Compare(const IndexProbe& probe) const {
+  if (int c = CompareKey(probe.key); c != 0) return c;
+  if (data_page != probe.data_page) return data_page < probe.data_page ? -1 : 1;
+  if (data_row != probe.data_row) return data_row < probe.data_row ? -1 : 1;
+  return 0;
+}
+
+IndexEntry IndexEntryRef::ToEntry() const {
+  IndexEntry e;
+  e.key.resize(key_size());
+  if (!head.empty()) std::memcpy(e.key.data(), head.data(), head.size());
+  if (!tail.empty()) std::memcpy(e.key.data() + head.size(), tail.data(), tail.size());
+  e.data_page = data_page;
+  e.data_row = data_row;
+  e.child = child;
+  return e;
+}
+
+Result<IndexPageView> IndexPageView::Open(std::span<const std::byte> image, uint32_t page_number) {
+  auto corrupt = [&](std::string_view why) {
+    return MakeError(ErrorCode::kCorruption, fmt::format("index page {}: {}", page_number, why));
+  };
+  if (image.size() != kIndexPageSize) return corrupt("not a 4096-byte page");
+  const auto type = static_cast<uint8_t>(image[0]);
+  if (type != kIndexLeafPage && type != kIndexNodePage) {
+    return corrupt(fmt::format("page type 0x{:02X} is not an index page", type));
+  }
+  IndexPageView view(image, page_number);
+  view.leaf_ = type == kIndexLeafPage;
+  view.prefix_ = Le16(image, kPrefixOffset);
+  // The last entry end: the highest bit of the mask.
+  size_t last = 0;
+  for (size_t word = kMaskWords; word-- > 0;) {
+    if (const uint64_t w = view.MaskWord(word * 8); w != 0) {
+      last = word * 64 + 63 - static_cast<size_t>(std::countl_zero(w));
+      break;
+    }
+  }
+  if (last > kIndexEntryCapacity) return corrupt("entry mask out of range");
+  if (static_cast<uint8_t>(image[kIndexMaskOffset]) & 1) return corrupt("entry mask out of range");
+  view.end_ = last;
+  if (last > 0 && view.NextEnd(0) < view.prefix_) return corrupt("shared prefix longer than the first entry");
+  return view;
+}
+
+uint32_t IndexPageView::tdef_page() const { return Le32(image_, kTdefOffset); }
+uint32_t IndexPageView::prev_page() const { return Le32(image_, kPrevOffset); }
+uint32_t IndexPageView::next_page() const { return Le32(image_, kNextOffset); }
+uint32_t IndexPageView::tail_page() const { return leaf_ ? 0 : Le32(image_, kTailOffset); }
+
+// Eight mask bytes from `byte` on, as one little-endian word (zeros past the mask).
+uint64_t IndexPageView::MaskWord(size_t byte) const {
+  if (byte >= kMaskBytes) return 0;
+  // The page goes on after the mask (entry data), so eight bytes can always be loaded.
+  uint64_t w;
+  std::memcpy(&w, image_.data() + kIndexMaskOffset + byte, 8);
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+  if (byte + 8 > kMaskBytes) w &= (uint64_t{1} << (8 * (kMaskBytes - byte))) - 1;
+  return w;
+}
+
+size_t IndexPageView::NextEnd(size_t pos) const {
+  size_t q = pos + 1;
+  for (;;) {  // ends at end_, whose bit is set
+    if (q >= end_) return end_;
+    const size_t byte = q / 8;
+    if (const uint64_t w = MaskWord(byte) >> (q % 8); w != 0) return q + static_cast<size_t>(std::countr_zero(w));
+    q = (byte + 8) * 8;
+  }
+}
+
+size_t IndexPageView::StartOf(size_t pos) const {
+  size_t q = pos;
+  for (;;) {
+    const size_t low = q / 8 >= 7 ? q / 8 - 7 : 0;
+    const size_t top = q - low * 8;  // bit of q in the word, below 64
+    uint64_t w = MaskWord(low);
+    if (top < 63) w &= (uint64_t{1} << (top + 1)) - 1;
+    if (w != 0) return low * 8 + 63 - static_cast<size_t>(std::countl_zero(w));
+    if (low == 0) return 0;
+    q = low * 8 - 1;
+  }
+}
+
+Result<IndexEntryRef> IndexPageView::Ref(size_t start, size_t end) const {
+  const size_t pointer_bytes = leaf_ ? kLeafPointerBytes : kNodePointerBytes;
+  const size_t shared = start == 0 ? 0 : prefix_;
+  const size_t size = shared + (end - start);  // the whole entry
+  if (size < pointer_bytes) {
+    return MakeError(ErrorCode::kCorruption, fmt::format("index page {}: entry shorter than its row pointer", page_));
+  }
+  const std::byte* data = image_.data() + kIndexEntriesOffset;
+  IndexEntryRef e;
+  e.start = start;
+  e.end = end;
+  const size_t key_size = size - pointer_bytes;
+  const size_t head = std::min(shared, key_size);
+  e.head = std::span<const std::byte>(data, head);
+  e.tail = std::span<const std::byte>(data + start, key_size - head);
+  uint8_t pointer[kNodePointerBytes];
+  if (key_size >= shared) {
+    std::memcpy(pointer, data + end - pointer_bytes, pointer_bytes);
+  } else {  // the shared prefix reaches into the row pointer
+    for (size_t i = 0; i < pointer_bytes; ++i) {
+      const size_t at = key_size + i;
+      pointer[i] = static_cast<uint8_t>(at < shared ? data[at] : data[start + at - shared]);
+    }
+  }
+  e.data_page = static_cast<uint32_t>(pointer[0]) << 16 | static_cast<uint32_t>(pointer[1]) << 8 | pointer[2];
+  e.data_row = pointer[3];
+  if (!leaf_) {
+    e.child = static_cast<uint32_t>(pointer[4]) << 24 | static_cast<uint32_t>(pointer[5]) << 16 |
+              static_cast<uint32_t>(pointer[6]) << 8 | pointer[7];
+  }
+  return e;
+}
+
+Result<IndexEntryRef> IndexPageView::EntryAt(size_t start) const {
+  if (start >= end_) return MakeError(ErrorCode::kCorruption, fmt::format("index page {}: no entry there", page_));
+  return Ref(start, NextEnd(start));
+}
+
+size_t IndexPageView::Count() const {
+  if (image_.empty()) return 0;
+  size_t n = 0;
+  for (size_t byte = 0; byte < kMaskBytes; byte += 8) {
+    // std::popcount is a library call without the popcnt instruction, which the build does not assume.
+    uint64_t w = MaskWord(byte);
+    w = w - ((w >> 1) & 0x5555555555555555u);
+    w = (w & 0x3333333333333333u) + ((w >> 2) & 0x3333333333333333u);
+    w = (w + (w >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    n += static_cast<size_t>((w * 0x0101010101010101u) >> 56);
+  }
+  return n;
+}
+
+Result<size_t> IndexPageView::LowerBound(const IndexProbe& probe) const {
+  size_t lo = 0, hi = end_;  // entry boundaries: those before lo are below the probe, those from hi on are not
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    const size_t start = StartOf(mid);
+    JET_ASSIGN_OR_RETURN(e, Ref(start, NextEnd(mid)));
+    if (e.Compare(probe) < 0) {
+      lo = e.end;
+    } else {
+      hi = start;
+    }
+  }
+  return lo;
+}
+
+void EncodeIndexEntry(std::span<const uint8_t> key, uint32_t data_page, uint8_t data_row, bool leaf, uint32_t child,
+                      std::vector<uint8_t>* out) {
+  out->assign(key.begin(), key.end());
+  out->push_back(static_cast<uint8_t>(data_page >> 16));
+  out->push_back(static_cast<uint8_t>(data_page >> 8));
+  out->push_back(static_cast<uint8_t>(data_page));
+  out->push_back(data_row);
+  if (!leaf) {
+    for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<uint8_t>(child >> shift));
+  }
+}
+
+namespace {
+
+// Byte i of an entry's key (i below key_size()).
+uint8_t KeyByte(const IndexEntryRef& e, size_t i) {
+  return static_cast<uint8_t>(i < e.head.size() ? e.head[i] : e.tail[i - e.head.size()]);
+}
+size_t CommonPrefix(const IndexEntryRef& a, std::span<const uint8_t> b) {
+  const size_t limit = std::min(a.key_size(), b.size());
+  size_t n = 0;
+  while (n < limit && KeyByte(a, n) == b[n]) ++n;
+  return n;
+}
+size_t CommonPrefix(const IndexEntryRef& a, const IndexEntryRef& b) {
+  const size_t limit = std::min(a.key_size(), b.key_size());
+  size_t n = 0;
+  while (n < limit && KeyByte(a, n) == KeyByte(b, n)) ++n;
+  return n;
+}
+
+// Moves the mask bits from `from` to `to` by `delta` places (bits pushed past
+// the mask are lost; there are none when the entries fit).
+void ShiftBits(uint64_t* words, size_t from, size_t to, std::ptrdiff_t delta) {
+  // Bits from..to move to from+delta..to+delta: only the words they span change.
+  const size_t first_word = std::min(from, static_cast<size_t>(static_cast<std::ptrdiff_t>(from) + delta)) / 64;
+  const size_t last_word =
+      std::min(kMaskWords - 1, std::max(to, static_cast<size_t>(static_cast<std::ptrdiff_t>(to) + delta)) / 64);
+  uint64_t moving[kMaskWords] = {};
+  for (size_t w = from / 64; w <= std::min(kMaskWords - 1, to / 64); ++w) {
+    const size_t low = w * 64;
+    uint64_t keep = from <= low ? 0 : from >= low + 64 ? ~uint64_t{0} : (uint64_t{1} << (from - low)) - 1;
+    moving[w] = words[w] & ~keep;
+    words[w] &= keep;
+  }
+  const bool up = delta > 0;
+  const size_t d = static_cast<size_t>(up ? delta : -delta);
+  const size_t whole = d / 64, part = d % 64;
+  auto word = [&](std::ptrdiff_t i) {
+    return i < 0 || i >= static_cast<std::ptrdiff_t>(kMaskWords) ? uint64_t{0} : moving[i];
+  };
+  for (size_t w = first_word; w <= last_word; ++w) {
+    const auto i = static_cast<std::ptrdiff_t>(w);
+    const auto k = static_cast<std::ptrdiff_t>(whole);
+    uint64_t v;
+    if (up) {
+      v = word(i - k) << part;
+      if (part) v |= word(i - k - 1) >> (64 - part);
+    } else {
+      v = word(i + k) >> part;
+      if (part) v |= word(i + k + 1) << (64 - part);
+    }
+    words[w] |= v;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Writes the page anew into `out` with `prefix`: the view's entries with those
+// stored in [start, end) replaced by `entry`, as BuildIndexPage lays them out.
+// False when an entry does not share the prefix (entries out of order).
+bool RewriteIndexPage(const IndexPageView& view, size_t start, size_t end, std::span<const uint8_t> entry,
+                      size_t prefix, std::span<std::byte> out) {
+  const auto source = view.image();
+  const std::byte* data = source.data() + kIndexEntriesOffset;
+  std::fill(out.begin(), out.end(), std::byte{0});
+  out[0] = source[0];
+  out[1] = std::byte{0x01};
+  std::memcpy(out.data() + kTdefOffset, source.data() + kTdefOffset, 4);
+  std::memcpy(out.data() + kPrevOffset, source.data() + kPrevOffset, 8);  // previous and next page
+  if (!view.leaf()) std::memcpy(out.data() + kTailOffset, source.data() + kTailOffset, 4);
+  PutLe16(out, kPrefixOffset, static_cast<uint16_t>(prefix));
+  std::byte* to = out.data() + kIndexEntriesOffset;
+  const std::byte* first = nullptr;  // the first entry written, whole
+  size_t stored = 0;
+  // One entry given as up to two pieces of its whole bytes.
+  auto put = [&](std::span<const std::byte> a, std::span<const std::byte> b) {
+    const size_t size = a.size() + b.size();
+    const size_t skip = first ? prefix : 0;
+    if (size < skip || stored + size - skip > kIndexEntryCapacity) return false;
+    const std::byte* begin = to + stored;
+    for (size_t i = skip; i < size; ++i) to[stored++] = i < a.size() ? a[i] : b[i - a.size()];
+    if (first) {
+      // The bytes left out must be the first entry's.
+      for (size_t i = 0; i < skip; ++i)
+        if ((i < a.size() ? a[i] : b[i - a.size()]) != first[i]) return false;
+    } else {
+      first = begin;
+      if (size < prefix) return false;
+    }
+    out[kIndexMaskOffset + stored / 8] |= static_cast<std::byte>(1u << (stored % 8));
+    return true;
+  };
+  const std::span<const std::byte> new_entry(reinterpret_cast<const std::byte*>(entry.data()), entry.size());
+  const size_t old_prefix = view.prefix();
+  size_t at = 0;
+  bool placed = false;
+  while (at < view.data_end() || !placed) {
+    if (!placed && at == start) {
+      if (!put(new_entry, {})) return false;
+      placed = true;
+      at = end;
+      continue;
+    }
+    auto e = view.EntryAt(at);
+    if (!e) return false;
+    const std::span<const std::byte> shared(data, at == 0 ? 0 : old_prefix);
+    if (!put(shared, std::span<const std::byte>(data + at, e->end - at))) return false;
+    at = e->end;
+  }
+  PutLe16(out, kFreeSpaceOffset, static_cast<uint16_t>(kIndexEntryCapacity - stored));
+  return true;
+}
+
+}  // namespace
+
+bool SpliceIndexEntry(const IndexPageView& view, std::span<std::byte> image, size_t start, size_t end,
+                      std::span<const uint8_t> entry) {
+  const bool leaf = view.leaf();
+  const size_t pointer_bytes = leaf ? kLeafPointerBytes : kNodePointerBytes;
+  const size_t data_end = view.data_end();
+  if (entry.size() < pointer_bytes || start > end || end > data_end) return false;
+  if (!image.empty() && (image.data() != view.image().data() || image.size() != kIndexPageSize)) return false;
+  const size_t prefix = view.prefix();
+
+  // The page's entries in whole bytes, as BuildIndexPage counts them, before
+  // and after. Entries are counted only where a shared prefix makes it matter.
+  size_t removed = 0;
+  for (size_t at = start; at < end; ++removed) {
+    auto e = view.EntryAt(at);
+    if (!e) return false;
+    at = e->end;
+  }
+  size_t count = 0;
+  bool counted = false;
+  auto entries = [&] {
+    if (!counted) count = view.Count(), counted = true;
+    return count;
+  };
+  const size_t uncompressed = prefix == 0 || data_end == 0 ? data_end : data_end + (entries() - 1) * prefix;
+  const size_t removed_whole = removed == 0 ? 0 : removed - (start == 0 ? 1 : 0);  // entries stored without the prefix
+  const size_t new_uncompressed = uncompressed - (end - start) - removed_whole * prefix + entry.size();
+
+  // The prefix BuildIndexPage would store: none while everything fits
+  // without, else that of the first and last keys.
+  size_t new_prefix = 0;
+  size_t new_count = 0;
+  if (new_uncompressed > kIndexEntryCapacity) {
+    new_count = entries() - removed + 1;
+    if (new_count >= 2) {
+      const auto key = entry.first(entry.size() - pointer_bytes);
+      const bool new_first = start == 0, new_last = end == data_end;
+      if (new_first && new_last) return false;  // one entry replacing all, yet two entries: a damaged mask
+      if (new_first) {
+        auto last = view.Last();
+        if (!last) return false;
+        new_prefix = CommonPrefix(*last, key);
+      } else if (new_last) {
+        auto first = view.First();
+        if (!first) return false;
+        new_prefix = CommonPrefix(*first, key);
+      } else {
+        auto first = view.First();
+        auto last = view.Last();
+        if (!first || !last) return false;
+        new_prefix = CommonPrefix(*first, *last);
+      }
+    }
+  }
+  const size_t new_stored = new_uncompressed - (new_count >= 2 ? (new_count - 1) * new_prefix : 0);
+  if (new_stored > kIndexEntryCapacity) return false;  // the page splits
+  if (image.empty()) return true;
+
+  const std::byte* data = view.image().data() + kIndexEntriesOffset;
+  const size_t skip = start == 0 ? 0 : prefix;
+  if (new_prefix != prefix || (prefix > 0 && start == 0) ||
+      (skip > 0 && std::memcmp(entry.data(), data, skip) != 0)) {
+    // Every entry's stored bytes change: the page is written anew.
+    std::byte rewritten[kIndexPageSize];
+    if (!RewriteIndexPage(view, start, end, entry, new_prefix, rewritten)) return false;
+    std::memcpy(image.data(), rewritten, kIndexPageSize);
+    return true;
+  }
+
+  const size_t stored = entry.size() - skip;
+  const size_t new_end = data_end - (end - start) + stored;
+  std::byte* out = image.data() + kIndexEntriesOffset;
+  std::memmove(out + start + stored, out + end, data_end - end);
+  std::memcpy(out + start, entry.data() + skip, stored);
+  // As BuildIndexPage writes a page: nothing after the entries, and the fixed fields.
+  std::memset(out + new_end, 0, kIndexEntryCapacity - new_end);
+  image[1] = std::byte{0x01};
+  std::memset(image.data() + 0x08, 0, 4);
+  if (leaf) std::memset(image.data() + kTailOffset, 0, 4);
+  image[kPrefixOffset + 2] = std::byte{0};
+
+  uint64_t words[kMaskWords] = {};
+  std::memcpy(words, image.data() + kIndexMaskOffset, kMaskBytes);
+  if constexpr (std::endian::native == std::endian::big) {
+    for (auto& w : words) w = __builtin_bswap64(w);
+  }
+  // The ends of the replaced entries go, those after move, the new one's is set.
+  for (size_t bit = start + 1; bit <= end; ++bit) words[bit / 64] &= ~(uint64_t{1} << (bit % 64));
+  const auto delta = static_cast<std::ptrdiff_t>(start + stored) - static_cast<std::ptrdiff_t>(end);
+  if (end < data_end && delta != 0) ShiftBits(words, end + 1, data_end, delta);
+  words[(start + stored) / 64] |= uint64_t{1} << ((start + stored) % 64);
+  if constexpr (std::endian::native == std::endian::big) {
+    for (auto& w : words) w = __builtin_bswap64(w);
+  }
+  std::memcpy(image.data() + kIndexMaskOffset, words, kMaskBytes);
+  PutLe16(image, kFreeSpaceOffset, static_cast<uint16_t>(kIndexEntryCapacity - new_end));
+  return true;
 }
 
 }  // namespace jet::format

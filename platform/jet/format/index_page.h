@@ -62,13 +62,108 @@ struct IndexPage {
 };
 
 // Reads an index page image; `page` names it in a Corruption message.
+// (Materialises every entry: for `check`, splits and the rarer changes. The
+// searches every INSERT makes read the page in place, IndexPageView.)
 Result<IndexPage> ParseIndexPage(std::span<const std::byte> image, uint32_t page);
 
 // Bytes the entries occupy on a page, after prefix compression (if any).
 size_t IndexEntryBytes(const IndexPage& page);
+// The same for a page that would hold `entries` (sorted).
+size_t IndexEntryBytes(std::span<const IndexEntry> entries, bool leaf);
 bool FitsOnIndexPage(const IndexPage& page);
 
 // Writes the whole page image (every byte). Requires FitsOnIndexPage(page).
 void BuildIndexPage(const IndexPage& page, std::span<std::byte> image);
+
+// What a search looks for: an entry's key, data page and row.
+struct IndexProbe {
+  std::span<const uint8_t> key;
+  uint32_t data_page = 0;
+  uint8_t data_row = 0;
+};
+
+// One entry of a page, read where it lies. Its key is head ‖ tail: head is
+// the part of the page's shared prefix the key takes (from the first entry),
+// tail the rest of its stored bytes. `start` and `end` delimit its stored
+// bytes in the entry data.
+struct IndexEntryRef {
+  size_t start = 0, end = 0;
+  std::span<const std::byte> head, tail;
+  uint32_t data_page = 0;
+  uint8_t data_row = 0;
+  uint32_t child = 0;  // node entries only
+
+  size_t key_size() const { return head.size() + tail.size(); }
+  // This entry's key against `key`, as CompareKeys orders them: <0, 0 or >0.
+  int CompareKey(std::span<const uint8_t> key) const;
+  // This entry against `probe`, as IndexEntry::operator< orders them.
+  int Compare(const IndexProbe& probe) const;
+  bool SameRow(const IndexProbe& probe) const {
+    return data_page == probe.data_page && data_row == probe.data_row && CompareKey(probe.key) == 0;
+  }
+  IndexEntry ToEntry() const;
+};
+
+// An index page read in place, without materialising its entries: lookups
+// bisect the entry data through the entry mask. Entries are named by where
+// their stored bytes start (0 for the first); data_end() is past the last.
+// The view reads the image it was opened on, which must stay unchanged while
+// the view is used.
+class IndexPageView {
+ public:
+  IndexPageView() = default;  // an empty leaf that reads nothing
+  // Checks the page type, the extent of the mask and the shared prefix; each
+  // entry is checked as it is read. `page` names the page in a Corruption.
+  static Result<IndexPageView> Open(std::span<const std::byte> image, uint32_t page);
+
+  bool leaf() const { return leaf_; }
+  uint32_t tdef_page() const;
+  uint32_t prev_page() const;
+  uint32_t next_page() const;
+  uint32_t tail_page() const;  // 0 on leaves
+  size_t prefix() const { return prefix_; }
+  size_t data_end() const { return end_; }
+  bool empty() const { return end_ == 0; }
+  size_t Count() const;
+  std::span<const std::byte> image() const { return image_; }
+
+  // The entry whose stored bytes begin at `start` (below data_end()).
+  Result<IndexEntryRef> EntryAt(size_t start) const;
+  Result<IndexEntryRef> First() const { return EntryAt(0); }
+  Result<IndexEntryRef> Last() const { return EntryAt(StartOf(end_ - 1)); }
+  // The entry that ends where the one at `start` begins (start > 0).
+  Result<IndexEntryRef> Before(size_t start) const { return EntryAt(StartOf(start - 1)); }
+  // Where the first entry not below `probe` begins; data_end() when every
+  // entry is below it.
+  Result<size_t> LowerBound(const IndexProbe& probe) const;
+
+ private:
+  IndexPageView(std::span<const std::byte> image, uint32_t page) : image_(image), page_(page) {}
+  uint64_t MaskWord(size_t byte) const;
+  size_t NextEnd(size_t pos) const;  // the first entry end above `pos` (pos < data_end())
+  size_t StartOf(size_t pos) const;  // where the entry holding stored byte `pos` begins
+  Result<IndexEntryRef> Ref(size_t start, size_t end) const;
+
+  std::span<const std::byte> image_;
+  uint32_t page_ = 0;
+  bool leaf_ = true;
+  size_t prefix_ = 0;
+  size_t end_ = 0;
+};
+
+// Replaces the entries whose stored bytes are [start, end) of the page (whole
+// entries; none when start == end) with one entry whose whole stored form,
+// before prefix compression, is `entry` (key ‖ page ‖ row, ‖ child on nodes).
+// Done in place when the page keeps its shared prefix and its entries still
+// fit; the image is then byte for byte what BuildIndexPage writes for the
+// changed entries. Otherwise nothing is written and the answer is false: the
+// caller rebuilds or splits the page. `image` is the writable page `view`
+// reads; with an empty `image` the call only answers.
+bool SpliceIndexEntry(const IndexPageView& view, std::span<std::byte> image, size_t start, size_t end,
+                      std::span<const uint8_t> entry);
+
+// An entry's whole stored form (before prefix compression) into `out`.
+void EncodeIndexEntry(std::span<const uint8_t> key, uint32_t data_page, uint8_t data_row, bool leaf, uint32_t child,
+                      std::vector<uint8_t>* out);
 
 }  // namespace jet::format

@@ -103,37 +103,101 @@ Result<uint32_t> IndexTree::Allocate() {
   return callbacks_.allocate_page();
 }
 
-Result<std::vector<IndexEntry>> IndexTree::Find(const IndexKey& key) {
-  IndexEntry probe;
-  probe.key = key;
+Result<format::IndexPageView> IndexTree::View(uint32_t page) {
+  if (page == 0 || page >= store_.PageCount()) return Corrupt(page, "page number outside the file");
+  JET_ASSIGN_OR_RETURN(image, store_.Read(page));
+  return format::IndexPageView::Open(image, page);
+}
+
+// The leaf a search for `probe` reaches, descending at each node into the
+// child ChildSlot chooses; the nodes passed are put in `path`, root first.
+Result<IndexTree::Descent> IndexTree::DescendTo(const format::IndexProbe& probe, uint32_t* leaf_page,
+                                                 std::vector<Descent>* path) {
   uint32_t page_number = root_;
-  JET_ASSIGN_OR_RETURN(page, Load(page_number));
-  for (int depth = 0; !page.leaf; ++depth) {
+  if (path) path->clear();
+  for (int depth = 0;; ++depth) {
     if (depth > kMaxDepth) return Corrupt(page_number, "index deeper than any Access writes (a loop?)");
-    JET_ASSIGN_OR_RETURN(slot, ChildSlot(page, probe, page_number));
-    page_number = ChildAt(page, slot);
-    JET_ASSIGN_OR_RETURN(child, Load(page_number));
-    page = std::move(child);
-  }
-  std::vector<IndexEntry> found;
-  for (uint32_t hops = 0;; ++hops) {
-    auto it = std::lower_bound(page.entries.begin(), page.entries.end(), probe);
-    for (; it != page.entries.end(); ++it) {
-      if (it->key != key) return found;
-      found.push_back(*it);
+    JET_ASSIGN_OR_RETURN(view, View(page_number));
+    if (view.leaf()) {
+      *leaf_page = page_number;
+      Descent leaf;
+      leaf.page = page_number;
+      leaf.view = view;
+      return leaf;
     }
-    if (page.next_page == 0 || hops > store_.PageCount()) return found;
-    page_number = page.next_page;
-    JET_ASSIGN_OR_RETURN(next, Load(page_number));
-    if (!next.leaf) return Corrupt(page_number, "leaf chain reaches a node page");
-    page = std::move(next);
+    Descent step;
+    step.page = page_number;
+    step.view = view;
+    JET_ASSIGN_OR_RETURN(at, view.LowerBound(probe));
+    if (at < view.data_end()) {
+      JET_ASSIGN_OR_RETURN(e, view.EntryAt(at));
+      step.start = e.start;
+      step.end = e.end;
+      step.child = e.child;
+    } else if (view.tail_page() != 0) {
+      step.start = step.end = at;
+      step.tail = true;
+      step.child = view.tail_page();
+    } else if (view.empty()) {
+      return Corrupt(page_number, "node page without children");
+    } else {
+      JET_ASSIGN_OR_RETURN(e, view.Last());
+      step.start = e.start;
+      step.end = e.end;
+      step.child = e.child;
+    }
+    page_number = step.child;
+    if (path) path->push_back(step);
   }
 }
 
-Result<bool> IndexTree::HasKey(uint32_t page_number, bool last, const IndexKey& key) {
-  JET_ASSIGN_OR_RETURN(page, Load(page_number));
-  if (page.entries.empty()) return false;
-  return (last ? page.entries.back() : page.entries.front()).key == key;
+Result<std::vector<IndexEntry>> IndexTree::Find(const IndexKey& key) {
+  const format::IndexProbe probe{key, 0, 0};
+  uint32_t page_number = 0;
+  JET_ASSIGN_OR_RETURN(leaf, DescendTo(probe, &page_number, nullptr));
+  format::IndexPageView page = leaf.view;
+  std::vector<IndexEntry> found;
+  for (uint32_t hops = 0;; ++hops) {
+    JET_ASSIGN_OR_RETURN(at, page.LowerBound(probe));
+    while (at < page.data_end()) {
+      JET_ASSIGN_OR_RETURN(e, page.EntryAt(at));
+      if (e.CompareKey(key) != 0) return found;
+      found.push_back(e.ToEntry());
+      at = e.end;
+    }
+    if (page.next_page() == 0 || hops > store_.PageCount()) return found;
+    page_number = page.next_page();
+    JET_ASSIGN_OR_RETURN(next, View(page_number));
+    if (!next.leaf()) return Corrupt(page_number, "leaf chain reaches a node page");
+    page = next;
+  }
+}
+
+Result<bool> IndexTree::Contains(const IndexKey& key) {
+  const format::IndexProbe probe{key, 0, 0};
+  uint32_t page_number = 0;
+  JET_ASSIGN_OR_RETURN(leaf, DescendTo(probe, &page_number, nullptr));
+  format::IndexPageView page = leaf.view;
+  for (uint32_t hops = 0;; ++hops) {
+    JET_ASSIGN_OR_RETURN(at, page.LowerBound(probe));
+    if (at < page.data_end()) {
+      JET_ASSIGN_OR_RETURN(e, page.EntryAt(at));
+      return e.CompareKey(key) == 0;
+    }
+    // Every entry here is below the key: the next leaf may begin with it.
+    if (page.next_page() == 0 || hops > store_.PageCount()) return false;
+    page_number = page.next_page();
+    JET_ASSIGN_OR_RETURN(next, View(page_number));
+    if (!next.leaf()) return Corrupt(page_number, "leaf chain reaches a node page");
+    page = next;
+  }
+}
+
+Result<bool> IndexTree::HasKey(uint32_t page_number, bool last, std::span<const uint8_t> key) {
+  JET_ASSIGN_OR_RETURN(page, View(page_number));
+  if (page.empty()) return false;
+  JET_ASSIGN_OR_RETURN(e, last ? page.Last() : page.First());
+  return e.CompareKey(key) == 0;
 }
 
 Result<bool> IndexTree::Insert(const IndexKey& key, uint32_t data_page, uint8_t data_row) {
@@ -142,6 +206,11 @@ Result<bool> IndexTree::Insert(const IndexKey& key, uint32_t data_page, uint8_t 
                      fmt::format("an index key of {} bytes is longer than {} bytes", key.size(), kMaxKeyBytes));
   }
   if (data_page > 0xFFFFFF) return MakeError(ErrorCode::kInvalidValue, "data page number beyond 24 bits");
+  const format::IndexProbe probe{key, data_page, data_row};
+  bool done = false;
+  JET_ASSIGN_OR_RETURN(fresh, InsertInPlace(probe, &done));
+  if (done) return fresh;
+  // A page splits, or its shared prefix changes: the pages are rebuilt.
   IndexEntry entry;
   entry.key = key;
   entry.data_page = data_page;
@@ -150,6 +219,74 @@ Result<bool> IndexTree::Insert(const IndexKey& key, uint32_t data_page, uint8_t 
   JET_ASSIGN_OR_RETURN(change, InsertAt(root_, entry, 0, &new_key));
   (void)change;
   return new_key;
+}
+
+// The common insert, made where the entries lie: the leaf gets the entry
+// spliced in, and when it becomes the leaf's largest, the node entries that
+// copy it are replaced the same way. Nothing is written unless every one of
+// those pages takes its change in place (*done then true); otherwise the
+// caller takes the general road, which may split pages.
+Result<bool> IndexTree::InsertInPlace(const format::IndexProbe& probe, bool* done) {
+  *done = false;
+  uint32_t leaf_page = 0;
+  JET_ASSIGN_OR_RETURN(leaf, DescendTo(probe, &leaf_page, &path_));
+  const format::IndexPageView& page = leaf.view;
+  JET_ASSIGN_OR_RETURN(at, page.LowerBound(probe));
+  bool seen = false;
+  if (at < page.data_end()) {
+    JET_ASSIGN_OR_RETURN(e, page.EntryAt(at));
+    if (e.SameRow(probe)) {
+      return MakeError(ErrorCode::kAlreadyExists,
+                       fmt::format("index page {} already holds the entry for row {} of page {}", leaf_page,
+                                   probe.data_row, probe.data_page));
+    }
+    seen = e.CompareKey(probe.key) == 0;
+  }
+  // Equal keys may sit before it, on this leaf or the one before.
+  if (!seen && at > 0) {
+    JET_ASSIGN_OR_RETURN(before, page.Before(at));
+    seen = before.CompareKey(probe.key) == 0;
+  } else if (!seen && page.prev_page() != 0) {
+    JET_ASSIGN_OR_RETURN(has, HasKey(page.prev_page(), true, probe.key));
+    seen = has;
+  }
+  if (!seen && at == page.data_end() && page.next_page() != 0) {
+    JET_ASSIGN_OR_RETURN(has, HasKey(page.next_page(), false, probe.key));
+    seen = has;
+  }
+
+  format::EncodeIndexEntry(probe.key, probe.data_page, probe.data_row, true, 0, &entry_);
+  if (!format::SpliceIndexEntry(page, {}, at, at, entry_)) return !seen;
+  // A new largest entry: the node entries above that copy the largest one change too.
+  size_t changed_nodes = 0;
+  if (at == page.data_end()) {
+    for (size_t level = path_.size(); level-- > 0;) {
+      const Descent& step = path_[level];
+      if (step.tail) continue;  // a tail's largest entry is not stored in its parent
+      format::EncodeIndexEntry(probe.key, probe.data_page, probe.data_row, false, step.child, &entry_);
+      if (!format::SpliceIndexEntry(step.view, {}, step.start, step.end, entry_)) return !seen;
+      changed_nodes = path_.size() - level;
+      if (step.end != step.view.data_end() || step.view.tail_page() != 0) break;
+    }
+  }
+  for (size_t level = path_.size() - changed_nodes; level < path_.size(); ++level) {
+    const Descent& step = path_[level];
+    if (step.tail) continue;
+    JET_ASSIGN_OR_RETURN(image, store_.Write(step.page));
+    JET_ASSIGN_OR_RETURN(view, format::IndexPageView::Open(image, step.page));
+    format::EncodeIndexEntry(probe.key, probe.data_page, probe.data_row, false, step.child, &entry_);
+    if (!format::SpliceIndexEntry(view, image, step.start, step.end, entry_))
+      return Corrupt(step.page, "node page changed during an insert");
+  }
+  {
+    JET_ASSIGN_OR_RETURN(image, store_.Write(leaf_page));
+    JET_ASSIGN_OR_RETURN(view, format::IndexPageView::Open(image, leaf_page));
+    format::EncodeIndexEntry(probe.key, probe.data_page, probe.data_row, true, 0, &entry_);
+    if (!format::SpliceIndexEntry(view, image, at, at, entry_))
+      return Corrupt(leaf_page, "leaf page changed during an insert");
+  }
+  *done = true;
+  return !seen;
 }
 
 Result<IndexTree::InsertChange> IndexTree::InsertAt(uint32_t page_number, const IndexEntry& entry, int depth,
@@ -218,11 +355,9 @@ Result<IndexTree::InsertChange> IndexTree::InsertAt(uint32_t page_number, const 
 Status IndexTree::Split(uint32_t page_number, IndexPage& page, InsertChange* change) {
   const size_t n = page.entries.size();
   auto fits = [&](size_t h) {
-    IndexPage left, right;
-    left.leaf = right.leaf = page.leaf;
-    left.entries.assign(page.entries.begin(), page.entries.begin() + static_cast<std::ptrdiff_t>(h));
-    right.entries.assign(page.entries.begin() + static_cast<std::ptrdiff_t>(h), page.entries.end());
-    return format::FitsOnIndexPage(left) && format::FitsOnIndexPage(right);
+    const std::span<const IndexEntry> all(page.entries);
+    return format::IndexEntryBytes(all.first(h), page.leaf) <= format::kIndexEntryCapacity &&
+           format::IndexEntryBytes(all.subspan(h), page.leaf) <= format::kIndexEntryCapacity;
   };
   size_t half = (n + 1) / 2;
   if (half >= n || !fits(half)) {

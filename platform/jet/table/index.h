@@ -14,6 +14,13 @@
 //     into two new pages; an emptied root becomes an empty leaf.
 // New pages come from `allocate_page` (the caller records them in the global
 // and the index's usage maps); pages the tree no longer uses go to `free_page`.
+//
+// Find, Contains and the common Insert read pages where they lie
+// (format::IndexPageView: a bisection over the entry mask, nothing copied)
+// and splice the entry into the leaf, and into the nodes above when it is a
+// new largest entry; nothing is kept between calls, so the tree never sees a
+// stale page after the pager undoes a statement. Pages are parsed whole
+// (format::IndexPage) only to split, to remove entries and to walk or verify.
 
 #include <cstdint>
 #include <functional>
@@ -41,6 +48,8 @@ class IndexTree {
 
   // The leaf entries whose key equals `key`, in order.
   Result<std::vector<format::IndexEntry>> Find(const format::IndexKey& key);
+  // Whether a leaf entry has this key (a unique index's check).
+  Result<bool> Contains(const format::IndexKey& key);
 
   // Adds the entry for a row; true when no entry had this key before (the
   // table definition's unique-entry count then grows). An entry already
@@ -67,7 +76,20 @@ class IndexTree {
   struct InsertChange;
   struct RemoveChange;
 
+  // A node on the way down and the entry followed there (or its tail).
+  struct Descent {
+    uint32_t page = 0;
+    format::IndexPageView view;
+    size_t start = 0, end = 0;  // the entry's stored bytes
+    bool tail = false;
+    uint32_t child = 0;
+  };
+
   Result<format::IndexPage> Load(uint32_t page);
+  Result<format::IndexPageView> View(uint32_t page);
+  // The leaf a search for `probe` ends on, and the path there.
+  Result<Descent> DescendTo(const format::IndexProbe& probe, uint32_t* leaf_page, std::vector<Descent>* path);
+  Result<bool> InsertInPlace(const format::IndexProbe& probe, bool* done);
   Status Store(uint32_t page, const format::IndexPage& image);
   Result<uint32_t> Allocate();
   Result<InsertChange> InsertAt(uint32_t page, const format::IndexEntry& entry, int depth, bool* new_key);
@@ -76,7 +98,7 @@ class IndexTree {
   Status UnlinkBoundaryChildren(uint32_t left_last, uint32_t right_first);
   Status Unlink(const format::IndexPage& page);
   Result<format::IndexEntry> SubtreeMax(uint32_t page, int depth);
-  Result<bool> HasKey(uint32_t page, bool last, const format::IndexKey& key);
+  Result<bool> HasKey(uint32_t page, bool last, std::span<const uint8_t> key);
   Result<format::IndexEntry> VerifyNode(uint32_t page, int depth, const format::IndexEntry* lower,
                                         std::vector<uint32_t>* leaves, std::vector<uint32_t>* seen);
   Result<uint32_t> LeftmostLeaf();
@@ -85,6 +107,8 @@ class IndexTree {
   uint32_t root_;
   uint32_t tdef_page_;
   IndexCallbacks callbacks_;
+  std::vector<Descent> path_;    // scratch of Insert
+  std::vector<uint8_t> entry_;   // scratch: an entry's stored form
 };
 
 }  // namespace jet::table

@@ -398,8 +398,8 @@ Result<RowPointer> TableAppender::Impl::Insert(std::span<const Cell> cells) {
     if ((plan.flags & kIndexRequired) && any_null) return Invalid(kNullInKeyMessage);
     if ((plan.flags & kIndexIgnoreNulls) && all_null) skip_index_[x] = 1;
     if ((plan.flags & kIndexUnique) && !all_null) {
-      JET_ASSIGN_OR_RETURN(found, plan.tree->Find(key));
-      if (!found.empty()) return Invalid(kDuplicateKeyMessage);
+      JET_ASSIGN_OR_RETURN(held, plan.tree->Contains(key));
+      if (held) return Invalid(kDuplicateKeyMessage);
     }
     keys_[x] = std::move(key);
   }
