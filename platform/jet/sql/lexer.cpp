@@ -117,7 +117,9 @@ Result<Token> Lexer::Next() {
     }
     ++i;
     kind = TokenKind::kDate;
-  } else if (c == '0' && i + 2 < n && (text[i + 1] == 'x' || text[i + 1] == 'X') && IsHexDigit(text[i + 2])) {
+  } else if (c == '0' && i + 1 < n && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
+             (i + 2 == n || IsHexDigit(text[i + 2]) || !IsWordPart(text[i + 2]))) {
+    // 0x alone is the empty binary value (a zero-length bytea, say).
     i += 2;
     while (i < n && IsHexDigit(text[i])) ++i;
     kind = TokenKind::kBinary;

@@ -80,6 +80,10 @@ TEST(SqlParser, WhatAUserMayTypeInThePreview) {
   EXPECT_EQ(values.values[5].text, ".5");
   EXPECT_EQ(values.values[6], (Literal{Literal::Kind::kNumber, "NaN"}));  // refused on conversion
   EXPECT_EQ(values.values[7], (Literal{Literal::Kind::kNumber, "-Infinity"}));
+  // 0x alone: the empty binary value; 0xyz is no binary at all.
+  EXPECT_EQ(std::get<InsertInto>(MustParse("INSERT INTO t VALUES (0x, 0X)")).values[1],
+            (Literal{Literal::Kind::kBinary, ""}));
+  MustFail("INSERT INTO t VALUES (0xyz)");
 
   EXPECT_EQ(std::get<Select>(MustParse("select * from [t]")).table, "t");
   EXPECT_EQ(std::get<DropTable>(MustParse("DROP TABLE Orders;  \n")).table, "Orders");
@@ -324,7 +328,7 @@ TEST(SqlParser, ValueFormsAndWhereTheyStop) {
   EXPECT_EQ(values(" \n 7 \t,\r\n'q' "), (std::vector<Literal>{{K::kNumber, "7"}, {K::kString, "q"}}));
 
   for (const char* bad : {"12abc", "1.2.3", "1e", "1x", "'abc", "NULLx", "1,", "1 2", "'\xff'", "--1", "1.e5.",
-                          "0x"}) {
+                          "0xg"}) {
     auto r = Parse("INSERT INTO t VALUES (" + std::string(bad) + ")");
     EXPECT_FALSE(r.has_value()) << bad;
   }
