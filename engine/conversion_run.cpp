@@ -1,6 +1,7 @@
 #include "engine/conversion_run.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "db/access.h"
 #include "db/source_probe.h"
@@ -9,6 +10,7 @@
 #include "engine/row_statement.h"
 #include "engine/table_definition.h"
 #include "engine/text_case.h"
+#include "engine/typed_conversion.h"
 #include "platform/ado/data_type.h"
 #include "platform/ado/error.h"
 #include "platform/ado/recordset.h"
@@ -40,8 +42,8 @@ void CloseOpen(const std::unique_ptr<ado::Connection>& connection) {
 }
 
 
-long long CountRows(ado::Connection& source, const std::string& table) {
-  auto counted = source.Execute("SELECT count(*) FROM " + QuotedSourceName(table));
+long long CountRowsOf(ado::Connection& source, const std::string& query) {
+  auto counted = source.Execute(query);
   if (!counted->IsOpen() || counted->Eof()) return -1;
   const ado::Value& v = counted->Fields(size_t{0}).Value();
   long long n = -1;
@@ -49,6 +51,10 @@ long long CountRows(ado::Connection& source, const std::string& table) {
   else if (!v.IsNull()) n = std::stoll(v.ToText());
   counted->Close();
   return n;
+}
+
+long long CountRows(ado::Connection& source, const std::string& table) {
+  return CountRowsOf(source, "SELECT count(*) FROM " + QuotedSourceName(table));
 }
 
 // What the target said of a statement it did not take.
@@ -117,11 +123,24 @@ RunResult RunConversion(RunWindow& w) {
   trap(124, [&] {
     if (!db::AddTablesToAccessListbox(w.TargetTables(), w.TargetFields().path, w.TargetFields())) w.TargetNotFound();
   });
-  trap(126, [&] { w.AddSourceTables(w.SourceTables()); });
+  const TypedOptions* typed_options = w.KeepTypes();
+  if (!typed_options) trap(126, [&] { w.AddSourceTables(w.SourceTables()); });
   trap(128, [&] { Require(source).CursorLocation = ado::adUseServer; });
   trap(130, [&] { Require(source).CommandTimeout = 5000; });
   trap(132, [&] { Require(source).ConnectionTimeout = 5000; });
   trap(134, [&] { Require(source).Open(db::PostgreSQLConnectionString(w.SourceFields())); });
+  // Keeping types: the tables come from the catalogue, planned all at once
+  // (names, types and relationships depend on each other).
+  std::optional<TypedConversion> typed;
+  if (typed_options) {
+    typed.emplace();
+    trap(126, [&] {
+      typed->Prepare(Require(source), *typed_options);
+      // The run converts its list from the end: the plans' order, then.
+      const auto names = typed->TableNames();
+      for (auto it = names.rbegin(); it != names.rend(); ++it) w.SourceTables().AddItem(*it);
+    });
+  }
   trap(136, [&] { Require(w.AccessConn()).CursorLocation = ado::adUseClient; });
   trap(138, [&] { Require(w.AccessConn()).Mode = ado::adModeReadWrite; });
   trap(140, [&] { Require(w.AccessConn()).Open(db::AccessConnectionString(w.TargetFields())); });
@@ -195,8 +214,9 @@ RunResult RunConversion(RunWindow& w) {
       trap(164, [&] { w.PreviewList().Clear(); });
       trap(166, [&] { w.Log().Clear(); });
     }
+    const TablePlan* plan = typed ? typed->Plan(table) : nullptr;
     if (answer == Answer::kYes) {
-      const std::string drop = "DROP TABLE \"" + table + "\"";
+      const std::string drop = plan ? "DROP TABLE [" + plan->name + "]" : "DROP TABLE \"" + table + "\"";
       bool preview = false;
       trap(170, [&] { preview = preview_on(); });
       if (preview) list(172, drop);
@@ -207,13 +227,20 @@ RunResult RunConversion(RunWindow& w) {
 
     long long rows = -1;
     trap(180, [&] {
-      rows = CountRows(Require(source), table);
-      Require(records).Open(SourceQuery(table), *source);
+      rows = plan ? CountRowsOf(Require(source), typed->SelectCount(*plan)) : CountRows(Require(source), table);
+      Require(records).Open(plan ? plan->source_query : SourceQuery(table), *source);
     });
     w.TableStarted(table, rows);
 
     TableDefinition definition;
-    if (records) definition = BuildTableDefinition(table, *records, w.Log(), trap);
+    if (plan) {
+      trap(182, [&] {
+        definition.statement = plan->create;
+        typed->LogColumns(*plan, w.Log());
+      });
+    } else if (records) {
+      definition = BuildTableDefinition(table, *records, w.Log(), trap);
+    }
     // A table without a column to declare gets no statements at all.
     const bool declared = !definition.statement.empty();
     if (declared) {
@@ -233,7 +260,9 @@ RunResult RunConversion(RunWindow& w) {
       trap(302, [&] { services.ProcessEvents(); });
       ++row;
       trap(306, [&] { w.SetProgressValue(Percent(row, rows)); });
-      const std::string& statement = builder.Build(*records);
+      std::string typed_row;
+      if (plan) trap(304, [&] { typed_row = typed->RowStatement(*plan, *records); });
+      const std::string& statement = plan ? typed_row : builder.Build(*records);
       bool preview = false;
       trap(390, [&] { preview = preview_on(); });
       bool ok = preview ? list(392, statement) : execute(402, statement, table, row);
@@ -245,6 +274,17 @@ RunResult RunConversion(RunWindow& w) {
       trap(406, [&] { has_rows = !records->Eof(); });
     }
     w.TableFinished();
+    // Its keys once its rows are in, then the relationships both of whose tables now hold theirs.
+    if (plan && declared) {
+      std::vector<std::string> after;
+      trap(407, [&] { after = typed->AfterRows(*plan); });
+      for (const auto& statement : after) {
+        bool preview = false;
+        trap(390, [&] { preview = preview_on(); });
+        if (preview) list(392, statement);
+        else execute(402, statement, table, 0);
+      }
+    }
     trap(408, [&] { Require(records).Close(); });
     trap(410, [&] { w.State().end_after_preview = true; });
     bool per_table_preview = false;
@@ -272,6 +312,7 @@ RunResult RunConversion(RunWindow& w) {
     close_target(444);
     trap(446, [&] { CloseOpen(source); });
   }
+  if (typed) counts.notes = typed->Notes();
   trap(448, [&] { w.SetBusy(false); });
   trap(450, [&] { w.SetProgressValue(0); });
   trap(452, [&] { w.SetProgressCaption("Progress Bar"); });

@@ -9,6 +9,7 @@
 // a failure is reported with the step's number and the run goes on.
 
 #include <string>
+#include <vector>
 
 #include "engine/run_window.h"
 
@@ -32,6 +33,8 @@ struct RunResult {
   long failed_writes = 0;         // commits that failed: what they held is not in the file
   long statements_lost = 0;       // the statements those commits held, each one whose commit failed included
   long statements_listed = 0;     // statements appended to the preview list
+  // Keeping types: what could not be carried, what was renamed or changed, one line each.
+  std::vector<std::string> notes;
 };
 
 // Form1.PushButton7_Click.

@@ -18,6 +18,8 @@
 
 namespace engine {
 
+struct TypedOptions;
+
 // A statement the target did not take, after its report was shown.
 struct StatementFailure {
   std::string table;
@@ -43,6 +45,9 @@ class RunWindow {
   // source catalogue as the window shows it; the command line gives its own
   // selection.
   virtual void AddSourceTables(db::ListBox& list);
+  // The conversion that keeps column types, keys and relationships, and what
+  // it converts; nullptr: the statements the run has always written.
+  virtual const TypedOptions* KeepTypes() { return nullptr; }
   virtual void SetProgressValue(int percent) = 0;
   virtual void SetProgressCaption(const std::string& caption) = 0;
 

@@ -40,6 +40,16 @@ constexpr const char* kTablesHelp =
     "main window's list (every table pg_tables lists, without \"sql_\" names);\n"
     "--tables only the named ones, spelled as that list has them.";
 
+constexpr const char* kKeepTypesHelp =
+    "--keep-types: every table of every user schema (or of --schemas), read\n"
+    "schema-qualified; --tables then takes NAME or SCHEMA.NAME. Each column gets the\n"
+    "Access type that holds its values (bigint as Long when every value fits, numeric\n"
+    "as Decimal, money as Currency, timestamps to the millisecond, texts over 255\n"
+    "characters as Memo, ...), names are made legal for Access, and after each\n"
+    "table's rows come its primary key, unique keys and indexes, then every\n"
+    "relationship whose two tables hold their rows. What cannot be carried or was\n"
+    "changed on the way is listed on stderr.";
+
 constexpr const char* kConnectionHelp =
     "Connection: as psql takes it, options first, then PGHOST, PGPORT, PGUSER and\n"
     "PGDATABASE, then localhost and 5432. The password from PELMORA_PG_PASSWORD, else\n"
@@ -70,7 +80,8 @@ int main(int argc, char** argv) {
   std::string server, port, user, database;
   db::TargetFields target{"", Env("PELMORA_ACCESS_PASSWORD")};
   std::string overwrite;
-  bool print_sql = false, quiet = false, verify = false, verify_only = false;
+  bool print_sql = false, quiet = false, verify = false, verify_only = false, keep_types = false;
+  engine::TypedOptions typed;
   convert::TableRequest request;
   AddVersionFlag(app, "pelmora-convert");
   auto* server_option = app.add_option("--server", server, "PostgreSQL server (default: PGHOST, else localhost)");
@@ -93,7 +104,15 @@ int main(int argc, char** argv) {
   app.add_option("--tables", request.names, "only these tables (NAME[,NAME...])")
       ->delimiter(',')
       ->excludes(all_tables);
-  app.footer(std::string(kTablesHelp) + "\n\n" + kConnectionHelp);
+  auto* keep_types_flag = app.add_flag(
+      "--keep-types", keep_types,
+      "keep column types, primary keys, indexes and relationships: every user schema's tables, typed as their "
+      "PostgreSQL columns are");
+  app.add_option("--schemas", typed.schemas, "with --keep-types: only these schemas (NAME[,NAME...])")
+      ->delimiter(',')
+      ->needs(keep_types_flag);
+  keep_types_flag->excludes(verify_flag)->excludes(verify_only_flag)->excludes(all_tables);
+  app.footer(std::string(kTablesHelp) + "\n\n" + kKeepTypesHelp + "\n\n" + kConnectionHelp);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -139,7 +158,9 @@ int main(int argc, char** argv) {
   if (auto problem = db::PostgreSQLConnectionProblem(source)) return unreachable(*problem);
   convert::TableSelection selection;
   try {
-    selection = convert::SelectTables(request, source);
+    // Keeping types, the tables come from the catalogue of every schema.
+    if (keep_types) typed.tables = request.names;
+    else selection = convert::SelectTables(request, source);
   } catch (const ado::Error& e) {
     fmt::print(stderr, "Could not list the tables of database {}: {}\n", source.database, e.Description());
     return 1;
@@ -149,7 +170,7 @@ int main(int argc, char** argv) {
                selection.unknown.size() > 1 ? "s" : "", QuotedList(selection.unknown), source.database);
     return 2;
   }
-  if (selection.tables.empty() && !request.all_tables && !quiet)
+  if (selection.tables.empty() && !request.all_tables && !quiet && !keep_types)
     fmt::print(stderr, "No tables of your own on the search path of database {}; --all-tables converts every table "
                "PostgreSQL lists.\n", source.database);
 
@@ -162,6 +183,7 @@ int main(int argc, char** argv) {
   convert::RefusalLog refusals;
   convert::CliWindow window(source, target, std::move(selection.tables), print_sql, cli);
   window.SetRefusalLog(&refusals);
+  if (keep_types) window.SetKeepTypes(typed);
   const long reports_before = report::ReportsShown();
   engine::RunResult counts = engine::RunConversion(window);
   if (counts.outcome == engine::RunOutcome::kSourceUnreachable)
@@ -170,6 +192,8 @@ int main(int argc, char** argv) {
     for (const auto& row : window.ConversionLog().Rows())
       fmt::print(stderr, "{}\t{}\t{}\t{}\n", row.table, row.field, row.source_type, row.access_type);
   }
+  if (keep_types && !quiet)
+    for (const auto& note : counts.notes) fmt::print(stderr, "{}\n", note);
   if (print_sql && !quiet)
     fmt::print("{} statements printed, nothing executed\n", counts.statements_listed);
   else if (!quiet && counts.failed_writes == 0)

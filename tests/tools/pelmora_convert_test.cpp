@@ -174,6 +174,39 @@ TEST_F(ConvertTables, ByDefaultTheUsersTablesEachOnceWithAllRowsAndExitZero) {
   EXPECT_EQ(tables, "items\npayment\nrates\n");
 }
 
+// Keeping types, every user schema's tables are read schema-qualified: a
+// name in two schemas becomes schema_name, partitions and children still
+// come with their parents, and each table's key and index follow its rows.
+TEST_F(ConvertTables, KeepTypesTakesEverySchemaWithKeysAfterTheRows) {
+  ASSERT_NO_FATAL_FAILURE(Prepare("convert_keep_types"));
+  ASSERT_EQ(testing_support::Psql(*pg_, database_,
+                                  "ALTER TABLE extra.rates ADD PRIMARY KEY (id);\n"
+                                  "ALTER TABLE extra.items ADD FOREIGN KEY (other) REFERENCES extra.rates;\n"),
+            0);
+  Outcome printed = Run("--keep-types --print-sql");
+  ASSERT_EQ(printed.status, 0) << printed.err;
+  EXPECT_NE(printed.out.find("CREATE TABLE [extra_items] ([other] LONG)\n"), std::string::npos) << printed.out;
+  EXPECT_NE(printed.out.find("CREATE TABLE [rates] ([id] LONG NOT NULL)\nINSERT INTO [rates] VALUES (1)\n"
+                             "ALTER TABLE [rates] ADD CONSTRAINT [rates_pkey] PRIMARY KEY ([id])\n"
+                             "ALTER TABLE [extra_items] ADD CONSTRAINT [items_other_fkey] FOREIGN KEY ([other]) "
+                             "REFERENCES [rates] ([id])\n"),
+            std::string::npos)
+      << printed.out;
+  EXPECT_EQ(printed.out.find("sql_x"), std::string::npos);
+
+  Outcome run = Run("--keep-types --overwrite no");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("4 tables created, 7 rows written, 0 statements refused"), std::string::npos) << run.out;
+  std::string tables, relationships;
+  ASSERT_EQ(RunCommand(std::string(PELMORA_RUNTIME_DIR) + "/pelmora-access tables " + target_, &tables), 0);
+  EXPECT_EQ(tables, "extra_items\nrates\npublic_items\npayment\n");
+  ASSERT_EQ(RunCommand("mdb-export " + target_ + " MSysRelationships", &relationships), 0);
+  EXPECT_NE(relationships.find("\"items_other_fkey\",0,1,0,\"extra_items\",\"other\",\"rates\",\"id\""),
+            std::string::npos)
+      << relationships;
+  EXPECT_EQ(Run("--schemas extra").status, 2);  // only with --keep-types
+}
+
 TEST_F(ConvertTables, AllTablesIsTheWindowsListAsTheWindowConvertsIt) {
   ASSERT_NO_FATAL_FAILURE(Prepare("convert_all_tables"));
   testing_support::ScriptedServices services;

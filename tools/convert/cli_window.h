@@ -7,11 +7,13 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "db/list_box.h"
 #include "engine/conversion_run.h"
+#include "engine/typed_conversion.h"
 #include "tools/convert/terminal_line.h"
 #include "tools/convert/verify.h"
 
@@ -53,6 +55,8 @@ class CliWindow : public engine::RunWindow {
   db::ListBox& TargetTables() override { return target_tables_; }
   db::ListBox& SourceTables() override { return source_tables_; }
   void AddSourceTables(db::ListBox& list) override;
+  const engine::TypedOptions* KeepTypes() override { return keep_types_ ? &*keep_types_ : nullptr; }
+  void SetKeepTypes(engine::TypedOptions options) { keep_types_ = std::move(options); }
   void SetProgressValue(int) override {}
   void SetProgressCaption(const std::string&) override {}
   engine::StatementSink& PreviewList() override { return sink_; }
@@ -92,6 +96,7 @@ class CliWindow : public engine::RunWindow {
   std::unique_ptr<ado::Connection> access_conn_;
   engine::RunState state_;
 
+  std::optional<engine::TypedOptions> keep_types_;
   std::vector<std::string> converted_;
   RefusalLog* refusals_ = nullptr;
   std::string table_;
