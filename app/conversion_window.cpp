@@ -10,6 +10,7 @@ namespace app {
 db::SourceFields MainRunWindow::SourceFields() { return window_.SourceFields(); }
 db::TargetFields MainRunWindow::TargetFields() { return window_.TargetFields(); }
 int MainRunWindow::PreviewCheck() { return window_.PreviewCheck(); }
+const engine::TypedOptions* MainRunWindow::KeepTypes() { return window_.KeepTypes() ? &keep_types_ : nullptr; }
 bool MainRunWindow::PerFileOption() { return window_.PerFileOption(); }
 bool MainRunWindow::PerTableOption() { return window_.PerTableOption(); }
 db::ListBox& MainRunWindow::TargetTables() { return window_.TargetTables(); }

@@ -3,6 +3,7 @@
 // and state, and the preview windows, seen through engine::RunWindow.
 
 #include "engine/conversion_run.h"
+#include "engine/typed_conversion.h"
 
 namespace preview {
 class PreviewWindows;
@@ -28,6 +29,7 @@ class MainRunWindow : public engine::RunWindow {
   db::SourceFields SourceFields() override;
   db::TargetFields TargetFields() override;
   int PreviewCheck() override;
+  const engine::TypedOptions* KeepTypes() override;
   bool PerFileOption() override;
   bool PerTableOption() override;
   db::ListBox& TargetTables() override;
@@ -47,6 +49,7 @@ class MainRunWindow : public engine::RunWindow {
  private:
   MainWindow& window_;
   preview::PreviewWindows& preview_;
+  engine::TypedOptions keep_types_;  // every user schema's tables
 };
 
 // Makes "Start Converting" run the conversion on `window` with `preview`; both

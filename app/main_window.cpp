@@ -31,12 +31,16 @@ constexpr const char* kAccessPasswordKey = "AccessPassword";
 constexpr const char* kPreviewCheckKey = "Check1";
 constexpr const char* kPerFileOptionKey = "Option1";
 constexpr const char* kPerTableOptionKey = "Option2";
+constexpr const char* kKeepTypesKey = "KeepTypesAndKeys";
 
 // The closing handler's name and step in error reports.
 
-// The client area in twips.
+// The client area in twips. The Access Database frame has one row more than
+// the window first had (the keep-types check box): everything below it moves
+// down by that row.
 constexpr int kClientWidth = 8040;
-constexpr int kClientHeight = 7845;
+constexpr int kRow = 420;
+constexpr int kClientHeight = 7845 + kRow;
 
 }  // namespace
 
@@ -107,16 +111,19 @@ void MainWindow::BuildControls() {
   ui_.login_help_button = button(ui_.source_frame, "Help", 3960, 2280, 3600, 405);
 
   ui_.target_frame = new QGroupBox(QStringLiteral("Access Database"), this);
-  place(ui_.target_frame, 120, 3630, 7800, 1845);
+  place(ui_.target_frame, 120, 3630, 7800, 1845 + kRow);
   ui_.target_file_label = label(ui_.target_frame, "MDB or ACCDB File:", 240, 345, 1935, 255);
   ui_.target_file_edit = box(ui_.target_frame, true, false, 2280, 300, 4455, 345);
   ui_.browse_button = button(ui_.target_frame, "...", 6840, 300, 690, 345);
   ui_.target_password_label = label(ui_.target_frame, "Password (if required):", 240, 840, 1950, 225);
   ui_.target_password_edit = box(ui_.target_frame, true, true, 2280, 800, 5265, 345);
-  ui_.sample_button = button(ui_.target_frame, "Load Sample/Example Database", 240, 1260, 7275, 405);
+  ui_.keep_types_check = new CheckBox(QStringLiteral("Keep column types, keys and relationships"), ui_.target_frame);
+  place(ui_.keep_types_check, 240, 1290, 7275, 255);
+  ui_.keep_types_check->SetValue(CheckBox::kClear);
+  ui_.sample_button = button(ui_.target_frame, "Load Sample/Example Database", 240, 1260 + kRow, 7275, 405);
 
   ui_.preview_frame = new QGroupBox(QStringLiteral("SQL Preview"), this);
-  place(ui_.preview_frame, 120, 5550, 7800, 1065);
+  place(ui_.preview_frame, 120, 5550 + kRow, 7800, 1065);
   ui_.preview_check = new CheckBox(QStringLiteral("Enable SQL Preview mode to see SQL commands or check for errors"),
                                    ui_.preview_frame);
   place(ui_.preview_check, 240, 300, 6735, 255);
@@ -128,9 +135,9 @@ void MainWindow::BuildControls() {
   ui_.preview_check->SetValue(CheckBox::kClear);
   ui_.per_file_option->SetValue(true);
 
-  ui_.start_button = button(this, "Start Converting", 120, 6735, 7800, 405);
+  ui_.start_button = button(this, "Start Converting", 120, 6735 + kRow, 7800, 405);
   ui_.progress_bar = new ProgressBar(this);
-  place(ui_.progress_bar, 120, 7260, 7800, 405);
+  place(ui_.progress_bar, 120, 7260 + kRow, 7800, 405);
   ui_.progress_bar->SetCaption("Progress Bar");
 
   // Where this platform draws a caption a few pixels wider than the twips allow,
@@ -165,6 +172,7 @@ void MainWindow::BuildControls() {
       {ui_.browse_button, "browse_button"},
       {ui_.target_password_label, "target_password_label"},
       {ui_.target_password_edit, "target_password_edit"},
+      {ui_.keep_types_check, "keep_types_check"},
       {ui_.sample_button, "sample_button"},
       {ui_.preview_frame, "preview_frame"},
       {ui_.preview_check, "preview_check"},
@@ -178,7 +186,8 @@ void MainWindow::BuildControls() {
   QWidget* order[] = {ui_.transfer_help_button, ui_.server_edit,       ui_.port_edit,
                       ui_.user_edit,            ui_.password_edit,     ui_.database_edit,
                       ui_.test_connection_button, ui_.login_help_button, ui_.target_file_edit,
-                      ui_.browse_button,        ui_.target_password_edit, ui_.sample_button,
+                      ui_.browse_button,        ui_.target_password_edit, ui_.keep_types_check,
+                      ui_.sample_button,
                       ui_.preview_check,        ui_.per_file_option,   ui_.per_table_option,
                       ui_.start_button};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
@@ -199,6 +208,10 @@ void MainWindow::ConnectHandlers() {
 
   // The check box's click runs whenever its state changes, by a click or by the program.
   connect(ui_.preview_check, &QCheckBox::stateChanged, this, [this](int) { PreviewCheckClicked(); });
+  // Stored when it changes, as "0" or "1"; never written by loading it.
+  connect(ui_.keep_types_check, &QCheckBox::stateChanged, this, [this](int) {
+    if (!loading_keep_types_) WriteSetting(kKeepTypesKey, std::to_string(ui_.keep_types_check->Value()));
+  });
   // An option's click runs when it becomes selected; being deselected runs nothing.
   for (OptionButton* option : {ui_.per_file_option, ui_.per_table_option}) {
     connect(option, &QAbstractButton::toggled, this, [this](bool on) {
@@ -233,6 +246,11 @@ void MainWindow::LoadSettings(report::Trap& trap) {
   trap(144, [&] { ui_.user_edit->SetText(settings_.Read(kUserKey, "")); });
   trap(146, [&] { ui_.password_edit->SetText(settings_.Read(kPasswordKey, "")); });
   trap(148, [&] { ui_.database_edit->SetText(settings_.Read(kDatabaseKey, "")); });
+  trap(149, [&] {
+    loading_keep_types_ = true;
+    ui_.keep_types_check->SetValue(settings_.Read(kKeepTypesKey, "0") == "1" ? CheckBox::kTicked : CheckBox::kClear);
+    loading_keep_types_ = false;
+  });
   trap(150, [&] { PreviewCheckClicked(); });
 }
 
@@ -263,6 +281,7 @@ db::TargetFields MainWindow::TargetFields() const {
 }
 
 int MainWindow::PreviewCheck() const { return ui_.preview_check->Value(); }
+bool MainWindow::KeepTypes() const { return ui_.keep_types_check->Value() == CheckBox::kTicked; }
 bool MainWindow::PerFileOption() const { return ui_.per_file_option->Value(); }
 bool MainWindow::PerTableOption() const { return ui_.per_table_option->Value(); }
 void MainWindow::SetProgressValue(int percent) { ui_.progress_bar->setValue(percent); }

@@ -56,6 +56,7 @@ class MainWindow : public QWidget {
     QPushButton* browse_button;               // PushButton3 "..."
     QLabel* target_password_label;            // lblPassword
     widgets::TextBox* target_password_edit;   // Text6
+    widgets::CheckBox* keep_types_check;      // "Keep column types, keys and relationships"
     QPushButton* sample_button;               // PushButton4
     QGroupBox* preview_frame;                 // Frame2
     widgets::CheckBox* preview_check;         // Check1
@@ -87,6 +88,7 @@ class MainWindow : public QWidget {
   db::SourceFields SourceFields() const;  // the five PostgreSQL fields as displayed
   db::TargetFields TargetFields() const;  // the Access file and its password as displayed
   int PreviewCheck() const;               // the preview check box's state: 1 ticked
+  bool KeepTypes() const;                 // "Keep column types, keys and relationships" ticked
   bool PerFileOption() const;
   bool PerTableOption() const;
   void SetProgressValue(int percent);
@@ -118,6 +120,7 @@ class MainWindow : public QWidget {
   void WriteSetting(const char* key, const std::string& text);
 
   ui::SettingsStore& settings_;
+  bool loading_keep_types_ = false;  // the check box set from the settings, not by the user
   ControlSet ui_{};
   db::MemoryListBox target_tables_;
   db::MemoryListBox source_tables_;

@@ -215,7 +215,8 @@ TEST_F(MainWindowSettings, TabOrderFollowsThePanel) {
   std::vector<QWidget*> expected = {ui.server_edit,          ui.port_edit,        ui.user_edit,
                                     ui.password_edit,        ui.database_edit,    ui.test_connection_button,
                                     ui.login_help_button,    ui.target_file_edit, ui.browse_button,
-                                    ui.target_password_edit, ui.sample_button,    ui.preview_check,
+                                    ui.target_password_edit, ui.keep_types_check, ui.sample_button,
+                                    ui.preview_check,
                                     ui.per_file_option};
   ui.transfer_help_button->setFocus(Qt::OtherFocusReason);
   for (QWidget* next : expected) {
@@ -233,6 +234,34 @@ TEST_F(MainWindowSettings, PasswordsAreMaskedWithStars) {
   }
   for (auto* plain : {ui.server_edit, ui.port_edit, ui.user_edit, ui.database_edit, ui.target_file_edit})
     EXPECT_EQ(plain->echoMode(), QLineEdit::Normal);
+}
+
+}  // namespace
+
+namespace {
+
+// The keep-types box: unticked at first and not written until the user
+// changes it, then "0"/"1" as the preview box is kept; it sits in the Access
+// Database frame under the password field, and the run keeps types only
+// while it is ticked.
+TEST_F(MainWindowSettings, KeepTypesIsStoredWhenChangedAndTellsTheRun) {
+  app::MainWindow& form = LoadedForm();
+  const auto& ui = form.Controls();
+  EXPECT_EQ(ui.keep_types_check->text(), "Keep column types, keys and relationships");
+  EXPECT_EQ(ui.keep_types_check->parentWidget(), ui.target_frame);
+  EXPECT_GT(ui.keep_types_check->y(), ui.target_password_edit->geometry().bottom());
+  EXPECT_LT(ui.keep_types_check->geometry().bottom(), ui.sample_button->y());
+  EXPECT_FALSE(form.KeepTypes());
+  EXPECT_FALSE(Stored("KeepTypesAndKeys"));
+
+  ui.keep_types_check->click();
+  EXPECT_TRUE(form.KeepTypes());
+  EXPECT_EQ(Stored("KeepTypesAndKeys"), "1");
+  app::MainWindow& again = LoadedForm();
+  EXPECT_TRUE(again.KeepTypes());
+  EXPECT_EQ(Stored("KeepTypesAndKeys"), "1");
+  again.Controls().keep_types_check->click();
+  EXPECT_EQ(Stored("KeepTypesAndKeys"), "0");
 }
 
 }  // namespace

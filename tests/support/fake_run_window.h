@@ -12,6 +12,7 @@
 
 #include "db/list_box.h"
 #include "engine/conversion_run.h"
+#include "engine/typed_conversion.h"
 #include "platform/ado/recordset.h"
 
 namespace testing_support {
@@ -44,10 +45,12 @@ class FakeRunWindow : public engine::RunWindow {
   std::function<std::optional<bool>(const std::string& table)> overwrite_for;  // asked first when set
   std::vector<std::string> events;
   std::vector<engine::StatementFailure> failures;
+  std::optional<engine::TypedOptions> keep_types;  // set: the run keeps types
 
   db::SourceFields SourceFields() override { return source; }
   db::TargetFields TargetFields() override { return target; }
   int PreviewCheck() override { return preview_check; }
+  const engine::TypedOptions* KeepTypes() override { return keep_types ? &*keep_types : nullptr; }
   bool PerFileOption() override { return per_file; }
   bool PerTableOption() override { return per_table; }
   db::ListBox& TargetTables() override { return target_tables; }

@@ -1,0 +1,105 @@
+// The run with types kept, as the window runs it with its box ticked: direct,
+// with one preview for the file, and with a preview per table that ends the
+// run after the first table. Each file holds the tables it was given with
+// their keys, and every relationship whose two tables it holds.
+
+#include <gtest/gtest.h>
+
+#include "engine/conversion_run.h"
+#include "engine/typed_conversion.h"
+#include "tests/db/pg_scratch.h"
+#include "tests/jet/write/readers.h"
+#include "tests/support/environment.h"
+#include "tests/support/fake_run_window.h"
+#include "tests/support/scripted_services.h"
+
+namespace {
+
+using testing_support::FakeRunWindow;
+
+constexpr const char* kSource =
+    "CREATE SCHEMA shop;\n"
+    "CREATE TABLE shop.customers (id serial PRIMARY KEY, name text, boss int REFERENCES shop.customers);\n"
+    "CREATE TABLE shop.orders (customer int REFERENCES shop.customers ON DELETE CASCADE, line int, total money,\n"
+    "  PRIMARY KEY (customer, line));\n"
+    "INSERT INTO shop.customers (name, boss) VALUES ('Ann', NULL), ('Bob', 1);\n"
+    "INSERT INTO shop.orders VALUES (1, 1, 12.50), (2, 1, 3);\n";
+
+std::string Export(const std::string& path, const std::string& table) {
+  std::string out;
+  testing_support::RunCommand("mdb-export " + readers::ShellQuote(path) + " " + table + " 2>&1", &out);
+  return out;
+}
+
+class TypedRun : public ::testing::Test {
+ protected:
+  // A new source and a copy of an empty Access file for `name`.
+  bool Prepare(const testing_support::PgServer& pg, const std::string& name, const std::string& fixture) {
+    if (!testing_support::FreshDatabase(pg, name)) return false;
+    std::string out;
+    EXPECT_EQ(testing_support::Psql(pg, name, kSource, &out), 0) << out;
+    window.source = testing_support::Fields(pg, name);
+    target = testing_support::CopyFile(fixture, testing_support::ScratchFolder(name));
+    window.target = {target, ""};
+    window.keep_types = engine::TypedOptions{};
+    return true;
+  }
+
+  testing_support::ScriptedServices services;
+  FakeRunWindow window;
+  std::string target;
+};
+
+constexpr const char* kBothRelationships =
+    "szRelationship,grbit,ccolumn,icolumn,szObject,szColumn,szReferencedObject,szReferencedColumn\n"
+    "\"customers_boss_fkey\",0,1,0,\"customers\",\"boss\",\"customers\",\"id\"\n"
+    "\"orders_customer_fkey\",4096,1,0,\"orders\",\"customer\",\"customers\",\"id\"\n";
+
+TEST_F(TypedRun, DirectAndThroughOnePreviewTheFileHoldsKeysAndRelationships) {
+  REQUIRE_PG(pg);
+  REQUIRE_FIXTURE(fixture, "empty-2003.mdb");
+  REQUIRE_READERS();
+  for (int preview : {0, 1}) {
+    SCOPED_TRACE(preview ? "one preview for the file" : "direct");
+    ASSERT_TRUE(Prepare(pg, preview ? "typed_run_preview" : "typed_run_direct", fixture));
+    window.preview_check = preview;
+    window.on_preview = [](FakeRunWindow& w) { w.ExecutePreview(); };
+    engine::RunResult result = engine::RunConversion(window);
+    EXPECT_TRUE(window.failures.empty()) << window.failures.front().description;
+    EXPECT_EQ(Export(target, "MSysRelationships"), kBothRelationships);
+    EXPECT_EQ(Export(target, "orders"), "customer,line,total\n1,1,12.5000\n2,1,3.0000\n");
+    EXPECT_EQ(readers::CheckReport(target), "");
+    // The Datatypes Conversion window: PostgreSQL's type beside Access's.
+    bool logged = false;
+    for (const auto& row : window.log.Rows())
+      logged |= row.table == "orders" && row.field == "total" && row.source_type == "money" &&
+                row.access_type == "CURRENCY";
+    EXPECT_TRUE(logged);
+    if (!preview) EXPECT_EQ(result.tables_created, 2);
+    window = FakeRunWindow{};
+  }
+}
+
+TEST_F(TypedRun, APreviewPerTableEndedAfterOneTableKeepsItsKeysAndItsOwnRelationship) {
+  REQUIRE_PG(pg);
+  REQUIRE_FIXTURE(fixture, "empty-2010.accdb");
+  REQUIRE_READERS();
+  ASSERT_TRUE(Prepare(pg, "typed_run_per_table", fixture));
+  window.preview_check = 1;
+  window.per_file = false;
+  window.per_table = true;
+  window.on_preview = [](FakeRunWindow& w) { w.ExecutePreview(); };  // Execute: the run ends after it
+  engine::RunConversion(window);
+  ASSERT_EQ(window.previews.size(), 1u);
+  const auto& shown = window.previews.front();
+  EXPECT_EQ(shown.front(), "CREATE TABLE [customers] ([id] COUNTER, [name] TEXT(3), [boss] LONG)");
+  EXPECT_EQ(shown.back(),
+            "ALTER TABLE [customers] ADD CONSTRAINT [customers_boss_fkey] FOREIGN KEY ([boss]) REFERENCES "
+            "[customers] ([id])");
+  EXPECT_EQ(Export(target, "MSysRelationships"),
+            "szRelationship,grbit,ccolumn,icolumn,szObject,szColumn,szReferencedObject,szReferencedColumn\n"
+            "\"customers_boss_fkey\",0,1,0,\"customers\",\"boss\",\"customers\",\"id\"\n");
+  EXPECT_EQ(readers::CheckReport(target), "");
+}
+
+}  // namespace
