@@ -1,6 +1,8 @@
 #include "engine/typed_conversion.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 
 #include "db/postgresql.h"
 #include "db/source_facts.h"
@@ -8,7 +10,23 @@
 
 namespace engine {
 
+namespace {
+
+// This machine's time zone by its IANA name: TZ, else the zone file
+// /etc/localtime links to; empty when neither says.
+std::string LocalTimeZone() {
+  if (const char* tz = std::getenv("TZ"); tz && *tz) return *tz == ':' ? tz + 1 : tz;
+  std::error_code ec;
+  const std::string target = std::filesystem::read_symlink("/etc/localtime", ec).string();
+  const size_t at = target.find("zoneinfo/");
+  return ec || at == std::string::npos ? std::string() : target.substr(at + 9);
+}
+
+}  // namespace
+
 void TypedConversion::Prepare(ado::Connection& source, const TypedOptions& options) {
+  time_zone_ = options.time_zone.empty() ? LocalTimeZone() : options.time_zone;
+  if (!time_zone_.empty()) source.Execute("SET TimeZone = " + db::QuoteLiteral(time_zone_));
   std::vector<db::SourceTable> all = db::ReadSourceSchema(source, options.schemas);
   tables_.clear();
   for (auto& t : all) {
@@ -77,6 +95,8 @@ std::vector<std::string> TypedConversion::AfterRows(const TablePlan& plan) {
 
 std::vector<std::string> TypedConversion::Notes() const {
   std::vector<std::string> out;
+  out.push_back("time zone of timestamps with time zone: " +
+                (time_zone_.empty() ? std::string("the server's") : time_zone_));
   for (const auto& p : plans_) {
     for (const auto& r : p.renamed) out.push_back("renamed: " + r);
     for (const auto& l : p.left_out) out.push_back("left out: " + l);

@@ -23,6 +23,9 @@ struct TypedOptions {
   std::vector<std::string> schemas;  // empty: every user schema
   // Only these tables (as "name" or "schema.name"); empty: all of them.
   std::vector<std::string> tables;
+  // The session's TimeZone, in which timestamps with time zone arrive as
+  // wall-clock times; empty: this machine's (TZ, else /etc/localtime).
+  std::string time_zone;
 };
 
 class TypedConversion {
@@ -50,6 +53,7 @@ class TypedConversion {
   std::vector<RelationshipStatement> relationships_;
   std::set<size_t> done_;                  // plans whose rows are in
   std::vector<bool> relationship_made_;
+  std::string time_zone_;  // the session's, as set
 };
 
 }  // namespace engine

@@ -111,6 +111,9 @@ int main(int argc, char** argv) {
   app.add_option("--schemas", typed.schemas, "with --keep-types: only these schemas (NAME[,NAME...])")
       ->delimiter(',')
       ->needs(keep_types_flag);
+  app.add_option("--time-zone", typed.time_zone,
+                 "with --keep-types: the time zone timestamps with time zone arrive in (default: this machine's)")
+      ->needs(keep_types_flag);
   keep_types_flag->excludes(verify_flag)->excludes(verify_only_flag)->excludes(all_tables);
   app.footer(std::string(kTablesHelp) + "\n\n" + kKeepTypesHelp + "\n\n" + kConnectionHelp);
   try {

@@ -181,7 +181,9 @@ TEST_F(ConvertTables, KeepTypesTakesEverySchemaWithKeysAfterTheRows) {
   ASSERT_NO_FATAL_FAILURE(Prepare("convert_keep_types"));
   ASSERT_EQ(testing_support::Psql(*pg_, database_,
                                   "ALTER TABLE extra.rates ADD PRIMARY KEY (id);\n"
-                                  "ALTER TABLE extra.items ADD FOREIGN KEY (other) REFERENCES extra.rates;\n"),
+                                  "ALTER TABLE extra.items ADD FOREIGN KEY (other) REFERENCES extra.rates;\n"
+                                  "CREATE TABLE extra.stamps (at timestamptz);\n"
+                                  "INSERT INTO extra.stamps VALUES ('2024-01-01 12:00:00.25+00');\n"),
             0);
   Outcome printed = Run("--keep-types --print-sql");
   ASSERT_EQ(printed.status, 0) << printed.err;
@@ -194,12 +196,17 @@ TEST_F(ConvertTables, KeepTypesTakesEverySchemaWithKeysAfterTheRows) {
       << printed.out;
   EXPECT_EQ(printed.out.find("sql_x"), std::string::npos);
 
-  Outcome run = Run("--keep-types --overwrite no");
+  // Timestamps with time zone arrive as the wall-clock time of the zone asked for.
+  Outcome run = Run("--keep-types --overwrite no --time-zone Asia/Tokyo");
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("4 tables created, 7 rows written, 0 statements refused"), std::string::npos) << run.out;
-  std::string tables, relationships;
+  EXPECT_NE(run.out.find("5 tables created, 8 rows written, 0 statements refused"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("time zone of timestamps with time zone: Asia/Tokyo\n"), std::string::npos) << run.err;
+  std::string tables, relationships, stamps;
   ASSERT_EQ(RunCommand(std::string(PELMORA_RUNTIME_DIR) + "/pelmora-access tables " + target_, &tables), 0);
-  EXPECT_EQ(tables, "extra_items\nrates\npublic_items\npayment\n");
+  EXPECT_EQ(tables, "extra_items\nrates\nstamps\npublic_items\npayment\n");
+  ASSERT_EQ(RunCommand(std::string(PELMORA_RUNTIME_DIR) + "/pelmora-access export " + target_ + " stamps", &stamps),
+            0);
+  EXPECT_NE(stamps.find("2024-01-01 21:00:00"), std::string::npos) << stamps;
   ASSERT_EQ(RunCommand("mdb-export " + target_ + " MSysRelationships", &relationships), 0);
   EXPECT_NE(relationships.find("\"items_other_fkey\",0,1,0,\"extra_items\",\"other\",\"rates\",\"id\""),
             std::string::npos)
