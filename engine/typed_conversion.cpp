@@ -14,6 +14,32 @@ namespace {
 
 // This machine's time zone by its IANA name: TZ, else the zone file
 // /etc/localtime links to; empty when neither says.
+// Whether Access would see two rows with the same key where PostgreSQL sees
+// none: its text keys ignore case and trailing spaces, and its Date/Time
+// keys hold milliseconds. Other types compare alike on both sides.
+bool AccessSeesDuplicates(ado::Connection& source, const db::SourceTable& table, const db::SourceIndex& index) {
+  std::string key;
+  bool differs = false;
+  for (const auto& name : index.columns) {
+    auto c = std::find_if(table.columns.begin(), table.columns.end(), [&](const auto& col) { return col.name == name; });
+    if (c == table.columns.end()) return false;
+    std::string item = db::QuoteIdentifier(name);
+    if (c->category == 'S' || c->category == 'E') {
+      item = "lower(rtrim(" + item + "::text))";
+      differs = true;
+    } else if (c->base_type == "timestamp" || c->base_type == "timestamptz" || c->base_type == "time") {
+      item += "::" + c->base_type + "(3)";
+      differs = true;
+    }
+    key += (key.empty() ? "" : ", ") + item;
+  }
+  if (!differs) return false;
+  auto rows = source.Execute(db::SourceQuery(table, "1") + " GROUP BY " + key + " HAVING count(*) > 1 LIMIT 1");
+  const bool found = !rows->Eof();
+  rows->Close();
+  return found;
+}
+
 std::string LocalTimeZone() {
   if (const char* tz = std::getenv("TZ"); tz && *tz) return *tz == ':' ? tz + 1 : tz;
   std::error_code ec;
@@ -38,8 +64,22 @@ void TypedConversion::Prepare(ado::Connection& source, const TypedOptions& optio
     if (wanted) tables_.push_back(std::move(t));
   }
   std::vector<std::vector<db::ColumnFacts>> facts;
-  for (const auto& t : tables_) facts.push_back(db::ReadColumnFacts(source, t));
+  std::vector<std::string> weakened;
+  for (auto& t : tables_) {
+    facts.push_back(db::ReadColumnFacts(source, t));
+    // A key Access would refuse on these rows becomes a plain index.
+    for (auto& index : t.indexes) {
+      if (!(index.primary || index.unique) || !index.left_out.empty() || !AccessSeesDuplicates(source, t, index))
+        continue;
+      weakened.push_back("changed: key " + index.name + " of " + t.schema + "." + t.name +
+                         ": its values are equal for Access (texts but for case or trailing spaces, times but for "
+                         "fractions of a millisecond), so it is a plain index and relationships that need it are "
+                         "left out");
+      index.primary = index.unique = false;
+    }
+  }
   plans_ = PlanTables(tables_, facts);
+  weakened_ = std::move(weakened);
   relationships_ = RelationshipStatements(plans_);
   relationship_made_.assign(relationships_.size(), false);
   done_.clear();
@@ -97,6 +137,7 @@ std::vector<std::string> TypedConversion::Notes() const {
   std::vector<std::string> out;
   out.push_back("time zone of timestamps with time zone: " +
                 (time_zone_.empty() ? std::string("the server's") : time_zone_));
+  out.insert(out.end(), weakened_.begin(), weakened_.end());
   for (const auto& p : plans_) {
     for (const auto& r : p.renamed) out.push_back("renamed: " + r);
     for (const auto& l : p.left_out) out.push_back("left out: " + l);

@@ -54,6 +54,7 @@ class TypedConversion {
   std::set<size_t> done_;                  // plans whose rows are in
   std::vector<bool> relationship_made_;
   std::string time_zone_;  // the session's, as set
+  std::vector<std::string> weakened_;  // keys made plain indexes, and why
 };
 
 }  // namespace engine

@@ -23,7 +23,10 @@ constexpr const char* kSource =
     "CREATE TABLE shop.orders (customer int REFERENCES shop.customers ON DELETE CASCADE, line int, total money,\n"
     "  PRIMARY KEY (customer, line));\n"
     "INSERT INTO shop.customers (name, boss) VALUES ('Ann', NULL), ('Bob', 1);\n"
-    "INSERT INTO shop.orders VALUES (1, 1, 12.50), (2, 1, 3);\n";
+    "INSERT INTO shop.orders VALUES (1, 1, 12.50), (2, 1, 3);\n"
+    // Two keys PostgreSQL tells apart and Access does not.
+    "CREATE TABLE shop.tags (label text PRIMARY KEY);\n"
+    "INSERT INTO shop.tags VALUES ('Red'), ('red ');\n";
 
 std::string Export(const std::string& path, const std::string& table) {
   std::string out;
@@ -75,7 +78,12 @@ TEST_F(TypedRun, DirectAndThroughOnePreviewTheFileHoldsKeysAndRelationships) {
       logged |= row.table == "orders" && row.field == "total" && row.source_type == "money" &&
                 row.access_type == "CURRENCY";
     EXPECT_TRUE(logged);
-    if (!preview) EXPECT_EQ(result.tables_created, 2);
+    if (!preview) EXPECT_EQ(result.tables_created, 3);
+    // The key Access would refuse on these rows is a plain index, and said so.
+    EXPECT_NE(Export(target, "tags"), "");
+    bool said = false;
+    for (const auto& note : result.notes) said |= note.find("key tags_pkey of shop.tags") != std::string::npos;
+    EXPECT_TRUE(said);
     window = FakeRunWindow{};
   }
 }
