@@ -10,7 +10,9 @@
 // measured by converting a database without the benchmark table; the table's
 // own rate leaves it out. The cost of a table as such (round trips, the new
 // table's definition, commits) is measured apart, over a database of 200
-// tables of which every other one holds one row.
+// tables of which every other one holds one row. Then the same table with a
+// primary key and one index, converted with --keep-types (types, keys and
+// indexes kept: the index built after the rows), against the plain read of it.
 //
 //   convert_bench [--rows N] [--repeat 3] [--target-template FILE.mdb]
 //
@@ -97,14 +99,14 @@ void PrepareSource(long rows) {
 // The plain read: SELECT * through the driver with a server-side cursor
 // (declare/fetch, as the run reads), every value read with SQLGetDataW as
 // text. Returns rows per second.
-double PlainRead() {
+double PlainRead(const std::string& database = "convert_bench") {
   const odbc::DriverManager* dm = odbc::LoadDriverManager();
   if (!dm) throw ado::Error(0, "no ODBC driver manager");
   SQLHANDLE env = nullptr, dbc = nullptr, stmt = nullptr;
   dm->AllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
   dm->SetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   dm->AllocHandle(SQL_HANDLE_DBC, env, &dbc);
-  odbc::WideString connection = odbc::ToWide(ConnectionString("convert_bench"));
+  odbc::WideString connection = odbc::ToWide(ConnectionString(database));
   if (!SQL_SUCCEEDED(dm->DriverConnect(dbc, nullptr, connection.data(), SQL_NTS, nullptr, 0, nullptr,
                                        SQL_DRIVER_NOPROMPT)))
     throw ado::Error(0, "plain read: cannot connect");
@@ -133,6 +135,36 @@ double PlainRead() {
   dm->FreeHandle(SQL_HANDLE_DBC, dbc);
   dm->FreeHandle(SQL_HANDLE_ENV, env);
   return chars > 0 ? n / seconds : 0;
+}
+
+// The benchmark table again, with a primary key and an index, in a database of its own.
+void PrepareKeyed(long rows) {
+  ado::Connection admin;
+  admin.Open(ConnectionString(Env("PELMORA_TEST_PG_DATABASE", "postgres")));
+  auto exists = admin.Execute("SELECT 1 FROM pg_database WHERE datname = 'convert_bench_keyed'");
+  bool have = exists->IsOpen() && !exists->Eof();
+  exists->Close();
+  if (!have) admin.Execute("CREATE DATABASE convert_bench_keyed");
+  admin.Close();
+  ado::Connection source;
+  source.CommandTimeout = 0;
+  source.Open(ConnectionString("convert_bench_keyed"));
+  auto counted = source.Execute(
+      "SELECT coalesce((SELECT count(*) FROM pg_class WHERE relname = 'bench_rows_label'), 0) || ' ' || "
+      "coalesce((SELECT reltuples::bigint FROM pg_class WHERE relname = 'bench_rows'), -1)");
+  const std::string state = counted->Fields(size_t{0}).Value().ToText();
+  counted->Close();
+  if (state == "1 " + std::to_string(rows)) return;
+  source.Execute("DROP TABLE IF EXISTS bench_rows");
+  source.Execute(
+      "CREATE TABLE bench_rows (id integer PRIMARY KEY, label text, amount numeric(12,2), created timestamp, "
+      "ratio double precision)");
+  source.Execute(fmt::format(
+      "INSERT INTO bench_rows SELECT i, 'row ' || i, (i % 100000) / 100.0, "
+      "timestamp '2020-01-01' + i * interval '1 second', i / 7.0 FROM generate_series(1, {}) AS i",
+      rows));
+  source.Execute("CREATE INDEX bench_rows_label ON bench_rows (label)");
+  source.Execute("ANALYZE bench_rows");
 }
 
 // A database of 200 tables (id, label, amount), every other one with a row.
@@ -167,7 +199,7 @@ struct RunResult {
 
 // Runs pelmora-convert from `database` into `target`, overwriting, output discarded.
 RunResult RunConverter(const std::string& bin_dir, const std::string& database, const fs::path& target,
-                       bool all_tables = true) {
+                       bool all_tables = true, bool keep_types = false) {
   auto start = std::chrono::steady_clock::now();
   std::fflush(stdout);  // a buffered line must not be written again by the child
   pid_t child = fork();
@@ -181,7 +213,7 @@ RunResult RunConverter(const std::string& bin_dir, const std::string& database, 
     if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(127);
     execl(exe.c_str(), exe.c_str(), "--server", server.c_str(), "--port", port.c_str(), "--user", user.c_str(),
           "--database", database.c_str(), "--target", target_text.c_str(), "--overwrite", "yes",
-          all_tables ? "--all-tables" : nullptr, nullptr);
+          all_tables ? "--all-tables" : keep_types ? "--keep-types" : nullptr, nullptr);
     _exit(127);
   }
   int status = 0;
@@ -219,6 +251,7 @@ int main(int argc, char** argv) {
   try {
     PrepareSource(rows);
     PrepareManyTables();
+    PrepareKeyed(rows);
   } catch (const ado::Error& e) {
     fmt::print(stderr, "convert_bench: {}\n", e.Description());
     return 1;
@@ -231,7 +264,8 @@ int main(int argc, char** argv) {
   // turns, so that a disturbance of the machine falls on one round.
   // The same run on a database without the table gives what every run spends
   // on the tables PostgreSQL lists of its own, whatever the row count.
-  std::vector<double> fixed_seconds, run_seconds, read_rates, no_table_seconds, many_table_seconds;
+  std::vector<double> fixed_seconds, run_seconds, read_rates, no_table_seconds, many_table_seconds, typed_seconds,
+      keyed_read_rates;
   long peak_kib = 0;
   for (int round = 0; round < repeat; ++round) {
     fs::path empty_target = work / "empty.mdb";
@@ -254,8 +288,16 @@ int main(int argc, char** argv) {
     fs::remove(empty_target);
     fs::copy_file(target_template, empty_target);
     many_table_seconds.push_back(RunConverter(bin_dir, "convert_bench_tables", empty_target, false).seconds);
-    fmt::print("round {}: conversion {:.2f} s, system tables {:.2f} s, plain read {:.0f} rows/s\n", round + 1,
-               run_seconds.back(), fixed_seconds.back(), read_rates.back());
+    fs::remove(empty_target);
+    fs::copy_file(target_template, empty_target);
+    RunResult typed = RunConverter(bin_dir, "convert_bench_keyed", empty_target, false, true);
+    if (typed.exit_status != 0) fmt::print("pelmora-convert --keep-types exit status {}\n", typed.exit_status);
+    typed_seconds.push_back(typed.seconds);
+    peak_kib = std::max(peak_kib, typed.peak_kib);
+    keyed_read_rates.push_back(PlainRead("convert_bench_keyed"));
+    fmt::print("round {}: conversion {:.2f} s, system tables {:.2f} s, plain read {:.0f} rows/s, keeping types "
+               "{:.2f} s\n",
+               round + 1, run_seconds.back(), fixed_seconds.back(), read_rates.back(), typed_seconds.back());
   }
   const double read_rate = Median(read_rates);
   const double seconds = Median(run_seconds);
@@ -273,6 +315,11 @@ int main(int argc, char** argv) {
   const double per_table_ms = (Median(many_table_seconds) - Median(no_table_seconds)) / 200 * 1000;
   fmt::print("cost of a table:              {:.2f} ms (200 tables of at most one row; goal: at most 2 ms)\n",
              per_table_ms);
+  const double typed_rate = rows / Median(typed_seconds);
+  const double keyed_read = Median(keyed_read_rates);
+  fmt::print("keeping types (--keep-types): {:.0f} rows/s into a table with a primary key and one index, plain read "
+             "of it {:.0f} rows/s: ratio {:.2f} (goal at least 0.85; the classic run above: {:.2f})\n",
+             typed_rate, keyed_read, typed_rate / keyed_read, convert_rate / read_rate);
   fmt::print("peak resident memory:         {:.1f} MB (goal: under 100 MB)\n", peak_kib / 1024.0);
   fmt::print("Access file size:             {:.1f} MB\n", fs::file_size(target) / 1e6);
   fs::remove_all(work);
