@@ -219,6 +219,12 @@ RunResult RunConversion(RunWindow& w) {
       const std::string drop = plan ? "DROP TABLE [" + plan->name + "]" : "DROP TABLE \"" + table + "\"";
       bool preview = false;
       trap(170, [&] { preview = preview_on(); });
+      std::vector<std::string> unrelate;
+      if (plan) trap(171, [&] { unrelate = typed->DropRelationshipsOf(Require(w.AccessConn()), plan->name); });
+      for (const auto& statement : unrelate) {
+        if (preview) list(172, statement);
+        else execute(174, statement, table, 0);
+      }
       if (preview) list(172, drop);
       else execute(174, drop, table, 0);
       trap(176, [&] { engine::RemoveFromListbox(w.TargetTables(), LowerCase(table)); });

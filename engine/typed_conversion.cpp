@@ -133,6 +133,23 @@ std::vector<std::string> TypedConversion::AfterRows(const TablePlan& plan) {
   return out;
 }
 
+std::vector<std::string> TypedConversion::DropRelationshipsOf(ado::Connection& target,
+                                                              std::string_view table) const {
+  std::vector<std::string> out, seen;
+  auto rows = target.Execute("SELECT * FROM [MSysRelationships]");
+  for (; !rows->Eof(); rows->MoveNext()) {
+    const std::string name = rows->Fields("szRelationship").Value().ToText();
+    const std::string child = rows->Fields("szObject").Value().ToText();
+    const std::string parent = rows->Fields("szReferencedObject").Value().ToText();
+    if (NameKey(child) != NameKey(table) && NameKey(parent) != NameKey(table)) continue;
+    if (std::find(seen.begin(), seen.end(), NameKey(name)) != seen.end()) continue;
+    seen.push_back(NameKey(name));
+    out.push_back("ALTER TABLE " + Bracketed(child) + " DROP CONSTRAINT " + Bracketed(name));
+  }
+  rows->Close();
+  return out;
+}
+
 std::vector<std::string> TypedConversion::Notes() const {
   std::vector<std::string> out;
   out.push_back("time zone of timestamps with time zone: " +

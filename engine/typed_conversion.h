@@ -44,6 +44,9 @@ class TypedConversion {
   std::string RowStatement(const TablePlan& plan, ado::Recordset& records) const;
   // The table's keys, then the relationships now ready; each once.
   std::vector<std::string> AfterRows(const TablePlan& plan);
+  // Before `table` is dropped to be made again: dropping each relationship of
+  // the target's that it takes part in (Access drops no table in one).
+  std::vector<std::string> DropRelationshipsOf(ado::Connection& target, std::string_view table) const;
   // What could not be carried and what was renamed, one line each.
   std::vector<std::string> Notes() const;
 

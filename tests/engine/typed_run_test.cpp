@@ -88,6 +88,25 @@ TEST_F(TypedRun, DirectAndThroughOnePreviewTheFileHoldsKeysAndRelationships) {
   }
 }
 
+// Converting again over the same file, every table replaced: the tables in
+// relationships are freed of them first (Access drops no table in one), and
+// the run makes them again.
+TEST_F(TypedRun, ConvertingAgainReplacesTablesInRelationships) {
+  REQUIRE_PG(pg);
+  REQUIRE_FIXTURE(fixture, "empty-2003.mdb");
+  REQUIRE_READERS();
+  ASSERT_TRUE(Prepare(pg, "typed_run_again", fixture));
+  engine::RunConversion(window);
+  ASSERT_TRUE(window.failures.empty()) << window.failures.front().description;
+  window.failures.clear();
+  window.overwrite_for = [](const std::string&) { return std::optional<bool>(true); };
+  engine::RunConversion(window);
+  EXPECT_TRUE(window.failures.empty()) << window.failures.front().description;
+  EXPECT_EQ(Export(target, "MSysRelationships"), kBothRelationships);
+  EXPECT_EQ(Export(target, "orders"), "customer,line,total\n1,1,12.5000\n2,1,3.0000\n");
+  EXPECT_EQ(readers::CheckReport(target), "");
+}
+
 TEST_F(TypedRun, APreviewPerTableEndedAfterOneTableKeepsItsKeysAndItsOwnRelationship) {
   REQUIRE_PG(pg);
   REQUIRE_FIXTURE(fixture, "empty-2010.accdb");
