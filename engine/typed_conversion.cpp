@@ -53,7 +53,7 @@ std::string LocalTimeZone() {
 void TypedConversion::Prepare(ado::Connection& source, const TypedOptions& options) {
   time_zone_ = options.time_zone.empty() ? LocalTimeZone() : options.time_zone;
   if (!time_zone_.empty()) source.Execute("SET TimeZone = " + db::QuoteLiteral(time_zone_));
-  std::vector<db::SourceTable> all = db::ReadSourceSchema(source, options.schemas);
+  std::vector<db::SourceTable> all = db::ReadSourceSchema(source, options.schemas, options.include_views);
   tables_.clear();
   for (auto& t : all) {
     // The user's own tables: by default without the "sql_" names the window's list leaves out too.

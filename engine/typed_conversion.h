@@ -26,6 +26,7 @@ struct TypedOptions {
   // The session's TimeZone, in which timestamps with time zone arrive as
   // wall-clock times; empty: this machine's (TZ, else /etc/localtime).
   std::string time_zone;
+  bool include_views = false;  // views' rows too, each as a table (as Access's import does)
 };
 
 class TypedConversion {

@@ -111,6 +111,9 @@ int main(int argc, char** argv) {
   app.add_option("--schemas", typed.schemas, "with --keep-types: only these schemas (NAME[,NAME...])")
       ->delimiter(',')
       ->needs(keep_types_flag);
+  app.add_flag("--include-views", typed.include_views,
+               "with --keep-types: also copy the rows of views (and materialized views), each as a table")
+      ->needs(keep_types_flag);
   app.add_option("--time-zone", typed.time_zone,
                  "with --keep-types: the time zone timestamps with time zone arrive in (default: this machine's)")
       ->needs(keep_types_flag);

@@ -212,6 +212,12 @@ TEST_F(ConvertTables, KeepTypesTakesEverySchemaWithKeysAfterTheRows) {
             std::string::npos)
       << relationships;
   EXPECT_EQ(Run("--schemas extra").status, 2);  // only with --keep-types
+  // Views only when asked for, each as a table of its rows.
+  ASSERT_EQ(testing_support::Psql(*pg_, database_, "CREATE VIEW extra.rate_list AS SELECT id FROM extra.rates;\n"), 0);
+  EXPECT_EQ(Run("--keep-types --print-sql").out.find("[rate_list]"), std::string::npos);
+  EXPECT_NE(Run("--keep-types --include-views --print-sql --schemas extra").out.find(
+                "CREATE TABLE [rate_list] ([id] LONG)\nINSERT INTO [rate_list] VALUES (1)\n"),
+            std::string::npos);
 }
 
 TEST_F(ConvertTables, AllTablesIsTheWindowsListAsTheWindowConvertsIt) {
