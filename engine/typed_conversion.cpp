@@ -12,8 +12,8 @@ namespace engine {
 
 namespace {
 
-// This machine's time zone by its IANA name: TZ, else the zone file
-// /etc/localtime links to; empty when neither says.
+constexpr size_t kMaxAccessColumns = 255;
+
 // Whether Access would see two rows with the same key where PostgreSQL sees
 // none: its text keys ignore case and trailing spaces, and its Date/Time
 // keys hold milliseconds. Other types compare alike on both sides.
@@ -40,6 +40,8 @@ bool AccessSeesDuplicates(ado::Connection& source, const db::SourceTable& table,
   return found;
 }
 
+// This machine's time zone by its IANA name: TZ, else the zone file
+// /etc/localtime links to; empty when neither says.
 std::string LocalTimeZone() {
   if (const char* tz = std::getenv("TZ"); tz && *tz) return *tz == ':' ? tz + 1 : tz;
   std::error_code ec;
@@ -51,6 +53,7 @@ std::string LocalTimeZone() {
 }  // namespace
 
 void TypedConversion::Prepare(ado::Connection& source, const TypedOptions& options) {
+  left_out_tables_.clear();
   time_zone_ = options.time_zone.empty() ? LocalTimeZone() : options.time_zone;
   if (!time_zone_.empty()) source.Execute("SET TimeZone = " + db::QuoteLiteral(time_zone_));
   std::vector<db::SourceTable> all = db::ReadSourceSchema(source, options.schemas, options.include_views);
@@ -61,7 +64,14 @@ void TypedConversion::Prepare(ado::Connection& source, const TypedOptions& optio
                                                  std::any_of(options.tables.begin(), options.tables.end(), [&](const std::string& name) {
                           return name == t.name || name == t.schema + "." + t.name;
                         });
-    if (wanted) tables_.push_back(std::move(t));
+    if (!wanted) continue;
+    if (t.columns.size() > kMaxAccessColumns) {
+      left_out_tables_.push_back("left out: table " + t.schema + "." + t.name + " has " +
+                                 std::to_string(t.columns.size()) + " columns; an Access table holds at most " +
+                                 std::to_string(kMaxAccessColumns));
+      continue;
+    }
+    tables_.push_back(std::move(t));
   }
   std::vector<std::vector<db::ColumnFacts>> facts;
   std::vector<std::string> weakened;
@@ -154,6 +164,7 @@ std::vector<std::string> TypedConversion::Notes() const {
   std::vector<std::string> out;
   out.push_back("time zone of timestamps with time zone: " +
                 (time_zone_.empty() ? std::string("the server's") : time_zone_));
+  out.insert(out.end(), left_out_tables_.begin(), left_out_tables_.end());
   out.insert(out.end(), weakened_.begin(), weakened_.end());
   for (const auto& p : plans_) {
     for (const auto& r : p.renamed) out.push_back("renamed: " + r);

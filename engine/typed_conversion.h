@@ -59,6 +59,7 @@ class TypedConversion {
   std::vector<bool> relationship_made_;
   std::string time_zone_;  // the session's, as set
   std::vector<std::string> weakened_;  // keys made plain indexes, and why
+  std::vector<std::string> left_out_tables_;  // tables Access cannot hold, and why
 };
 
 }  // namespace engine

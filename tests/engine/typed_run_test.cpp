@@ -26,7 +26,10 @@ constexpr const char* kSource =
     "INSERT INTO shop.orders VALUES (1, 1, 12.50), (2, 1, 3);\n"
     // Two keys PostgreSQL tells apart and Access does not.
     "CREATE TABLE shop.tags (label text PRIMARY KEY);\n"
-    "INSERT INTO shop.tags VALUES ('Red'), ('red ');\n";
+    "INSERT INTO shop.tags VALUES ('Red'), ('red ');\n"
+    // More columns than an Access table holds.
+    "DO $$ BEGIN EXECUTE 'CREATE TABLE shop.wide (' || "
+    "(SELECT string_agg('c' || i || ' int', ', ') FROM generate_series(1, 256) i) || ')'; END $$;\n";
 
 std::string Export(const std::string& path, const std::string& table) {
   std::string out;
@@ -82,8 +85,13 @@ TEST_F(TypedRun, DirectAndThroughOnePreviewTheFileHoldsKeysAndRelationships) {
     // The key Access would refuse on these rows is a plain index, and said so.
     EXPECT_NE(Export(target, "tags"), "");
     bool said = false;
-    for (const auto& note : result.notes) said |= note.find("key tags_pkey of shop.tags") != std::string::npos;
+    bool wide = false;
+    for (const auto& note : result.notes) {
+      said |= note.find("key tags_pkey of shop.tags") != std::string::npos;
+      wide |= note == "left out: table shop.wide has 256 columns; an Access table holds at most 255";
+    }
     EXPECT_TRUE(said);
+    EXPECT_TRUE(wide);
     window = FakeRunWindow{};
   }
 }
