@@ -26,11 +26,10 @@ constexpr uint8_t kBooleanFalse = 0xFF;
 
 __extension__ typedef unsigned __int128 u128;
 
-// UTF-8 to UTF-16 code units; an invalid sequence becomes U+FFFD.
-std::u16string ToUtf16(std::string_view s) {
+// UTF-8 to UTF-16 code units into `out`; an invalid sequence becomes U+FFFD.
+void ToUtf16(std::string_view s, std::u16string& out) {
   static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-  std::u16string out;
-  out.reserve(s.size());
+  out.clear();
   size_t i = 0;
   while (i < s.size()) {
     const auto b0 = static_cast<unsigned char>(s[i]);
@@ -61,7 +60,6 @@ std::u16string ToUtf16(std::string_view s) {
     }
     i += len;
   }
-  return out;
 }
 
 // Inline code of a surrogate unit, which the code files leave out.
@@ -390,7 +388,10 @@ Status AppendKeyColumn(const KeyColumn& column, IndexKey* key) {
     case ColumnType::kMemo: {
       const auto* v = std::get_if<std::string>(&value);
       if (!v) return mismatch();
-      AppendTextKey(ToUtf16(*v), column.sort_order, asc, key);
+      // One buffer per thread: a key is encoded for every INSERT into an indexed table.
+      static thread_local std::u16string units;
+      ToUtf16(*v, units);
+      AppendTextKey(units, column.sort_order, asc, key);
       return {};
     }
     default:

@@ -220,12 +220,32 @@ Result<IndexPageView> IndexPageView::Open(std::span<const std::byte> image, uint
   IndexPageView view(image, page_number);
   view.leaf_ = type == kIndexLeafPage;
   view.prefix_ = Le16(image, kPrefixOffset);
-  // The last entry end: the highest bit of the mask.
+  // The last entry end: the highest bit of the mask. Every lookup opens a
+  // view, so the free space is taken as a guess first: right when its bit is
+  // the highest one set.
   size_t last = 0;
-  for (size_t word = kMaskWords; word-- > 0;) {
-    if (const uint64_t w = view.MaskWord(word * 8); w != 0) {
-      last = word * 64 + 63 - static_cast<size_t>(std::countl_zero(w));
-      break;
+  const auto* mask = reinterpret_cast<const uint8_t*>(image.data() + kIndexMaskOffset);
+  static constexpr uint8_t kZeros[kMaskBytes] = {};
+  const size_t guess = kIndexEntryCapacity - std::min<size_t>(Le16(image, kFreeSpaceOffset), kIndexEntryCapacity);
+  if (guess > 0 && mask[guess / 8] >> (guess % 8) == 1 &&
+      std::memcmp(mask + guess / 8 + 1, kZeros, kMaskBytes - guess / 8 - 1) == 0) {
+    last = guess;
+  } else if (guess == 0 && std::memcmp(mask, kZeros, kMaskBytes) == 0) {
+    last = 0;
+  } else if (const uint8_t top = mask[kMaskBytes - 1]; top != 0) {
+    last = (kMaskBytes - 1) * 8 + 7 - static_cast<size_t>(std::countl_zero(top));
+  } else {
+    for (size_t byte = kMaskBytes - 1; byte > 0;) {
+      const size_t low = byte >= 8 ? byte - 8 : 0;
+      uint64_t w;
+      std::memcpy(&w, mask + low, 8);
+      if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+      if (byte - low < 8) w &= (uint64_t{1} << (8 * (byte - low))) - 1;
+      if (w != 0) {
+        last = low * 8 + 63 - static_cast<size_t>(std::countl_zero(w));
+        break;
+      }
+      byte = low;
     }
   }
   if (last > kIndexEntryCapacity) return corrupt("entry mask out of range");
@@ -315,7 +335,8 @@ Result<IndexEntryRef> IndexPageView::EntryAt(size_t start) const {
 size_t IndexPageView::Count() const {
   if (image_.empty()) return 0;
   size_t n = 0;
-  for (size_t byte = 0; byte < kMaskBytes; byte += 8) {
+  // No entry ends past the last one.
+  for (size_t byte = 0; byte <= end_ / 8 && byte < kMaskBytes; byte += 8) {
     // std::popcount is a library call without the popcnt instruction, which the build does not assume.
     uint64_t w = MaskWord(byte);
     w = w - ((w >> 1) & 0x5555555555555555u);
@@ -351,6 +372,124 @@ void EncodeIndexEntry(std::span<const uint8_t> key, uint32_t data_page, uint8_t 
   if (!leaf) {
     for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<uint8_t>(child >> shift));
   }
+}
+
+Status AppendWholeEntries(const IndexPageView& view, size_t start, size_t end, std::span<const uint8_t> replacement,
+                          std::span<const size_t> replacement_ends, std::vector<uint8_t>* bytes,
+                          std::vector<size_t>* ends) {
+  if (start > end || end > view.data_end()) {
+    return MakeError(ErrorCode::kInvalidValue, "entries to replace outside the page");
+  }
+  const auto* data = reinterpret_cast<const uint8_t*>(view.image().data() + kIndexEntriesOffset);
+  auto put_replacement = [&] {
+    const size_t base = bytes->size();
+    bytes->insert(bytes->end(), replacement.begin(), replacement.end());
+    for (size_t e : replacement_ends) ends->push_back(base + e);
+  };
+  bool placed = false;
+  for (size_t at = 0; at < view.data_end();) {
+    if (!placed && at == start) {
+      put_replacement();
+      placed = true;
+      if (end > start) {
+        at = end;
+        continue;
+      }
+    }
+    JET_ASSIGN_OR_RETURN(e, view.EntryAt(at));
+    if (at > 0) bytes->insert(bytes->end(), data, data + view.prefix());
+    bytes->insert(bytes->end(), data + at, data + e.end);
+    ends->push_back(bytes->size());
+    at = e.end;
+  }
+  if (!placed) put_replacement();
+  return {};
+}
+
+namespace {
+
+size_t CommonPrefix(const IndexEntryRef& a, const IndexEntryRef& b);
+
+struct FlatEntries {
+  std::span<const uint8_t> bytes;
+  std::span<const size_t> ends;
+  size_t pointer_bytes;
+  size_t Begin(size_t i) const { return i == 0 ? 0 : ends[i - 1]; }
+  size_t Size(size_t i) const { return ends[i] - Begin(i); }
+  std::span<const uint8_t> Key(size_t i) const { return bytes.subspan(Begin(i), Size(i) - pointer_bytes); }
+  // As SharedPrefix: that of the first and last keys.
+  size_t Prefix(size_t first, size_t last) const {
+    if (last - first < 2) return 0;
+    const auto a = Key(first), b = Key(last - 1);
+    size_t n = 0;
+    while (n < a.size() && n < b.size() && a[n] == b[n]) ++n;
+    return n;
+  }
+};
+
+}  // namespace
+
+size_t IndexEntryBytes(bool leaf, std::span<const uint8_t> bytes, std::span<const size_t> ends, size_t first,
+                       size_t last) {
+  const FlatEntries flat{bytes, ends, leaf ? kLeafPointerBytes : kNodePointerBytes};
+  if (first >= last) return 0;
+  const size_t total = ends[last - 1] - flat.Begin(first);
+  if (last - first < 2 || total <= kIndexEntryCapacity) return total;
+  return total - (last - first - 1) * flat.Prefix(first, last);
+}
+
+bool BuildIndexPageFrom(bool leaf, const IndexPageLinks& links, std::span<const uint8_t> bytes,
+                        std::span<const size_t> ends, size_t first, size_t last, std::span<std::byte> image) {
+  const FlatEntries flat{bytes, ends, leaf ? kLeafPointerBytes : kNodePointerBytes};
+  if (image.size() != kIndexPageSize || first > last || last > ends.size()) return false;
+  for (size_t i = first; i < last; ++i)
+    if (flat.Size(i) < flat.pointer_bytes) return false;
+  const size_t total = first == last ? 0 : ends[last - 1] - flat.Begin(first);
+  const size_t prefix = total <= kIndexEntryCapacity ? 0 : flat.Prefix(first, last);
+  if (total - (last - first < 2 ? 0 : (last - first - 1) * prefix) > kIndexEntryCapacity) return false;
+  std::fill(image.begin(), image.end(), std::byte{0});
+  image[0] = static_cast<std::byte>(leaf ? kIndexLeafPage : kIndexNodePage);
+  image[1] = std::byte{0x01};
+  PutLe32(image, kTdefOffset, links.tdef_page);
+  PutLe32(image, kPrevOffset, links.prev_page);
+  PutLe32(image, kNextOffset, links.next_page);
+  PutLe32(image, kTailOffset, leaf ? 0 : links.tail_page);
+  PutLe16(image, kPrefixOffset, static_cast<uint16_t>(prefix));
+  size_t stored = 0;
+  for (size_t i = first; i < last; ++i) {
+    const size_t skip = i == first ? 0 : prefix;
+    std::memcpy(image.data() + kIndexEntriesOffset + stored, bytes.data() + flat.Begin(i) + skip, flat.Size(i) - skip);
+    stored += flat.Size(i) - skip;
+    image[kIndexMaskOffset + stored / 8] |= static_cast<std::byte>(1u << (stored % 8));
+  }
+  PutLe16(image, kFreeSpaceOffset, static_cast<uint16_t>(kIndexEntryCapacity - stored));
+  return true;
+}
+
+bool RelinkIndexPage(const IndexPageView& view, std::span<std::byte> image, std::optional<uint32_t> prev,
+                     std::optional<uint32_t> next) {
+  if (image.data() != view.image().data() || image.size() != kIndexPageSize) return false;
+  // The stored prefix must be the one BuildIndexPage chooses.
+  size_t canonical = 0;
+  if (view.prefix() > 0) {
+    const size_t count = view.Count();
+    if (count >= 2 && view.data_end() + (count - 1) * view.prefix() > kIndexEntryCapacity) {
+      auto first = view.First();
+      auto last = view.Last();
+      if (!first || !last) return false;
+      canonical = CommonPrefix(*first, *last);
+    }
+  }
+  if (canonical != view.prefix()) return false;
+  if (prev) PutLe32(image, kPrevOffset, *prev);
+  if (next) PutLe32(image, kNextOffset, *next);
+  image[1] = std::byte{0x01};
+  std::memset(image.data() + 0x08, 0, 4);
+  if (view.leaf()) std::memset(image.data() + kTailOffset, 0, 4);
+  image[kPrefixOffset + 2] = std::byte{0};
+  std::memset(image.data() + kIndexEntriesOffset + view.data_end(), 0, kIndexEntryCapacity - view.data_end());
+  PutLe16(image, kFreeSpaceOffset, static_cast<uint16_t>(kIndexEntryCapacity - view.data_end()));
+  return true;
 }
 
 namespace {

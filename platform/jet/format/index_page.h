@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -161,6 +162,39 @@ class IndexPageView {
 // reads; with an empty `image` the call only answers.
 bool SpliceIndexEntry(const IndexPageView& view, std::span<std::byte> image, size_t start, size_t end,
                       std::span<const uint8_t> entry);
+
+// The whole stored forms of a page's entries, one after another, appended to
+// `bytes` (`ends` gets where each ends there), with the entries stored in
+// [start, end) replaced by those of `replacement` (given the same way; none
+// replaced when start == end, which puts them before the entry at start).
+// Entries given whole are those BuildIndexPageFrom takes.
+Status AppendWholeEntries(const IndexPageView& view, size_t start, size_t end, std::span<const uint8_t> replacement,
+                          std::span<const size_t> replacement_ends, std::vector<uint8_t>* bytes,
+                          std::vector<size_t>* ends);
+
+// The fixed fields of a page written anew.
+struct IndexPageLinks {
+  uint32_t tdef_page = 0;
+  uint32_t prev_page = 0;
+  uint32_t next_page = 0;
+  uint32_t tail_page = 0;  // nodes only
+};
+
+// What BuildIndexPage writes for the entries [first, last) of a list in whole
+// stored form (entry i is bytes [ends[i-1], ends[i]), sorted): the whole image,
+// false (nothing written) when they do not fit.
+bool BuildIndexPageFrom(bool leaf, const IndexPageLinks& links, std::span<const uint8_t> bytes,
+                        std::span<const size_t> ends, size_t first, size_t last, std::span<std::byte> image);
+// What IndexEntryBytes counts for those entries.
+size_t IndexEntryBytes(bool leaf, std::span<const uint8_t> bytes, std::span<const size_t> ends, size_t first,
+                       size_t last);
+
+// Sets a page's previous or next link where it lies; the rest of the image
+// becomes what BuildIndexPage writes for its entries (as SpliceIndexEntry
+// leaves it). False, and nothing written, when the page's shared prefix is
+// not the one BuildIndexPage would store: the caller rebuilds it.
+bool RelinkIndexPage(const IndexPageView& view, std::span<std::byte> image, std::optional<uint32_t> prev,
+                     std::optional<uint32_t> next);
 
 // An entry's whole stored form (before prefix compression) into `out`.
 void EncodeIndexEntry(std::span<const uint8_t> key, uint32_t data_page, uint8_t data_row, bool leaf, uint32_t child,

@@ -173,19 +173,36 @@ Result<std::vector<IndexEntry>> IndexTree::Find(const IndexKey& key) {
   }
 }
 
-Result<bool> IndexTree::Contains(const IndexKey& key) {
+Result<bool> IndexTree::Contains(const IndexKey& key, IndexPosition* position) {
   const format::IndexProbe probe{key, 0, 0};
   uint32_t page_number = 0;
-  JET_ASSIGN_OR_RETURN(leaf, DescendTo(probe, &page_number, nullptr));
+  if (position) position->tree = nullptr;
+  JET_ASSIGN_OR_RETURN(leaf, DescendTo(probe, &page_number, position ? &path_ : nullptr));
   format::IndexPageView page = leaf.view;
   for (uint32_t hops = 0;; ++hops) {
     JET_ASSIGN_OR_RETURN(at, page.LowerBound(probe));
+    if (hops == 0 && position) {
+      // With no entry of this key, an entry (key, page, row) goes where (key, 0, 0) would.
+      position->version = version_;
+      position->leaf = page_number;
+      position->at = at;
+      position->path.resize(path_.size());
+      for (size_t i = 0; i < path_.size(); ++i) {
+        const Descent& d = path_[i];
+        position->path[i] = IndexPosition::Step{d.page, d.start, d.end, d.tail, d.child};
+      }
+    }
     if (at < page.data_end()) {
       JET_ASSIGN_OR_RETURN(e, page.EntryAt(at));
-      return e.CompareKey(key) == 0;
+      const bool held = e.CompareKey(key) == 0;
+      if (!held && position) position->tree = this;
+      return held;
     }
     // Every entry here is below the key: the next leaf may begin with it.
-    if (page.next_page() == 0 || hops > store_.PageCount()) return false;
+    if (page.next_page() == 0 || hops > store_.PageCount()) {
+      if (position) position->tree = this;
+      return false;
+    }
     page_number = page.next_page();
     JET_ASSIGN_OR_RETURN(next, View(page_number));
     if (!next.leaf()) return Corrupt(page_number, "leaf chain reaches a node page");
@@ -200,15 +217,18 @@ Result<bool> IndexTree::HasKey(uint32_t page_number, bool last, std::span<const 
   return e.CompareKey(key) == 0;
 }
 
-Result<bool> IndexTree::Insert(const IndexKey& key, uint32_t data_page, uint8_t data_row) {
+Result<bool> IndexTree::Insert(const IndexKey& key, uint32_t data_page, uint8_t data_row,
+                               const IndexPosition* position) {
   if (key.size() > kMaxKeyBytes) {
     return MakeError(ErrorCode::kNotSupported,
                      fmt::format("an index key of {} bytes is longer than {} bytes", key.size(), kMaxKeyBytes));
   }
   if (data_page > 0xFFFFFF) return MakeError(ErrorCode::kInvalidValue, "data page number beyond 24 bits");
   const format::IndexProbe probe{key, data_page, data_row};
+  if (position && (position->tree != this || position->version != version_)) position = nullptr;
+  ++version_;
   bool done = false;
-  JET_ASSIGN_OR_RETURN(fresh, InsertInPlace(probe, &done));
+  JET_ASSIGN_OR_RETURN(fresh, InsertInPlace(probe, position, &done));
   if (done) return fresh;
   // A page splits, or its shared prefix changes: the pages are rebuilt.
   IndexEntry entry;
@@ -226,37 +246,63 @@ Result<bool> IndexTree::Insert(const IndexKey& key, uint32_t data_page, uint8_t 
 // copy it are replaced the same way. Nothing is written unless every one of
 // those pages takes its change in place (*done then true); otherwise the
 // caller takes the general road, which may split pages.
-Result<bool> IndexTree::InsertInPlace(const format::IndexProbe& probe, bool* done) {
+Result<bool> IndexTree::InsertInPlace(const format::IndexProbe& probe, const IndexPosition* position, bool* done) {
   *done = false;
   uint32_t leaf_page = 0;
-  JET_ASSIGN_OR_RETURN(leaf, DescendTo(probe, &leaf_page, &path_));
-  const format::IndexPageView& page = leaf.view;
-  JET_ASSIGN_OR_RETURN(at, page.LowerBound(probe));
+  format::IndexPageView page;
+  size_t at = 0;
   bool seen = false;
-  if (at < page.data_end()) {
-    JET_ASSIGN_OR_RETURN(e, page.EntryAt(at));
-    if (e.SameRow(probe)) {
-      return MakeError(ErrorCode::kAlreadyExists,
-                       fmt::format("index page {} already holds the entry for row {} of page {}", leaf_page,
-                                   probe.data_row, probe.data_page));
+  if (position) {
+    // Contains found no entry of this key: no neighbour to look at either.
+    path_.resize(position->path.size());
+    for (size_t i = 0; i < path_.size(); ++i) {
+      const IndexPosition::Step& p = position->path[i];
+      Descent& d = path_[i];
+      JET_ASSIGN_OR_RETURN(view, View(p.page));
+      d.page = p.page;
+      d.view = view;
+      d.start = p.start;
+      d.end = p.end;
+      d.tail = p.tail;
+      d.child = p.child;
     }
-    seen = e.CompareKey(probe.key) == 0;
+    leaf_page = position->leaf;
+    JET_ASSIGN_OR_RETURN(view, View(leaf_page));
+    page = view;
+    at = position->at;
+    if (!page.leaf() || at > page.data_end()) return Corrupt(leaf_page, "index position out of date");
+  } else {
+    JET_ASSIGN_OR_RETURN(leaf, DescendTo(probe, &leaf_page, &path_));
+    page = leaf.view;
+    JET_ASSIGN_OR_RETURN(found, page.LowerBound(probe));
+    at = found;
   }
-  // Equal keys may sit before it, on this leaf or the one before.
-  if (!seen && at > 0) {
-    JET_ASSIGN_OR_RETURN(before, page.Before(at));
-    seen = before.CompareKey(probe.key) == 0;
-  } else if (!seen && page.prev_page() != 0) {
-    JET_ASSIGN_OR_RETURN(has, HasKey(page.prev_page(), true, probe.key));
-    seen = has;
-  }
-  if (!seen && at == page.data_end() && page.next_page() != 0) {
-    JET_ASSIGN_OR_RETURN(has, HasKey(page.next_page(), false, probe.key));
-    seen = has;
+  if (!position) {
+    if (at < page.data_end()) {
+      JET_ASSIGN_OR_RETURN(e, page.EntryAt(at));
+      if (e.SameRow(probe)) {
+        return MakeError(ErrorCode::kAlreadyExists,
+                         fmt::format("index page {} already holds the entry for row {} of page {}", leaf_page,
+                                     probe.data_row, probe.data_page));
+      }
+      seen = e.CompareKey(probe.key) == 0;
+    }
+    // Equal keys may sit before it, on this leaf or the one before.
+    if (!seen && at > 0) {
+      JET_ASSIGN_OR_RETURN(before, page.Before(at));
+      seen = before.CompareKey(probe.key) == 0;
+    } else if (!seen && page.prev_page() != 0) {
+      JET_ASSIGN_OR_RETURN(has, HasKey(page.prev_page(), true, probe.key));
+      seen = has;
+    }
+    if (!seen && at == page.data_end() && page.next_page() != 0) {
+      JET_ASSIGN_OR_RETURN(has, HasKey(page.next_page(), false, probe.key));
+      seen = has;
+    }
   }
 
   format::EncodeIndexEntry(probe.key, probe.data_page, probe.data_row, true, 0, &entry_);
-  if (!format::SpliceIndexEntry(page, {}, at, at, entry_)) return !seen;
+  if (!format::SpliceIndexEntry(page, {}, at, at, entry_)) return SplitLeaf(probe, leaf_page, page, at, seen, done);
   // A new largest entry: the node entries above that copy the largest one change too.
   size_t changed_nodes = 0;
   if (at == page.data_end()) {
@@ -284,6 +330,140 @@ Result<bool> IndexTree::InsertInPlace(const format::IndexProbe& probe, bool* don
     format::EncodeIndexEntry(probe.key, probe.data_page, probe.data_row, true, 0, &entry_);
     if (!format::SpliceIndexEntry(view, image, at, at, entry_))
       return Corrupt(leaf_page, "leaf page changed during an insert");
+  }
+  *done = true;
+  return !seen;
+}
+
+// A leaf that must split, split from the views: the leaf's first entries
+// move to a new page linked before it, its parent gets that page's entry in
+// front of the leaf's (and the leaf's new largest entry when it changed), and
+// the nodes above that copy the largest entry change in place. Every page
+// comes out as the general road (InsertAt, Split) writes it. That road stays
+// for a root that is a leaf, a parent without a tail and a parent or node
+// above that would have to split as well; nothing is written then.
+Result<bool> IndexTree::SplitLeaf(const format::IndexProbe& probe, uint32_t leaf_page,
+                                  const format::IndexPageView& page, size_t at, bool seen, bool* done) {
+  *done = false;
+  if (path_.empty()) return !seen;
+  const Descent& parent = path_.back();
+  if (parent.view.tail_page() == 0) return !seen;
+
+  // The leaf's entries with the new one, whole, and where they split (as Split chooses).
+  flat_.clear();
+  flat_ends_.clear();
+  const size_t entry_end[] = {entry_.size()};
+  JET_TRY(format::AppendWholeEntries(page, at, at, entry_, entry_end, &flat_, &flat_ends_));
+  const size_t n = flat_ends_.size();
+  auto fits = [&](size_t h) {
+    return format::IndexEntryBytes(true, flat_, flat_ends_, 0, h) <= format::kIndexEntryCapacity &&
+           format::IndexEntryBytes(true, flat_, flat_ends_, h, n) <= format::kIndexEntryCapacity;
+  };
+  size_t half = (n + 1) / 2;
+  if (half >= n || !fits(half)) {
+    half = 0;
+    for (size_t h = 1; h < n; ++h) {
+      if (fits(h)) {
+        half = h;
+        break;
+      }
+    }
+    if (half == 0) return Corrupt(leaf_page, "entries too large to split");
+  }
+  const bool new_max = at == page.data_end();
+
+  // The parent's entries: the new page's in front of the leaf's, which copies
+  // the new entry when that is the leaf's largest. The new page's number is
+  // filled in once it is allocated.
+  auto node_entry = [&](size_t i, uint32_t child, std::vector<uint8_t>* out) {
+    const size_t begin = i == 0 ? 0 : flat_ends_[i - 1];
+    out->insert(out->end(), flat_.begin() + static_cast<std::ptrdiff_t>(begin),
+                flat_.begin() + static_cast<std::ptrdiff_t>(flat_ends_[i]));
+    for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<uint8_t>(child >> shift));
+  };
+  node_entries_.clear();
+  node_entry(half - 1, 0, &node_entries_);
+  size_t node_ends[2] = {node_entries_.size(), 0};
+  size_t replaced = 1;
+  size_t start = parent.tail ? parent.view.data_end() : parent.start, end = start;
+  if (new_max && !parent.tail) {
+    node_entry(n - 1, leaf_page, &node_entries_);
+    node_ends[1] = node_entries_.size();
+    replaced = 2;
+    end = parent.end;
+  }
+  parent_flat_.clear();
+  parent_ends_.clear();
+  JET_TRY(format::AppendWholeEntries(parent.view, start, end, node_entries_, std::span(node_ends, replaced),
+                                     &parent_flat_, &parent_ends_));
+  if (format::IndexEntryBytes(false, parent_flat_, parent_ends_, 0, parent_ends_.size()) >
+      format::kIndexEntryCapacity) {
+    return !seen;
+  }
+  // Where the new page's number goes: the last four bytes of its entry.
+  size_t left_index = 0;  // the parent's entries before it
+  for (size_t pos = 0; pos < start; ++left_index) {
+    JET_ASSIGN_OR_RETURN(e, parent.view.EntryAt(pos));
+    pos = e.end;
+  }
+  // A tail's largest entry changes the nodes above as Insert's do.
+  size_t changed_nodes = 0;
+  if (new_max && parent.tail) {
+    for (size_t level = path_.size() - 1; level-- > 0;) {
+      const Descent& step = path_[level];
+      if (step.tail) continue;
+      format::EncodeIndexEntry(probe.key, probe.data_page, probe.data_row, false, step.child, &entry_);
+      if (!format::SpliceIndexEntry(step.view, {}, step.start, step.end, entry_)) return !seen;
+      changed_nodes = path_.size() - 1 - level;
+      if (step.end != step.view.data_end() || step.view.tail_page() != 0) break;
+    }
+  }
+
+  // Everything fits: write.
+  const uint32_t leaf_tdef = page.tdef_page();
+  const uint32_t leaf_prev = page.prev_page();
+  const uint32_t leaf_next = page.next_page();
+  const format::IndexPageLinks parent_links{parent.view.tdef_page(), parent.view.prev_page(),
+                                            parent.view.next_page(), parent.view.tail_page()};
+  JET_ASSIGN_OR_RETURN(left_number, Allocate());
+  {
+    const size_t child_at = parent_ends_[left_index] - 4;
+    for (int i = 0; i < 4; ++i) parent_flat_[child_at + i] = static_cast<uint8_t>(left_number >> (24 - 8 * i));
+  }
+  {
+    JET_ASSIGN_OR_RETURN(image, store_.Write(left_number));
+    const format::IndexPageLinks links{leaf_tdef ? leaf_tdef : tdef_page_, leaf_prev, leaf_page, 0};
+    if (!format::BuildIndexPageFrom(true, links, flat_, flat_ends_, 0, half, image))
+      return Corrupt(left_number, "entries do not fit on the page");
+  }
+  {
+    JET_ASSIGN_OR_RETURN(image, store_.Write(leaf_page));
+    const format::IndexPageLinks links{leaf_tdef, left_number, leaf_next, 0};
+    if (!format::BuildIndexPageFrom(true, links, flat_, flat_ends_, half, n, image))
+      return Corrupt(leaf_page, "entries do not fit on the page");
+  }
+  if (leaf_prev != 0) {
+    JET_ASSIGN_OR_RETURN(image, store_.Write(leaf_prev));
+    JET_ASSIGN_OR_RETURN(view, format::IndexPageView::Open(image, leaf_prev));
+    if (!format::RelinkIndexPage(view, image, std::nullopt, left_number)) {
+      JET_ASSIGN_OR_RETURN(before, Load(leaf_prev));
+      before.next_page = left_number;
+      JET_TRY(Store(leaf_prev, before));
+    }
+  }
+  {
+    JET_ASSIGN_OR_RETURN(image, store_.Write(parent.page));
+    if (!format::BuildIndexPageFrom(false, parent_links, parent_flat_, parent_ends_, 0, parent_ends_.size(), image))
+      return Corrupt(parent.page, "entries do not fit on the page");
+  }
+  for (size_t level = path_.size() - 1 - changed_nodes; level + 1 < path_.size(); ++level) {
+    const Descent& step = path_[level];
+    if (step.tail) continue;
+    JET_ASSIGN_OR_RETURN(image, store_.Write(step.page));
+    JET_ASSIGN_OR_RETURN(view, format::IndexPageView::Open(image, step.page));
+    format::EncodeIndexEntry(probe.key, probe.data_page, probe.data_row, false, step.child, &entry_);
+    if (!format::SpliceIndexEntry(view, image, step.start, step.end, entry_))
+      return Corrupt(step.page, "node page changed during an insert");
   }
   *done = true;
   return !seen;
@@ -436,6 +616,7 @@ Status IndexTree::UnlinkBoundaryChildren(uint32_t left_last, uint32_t right_firs
 }
 
 Status IndexTree::Remove(const IndexKey& key, uint32_t data_page, uint8_t data_row) {
+  ++version_;
   IndexEntry entry;
   entry.key = key;
   entry.data_page = data_page;

@@ -38,6 +38,26 @@ struct IndexCallbacks {
   std::function<Status(uint32_t)> free_page;
 };
 
+class IndexTree;
+
+// Where Insert puts a key that Contains found absent, so that a unique
+// index's check and its insert share one descent. Valid for an Insert of that
+// key into the same tree while nothing else changes the tree; otherwise
+// Insert ignores it and searches anew.
+struct IndexPosition {
+  const IndexTree* tree = nullptr;  // none: no position
+  uint64_t version = 0;
+  uint32_t leaf = 0;
+  size_t at = 0;  // the entry the key goes before
+  struct Step {
+    uint32_t page = 0;
+    size_t start = 0, end = 0;
+    bool tail = false;
+    uint32_t child = 0;
+  };
+  std::vector<Step> path;  // the nodes above the leaf, root first
+};
+
 class IndexTree {
  public:
   // `tdef_page` is written into new pages (the table the index belongs to).
@@ -48,13 +68,16 @@ class IndexTree {
 
   // The leaf entries whose key equals `key`, in order.
   Result<std::vector<format::IndexEntry>> Find(const format::IndexKey& key);
-  // Whether a leaf entry has this key (a unique index's check).
-  Result<bool> Contains(const format::IndexKey& key);
+  // Whether a leaf entry has this key (a unique index's check). When it has
+  // not, `position` (if given) gets where Insert puts it.
+  Result<bool> Contains(const format::IndexKey& key, IndexPosition* position = nullptr);
 
   // Adds the entry for a row; true when no entry had this key before (the
   // table definition's unique-entry count then grows). An entry already
   // present for the same key and row is an error (kAlreadyExists).
-  Result<bool> Insert(const format::IndexKey& key, uint32_t data_page, uint8_t data_row);
+  // `position`: what Contains found for this key, saving a descent.
+  Result<bool> Insert(const format::IndexKey& key, uint32_t data_page, uint8_t data_row,
+                      const IndexPosition* position = nullptr);
 
   // Removes the entry for a row; kNotFound when there is none.
   Status Remove(const format::IndexKey& key, uint32_t data_page, uint8_t data_row);
@@ -89,7 +112,9 @@ class IndexTree {
   Result<format::IndexPageView> View(uint32_t page);
   // The leaf a search for `probe` ends on, and the path there.
   Result<Descent> DescendTo(const format::IndexProbe& probe, uint32_t* leaf_page, std::vector<Descent>* path);
-  Result<bool> InsertInPlace(const format::IndexProbe& probe, bool* done);
+  Result<bool> InsertInPlace(const format::IndexProbe& probe, const IndexPosition* position, bool* done);
+  Result<bool> SplitLeaf(const format::IndexProbe& probe, uint32_t leaf_page, const format::IndexPageView& page,
+                         size_t at, bool seen, bool* done);
   Status Store(uint32_t page, const format::IndexPage& image);
   Result<uint32_t> Allocate();
   Result<InsertChange> InsertAt(uint32_t page, const format::IndexEntry& entry, int depth, bool* new_key);
@@ -104,11 +129,15 @@ class IndexTree {
   Result<uint32_t> LeftmostLeaf();
 
   PageStore& store_;
+  uint64_t version_ = 0;  // counts changes, which end an IndexPosition
   uint32_t root_;
   uint32_t tdef_page_;
   IndexCallbacks callbacks_;
   std::vector<Descent> path_;    // scratch of Insert
   std::vector<uint8_t> entry_;   // scratch: an entry's stored form
+  // Scratch of SplitLeaf: entries in whole stored form, and where each ends.
+  std::vector<uint8_t> flat_, parent_flat_, node_entries_;
+  std::vector<size_t> flat_ends_, parent_ends_;
 };
 
 }  // namespace jet::table

@@ -96,8 +96,9 @@ class TableAppender::Impl {
   std::string Name(size_t column) const { return def().columns[column].name; }
   Status PlanIndexes();
   Status PlanReferenceChecks();
-  Result<format::IndexKey> KeyOf(IndexPlan& plan, std::span<const Cell* const> cells, bool* all_null,
-                                 bool* any_null);
+  // The key into `key`, whose buffer is reused from row to row.
+  Status KeyOf(IndexPlan& plan, std::span<const Cell* const> cells, bool* all_null, bool* any_null,
+               format::IndexKey* key);
   Status PlaceRow(ConstBytes row, RowPointer* at);
   Status RetireCandidate(uint32_t page);
   Status ReleaseDataPage(uint32_t page);
@@ -131,6 +132,8 @@ class TableAppender::Impl {
   std::vector<Cell> generated_;  // autonumbers given to Null cells
   std::vector<format::IndexKey> keys_;
   std::vector<uint8_t> skip_index_;
+  std::vector<IndexPosition> positions_;  // where a unique index's check found room for the key
+  format::IndexKey delete_key_;
 };
 
 Status TableAppender::Impl::Load() {
@@ -283,8 +286,8 @@ Status TableAppender::Impl::PlanReferenceChecks() {
   return {};
 }
 
-Result<format::IndexKey> TableAppender::Impl::KeyOf(IndexPlan& plan, std::span<const Cell* const> cells,
-                                                    bool* all_null, bool* any_null) {
+Status TableAppender::Impl::KeyOf(IndexPlan& plan, std::span<const Cell* const> cells, bool* all_null,
+                                  bool* any_null, format::IndexKey* key) {
   if (!plan.problem.empty()) return MakeError(ErrorCode::kNotSupported, plan.problem);
   *all_null = true;
   *any_null = false;
@@ -295,14 +298,16 @@ Result<format::IndexKey> TableAppender::Impl::KeyOf(IndexPlan& plan, std::span<c
     *all_null = *all_null && null;
     *any_null = *any_null || null;
   }
-  auto key = format::EncodeIndexKey(plan.key);
-  if (!key) {
-    std::string names;
-    for (size_t k : plan.columns) names += (names.empty() ? "" : ", ") + Name(k);
-    return MakeError(key.error().code, fmt::format("the table's index on {} cannot be updated: {}", names,
-                                                   key.error().message));
+  key->clear();
+  for (const auto& column : plan.key) {
+    if (Status appended = format::AppendKeyColumn(column, key); !appended) {
+      std::string names;
+      for (size_t k : plan.columns) names += (names.empty() ? "" : ", ") + Name(k);
+      return MakeError(appended.error().code, fmt::format("the table's index on {} cannot be updated: {}", names,
+                                                          appended.error().message));
+    }
   }
-  return key;
+  return {};
 }
 
 Result<RowPointer> TableAppender::Impl::Insert(std::span<const Cell> cells) {
@@ -390,18 +395,21 @@ Result<RowPointer> TableAppender::Impl::Insert(std::span<const Cell> cells) {
   // Unique indexes refuse a key they hold already, before anything is written.
   keys_.resize(indexes_.size());
   skip_index_.assign(indexes_.size(), 0);
+  positions_.resize(indexes_.size());
   for (size_t x = 0; x < indexes_.size(); ++x) {
     IndexPlan& plan = indexes_[x];
     bool all_null = false, any_null = false;
-    JET_ASSIGN_OR_RETURN(key, KeyOf(plan, effective_, &all_null, &any_null));
+    format::IndexKey& key = keys_[x];
+    positions_[x].tree = nullptr;
+    JET_TRY(KeyOf(plan, effective_, &all_null, &any_null, &key));
     // Access's own messages (errors 3058 and 3022).
     if ((plan.flags & kIndexRequired) && any_null) return Invalid(kNullInKeyMessage);
     if ((plan.flags & kIndexIgnoreNulls) && all_null) skip_index_[x] = 1;
     if ((plan.flags & kIndexUnique) && !all_null) {
-      JET_ASSIGN_OR_RETURN(held, plan.tree->Contains(key));
+      // The check keeps where the key goes: the insert below needs no search of its own.
+      JET_ASSIGN_OR_RETURN(held, plan.tree->Contains(key, &positions_[x]));
       if (held) return Invalid(kDuplicateKeyMessage);
     }
-    keys_[x] = std::move(key);
   }
   // Each foreign key given in full names a row of its referenced table (or this row itself).
   for (auto& check : references_) {
@@ -465,7 +473,7 @@ Result<RowPointer> TableAppender::Impl::Insert(std::span<const Cell> cells) {
   JET_TRY(PlaceRow(row_, &at));
   for (size_t x = 0; x < indexes_.size(); ++x) {
     if (skip_index_[x]) continue;
-    JET_ASSIGN_OR_RETURN(fresh, indexes_[x].tree->Insert(keys_[x], at.page, at.row));
+    JET_ASSIGN_OR_RETURN(fresh, indexes_[x].tree->Insert(keys_[x], at.page, at.row, &positions_[x]));
     if (fresh) ++unique_counts_[x];
   }
   ++row_count_;
@@ -569,9 +577,9 @@ Status TableAppender::Impl::Delete(RowPointer at) {
     for (const Cell& c : cells) pointers.push_back(&c);
     for (auto& plan : indexes_) {
       bool all_null = false, any_null = false;
-      JET_ASSIGN_OR_RETURN(key, KeyOf(plan, pointers, &all_null, &any_null));
+      JET_TRY(KeyOf(plan, pointers, &all_null, &any_null, &delete_key_));
       if ((plan.flags & kIndexIgnoreNulls) && all_null) continue;
-      JET_TRY(plan.tree->Remove(key, at.page, at.row));
+      JET_TRY(plan.tree->Remove(delete_key_, at.page, at.row));
     }
   }
   std::vector<format::RawField> fields;

@@ -213,6 +213,35 @@ TEST(IndexTree, DeepTreesStaySoundUnderRandomInsertsAndRemoves) {
   EXPECT_EQ(pages->size(), 1u);  // back to an empty root leaf
 }
 
+// A unique index's check hands its insert the place it found; a place found
+// before other inserts split the pages is not used.
+TEST(IndexTree, InsertsAtThePlaceContainsFoundOnlyWhileItHolds) {
+  Harness h = EmptyTree();
+  std::set<Row> expected;
+  auto key_of = [](int n) {
+    return CatalogKey(1, fmt::format("{:0>60}", n * 7919 % 100003), format::TextSortOrder::kGeneral);
+  };
+  for (int i = 0; i < 3000; ++i) {
+    const Row r{key_of(i), static_cast<uint32_t>(i / 100 + 10), static_cast<uint8_t>(i % 100)};
+    IndexPosition held;
+    ASSERT_FALSE(*h.tree.Contains(r.key, &held));
+    if (i % 3 == 0) {
+      // Another entry first: its splits move the place found.
+      const Row other{key_of(i + 100000), 9, static_cast<uint8_t>(i % 200)};
+      ASSERT_TRUE(h.tree.Insert(other.key, other.page, other.row).has_value());
+      expected.insert(other);
+    }
+    auto fresh = h.tree.Insert(r.key, r.page, r.row, &held);
+    ASSERT_TRUE(fresh.has_value()) << fresh.error().message;
+    EXPECT_TRUE(*fresh);
+    expected.insert(r);
+    if (i % 1000 == 999) h.ExpectSound(expected);
+  }
+  IndexPosition none;
+  EXPECT_TRUE(*h.tree.Contains(key_of(7), &none));
+  EXPECT_EQ(none.tree, nullptr);
+}
+
 TEST(IndexTree, DamagedTreesAreReportedNotFollowed) {
   Harness h = EmptyTree();
   std::set<Row> expected;
