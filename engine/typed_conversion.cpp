@@ -108,12 +108,28 @@ const TablePlan* TypedConversion::Plan(std::string_view access_name) const {
 }
 
 void TypedConversion::LogColumns(const TablePlan& plan, ConversionLog& log) const {
+  // A change to a column's values is told beside its type, with how many
+  // values it touched; what the table could not carry follows its columns.
   for (size_t i = 0; i < plan.columns.size(); ++i) {
+    const TypedColumn& c = plan.columns[i];
+    std::string access = c.access_type;
+    if (!c.change.empty())
+      access += " (" + c.change + (c.changed > 0 ? ": " + std::to_string(c.changed) + " values" : "") + ")";
     log.AddRow(plan.name);
     log.SetLastRowSubItem(ConversionLog::kField, plan.column_names[i]);
     log.SetLastRowSubItem(ConversionLog::kSourceType, plan.source->columns[i].type);
-    log.SetLastRowSubItem(ConversionLog::kAccessType, plan.columns[i].access_type);
+    log.SetLastRowSubItem(ConversionLog::kAccessType, access);
   }
+  const std::string source_name = plan.source->schema + "." + plan.source->name;
+  auto tell = [&](const std::string& what, const std::string& text) {
+    log.AddRow(plan.name);
+    log.SetLastRowSubItem(ConversionLog::kField, "");
+    log.SetLastRowSubItem(ConversionLog::kSourceType, what);
+    log.SetLastRowSubItem(ConversionLog::kAccessType, text);
+  };
+  for (const auto& line : plan.left_out) tell("left out", line);
+  for (const auto& line : weakened_)
+    if (line.find(" of " + source_name + ":") != std::string::npos) tell("changed", line);
 }
 
 std::string TypedConversion::SelectCount(const TablePlan& plan) const {

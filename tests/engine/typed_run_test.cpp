@@ -81,6 +81,12 @@ TEST_F(TypedRun, DirectAndThroughOnePreviewTheFileHoldsKeysAndRelationships) {
       logged |= row.table == "orders" && row.field == "total" && row.source_type == "money" &&
                 row.access_type == "CURRENCY";
     EXPECT_TRUE(logged);
+    // What the table could not keep as it was is in the same log.
+    bool key_told = false;
+    for (const auto& row : window.log.Rows())
+      key_told |= row.table == "tags" && row.source_type == "changed" &&
+                  row.access_type.find("key tags_pkey of shop.tags") != std::string::npos;
+    EXPECT_TRUE(key_told);
     if (!preview) EXPECT_EQ(result.tables_created, 3);
     // The key Access would refuse on these rows is a plain index, and said so.
     EXPECT_NE(Export(target, "tags"), "");
