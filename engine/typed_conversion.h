@@ -48,6 +48,8 @@ class TypedConversion {
   // Before `table` is dropped to be made again: dropping each relationship of
   // the target's that it takes part in (Access drops no table in one).
   std::vector<std::string> DropRelationshipsOf(ado::Connection& target, std::string_view table) const;
+  // The session's TimeZone the rows were read in (empty: the server's).
+  const std::string& TimeZone() const { return time_zone_; }
   // What could not be carried and what was renamed, one line each.
   std::vector<std::string> Notes() const;
 

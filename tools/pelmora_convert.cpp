@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
   app.add_option("--time-zone", typed.time_zone,
                  "with --keep-types: the time zone timestamps with time zone arrive in (default: this machine's)")
       ->needs(keep_types_flag);
-  keep_types_flag->excludes(verify_flag)->excludes(verify_only_flag)->excludes(all_tables);
+  keep_types_flag->excludes(all_tables);
   app.footer(std::string(kTablesHelp) + "\n\n" + kKeepTypesHelp + "\n\n" + kConnectionHelp);
   try {
     app.parse(argc, argv);
@@ -182,7 +182,8 @@ int main(int argc, char** argv) {
 
   if (verify_only) {
     // A file converted earlier: rows missing from it are missing, with no run to explain them.
-    convert::VerifyTotals totals = convert::VerifyTables(source, target, selection.tables, nullptr, stdout);
+    convert::VerifyTotals totals = convert::VerifyTables(source, target, selection.tables, nullptr, stdout,
+                                                         keep_types ? &typed : nullptr);
     return totals.AllVerified() && totals.differences == 0 ? 0 : 1;
   }
 
@@ -211,7 +212,8 @@ int main(int argc, char** argv) {
                    ? 0
                    : 1;
   if (verify) {
-    convert::VerifyTotals totals = convert::VerifyTables(source, target, window.ConvertedTables(), &refusals, stdout);
+    convert::VerifyTotals totals = convert::VerifyTables(source, target, window.ConvertedTables(), &refusals, stdout,
+                                                         keep_types ? &typed : nullptr);
     if (!totals.AllVerified() || totals.differences > 0) status = 1;
   }
   return status;

@@ -207,6 +207,17 @@ TEST_F(ConvertTables, KeepTypesTakesEverySchemaWithKeysAfterTheRows) {
   ASSERT_EQ(RunCommand(std::string(PELMORA_RUNTIME_DIR) + "/pelmora-access export " + target_ + " stamps", &stamps),
             0);
   EXPECT_NE(stamps.find("2024-01-01 21:00:00"), std::string::npos) << stamps;
+  // --verify-only compares what the mapping promises (times to the millisecond,
+  // in the zone asked for), and finds a value changed since.
+  Outcome verified = Run("--keep-types --verify-only --time-zone Asia/Tokyo");
+  EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
+  EXPECT_NE(verified.out.find("stamps: verified (1 rows)"), std::string::npos) << verified.out;
+  ASSERT_EQ(testing_support::Psql(*pg_, database_, "UPDATE extra.stamps SET at = at + interval '1 ms';\n"), 0);
+  Outcome changed = Run("--keep-types --verify-only --time-zone Asia/Tokyo --tables extra.stamps");
+  EXPECT_EQ(changed.status, 1);
+  EXPECT_NE(changed.out.find("column at: source '2024-01-01 21:00:00.251', stored '2024-01-01 21:00:00.250'"),
+            std::string::npos)
+      << changed.out;
   ASSERT_EQ(RunCommand("mdb-export " + target_ + " MSysRelationships", &relationships), 0);
   EXPECT_NE(relationships.find("\"items_other_fkey\",0,1,0,\"extra_items\",\"other\",\"rates\",\"id\""),
             std::string::npos)

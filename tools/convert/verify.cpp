@@ -89,17 +89,38 @@ std::string NumberAs(const std::string& text, const ColumnDef& c) {
   return text;
 }
 
-std::string FromLiteral(const jet::Literal& l, const ColumnDef& c) {
+std::string Upper(std::string text) {
+  for (char& ch : text)
+    if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+  return text;
+}
+
+// `typed`: the statements of the conversion that keeps types, whose dates
+// carry milliseconds and whose GUIDs and binary values are literals of their own.
+std::string FromLiteral(const jet::Literal& l, const ColumnDef& c, bool typed = false) {
   using Kind = jet::Literal::Kind;
   switch (l.kind) {
     case Kind::kNull: return kNull;
     case Kind::kNumber: return c.type() == ColumnType::kText || c.type() == ColumnType::kMemo ? l.text : NumberAs(l.text, c);
     case Kind::kBoolean: return l.text == "True" ? "1" : "0";
+    case Kind::kDate:
+      if (typed) return l.text.size() == 10 ? l.text + " 00:00:00.000" : l.text;
+      return l.text;
+    case Kind::kBinary: return typed ? Upper(l.text) : l.text;
+    case Kind::kString:
+      if (typed && c.type() == ColumnType::kGuid) return Upper(l.text);
+      return l.text;
     default: return l.text;
   }
 }
 
-std::string FromCell(const jet::Cell& cell, const ColumnDef& c) {
+std::string FromCell(const jet::Cell& cell, const ColumnDef& c, bool typed = false) {
+  if (auto* t = std::get_if<jet::DateTimeValue>(&cell); t && typed) {
+    auto civil = jet::OleDateToCivil(t->days);
+    if (!civil) return jet::OleDateText(t->days);
+    return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02}.{:03}", civil->year, civil->month, civil->day,
+                       civil->hour, civil->minute, civil->second, civil->millisecond);
+  }
   if (auto* s = std::get_if<std::string>(&cell)) return *s;
   if (auto* i = std::get_if<int64_t>(&cell)) return std::to_string(*i);
   if (auto* d = std::get_if<double>(&cell)) {
@@ -148,16 +169,30 @@ Digest DigestOf(jet::Sha256& sha256, const Row& row, long long number) {
   return d;
 }
 
+// The table as the conversion that keeps types planned it.
+struct TypedSource {
+  const engine::TypedConversion* conversion = nullptr;
+  const engine::TablePlan* plan = nullptr;
+};
+
 // The source side: the run's SELECT, each row turned into the run's statement.
 class SourceRows {
  public:
-  SourceRows(const db::SourceFields& fields, const std::string& table) : trap_(report::procedures::kVerify) {
+  SourceRows(const db::SourceFields& fields, const std::string& table, const TypedSource* typed = nullptr)
+      : trap_(report::procedures::kVerify), typed_(typed) {
     connection_ = ado::CreateConnection();
     connection_->CursorLocation = ado::adUseServer;
     connection_->CommandTimeout = 5000;
     connection_->ConnectionTimeout = 5000;
     connection_->Open(db::PostgreSQLConnectionString(fields));
     records_ = ado::CreateRecordset();
+    if (typed_) {
+      // Timestamps with time zone read in the zone the run read them in.
+      if (!typed_->conversion->TimeZone().empty())
+        connection_->Execute("SET TimeZone = " + db::QuoteLiteral(typed_->conversion->TimeZone()));
+      records_->Open(typed_->plan->source_query, *connection_);
+      return;
+    }
     records_->Open(engine::SourceQuery(table), *connection_);
     engine::ConversionLog log;
     auto definition = engine::BuildTableDefinition(table, *records_, log, trap_);
@@ -169,7 +204,8 @@ class SourceRows {
 
   bool Next(const std::vector<ColumnDef>& columns, Row* row) {
     if (records_->Eof()) return false;
-    const std::string& statement = builder_->Build(*records_);
+    if (typed_) typed_statement_ = typed_->conversion->RowStatement(*typed_->plan, *records_);
+    const std::string& statement = typed_ ? typed_statement_ : builder_->Build(*records_);
     records_->MoveNext();
     row->clear();
     auto values = jet::InsertedValues(statement);
@@ -178,12 +214,14 @@ class SourceRows {
       return true;
     }
     for (size_t i = 0; i < values->size(); ++i)
-      row->push_back(i < columns.size() ? FromLiteral((*values)[i], columns[i]) : (*values)[i].text);
+      row->push_back(i < columns.size() ? FromLiteral((*values)[i], columns[i], typed_ != nullptr) : (*values)[i].text);
     return true;
   }
 
  private:
   report::Trap trap_;
+  const TypedSource* typed_;
+  std::string typed_statement_;
   std::unique_ptr<ado::Connection> connection_;
   std::unique_ptr<ado::Recordset> records_;
   std::optional<engine::RowStatementBuilder> builder_;
@@ -192,7 +230,7 @@ class SourceRows {
 // The Access side, through the engine.
 class StoredRows {
  public:
-  StoredRows(jet::Database& db, const std::string& table) {
+  StoredRows(jet::Database& db, const std::string& table, bool typed = false) : typed_(typed) {
     auto reader = db.ReadTable(table);
     if (!reader) throw ado::Error(ado::kErrorProvider, reader.error().message);
     reader_ = std::move(*reader);
@@ -205,13 +243,14 @@ class StoredRows {
     }
     row->clear();
     const auto& cells = reader_->row();
-    for (size_t i = 0; i < cells.size(); ++i) row->push_back(FromCell(cells[i], reader_->columns()[i]));
+    for (size_t i = 0; i < cells.size(); ++i) row->push_back(FromCell(cells[i], reader_->columns()[i], typed_));
     reader_->Next();
     return true;
   }
 
  private:
   std::unique_ptr<jet::TableReader> reader_;
+  bool typed_;
 };
 
 struct Comparison {
@@ -221,10 +260,11 @@ struct Comparison {
   bool beyond_limit = false;
 };
 
-Comparison Compare(const db::SourceFields& fields, jet::Database& db, const std::string& table) {
+Comparison Compare(const db::SourceFields& fields, jet::Database& db, const std::string& table,
+                   const TypedSource* typed) {
   Comparison out;
-  StoredRows stored(db, table);
-  SourceRows source(fields, table);
+  StoredRows stored(db, table, typed != nullptr);
+  SourceRows source(fields, table, typed);
   std::vector<Digest> source_digests, stored_digests;
   jet::Sha256 sha256;
   Row a, b;
@@ -268,16 +308,16 @@ Comparison Compare(const db::SourceFields& fields, jet::Database& db, const std:
 }
 
 // A second read for the rows a report shows: their values by row number.
-void FetchRows(const db::SourceFields& fields, jet::Database& db, const std::string& table,
+void FetchRows(const db::SourceFields& fields, jet::Database& db, const std::string& table, const TypedSource* typed,
                const std::set<long long>& source_wanted, const std::set<long long>& stored_wanted,
                std::map<long long, Row>* source_rows, std::map<long long, Row>* stored_rows) {
-  StoredRows stored(db, table);
+  StoredRows stored(db, table, typed != nullptr);
   Row row;
   long long last = stored_wanted.empty() ? 0 : *stored_wanted.rbegin();
   for (long long n = 1; n <= last && stored.Next(&row); ++n)
     if (stored_wanted.count(n)) (*stored_rows)[n] = row;
   if (source_wanted.empty()) return;
-  SourceRows source(fields, table);
+  SourceRows source(fields, table, typed);
   last = *source_wanted.rbegin();
   for (long long n = 1; n <= last && source.Next(stored.columns(), &row); ++n)
     if (source_wanted.count(n)) (*source_rows)[n] = row;
@@ -292,19 +332,40 @@ std::string FirstLine(const std::string& text) {
 }  // namespace
 
 VerifyTotals VerifyTables(const db::SourceFields& source, const db::TargetFields& target,
-                          const std::vector<std::string>& tables, const RefusalLog* refusals, FILE* out) {
+                          const std::vector<std::string>& tables, const RefusalLog* refusals, FILE* out,
+                          const engine::TypedOptions* keep_types) {
   VerifyTotals totals;
-  fmt::print(out,
-             "Verifying against the values as the statements wrote them: texts without line breaks, dates as "
-             "mm/dd/yyyy [hh:nn:ss] without fractions of a second, empty texts as NULL (by design, not "
-             "differences).\n");
+  // Keeping types, the tables are planned again as the run planned them.
+  engine::TypedConversion typed;
+  if (keep_types) {
+    fmt::print(out,
+               "Verifying against the values as the statements wrote them, types kept: dates and times to the "
+               "millisecond, texts exactly.\n");
+    try {
+      auto connection = ado::CreateConnection();
+      connection->CommandTimeout = 5000;
+      connection->Open(db::PostgreSQLConnectionString(source));
+      typed.Prepare(*connection, *keep_types);
+    } catch (const ado::Error& e) {
+      fmt::print(out, "Cannot read the source's catalogue: {}\n", FirstLine(e.Description()));
+      totals.tables = static_cast<int>(tables.size());
+      return totals;
+    }
+  } else {
+    fmt::print(out,
+               "Verifying against the values as the statements wrote them: texts without line breaks, dates as "
+               "mm/dd/yyyy [hh:nn:ss] without fractions of a second, empty texts as NULL (by design, not "
+               "differences).\n");
+  }
   auto db = jet::Database::Open(target.path, {.password = target.password});
   if (!db) {
     fmt::print(out, "Cannot open {}: {}\n", target.path, db.error().message);
     totals.tables = static_cast<int>(tables.size());
     return totals;
   }
-  for (const std::string& table : tables) {
+  // Keeping types without a run (--verify-only): every table the plan has.
+  const std::vector<std::string> planned = keep_types && tables.empty() ? typed.TableNames() : tables;
+  for (const std::string& table : planned) {
     ++totals.tables;
     std::vector<RefusalLog::Refusal> refusals_of_table;
     if (refusals) {
@@ -313,11 +374,15 @@ VerifyTotals VerifyTables(const db::SourceFields& source, const db::TargetFields
     }
     Comparison c;
     std::vector<ColumnDef> columns;
+    TypedSource typed_source{&typed, keep_types ? typed.Plan(table) : nullptr};
+    const TypedSource* typed_table = keep_types ? &typed_source : nullptr;
     try {
+      if (keep_types && !typed_source.plan)
+        throw ado::Error(ado::kErrorProvider, "the source has no such table to keep types of");
       auto listed = (*db)->TableColumns(table);
       if (!listed) throw ado::Error(ado::kErrorProvider, listed.error().message);
       columns = *listed;
-      c = Compare(source, **db, table);
+      c = Compare(source, **db, table, typed_table);
     } catch (const ado::Error& e) {
       ++totals.differences;
       fmt::print(out, "{}: not compared: {}\n", table, FirstLine(e.Description()));
@@ -361,7 +426,7 @@ VerifyTotals VerifyTables(const db::SourceFields& source, const db::TargetFields
     }
     std::map<long long, Row> source_rows, stored_rows;
     try {
-      FetchRows(source, **db, table, source_wanted, stored_wanted, &source_rows, &stored_rows);
+      FetchRows(source, **db, table, typed_table, source_wanted, stored_wanted, &source_rows, &stored_rows);
     } catch (const ado::Error&) {
     }
     size_t shown = 0;

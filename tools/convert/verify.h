@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "db/source_fields.h"
+#include "engine/typed_conversion.h"
 #include "db/target_fields.h"
 
 namespace convert {
@@ -46,7 +47,9 @@ struct VerifyTotals {
 // Compares `tables`; prints one line per table, the first differences of each,
 // and a last line of totals to `out`. `refusals` is nullptr without a run
 // (--verify-only): rows missing from the Access file are then missing.
+// `keep_types`: the tables were converted keeping types (as the run was given them).
 VerifyTotals VerifyTables(const db::SourceFields& source, const db::TargetFields& target,
-                          const std::vector<std::string>& tables, const RefusalLog* refusals, FILE* out);
+                          const std::vector<std::string>& tables, const RefusalLog* refusals, FILE* out,
+                          const engine::TypedOptions* keep_types = nullptr);
 
 }  // namespace convert
