@@ -31,24 +31,25 @@ std::string Env(const char* name) {
 }
 
 constexpr const char* kTablesHelp =
-    "Tables: by default the user's own, those pg_tables lists in the schemas on the\n"
-    "search path (the only ones the unqualified SELECT \"name\" reaches), without\n"
-    "pg_catalog and information_schema, without names beginning with \"sql_\", and\n"
-    "without partitions and inheritance children of another converted table (its\n"
-    "SELECT returns their rows already). PostgreSQL's own tables are internals of the\n"
-    "server, and many of their values do not fit Access. --all-tables converts the\n"
-    "main window's list (every table pg_tables lists, without \"sql_\" names);\n"
-    "--tables only the named ones, spelled as that list has them.";
+    "With --classic-types, tables: by default the user's own, those pg_tables lists\n"
+    "in the schemas on the search path (the only ones the unqualified SELECT \"name\"\n"
+    "reaches), without pg_catalog and information_schema, without names beginning\n"
+    "with \"sql_\", and without partitions and inheritance children of another\n"
+    "converted table (its SELECT returns their rows already). PostgreSQL's own tables\n"
+    "are internals of the server, and many of their values do not fit Access.\n"
+    "--all-tables converts the main window's list (every table pg_tables lists,\n"
+    "without \"sql_\" names); --tables only the named ones, spelled as that list has\n"
+    "them.";
 
 constexpr const char* kKeepTypesHelp =
-    "--keep-types: every table of every user schema (or of --schemas), read\n"
-    "schema-qualified; --tables then takes NAME or SCHEMA.NAME. Each column gets the\n"
-    "Access type that holds its values (bigint as Long when every value fits, numeric\n"
-    "as Decimal, money as Currency, timestamps to the millisecond, texts over 255\n"
-    "characters as Memo, ...), names are made legal for Access, and after each\n"
-    "table's rows come its primary key, unique keys and indexes, then every\n"
-    "relationship whose two tables hold their rows. What cannot be carried or was\n"
-    "changed on the way is listed on stderr.";
+    "Types, keys and relationships are kept: every table of every user schema (or of\n"
+    "--schemas) is read schema-qualified; --tables takes NAME or SCHEMA.NAME. Each\n"
+    "column gets the Access type that holds its values (bigint as Long when every\n"
+    "value fits, numeric as Decimal, money as Currency, timestamps to the\n"
+    "millisecond, texts over 255 characters as Memo, ...), names are made legal for\n"
+    "Access, and after each table's rows come its primary key, unique keys and\n"
+    "indexes, then every relationship whose two tables hold their rows. What cannot\n"
+    "be carried or was changed on the way is listed on stderr.";
 
 constexpr const char* kConnectionHelp =
     "Connection: as psql takes it, options first, then PGHOST, PGPORT, PGUSER and\n"
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
   std::string server, port, user, database;
   db::TargetFields target{"", Env("PELMORA_ACCESS_PASSWORD")};
   std::string overwrite;
-  bool print_sql = false, quiet = false, verify = false, verify_only = false, keep_types = false;
+  bool print_sql = false, quiet = false, verify = false, verify_only = false, classic_types = false;
   engine::TypedOptions typed;
   convert::TableRequest request;
   AddVersionFlag(app, "pelmora-convert");
@@ -104,21 +105,22 @@ int main(int argc, char** argv) {
   app.add_option("--tables", request.names, "only these tables (NAME[,NAME...])")
       ->delimiter(',')
       ->excludes(all_tables);
-  auto* keep_types_flag = app.add_flag(
-      "--keep-types", keep_types,
-      "keep column types, primary keys, indexes and relationships: every user schema's tables, typed as their "
-      "PostgreSQL columns are");
-  app.add_option("--schemas", typed.schemas, "with --keep-types: only these schemas (NAME[,NAME...])")
+  auto* classic_flag = app.add_flag(
+      "--classic-types", classic_types,
+      "the statements the window writes with \"Keep column types, keys and relationships\" unticked: texts and "
+      "numbers only, no keys or relationships, the tables of the search path");
+  app.add_option("--schemas", typed.schemas, "only the tables of these schemas (NAME[,NAME...])")
       ->delimiter(',')
-      ->needs(keep_types_flag);
+      ->excludes(classic_flag);
   app.add_flag("--include-views", typed.include_views,
-               "with --keep-types: also copy the rows of views (and materialized views), each as a table")
-      ->needs(keep_types_flag);
+               "also copy the rows of views (and materialized views), each as a table")
+      ->excludes(classic_flag);
   app.add_option("--time-zone", typed.time_zone,
-                 "with --keep-types: the time zone timestamps with time zone arrive in (default: this machine's)")
-      ->needs(keep_types_flag);
-  keep_types_flag->excludes(all_tables);
-  app.footer(std::string(kTablesHelp) + "\n\n" + kKeepTypesHelp + "\n\n" + kConnectionHelp);
+                 "the time zone timestamps with time zone arrive in (default: this machine's)")
+      ->excludes(classic_flag);
+  // PostgreSQL's own catalogue is the window's classic list.
+  all_tables->needs(classic_flag);
+  app.footer(std::string(kKeepTypesHelp) + "\n\n" + kTablesHelp + "\n\n" + kConnectionHelp);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -162,18 +164,25 @@ int main(int argc, char** argv) {
   // The selection is settled before the target is opened, so that a wrong name
   // leaves the file untouched.
   if (auto problem = db::PostgreSQLConnectionProblem(source)) return unreachable(*problem);
+  const bool keep_types = !classic_types;
   convert::TableSelection selection;
   try {
     // Keeping types, the tables come from the catalogue of every schema.
-    if (keep_types) typed.tables = request.names;
-    else selection = convert::SelectTables(request, source);
+    if (keep_types) {
+      typed.tables = request.names;
+      selection.unknown = convert::UnknownTypedTables(source, typed);
+    } else {
+      selection = convert::SelectTables(request, source);
+    }
   } catch (const ado::Error& e) {
     fmt::print(stderr, "Could not list the tables of database {}: {}\n", source.database, e.Description());
     return 1;
   }
   if (!selection.unknown.empty()) {
-    fmt::print(stderr, "No table{} {} in database {} (--tables takes the names --all-tables converts); nothing done.\n",
-               selection.unknown.size() > 1 ? "s" : "", QuotedList(selection.unknown), source.database);
+    fmt::print(stderr, "No table{} {} in database {} ({}); nothing done.\n", selection.unknown.size() > 1 ? "s" : "",
+               QuotedList(selection.unknown), source.database,
+               keep_types ? "--tables takes NAME or SCHEMA.NAME of the user's tables"
+                          : "--tables takes the names --all-tables converts");
     return 2;
   }
   if (selection.tables.empty() && !request.all_tables && !quiet && !keep_types)

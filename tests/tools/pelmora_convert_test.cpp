@@ -71,7 +71,7 @@ TEST(PelmoraConvert, PrintSqlListsDropsForTablesTheTargetHasAndTheLogOnStderr) {
   std::string target = testing_support::CopyFile(fixture, dir);
   std::string command = "PELMORA_PG_PASSWORD='" + pg.password + "' " + Convert() + " --server " + pg.host +
                         " --port " + pg.port + " --user " + pg.user + " --database convert_print --target " +
-                        target + " --print-sql </dev/null >" + dir + "/out.txt 2>" + dir + "/err.txt";
+                        target + " --classic-types --print-sql </dev/null >" + dir + "/out.txt 2>" + dir + "/err.txt";
   ASSERT_EQ(RunCommand(command), 0) << ReadFile(dir + "/err.txt");
   std::string out = ReadFile(dir + "/out.txt");
   std::string err = ReadFile(dir + "/err.txt");
@@ -138,7 +138,8 @@ class ConvertTables : public testing::Test {
     std::string command = shell + "PELMORA_PG_PASSWORD='" + pg_->password + "' PELMORA_ACCESS_PASSWORD='" +
                           access_password_ + "' " + Convert() + " --server " + pg_->host +
                           " --port " + pg_->port + " --user " + pg_->user + " --database " + database_ + " --target " +
-                          target_ + " " + arguments + " </dev/null >" + dir_ + "/out.txt 2>" + dir_ + "/err.txt";
+                          target_ + " " + mapping_ + " " + arguments + " </dev/null >" + dir_ + "/out.txt 2>" + dir_ +
+                          "/err.txt";
     int status = RunCommand(command);
     return {status, ReadFile(dir_ + "/out.txt"), ReadFile(dir_ + "/err.txt")};
   }
@@ -157,6 +158,8 @@ class ConvertTables : public testing::Test {
   std::optional<testing_support::PgServer> pg_;
   std::optional<std::string> empty_;
   std::string database_, dir_, target_, access_password_;
+  // The statements these tests compare are the classic ones unless a test keeps types.
+  std::string mapping_ = "--classic-types";
 };
 
 TEST_F(ConvertTables, ByDefaultTheUsersTablesEachOnceWithAllRowsAndExitZero) {
@@ -174,18 +177,19 @@ TEST_F(ConvertTables, ByDefaultTheUsersTablesEachOnceWithAllRowsAndExitZero) {
   EXPECT_EQ(tables, "items\npayment\nrates\n");
 }
 
-// Keeping types, every user schema's tables are read schema-qualified: a
+// By default types are kept: every user schema's tables are read schema-qualified: a
 // name in two schemas becomes schema_name, partitions and children still
 // come with their parents, and each table's key and index follow its rows.
-TEST_F(ConvertTables, KeepTypesTakesEverySchemaWithKeysAfterTheRows) {
+TEST_F(ConvertTables, ByDefaultTypesAreKeptFromEverySchemaWithKeysAfterTheRows) {
   ASSERT_NO_FATAL_FAILURE(Prepare("convert_keep_types"));
+  mapping_.clear();  // the default
   ASSERT_EQ(testing_support::Psql(*pg_, database_,
                                   "ALTER TABLE extra.rates ADD PRIMARY KEY (id);\n"
                                   "ALTER TABLE extra.items ADD FOREIGN KEY (other) REFERENCES extra.rates;\n"
                                   "CREATE TABLE extra.stamps (at timestamptz);\n"
                                   "INSERT INTO extra.stamps VALUES ('2024-01-01 12:00:00.25+00');\n"),
             0);
-  Outcome printed = Run("--keep-types --print-sql");
+  Outcome printed = Run("--print-sql");
   ASSERT_EQ(printed.status, 0) << printed.err;
   EXPECT_NE(printed.out.find("CREATE TABLE [extra_items] ([other] LONG)\n"), std::string::npos) << printed.out;
   EXPECT_NE(printed.out.find("CREATE TABLE [rates] ([id] LONG NOT NULL)\nINSERT INTO [rates] VALUES (1)\n"
@@ -197,7 +201,7 @@ TEST_F(ConvertTables, KeepTypesTakesEverySchemaWithKeysAfterTheRows) {
   EXPECT_EQ(printed.out.find("sql_x"), std::string::npos);
 
   // Timestamps with time zone arrive as the wall-clock time of the zone asked for.
-  Outcome run = Run("--keep-types --overwrite no --time-zone Asia/Tokyo");
+  Outcome run = Run("--overwrite no --time-zone Asia/Tokyo");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("5 tables created, 8 rows written, 0 statements refused"), std::string::npos) << run.out;
   EXPECT_NE(run.err.find("time zone of timestamps with time zone: Asia/Tokyo\n"), std::string::npos) << run.err;
@@ -209,11 +213,11 @@ TEST_F(ConvertTables, KeepTypesTakesEverySchemaWithKeysAfterTheRows) {
   EXPECT_NE(stamps.find("2024-01-01 21:00:00"), std::string::npos) << stamps;
   // --verify-only compares what the mapping promises (times to the millisecond,
   // in the zone asked for), and finds a value changed since.
-  Outcome verified = Run("--keep-types --verify-only --time-zone Asia/Tokyo");
+  Outcome verified = Run("--verify-only --time-zone Asia/Tokyo");
   EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
   EXPECT_NE(verified.out.find("stamps: verified (1 rows)"), std::string::npos) << verified.out;
   ASSERT_EQ(testing_support::Psql(*pg_, database_, "UPDATE extra.stamps SET at = at + interval '1 ms';\n"), 0);
-  Outcome changed = Run("--keep-types --verify-only --time-zone Asia/Tokyo --tables extra.stamps");
+  Outcome changed = Run("--verify-only --time-zone Asia/Tokyo --tables extra.stamps");
   EXPECT_EQ(changed.status, 1);
   EXPECT_NE(changed.out.find("column at: source '2024-01-01 21:00:00.251', stored '2024-01-01 21:00:00.250'"),
             std::string::npos)
@@ -222,11 +226,15 @@ TEST_F(ConvertTables, KeepTypesTakesEverySchemaWithKeysAfterTheRows) {
   EXPECT_NE(relationships.find("\"items_other_fkey\",0,1,0,\"extra_items\",\"other\",\"rates\",\"id\""),
             std::string::npos)
       << relationships;
-  EXPECT_EQ(Run("--schemas extra").status, 2);  // only with --keep-types
+  EXPECT_EQ(Run("--classic-types --schemas extra").status, 2);  // schemas are read only when types are kept
+  EXPECT_EQ(Run("--all-tables").status, 2);                     // PostgreSQL's own tables only classically
+  Outcome unknown = Run("--tables extra.nope --overwrite yes");
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_NE(unknown.err.find("\"extra.nope\""), std::string::npos) << unknown.err;
   // Views only when asked for, each as a table of its rows.
   ASSERT_EQ(testing_support::Psql(*pg_, database_, "CREATE VIEW extra.rate_list AS SELECT id FROM extra.rates;\n"), 0);
-  EXPECT_EQ(Run("--keep-types --print-sql").out.find("[rate_list]"), std::string::npos);
-  EXPECT_NE(Run("--keep-types --include-views --print-sql --schemas extra").out.find(
+  EXPECT_EQ(Run("--print-sql").out.find("[rate_list]"), std::string::npos);
+  EXPECT_NE(Run("--include-views --print-sql --schemas extra").out.find(
                 "CREATE TABLE [rate_list] ([id] LONG)\nINSERT INTO [rate_list] VALUES (1)\n"),
             std::string::npos);
 }
@@ -429,7 +437,7 @@ TEST_F(ConvertTables, TakesLibpqsVariablesAndPasswordFile) {
     std::string command = "env -u PGPASSWORD -u PELMORA_PG_PASSWORD -u PGSERVICE PGHOST=" + pg_->host + " PGPORT=" +
                           pg_->port + " PGUSER=" + pg_->user + " PGDATABASE=" + database_ + " PGPASSFILE=" +
                           passfile + " " + variables + " " + Convert() + " --target " + target_ +
-                          " --overwrite yes " + arguments + " </dev/null >" + dir_ + "/out.txt 2>" + dir_ + "/err.txt";
+                          " --overwrite yes --classic-types " + arguments + " </dev/null >" + dir_ + "/out.txt 2>" + dir_ + "/err.txt";
     return Outcome{RunCommand(command), ReadFile(dir_ + "/out.txt"), ReadFile(dir_ + "/err.txt")};
   };
   Outcome converted = run("", 0600);

@@ -4,6 +4,7 @@
 
 #include "db/list_box.h"
 #include "db/postgresql.h"
+#include "db/source_schema.h"
 #include "db/user_tables.h"
 #include "platform/ado/connection.h"
 
@@ -42,6 +43,26 @@ TableSelection SelectTables(const TableRequest& request, const db::SourceFields&
     connection->Close();
   }
   return selection;
+}
+
+}  // namespace convert
+
+namespace convert {
+
+std::vector<std::string> UnknownTypedTables(const db::SourceFields& source, const engine::TypedOptions& options) {
+  std::vector<std::string> unknown;
+  if (options.tables.empty()) return unknown;
+  ado::Connection connection;
+  connection.Open(db::PostgreSQLConnectionString(source));
+  const auto tables = db::ReadSourceSchema(connection, options.schemas, options.include_views);
+  connection.Close();
+  for (const auto& wanted : options.tables) {
+    const bool found = std::any_of(tables.begin(), tables.end(), [&](const db::SourceTable& t) {
+      return wanted == t.name || wanted == t.schema + "." + t.name;
+    });
+    if (!found) unknown.push_back(wanted);
+  }
+  return unknown;
 }
 
 }  // namespace convert

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "db/source_fields.h"
+#include "engine/typed_conversion.h"
 
 namespace convert {
 
@@ -24,5 +25,9 @@ struct TableSelection {
 // Asks the source. The window's list comes through its own procedure, which
 // reports its failures itself; the user tables' query raises ado::Error.
 TableSelection SelectTables(const TableRequest& request, const db::SourceFields& source);
+
+// Keeping types: the names of `options.tables` (NAME or SCHEMA.NAME) that no
+// table of the chosen schemas has. Raises ado::Error when the query fails.
+std::vector<std::string> UnknownTypedTables(const db::SourceFields& source, const engine::TypedOptions& options);
 
 }  // namespace convert
