@@ -241,7 +241,8 @@ RunResult RunConversion(RunWindow& w) {
     TableDefinition definition;
     if (plan) {
       trap(182, [&] {
-        definition.statement = plan->create;
+        // A table without columns has nothing to declare (PostgreSQL allows one).
+        if (!plan->columns.empty()) definition.statement = plan->create;
         typed->LogColumns(*plan, w.Log());
       });
     } else if (records) {
