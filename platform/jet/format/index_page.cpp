@@ -332,6 +332,21 @@ Result<IndexEntryRef> IndexPageView::EntryAt(size_t start) const {
   return Ref(start, NextEnd(start));
 }
 
+bool IndexPageView::CountAtLeast(size_t n) const {
+  if (n == 0) return true;
+  if (image_.empty()) return false;
+  size_t seen = 0;
+  for (size_t byte = 0; byte <= end_ / 8 && byte < kMaskBytes; byte += 8) {
+    uint64_t w = MaskWord(byte);
+    w = w - ((w >> 1) & 0x5555555555555555u);
+    w = (w & 0x3333333333333333u) + ((w >> 2) & 0x3333333333333333u);
+    w = (w + (w >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    seen += static_cast<size_t>((w * 0x0101010101010101u) >> 56);
+    if (seen >= n) return true;
+  }
+  return false;
+}
+
 size_t IndexPageView::Count() const {
   if (image_.empty()) return 0;
   size_t n = 0;
@@ -347,14 +362,62 @@ size_t IndexPageView::Count() const {
   return n;
 }
 
+namespace {
+
+// memcmp's sign for the short runs keys are, without the library call.
+int CompareBytes(const uint8_t* a, const uint8_t* b, size_t n) {
+  if (n > 16) {
+    const int c = std::memcmp(a, b, n);
+    return c < 0 ? -1 : c > 0 ? 1 : 0;
+  }
+  for (size_t i = 0; i < n; ++i)
+    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+  return 0;
+}
+
+}  // namespace
+
 Result<size_t> IndexPageView::LowerBound(const IndexProbe& probe) const {
+  const size_t pointer_bytes = leaf_ ? kLeafPointerBytes : kNodePointerBytes;
+  const auto* data = reinterpret_cast<const uint8_t*>(image_.data() + kIndexEntriesOffset);
+  const uint8_t* key = probe.key.data();
+  const size_t key_size = probe.key.size();
   size_t lo = 0, hi = end_;  // entry boundaries: those before lo are below the probe, those from hi on are not
   while (lo < hi) {
     const size_t mid = lo + (hi - lo) / 2;
     const size_t start = StartOf(mid);
-    JET_ASSIGN_OR_RETURN(e, Ref(start, NextEnd(mid)));
-    if (e.Compare(probe) < 0) {
-      lo = e.end;
+    const size_t end = NextEnd(mid);
+    const size_t shared = start == 0 ? 0 : prefix_;
+    const size_t size = shared + (end - start);
+    if (size < pointer_bytes + shared) {
+      // Too short, or the shared prefix reaches into the row pointer: the general road.
+      JET_ASSIGN_OR_RETURN(e, Ref(start, end));
+      if (e.Compare(probe) < 0) {
+        lo = e.end;
+      } else {
+        hi = start;
+      }
+      continue;
+    }
+    // Compared where it lies: the shared prefix, then the stored key bytes, then page and row.
+    const size_t entry_key = size - pointer_bytes;
+    int c = CompareBytes(data, key, std::min(shared, key_size));
+    if (c == 0 && key_size > shared) {
+      const size_t tail = entry_key - shared;
+      c = CompareBytes(data + start, key + shared, std::min(tail, key_size - shared));
+    }
+    if (c == 0 && entry_key != key_size) c = entry_key < key_size ? -1 : 1;
+    if (c == 0) {
+      const uint8_t* p = data + end - pointer_bytes;
+      const uint32_t page = static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
+      if (page != probe.data_page) {
+        c = page < probe.data_page ? -1 : 1;
+      } else if (p[3] != probe.data_row) {
+        c = p[3] < probe.data_row ? -1 : 1;
+      }
+    }
+    if (c < 0) {
+      lo = end;
     } else {
       hi = start;
     }
@@ -631,16 +694,30 @@ bool SpliceIndexEntry(const IndexPageView& view, std::span<std::byte> image, siz
     if (!counted) count = view.Count(), counted = true;
     return count;
   };
-  const size_t uncompressed = prefix == 0 || data_end == 0 ? data_end : data_end + (entries() - 1) * prefix;
-  const size_t removed_whole = removed == 0 ? 0 : removed - (start == 0 ? 1 : 0);  // entries stored without the prefix
-  const size_t new_uncompressed = uncompressed - (end - start) - removed_whole * prefix + entry.size();
+  // Whether the entries, whole, would overflow the page (a shared prefix is
+  // then stored). An insert into a page that stores one need not count its
+  // entries: enough of them to overflow is all it must know.
+  bool overflows;
+  size_t new_uncompressed = 0;
+  bool exact = true;  // new_uncompressed known
+  if (prefix > 0 && data_end > 0 && start == end) {
+    const size_t room = kIndexEntryCapacity - std::min(kIndexEntryCapacity, data_end + entry.size());
+    // Whole, the entries take data_end + (count - 1) * prefix bytes.
+    overflows = data_end + entry.size() > kIndexEntryCapacity || view.CountAtLeast(room / prefix + 2);
+    exact = false;
+  } else {
+    const size_t uncompressed = prefix == 0 || data_end == 0 ? data_end : data_end + (entries() - 1) * prefix;
+    const size_t removed_whole = removed == 0 ? 0 : removed - (start == 0 ? 1 : 0);  // stored without the prefix
+    new_uncompressed = uncompressed - (end - start) - removed_whole * prefix + entry.size();
+    overflows = new_uncompressed > kIndexEntryCapacity;
+  }
 
   // The prefix BuildIndexPage would store: none while everything fits
   // without, else that of the first and last keys.
   size_t new_prefix = 0;
   size_t new_count = 0;
-  if (new_uncompressed > kIndexEntryCapacity) {
-    new_count = entries() - removed + 1;
+  if (overflows) {
+    new_count = exact ? entries() - removed + 1 : 2;  // an insert into a page with entries: at least two
     if (new_count >= 2) {
       const auto key = entry.first(entry.size() - pointer_bytes);
       const bool new_first = start == 0, new_last = end == data_end;
@@ -661,7 +738,18 @@ bool SpliceIndexEntry(const IndexPageView& view, std::span<std::byte> image, siz
       }
     }
   }
-  const size_t new_stored = new_uncompressed - (new_count >= 2 ? (new_count - 1) * new_prefix : 0);
+  size_t new_stored;
+  if (!exact && (new_prefix == prefix || !overflows)) {
+    // Kept, every entry but the first still leaves the prefix out; a page
+    // that no longer overflows stores every entry whole, and fits.
+    new_stored = overflows ? data_end + entry.size() - prefix : 0;
+  } else {
+    if (!exact) {
+      new_count = entries() + 1;
+      new_uncompressed = data_end + (new_count - 2) * prefix + entry.size();
+    }
+    new_stored = new_uncompressed - (new_count >= 2 ? (new_count - 1) * new_prefix : 0);
+  }
   if (new_stored > kIndexEntryCapacity) return false;  // the page splits
   if (image.empty()) return true;
 

@@ -126,6 +126,7 @@ class IndexPageView {
   size_t data_end() const { return end_; }
   bool empty() const { return end_ == 0; }
   size_t Count() const;
+  bool CountAtLeast(size_t n) const;  // Count() >= n, counting no further than it must
   std::span<const std::byte> image() const { return image_; }
 
   // The entry whose stored bytes begin at `start` (below data_end()).

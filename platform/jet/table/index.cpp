@@ -258,9 +258,10 @@ Result<bool> IndexTree::InsertInPlace(const format::IndexProbe& probe, const Ind
     for (size_t i = 0; i < path_.size(); ++i) {
       const IndexPosition::Step& p = position->path[i];
       Descent& d = path_[i];
-      JET_ASSIGN_OR_RETURN(view, View(p.page));
+      // Opened only when a node changes (OpenPath): most inserts change the leaf alone.
       d.page = p.page;
-      d.view = view;
+      d.view = format::IndexPageView();
+      d.viewed = false;
       d.start = p.start;
       d.end = p.end;
       d.tail = p.tail;
@@ -302,37 +303,66 @@ Result<bool> IndexTree::InsertInPlace(const format::IndexProbe& probe, const Ind
   }
 
   format::EncodeIndexEntry(probe.key, probe.data_page, probe.data_row, true, 0, &entry_);
+  if (at < page.data_end()) {
+    // Not the leaf's largest: the leaf alone changes, spliced once where it
+    // lies (a leaf that must split is rebuilt whole anyway).
+    JET_ASSIGN_OR_RETURN(image, store_.Write(leaf_page));
+    JET_ASSIGN_OR_RETURN(view, WritableView(leaf_page, page, image));
+    if (!format::SpliceIndexEntry(view, image, at, at, entry_)) {
+      JET_TRY(OpenPath());
+      return SplitLeaf(probe, leaf_page, view, at, seen, done);
+    }
+    *done = true;
+    return !seen;
+  }
+  JET_TRY(OpenPath());
   if (!format::SpliceIndexEntry(page, {}, at, at, entry_)) return SplitLeaf(probe, leaf_page, page, at, seen, done);
   // A new largest entry: the node entries above that copy the largest one change too.
   size_t changed_nodes = 0;
-  if (at == page.data_end()) {
-    for (size_t level = path_.size(); level-- > 0;) {
-      const Descent& step = path_[level];
-      if (step.tail) continue;  // a tail's largest entry is not stored in its parent
-      format::EncodeIndexEntry(probe.key, probe.data_page, probe.data_row, false, step.child, &entry_);
-      if (!format::SpliceIndexEntry(step.view, {}, step.start, step.end, entry_)) return !seen;
-      changed_nodes = path_.size() - level;
-      if (step.end != step.view.data_end() || step.view.tail_page() != 0) break;
-    }
+  for (size_t level = path_.size(); level-- > 0;) {
+    const Descent& step = path_[level];
+    if (step.tail) continue;  // a tail's largest entry is not stored in its parent
+    format::EncodeIndexEntry(probe.key, probe.data_page, probe.data_row, false, step.child, &entry_);
+    if (!format::SpliceIndexEntry(step.view, {}, step.start, step.end, entry_)) return !seen;
+    changed_nodes = path_.size() - level;
+    if (step.end != step.view.data_end() || step.view.tail_page() != 0) break;
   }
   for (size_t level = path_.size() - changed_nodes; level < path_.size(); ++level) {
     const Descent& step = path_[level];
     if (step.tail) continue;
     JET_ASSIGN_OR_RETURN(image, store_.Write(step.page));
-    JET_ASSIGN_OR_RETURN(view, format::IndexPageView::Open(image, step.page));
+    JET_ASSIGN_OR_RETURN(view, WritableView(step.page, step.view, image));
     format::EncodeIndexEntry(probe.key, probe.data_page, probe.data_row, false, step.child, &entry_);
     if (!format::SpliceIndexEntry(view, image, step.start, step.end, entry_))
       return Corrupt(step.page, "node page changed during an insert");
   }
   {
     JET_ASSIGN_OR_RETURN(image, store_.Write(leaf_page));
-    JET_ASSIGN_OR_RETURN(view, format::IndexPageView::Open(image, leaf_page));
+    JET_ASSIGN_OR_RETURN(view, WritableView(leaf_page, page, image));
     format::EncodeIndexEntry(probe.key, probe.data_page, probe.data_row, true, 0, &entry_);
     if (!format::SpliceIndexEntry(view, image, at, at, entry_))
       return Corrupt(leaf_page, "leaf page changed during an insert");
   }
   *done = true;
   return !seen;
+}
+
+// The pager gives a page's writable image where its read one lies, so a view
+// opened on the read image serves; it is opened anew should they differ.
+Result<format::IndexPageView> IndexTree::WritableView(uint32_t page, const format::IndexPageView& view,
+                                                      std::span<std::byte> image) {
+  if (view.image().data() == image.data() && view.image().size() == image.size()) return view;
+  return format::IndexPageView::Open(image, page);
+}
+
+Status IndexTree::OpenPath() {
+  for (Descent& d : path_) {
+    if (d.viewed) continue;
+    JET_ASSIGN_OR_RETURN(view, View(d.page));
+    d.view = view;
+    d.viewed = true;
+  }
+  return {};
 }
 
 // A leaf that must split, split from the views: the leaf's first entries
@@ -460,7 +490,7 @@ Result<bool> IndexTree::SplitLeaf(const format::IndexProbe& probe, uint32_t leaf
     const Descent& step = path_[level];
     if (step.tail) continue;
     JET_ASSIGN_OR_RETURN(image, store_.Write(step.page));
-    JET_ASSIGN_OR_RETURN(view, format::IndexPageView::Open(image, step.page));
+    JET_ASSIGN_OR_RETURN(view, WritableView(step.page, step.view, image));
     format::EncodeIndexEntry(probe.key, probe.data_page, probe.data_row, false, step.child, &entry_);
     if (!format::SpliceIndexEntry(view, image, step.start, step.end, entry_))
       return Corrupt(step.page, "node page changed during an insert");

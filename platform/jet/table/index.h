@@ -106,12 +106,16 @@ class IndexTree {
     size_t start = 0, end = 0;  // the entry's stored bytes
     bool tail = false;
     uint32_t child = 0;
+    bool viewed = true;  // false: `view` not opened yet (OpenPath)
   };
 
   Result<format::IndexPage> Load(uint32_t page);
   Result<format::IndexPageView> View(uint32_t page);
   // The leaf a search for `probe` ends on, and the path there.
   Result<Descent> DescendTo(const format::IndexProbe& probe, uint32_t* leaf_page, std::vector<Descent>* path);
+  Result<format::IndexPageView> WritableView(uint32_t page, const format::IndexPageView& view,
+                                             std::span<std::byte> image);
+  Status OpenPath();  // opens the views of path_ not opened yet
   Result<bool> InsertInPlace(const format::IndexProbe& probe, const IndexPosition* position, bool* done);
   Result<bool> SplitLeaf(const format::IndexProbe& probe, uint32_t leaf_page, const format::IndexPageView& page,
                          size_t at, bool seen, bool* done);
