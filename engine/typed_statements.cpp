@@ -82,10 +82,10 @@ void AlignReferencingTypes(std::vector<TablePlan>& plans, const std::map<std::st
     for (const auto& fk : plan.source->foreign_keys) {
       auto it = by_source.find(fk.referenced_schema + "." + fk.referenced_table);
       if (it == by_source.end() || fk.columns.size() != fk.referenced_columns.size()) continue;
-      const TablePlan& referenced = plans[it->second];
+      TablePlan& referenced = plans[it->second];
       for (size_t k = 0; k < fk.columns.size(); ++k) {
-        auto column_at = [](const TablePlan& p, const std::string& name) -> TypedColumn* {
-          for (auto& m : const_cast<TablePlan&>(p).columns)
+        auto column_at = [](TablePlan& p, const std::string& name) -> TypedColumn* {
+          for (auto& m : p.columns)
             if (m.name == name) return &m;
           return nullptr;
         };

@@ -354,10 +354,9 @@ Status Executor::CreateIndex(const sql::CreateIndex& s) {
     format::LogicalIndex logical{real_number, real_number,
                                  index.primary ? format::kLogicalIndexPrimaryKey : format::kLogicalIndexPlain,
                                  index.name};
-    std::vector<uint32_t> pages;
-    JET_ASSIGN_OR_RETURN(buffer, table::ReadDefinitionBuffer(pager_, tdef, &pages));
-    JET_ASSIGN_OR_RETURN(spliced, format::AddIndexToDefinition(buffer, real, logical));
-    return table::StoreDefinition(pager_, allocator_, std::move(pages), spliced);
+    return table::SpliceDefinition(pager_, allocator_, tdef, [&](format::ConstBytes buffer) {
+      return format::AddIndexToDefinition(buffer, real, logical);
+    });
   });
 }
 
@@ -418,10 +417,9 @@ Status Executor::DropIndex(const sql::DropIndex& s) {
       JET_TRY(table::ReleaseIndexTree(pager_, allocator_, tdef, def.real_indexes[dropped.real_index]));
       real = dropped.real_index;
     }
-    std::vector<uint32_t> pages;
-    JET_ASSIGN_OR_RETURN(buffer, table::ReadDefinitionBuffer(pager_, tdef, &pages));
-    JET_ASSIGN_OR_RETURN(spliced, format::RemoveIndexFromDefinition(buffer, position, real, dropped.number));
-    return table::StoreDefinition(pager_, allocator_, std::move(pages), spliced);
+    return table::SpliceDefinition(pager_, allocator_, tdef, [&](format::ConstBytes buffer) {
+      return format::RemoveIndexFromDefinition(buffer, position, real, dropped.number);
+    });
   });
 }
 

@@ -71,12 +71,15 @@ Result<std::vector<table::NewIndex>> PlanIndexes(std::string_view table, std::sp
     names.push_back(index.name);
     out.push_back(std::move(index));
   }
-  if (names.size() > kMaxIndexesPerTable)
-    return SqlError(ErrorCode::kTooLarge,
-                    "The operation failed. There are too many indexes on table {}. Delete some of the indexes on the "
-                    "table and try the operation again.",
-                    Shown(table));
+  if (names.size() > kMaxIndexesPerTable) return TooManyIndexes(table);
   return out;
+}
+
+Error TooManyIndexes(std::string_view table) {
+  return SqlError(ErrorCode::kTooLarge,
+                  "The operation failed. There are too many indexes on table {}. Delete some of the indexes on the "
+                  "table and try the operation again.",
+                  Shown(table));
 }
 
 }  // namespace jet

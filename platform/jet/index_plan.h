@@ -24,6 +24,9 @@ struct ExistingIndexes {
   bool has_primary_key = false;
 };
 
+// Access's refusal of a 33rd index on `table` (error 3626).
+Error TooManyIndexes(std::string_view table);
+
 // `columns` in column-number order. Refusals carry Access's own messages
 // where Access has one (a second primary key, a name taken, too many indexes).
 Result<std::vector<table::NewIndex>> PlanIndexes(std::string_view table, std::span<const ColumnSpec> columns,

@@ -123,11 +123,7 @@ Result<table::NewRelationship> PlanRelationship(PageStore& store, const std::vec
   const size_t own = def.logical_indexes.size() + (self ? 2 : 1);
   const size_t theirs = referenced_def.logical_indexes.size() + 1;
   for (auto [count, name] : {std::pair{own, object.name}, std::pair{theirs, referenced_object.name}})
-    if (count > kMaxIndexesPerTable)
-      return SqlError(ErrorCode::kTooLarge,
-                      "The operation failed. There are too many indexes on table {}. Delete some of the indexes on "
-                      "the table and try the operation again.",
-                      Shown(name));
+    if (count > kMaxIndexesPerTable) return TooManyIndexes(name);
 
   // Named as Access names it, referenced table then this one, numbered when
   // taken; names are unique across the database and among the table's indexes.

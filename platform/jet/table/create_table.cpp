@@ -12,6 +12,7 @@
 #include "platform/jet/format/ascii_case.h"
 #include "platform/jet/table/catalog_writer.h"
 #include "platform/jet/table/index.h"
+#include "platform/jet/table/table.h"
 #include "platform/jet/table/usage_map_writer.h"
 
 namespace jet::table {
@@ -63,6 +64,14 @@ Status StartIndexTree(PageStore& store, PageAllocator& pages, uint32_t tdef_page
   index->root_page = root;
   index->usage_map = map;
   return SetMapPage(store, pages, map, root, true);
+}
+
+Status SpliceDefinition(PageStore& store, PageAllocator& pages, uint32_t tdef_page,
+                        const std::function<Result<std::vector<std::byte>>(format::ConstBytes)>& splice) {
+  std::vector<uint32_t> definition_pages;
+  JET_ASSIGN_OR_RETURN(buffer, ReadDefinitionBuffer(store, tdef_page, &definition_pages));
+  JET_ASSIGN_OR_RETURN(spliced, splice(buffer));
+  return StoreDefinition(store, pages, std::move(definition_pages), spliced);
 }
 
 Status ReleaseIndexTree(PageStore& store, PageAllocator& pages, uint32_t tdef_page, const format::RealIndex& index) {

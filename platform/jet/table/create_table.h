@@ -9,6 +9,7 @@
 // a failure part-way leaves pages written, so callers run it inside a
 // statement they can undo (file/pager.h, RollbackStatement).
 
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -55,6 +56,11 @@ Result<std::vector<format::RowPointer>> WriteEmptyMaps(PageStore& store, PageAll
 // continuations): pages are allocated when it grew, released when it shrank.
 Status StoreDefinition(PageStore& store, PageAllocator& pages, std::vector<uint32_t> definition_pages,
                        format::ConstBytes buffer);
+
+// Reads the definition on `tdef_page`, changes it with `splice` (format/
+// tdef_indexes.h) and stores the result as StoreDefinition does.
+Status SpliceDefinition(PageStore& store, PageAllocator& pages, uint32_t tdef_page,
+                        const std::function<Result<std::vector<std::byte>>(format::ConstBytes)>& splice);
 
 // Starts the B-tree of `index` for the table at `tdef_page`: an empty leaf
 // root, listed in the index's usage map `map`; sets its root and map.

@@ -9,6 +9,7 @@
 #include "platform/jet/format/data_page.h"
 #include "platform/jet/format/usage_map.h"
 #include "platform/jet/table/catalog_writer.h"
+#include "platform/jet/table/relationships.h"
 #include "platform/jet/table/row_access.h"
 #include "platform/jet/table/table.h"
 
@@ -18,23 +19,13 @@ namespace {
 using format::EqualNoCase;
 
 Status RefuseIfRelated(PageStore& store, const std::vector<CatalogObject>& objects, const CatalogObject& table) {
-  for (const auto& o : objects) {
-    if (o.kind != ObjectKind::kSystemTable || o.name != "MSysRelationships") continue;
-    JET_ASSIGN_OR_RETURN(relationships, Table::Open(store, o.tdef_page(), o.name));
-    std::vector<int> columns;
-    const auto& defs = relationships->columns();
-    for (size_t i = 0; i < defs.size(); ++i)
-      if (defs[i].name == "szObject" || defs[i].name == "szReferencedObject") columns.push_back(static_cast<int>(i));
-    auto cursor = relationships->Scan();
-    for (; cursor.Valid(); cursor.Next())
-      for (int c : columns)
-        if (const auto* s = std::get_if<std::string>(&cursor.row()[c]); s && EqualNoCase(*s, table.name))
-          return MakeError(ErrorCode::kNotSupported,
-                           fmt::format("The table '{}' cannot be deleted: it takes part in one or more "
-                                       "relationships. Delete its relationships first (ALTER TABLE ... DROP CONSTRAINT).",
-                                       table.name));
-    if (!cursor.status()) return cursor.status().error();
-  }
+  JET_ASSIGN_OR_RETURN(relationships, ReadRelationships(store, objects));
+  for (const auto& r : relationships)
+    if (EqualNoCase(r.table, table.name) || EqualNoCase(r.referenced_table, table.name))
+      return MakeError(ErrorCode::kNotSupported,
+                       fmt::format("The table '{}' cannot be deleted: it takes part in one or more "
+                                   "relationships. Delete its relationships first (ALTER TABLE ... DROP CONSTRAINT).",
+                                   table.name));
   return {};
 }
 

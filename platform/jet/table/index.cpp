@@ -13,6 +13,19 @@ using format::IndexPage;
 
 namespace {
 
+// Where `n` entries split into two pages: halfway when both halves fit
+// (`fits(h)`: the first h entries and the rest each fit a page), else the
+// first point that fits; 0 when none does. Both split roads choose alike.
+template <typename Fits>
+size_t SplitPoint(size_t n, const Fits& fits) {
+  const size_t half = (n + 1) / 2;
+  if (half < n && fits(half)) return half;
+  for (size_t h = 1; h < n; ++h)
+    if (fits(h)) return h;
+  return 0;
+}
+
+
 constexpr int kMaxDepth = 16;
 // A key that leaves room for at least three entries per page, so that a split
 // always yields two pages that fit.
@@ -389,17 +402,8 @@ Result<bool> IndexTree::SplitLeaf(const format::IndexProbe& probe, uint32_t leaf
     return format::IndexEntryBytes(true, flat_, flat_ends_, 0, h) <= format::kIndexEntryCapacity &&
            format::IndexEntryBytes(true, flat_, flat_ends_, h, n) <= format::kIndexEntryCapacity;
   };
-  size_t half = (n + 1) / 2;
-  if (half >= n || !fits(half)) {
-    half = 0;
-    for (size_t h = 1; h < n; ++h) {
-      if (fits(h)) {
-        half = h;
-        break;
-      }
-    }
-    if (half == 0) return Corrupt(leaf_page, "entries too large to split");
-  }
+  const size_t half = SplitPoint(n, fits);
+  if (half == 0) return Corrupt(leaf_page, "entries too large to split");
   const bool new_max = at == page.data_end();
 
   // The parent's entries: the new page's in front of the leaf's, which copies
@@ -569,17 +573,8 @@ Status IndexTree::Split(uint32_t page_number, IndexPage& page, InsertChange* cha
     return format::IndexEntryBytes(all.first(h), page.leaf) <= format::kIndexEntryCapacity &&
            format::IndexEntryBytes(all.subspan(h), page.leaf) <= format::kIndexEntryCapacity;
   };
-  size_t half = (n + 1) / 2;
-  if (half >= n || !fits(half)) {
-    half = 0;
-    for (size_t h = 1; h < n; ++h) {
-      if (fits(h)) {
-        half = h;
-        break;
-      }
-    }
-    if (half == 0) return Corrupt(page_number, "entries too large to split");
-  }
+  const size_t half = SplitPoint(n, fits);
+  if (half == 0) return Corrupt(page_number, "entries too large to split");
   IndexPage left;
   left.leaf = page.leaf;
   left.tdef_page = page.tdef_page ? page.tdef_page : tdef_page_;

@@ -85,14 +85,6 @@ std::string ReferencedSideName(const format::TableDefinition& def, uint32_t numb
   }
 }
 
-Status StoreSplice(PageStore& store, PageAllocator& pages, uint32_t tdef,
-                   const std::function<Result<std::vector<std::byte>>(format::ConstBytes)>& splice) {
-  std::vector<uint32_t> definition_pages;
-  JET_ASSIGN_OR_RETURN(buffer, ReadDefinitionBuffer(store, tdef, &definition_pages));
-  JET_ASSIGN_OR_RETURN(spliced, splice(buffer));
-  return StoreDefinition(store, pages, std::move(definition_pages), spliced);
-}
-
 // Removes the logical index numbered `number` from the table at `tdef` (and
 // its B-tree with `drop_tree` when no other index uses it); the relationship
 // indexes numbered after it move down one, and their partners follow.
@@ -114,7 +106,7 @@ Status RemoveLogicalIndex(PageStore& store, PageAllocator& pages, uint32_t tdef,
     JET_TRY(ReleaseIndexTree(store, pages, tdef, def.real_indexes[removed.real_index]));
     real = removed.real_index;
   }
-  JET_TRY(StoreSplice(store, pages, tdef, [&](format::ConstBytes b) {
+  JET_TRY(SpliceDefinition(store, pages, tdef, [&](format::ConstBytes b) {
     return format::RemoveIndexFromDefinition(b, position, real, number);
   }));
   // In ascending order, so that no partner is moved twice.
@@ -123,7 +115,7 @@ Status RemoveLogicalIndex(PageStore& store, PageAllocator& pages, uint32_t tdef,
     if (l.kind == format::kLogicalIndexRelationship && l.number > number) moved.push_back(l);
   std::sort(moved.begin(), moved.end(), [](const auto& a, const auto& b) { return a.number < b.number; });
   for (const auto& l : moved)
-    JET_TRY(StoreSplice(store, pages, l.other_tdef, [&](format::ConstBytes b) {
+    JET_TRY(SpliceDefinition(store, pages, l.other_tdef, [&](format::ConstBytes b) {
       return format::RenumberRelationshipPartner(b, tdef, l.number, l.number - 1);
     }));
   return {};
@@ -176,27 +168,35 @@ Result<std::vector<Relationship>> ReadRelationships(PageStore& store, const std:
   return out;
 }
 
+Result<ReferenceKey> ReferenceKeyOf(PageStore& store, const format::TableDefinition& table,
+                                    std::span<const uint16_t> columns, const format::TableDefinition& referenced,
+                                    const format::RealIndex& referenced_index, std::string_view what) {
+  if (columns.size() != referenced_index.columns.size())
+    return Damaged(fmt::format("a relationship of table {} pairs {} columns with an index of {}", what,
+                               columns.size(), referenced_index.columns.size()));
+  ReferenceKey out;
+  for (size_t k = 0; k < columns.size(); ++k) {
+    const auto& rc = referenced.columns;
+    auto r = std::find_if(rc.begin(), rc.end(),
+                          [&](const auto& c) { return c.number == referenced_index.columns[k].column_number; });
+    const auto& tc = table.columns;
+    auto f = std::find_if(tc.begin(), tc.end(), [&](const auto& c) { return c.number == columns[k]; });
+    if (r == rc.end() || f == tc.end())
+      return Damaged(fmt::format("a relationship of table {} names a column that is missing", what));
+    JET_ASSIGN_OR_RETURN(key, KeyColumnOf(store, *r, referenced_index.columns[k].ascending));
+    out.key.push_back(key);
+    out.positions.push_back(static_cast<size_t>(f - tc.begin()));
+  }
+  return out;
+}
+
 Result<uint64_t> CountUnrelatedRows(PageStore& store, const Table& table, const std::vector<uint16_t>& columns,
                                     const Table& referenced, const format::RealIndex& referenced_index,
                                     uint64_t limit) {
-  if (columns.size() != referenced_index.columns.size())
-    return Damaged(fmt::format("a relationship of table {} pairs {} columns with an index of {}", table.name(),
-                               columns.size(), referenced_index.columns.size()));
-  // The foreign key of each row, encoded as the referenced index encodes its keys.
-  std::vector<format::KeyColumn> key;
-  std::vector<size_t> positions;
-  for (size_t k = 0; k < columns.size(); ++k) {
-    const auto& rc = referenced.columns();
-    auto r = std::find_if(rc.begin(), rc.end(),
-                          [&](const auto& c) { return c.number == referenced_index.columns[k].column_number; });
-    const auto& tc = table.columns();
-    auto f = std::find_if(tc.begin(), tc.end(), [&](const auto& c) { return c.number == columns[k]; });
-    if (r == rc.end() || f == tc.end()) return Damaged(fmt::format("a relationship of table {} names a column "
-                                                                   "that is missing", table.name()));
-    JET_ASSIGN_OR_RETURN(k_column, KeyColumnOf(store, *r, referenced_index.columns[k].ascending));
-    key.push_back(k_column);
-    positions.push_back(static_cast<size_t>(f - tc.begin()));
-  }
+  JET_ASSIGN_OR_RETURN(reference, ReferenceKeyOf(store, table.definition(), columns, referenced.definition(),
+                                                 referenced_index, table.name()));
+  std::vector<format::KeyColumn>& key = reference.key;
+  const std::vector<size_t>& positions = reference.positions;
   std::vector<format::IndexKey> keys;
   auto cursor = table.Scan();
   for (; cursor.Valid(); cursor.Next()) {
@@ -292,7 +292,7 @@ Status AddRelationship(PageStore& store, PageAllocator& pages, const std::vector
   side.other_tdef = nr.referenced_tdef;
   side.on_update = on_update;
   side.on_delete = on_delete;
-  JET_TRY(StoreSplice(store, pages, nr.tdef,
+  JET_TRY(SpliceDefinition(store, pages, nr.tdef,
                       [&](format::ConstBytes b) { return format::AddIndexToDefinition(b, made, side); }));
   {
     JET_ASSIGN_OR_RETURN(parent, Table::Open(store, nr.referenced_tdef, r.referenced_table));
@@ -303,7 +303,7 @@ Status AddRelationship(PageStore& store, PageAllocator& pages, const std::vector
     other.other_tdef = nr.tdef;
     other.on_update = on_update;
     other.on_delete = on_delete;
-    JET_TRY(StoreSplice(store, pages, nr.referenced_tdef,
+    JET_TRY(SpliceDefinition(store, pages, nr.referenced_tdef,
                         [&](format::ConstBytes b) { return format::AddIndexToDefinition(b, std::nullopt, other); }));
   }
 

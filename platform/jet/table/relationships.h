@@ -12,10 +12,13 @@
 // find every key and index.
 
 #include <cstdint>
+#include <span>
+#include <string_view>
 #include <string>
 #include <vector>
 
 #include "platform/jet/file/page_store.h"
+#include "platform/jet/format/index_key.h"
 #include "platform/jet/format/tdef.h"
 #include "platform/jet/public/result.h"
 #include "platform/jet/table/catalog.h"
@@ -67,6 +70,17 @@ Status AddRelationship(PageStore& store, PageAllocator& pages, const std::vector
 // of both tables are renumbered, and their partners with them.
 Status RemoveRelationship(PageStore& store, PageAllocator& pages, const std::vector<CatalogObject>& objects,
                           const Relationship& relationship);
+
+// A foreign key's values keyed as the referenced index keys its own: per
+// column of `referenced_index`, the referenced column's key and where the
+// paired column of `columns` (numbers in `table`) stands in `table`'s rows.
+struct ReferenceKey {
+  std::vector<format::KeyColumn> key;
+  std::vector<size_t> positions;
+};
+Result<ReferenceKey> ReferenceKeyOf(PageStore& store, const format::TableDefinition& table,
+                                    std::span<const uint16_t> columns, const format::TableDefinition& referenced,
+                                    const format::RealIndex& referenced_index, std::string_view what);
 
 // The rows of `table` whose key in `columns` (column numbers, in the order
 // of `referenced_index`'s columns) has no entry in `referenced_index` of

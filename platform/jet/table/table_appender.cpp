@@ -253,23 +253,13 @@ Status TableAppender::Impl::PlanReferenceChecks() {
       return MakeError(ErrorCode::kCorruption, fmt::format("the relationship index {} of the table on page {} names "
                                                            "an index its other table lacks", l.name, tdef_page_));
     const format::RealIndex& referenced = od.real_indexes[partner->real_index];
-    const format::RealIndex& own = d.real_indexes[l.real_index];
-    if (own.columns.size() != referenced.columns.size())
-      return MakeError(ErrorCode::kCorruption, fmt::format("the relationship index {} of the table on page {} pairs "
-                                                           "unequal column lists", l.name, tdef_page_));
+    std::vector<uint16_t> own;
+    for (const auto& c : d.real_indexes[l.real_index].columns) own.push_back(c.column_number);
+    JET_ASSIGN_OR_RETURN(reference, ReferenceKeyOf(store_, d, own, od, referenced,
+                                                   fmt::format("on page {}", tdef_page_)));
     ReferenceCheck check;
-    for (size_t k = 0; k < own.columns.size(); ++k) {
-      auto mine = std::find_if(d.columns.begin(), d.columns.end(),
-                               [&](const ColumnDef& c) { return c.number == own.columns[k].column_number; });
-      auto theirs = std::find_if(od.columns.begin(), od.columns.end(),
-                                 [&](const ColumnDef& c) { return c.number == referenced.columns[k].column_number; });
-      if (mine == d.columns.end() || theirs == od.columns.end())
-        return MakeError(ErrorCode::kCorruption, fmt::format("the relationship index {} of the table on page {} "
-                                                             "names a missing column", l.name, tdef_page_));
-      JET_ASSIGN_OR_RETURN(key, KeyColumnOf(store_, *theirs, referenced.columns[k].ascending));
-      check.columns.push_back(static_cast<size_t>(mine - d.columns.begin()));
-      check.key.push_back(key);
-    }
+    check.columns = std::move(reference.positions);
+    check.key = std::move(reference.key);
     check.tree = std::make_unique<IndexTree>(store_, referenced.root_page, l.other_tdef);
     if (!other) {
       check.own_index = static_cast<int>(partner->real_index);

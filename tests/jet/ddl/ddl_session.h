@@ -19,11 +19,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <optional>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -371,5 +373,24 @@ inline std::vector<std::pair<std::string, std::string>> WritableFixtures() {
           {"content-2010.accdb", ""},    {"emoticons-2010.accdb", ""},
           {"indexes-2007.accdb", ""},    {"longtext-2016.accdb", ""}};
 }
+
+// The whole file, for comparing a file before and after refused statements.
+inline std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// A fixture's name as a test name: "empty-2003.mdb" -> "empty_2003_mdb".
+struct FixtureName {
+  template <typename Info>
+  std::string operator()(const Info& info) const {
+    std::string name = info.param;
+    for (char& c : name)
+      if (c == '-' || c == '.') c = '_';
+    return name;
+  }
+};
 
 }  // namespace ddl_test

@@ -18,12 +18,7 @@ namespace {
 
 using ddl_test::Session;
 
-std::string Bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using ddl_test::FileBytes;
 
 constexpr const char* kDuplicate = "would create duplicate values in the index, primary key, or relationship";
 constexpr const char* kNullKey = "Index or primary key cannot contain a Null value.";
@@ -61,7 +56,7 @@ void KeysAndTheirRefusals(Session& s) {
   s.Run("DROP INDEX GONE ON parent");
   s.Run("CREATE INDEX by_d ON parent (d DESC)");
   s.Close();
-  const std::string before = Bytes(s.path);
+  const std::string before = FileBytes(s.path);
 
   s.Reopen();
   EXPECT_NE(s.Refused("INSERT INTO parent VALUES (1, 'k1', 99999, 0)").find(kDuplicate), std::string::npos);
@@ -100,7 +95,7 @@ void KeysAndTheirRefusals(Session& s) {
                        "c10))";
   EXPECT_NE(s.Refused(eleven).find("at most 10 fields"), std::string::npos);
   s.Close();
-  EXPECT_EQ(Bytes(s.path), before) << "a refused statement changed the file";
+  EXPECT_EQ(FileBytes(s.path), before) << "a refused statement changed the file";
 
   s.ExpectReadersAgree();
   std::string schema;
@@ -148,12 +143,7 @@ TEST_P(KeysOnFixture, PrimaryKeysAndUniqueIndexesAsAccessStoresThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, KeysOnFixture, ::testing::Values("empty-2003.mdb", "empty-2010.accdb"),
-                         [](const auto& info) {
-                           std::string name = info.param;
-                           for (char& c : name)
-                             if (c == '-' || c == '.') c = '_';
-                           return name;
-                         });
+                         ddl_test::FixtureName());
 
 // DEFAULT: stored as Access stores it (the DefaultValue property, texts in
 // double quotes), given to the columns an INSERT leaves out, Access's own
@@ -204,13 +194,13 @@ TEST(KeysOnAccessRelationships, IndexesOfATableInARelationshipStayAsTheyAre) {
   Session s;
   ASSERT_TRUE(s.Open("indexes-2000.mdb", "KeysOnAccessRelationships"));
   s.Close();
-  const std::string before = Bytes(s.path);
+  const std::string before = FileBytes(s.path);
   s.Reopen();
   EXPECT_NE(s.Refused("DROP INDEX id ON Table1").find("relationship"), std::string::npos);
   EXPECT_NE(s.Refused("DROP INDEX Table2Table1 ON Table1").find("used in a relationship"), std::string::npos);
   EXPECT_NE(s.Refused("CREATE INDEX d ON Table2 (data)").find("relationship"), std::string::npos);
   s.Close();
-  EXPECT_EQ(Bytes(s.path), before);
+  EXPECT_EQ(FileBytes(s.path), before);
 }
 
 TEST(KeysInANewFile, PrimaryKeysAndUniqueIndexesAsAccessStoresThem) {

@@ -21,12 +21,7 @@ namespace {
 
 using ddl_test::Session;
 
-std::string Bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using ddl_test::FileBytes;
 
 std::string Export(const std::string& path, const std::string& table) {
   std::string csv;
@@ -71,7 +66,7 @@ void RelationshipsAndTheirRefusals(Session& s) {
   for (int i = 1; i < 32; ++i) wide += fmt::format(", c{} LONG UNIQUE", i);
   s.Run(wide + ")");
   s.Close();
-  const std::string before = Bytes(s.path);
+  const std::string before = FileBytes(s.path);
 
   s.Reopen();
   EXPECT_NE(s.Refused("INSERT INTO child (pa, pb) VALUES (1, 'k2')").find(kRelatedRecord), std::string::npos);
@@ -116,7 +111,7 @@ void RelationshipsAndTheirRefusals(Session& s) {
   // A CREATE TABLE whose relationship fails leaves no table behind.
   EXPECT_NE(s.Refused("CREATE TABLE two (p TEXT(5) REFERENCES other)").find("same data types"), std::string::npos);
   s.Close();
-  EXPECT_EQ(Bytes(s.path), before) << "a refused statement changed the file";
+  EXPECT_EQ(FileBytes(s.path), before) << "a refused statement changed the file";
 
   s.ExpectReadersAgree();
   EXPECT_EQ(Export(s.path, "MSysRelationships"),
@@ -186,12 +181,7 @@ TEST_P(RelationshipsOnFixture, StoredAndEnforcedAsAccessDoes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, RelationshipsOnFixture, ::testing::Values("empty-2003.mdb", "empty-2010.accdb"),
-                         [](const auto& info) {
-                           std::string name = info.param;
-                           for (char& c : name)
-                             if (c == '-' || c == '.') c = '_';
-                           return name;
-                         });
+                         ddl_test::FixtureName());
 
 TEST(RelationshipsInANewFile, StoredAndEnforcedAsAccessDoes) {
   REQUIRE_READERS();
@@ -259,11 +249,6 @@ TEST_P(AccessRelationshipsAgain, ComeBackAsAccessWroteThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, AccessRelationshipsAgain,
-                         ::testing::Values("indexes-2000.mdb", "indexes-2007.accdb"), [](const auto& info) {
-                           std::string name = info.param;
-                           for (char& c : name)
-                             if (c == '-' || c == '.') c = '_';
-                           return name;
-                         });
+                         ::testing::Values("indexes-2000.mdb", "indexes-2007.accdb"), ddl_test::FixtureName());
 
 }  // namespace
