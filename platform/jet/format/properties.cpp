@@ -93,6 +93,8 @@ std::vector<std::byte> BuildColumnProperties(const std::vector<ColumnProperties>
       block.properties.push_back({"DefaultValue", kPropertyMemo, true, std::move(text)});
     }
     if (c.required) block.properties.push_back({"Required", kPropertyBoolean, true, {std::byte{0x01}}});
+    if (c.allow_zero_length)
+      block.properties.push_back({"AllowZeroLength", kPropertyBoolean, true, {std::byte{0x01}}});
     if (!block.properties.empty()) blocks.push_back(std::move(block));
   }
   if (blocks.empty()) return {};

@@ -46,11 +46,13 @@ std::vector<std::byte> BuildPropertyList(const std::vector<PropertyBlock>& block
 std::vector<std::byte> RequiredColumnProperties(const std::vector<std::string>& required_columns);
 
 // What CREATE TABLE records of a column: its DefaultValue (a memo of the
-// expression) and Required = Yes for NOT NULL, as Access writes them.
+// expression), Required = Yes for NOT NULL and AllowZeroLength = Yes, as
+// Access writes them (in that order).
 struct ColumnProperties {
   std::string column;
   std::string default_value;  // empty: none
   bool required = false;
+  bool allow_zero_length = false;
 };
 std::vector<std::byte> BuildColumnProperties(const std::vector<ColumnProperties>& columns);
 

@@ -131,9 +131,15 @@ Result<CatalogObject> CreateTable(PageStore& store, PageAllocator& pages, const 
   for (size_t r = 0; r < def.real_indexes.size(); ++r)
     JET_TRY(StartIndexTree(store, pages, tdef_page, maps[index_maps_at + r], &def.real_indexes[r]));
   JET_TRY(StoreDefinition(store, pages, definition_pages, format::EncodeTableDefinition(def)));
-  // Defaults and NOT NULL (Required), as Access records them: in the table's properties.
+  // Defaults and NOT NULL (Required), as Access records them: in the table's
+  // properties. Text and Memo columns take empty texts (the engine never
+  // refused them); AllowZeroLength = Yes says so to Access, whose forms
+  // otherwise refuse what the column already holds.
   std::vector<format::ColumnProperties> properties;
-  for (const auto& c : table.columns) properties.push_back({c.name, c.default_value, c.not_null});
+  for (const auto& c : table.columns) {
+    const bool text = c.type == ColumnType::kText || c.type == ColumnType::kMemo;
+    properties.push_back({c.name, c.default_value, c.not_null, text});
+  }
   return AddTableToCatalog(store, pages, objects, tdef_page, table.name, table.now,
                            format::BuildColumnProperties(properties));
 }

@@ -103,9 +103,13 @@ TEST(AccessLayoutTest, NewTablesCarryColumnFlagsPropertiesAndChainsAsAccessWrite
   EXPECT_TRUE(std::is_sorted(chain.begin(), chain.end())) << "segments on pages " << ::testing::PrintToString(chain);
   copy.Close();
 
-  // Required = Yes for the NOT NULL columns only, as mdbtools reads the properties.
+  // Required = Yes for the NOT NULL columns only, AllowZeroLength = Yes for
+  // every Text and Memo column, as mdbtools prints the properties.
   std::string properties = Output("mdb-prop " + readers::ShellQuote(path) + " Made");
-  EXPECT_EQ(properties, "name: id\n\tRequired: yes\n\nname: notes\n\tRequired: yes\n\n") << properties;
+  EXPECT_EQ(properties,
+            "name: id\n\tRequired: yes\n\nname: label\n\tAllowZeroLength: yes\n\n"
+            "name: notes\n\tAllowZeroLength: yes\n\tRequired: yes\n\nname: extra\n\tAllowZeroLength: yes\n\n")
+      << properties;
   std::string schema = Output("mdb-schema -T Made " + readers::ShellQuote(path));
   EXPECT_NE(schema.find("[id]\t\t\tLong Integer NOT NULL"), std::string::npos) << schema;
   EXPECT_EQ(schema.find("[label]\t\t\tText (20) NOT NULL"), std::string::npos) << schema;
