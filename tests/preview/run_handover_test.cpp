@@ -4,6 +4,7 @@
 #include "app/conversion_window.h"
 #include "db/access.h"
 #include "engine/conversion_run.h"
+#include "engine/typed_conversion.h"
 #include "platform/ado/recordset.h"
 #include "tests/db/pg_scratch.h"
 #include "tests/jet/write/readers.h"
@@ -36,6 +37,8 @@ class PreviewRunWindow : public engine::RunWindow {
   db::SourceFields SourceFields() override { return source; }
   db::TargetFields TargetFields() override { return target; }
   int PreviewCheck() override { return preview_check; }
+  std::optional<engine::TypedOptions> keep_types;  // set: "Keep column types, keys and relationships" ticked
+  const engine::TypedOptions* KeepTypes() override { return keep_types ? &*keep_types : nullptr; }
   bool PerFileOption() override { return per_file; }
   bool PerTableOption() override { return per_table; }
   db::ListBox& TargetTables() override { return target_tables; }
@@ -193,6 +196,66 @@ TEST_F(RunWithPreview, PerFilePreviewOfThreeTablesExecutedInOneGo) {
   EXPECT_EQ(ratios->rows[0][0].text, "2.5");
   EXPECT_EQ(ratios->rows[1][0].text, "-10000000000");
   EXPECT_EQ(ratios->rows[2][0].text, "3.3999999521443642e+38");
+}
+
+// With types kept, the statements go through the SQL Preview as the user sees
+// them (bracketed names, texts with line breaks as Chr() joins): executed per
+// file they make both tables with their keys and relationships; executed per
+// table the run ends after the first table, which keeps its own relationship.
+TEST_F(RunWithPreview, KeepingTypesPerFileAndPerTable) {
+  REQUIRE_PG(pg);
+  REQUIRE_FIXTURES("empty-2003.mdb");
+  REQUIRE_READERS();
+  for (bool per_table : {false, true}) {
+    SCOPED_TRACE(per_table ? "per table" : "per file");
+    const std::string database = std::string("preview_typed_") + (per_table ? "table_" : "file_") +
+                                 std::to_string(getpid());
+    ASSERT_TRUE(testing_support::FreshDatabase(pg, database));
+    std::string out;
+    ASSERT_EQ(testing_support::Psql(pg, database,
+                                    "CREATE SCHEMA shop;\n"
+                                    "CREATE TABLE shop.customers (id serial PRIMARY KEY, name text,\n"
+                                    "  boss int REFERENCES shop.customers);\n"
+                                    "CREATE TABLE shop.orders (customer int REFERENCES shop.customers ON DELETE CASCADE,\n"
+                                    "  total money);\n"
+                                    "INSERT INTO shop.customers (name, boss) VALUES (E'one\\r\\ntwo', NULL), ('', 1);\n"
+                                    "INSERT INTO shop.orders VALUES (1, 12.50);\n",
+                                    &out),
+              0)
+        << out;
+    const std::string target =
+        testing_support::CopyFile(*testing_support::AccessFixture("empty-2003.mdb"),
+                                  testing_support::ScratchFolder(database));
+    auto owned = std::make_unique<PreviewRunWindow>();
+    PreviewRunWindow& window = *owned;
+    window.source = testing_support::Fields(pg, database);
+    window.target = {target, ""};
+    window.keep_types = engine::TypedOptions{};
+    window.per_file = !per_table;
+    window.per_table = per_table;
+    window.user = ExecuteAll;
+    engine::RunConversion(window);
+    EXPECT_EQ(window.rows_shown.size(), 1u);
+    EXPECT_TRUE(window.state.preview_executed);
+    std::string relationships, customers;
+    testing_support::RunCommand("mdb-export '" + target + "' MSysRelationships 2>&1", &relationships);
+    EXPECT_NE(relationships.find("\"customers_boss_fkey\",0,1,0,\"customers\",\"boss\",\"customers\",\"id\""),
+              std::string::npos)
+        << relationships;
+    EXPECT_EQ(relationships.find("orders_customer_fkey") == std::string::npos, per_table) << relationships;
+    auto rows = readers::MdbReaderRows(target, "customers");
+    ASSERT_TRUE(rows);
+    ASSERT_EQ(rows->rows.size(), 2u);
+    EXPECT_EQ(rows->rows[0][1].text, "one\r\ntwo");
+    EXPECT_EQ(rows->rows[1][1].text, "");
+    EXPECT_EQ(readers::CheckReport(target), "");
+    // The Datatypes Conversion window: each column's PostgreSQL type beside Access's.
+    bool logged = false;
+    for (const auto& row : window.preview.Log().Rows())
+      logged |= row.table == "customers" && row.field == "id" && row.source_type == "integer" &&
+                row.access_type == "COUNTER";
+    EXPECT_TRUE(logged);
+  }
 }
 
 }  // namespace
