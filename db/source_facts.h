@@ -11,10 +11,16 @@
 
 namespace db {
 
+// The most digits an Access Decimal holds: a numeric declared within them
+// is typed by its declaration, and its digits are not counted.
+inline constexpr int kAccessDecimalDigits = 28;
+
 struct ColumnFacts {
   bool has_null = false;
   bool any_value = false;                           // at least one non-NULL value
   std::optional<int64_t> min_integer, max_integer;  // int2, int4, int8 and their domains; none without values
+  // The next three for a numeric without a declared precision, or one beyond
+  // kAccessDecimalDigits; the defaults otherwise.
   int max_scale = 0;                                // numeric: most digits after the point, as stored
   int max_integer_digits = 0;                       // numeric: most digits before the point (0.5 has none)
   // numeric: every value's text equals that of (value::float8)::text, the

@@ -9,7 +9,7 @@ namespace {
 
 constexpr int64_t kLongMin = -2147483648LL;
 constexpr int64_t kLongMax = 2147483647LL;
-constexpr int kMaxDecimalPrecision = 28;
+constexpr int kMaxDecimalPrecision = db::kAccessDecimalDigits;
 constexpr int64_t kMaxTextLength = 255;
 constexpr size_t kMemoRowBytes = 12;  // the long-value header a Memo or OLE Object leaves in the row
 

@@ -263,12 +263,12 @@ RunResult RunConversion(RunWindow& w) {
     bool has_rows = false;
     trap(298, [&] { has_rows = declared && !Require(records).Eof() && !records->Bof(); });
     long long row = 0;
+    std::string typed_row;  // its buffer serves every row
     while (has_rows && !report::EndRequested()) {
       trap(302, [&] { services.ProcessEvents(); });
       ++row;
       trap(306, [&] { w.SetProgressValue(Percent(row, rows)); });
-      std::string typed_row;
-      if (plan) trap(304, [&] { typed_row = typed->RowStatement(*plan, *records); });
+      if (plan && !trap(304, [&] { typed->RowStatement(*plan, *records, typed_row); })) typed_row.clear();
       const std::string& statement = plan ? typed_row : builder.Build(*records);
       bool preview = false;
       trap(390, [&] { preview = preview_on(); });

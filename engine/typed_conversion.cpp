@@ -137,13 +137,29 @@ std::string TypedConversion::SelectCount(const TablePlan& plan) const {
 }
 
 std::string TypedConversion::RowStatement(const TablePlan& plan, ado::Recordset& records) const {
-  std::vector<std::optional<std::string>> values;
-  values.reserve(plan.columns.size());
+  std::string out;
+  RowStatement(plan, records, out);
+  return out;
+}
+
+void TypedConversion::RowStatement(const TablePlan& plan, ado::Recordset& records, std::string& out) const {
+  // As engine::RowStatement writes it; the source query's values arrive as
+  // texts, which are read in place.
+  out.assign(plan.insert);
+  std::string converted;
   for (size_t i = 0; i < plan.columns.size(); ++i) {
+    if (i) out += ", ";
     const ado::Value& v = records.Fields(i).Value();
-    values.push_back(v.IsNull() ? std::nullopt : std::optional<std::string>(v.ToText()));
+    if (v.IsNull()) {
+      out += "NULL";
+    } else if (v.Holds<std::string>()) {
+      AppendLiteral(plan.columns[i].form, v.As<std::string>(), out);
+    } else {
+      converted = v.ToText();
+      AppendLiteral(plan.columns[i].form, converted, out);
+    }
   }
-  return engine::RowStatement(plan, values);
+  out += ')';
 }
 
 std::vector<std::string> TypedConversion::AfterRows(const TablePlan& plan) {

@@ -43,6 +43,8 @@ class TypedConversion {
   std::string SelectCount(const TablePlan& plan) const;
   // The INSERT of the record set's current row.
   std::string RowStatement(const TablePlan& plan, ado::Recordset& records) const;
+  // The same into `out`, whose buffer serves row after row.
+  void RowStatement(const TablePlan& plan, ado::Recordset& records, std::string& out) const;
   // The table's keys, then the relationships now ready; each once.
   std::vector<std::string> AfterRows(const TablePlan& plan);
   // Before `table` is dropped to be made again: dropping each relationship of

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 
 #include "engine/access_names.h"
@@ -140,6 +141,7 @@ std::vector<TablePlan> PlanTables(const std::vector<db::SourceTable>& tables,
     std::string select;
     for (const auto& m : plan.columns) select += (select.empty() ? "" : ", ") + m.select;
     plan.source_query = db::SourceQuery(t, select.empty() ? std::string("*") : select);
+    plan.insert = "INSERT INTO " + Bracketed(plan.name) + " VALUES (";
     by_source[t.schema + "." + t.name] = plans.size();
     plans.push_back(std::move(plan));
   }
@@ -290,42 +292,51 @@ std::vector<RelationshipStatement> RelationshipStatements(std::vector<TablePlan>
   return out;
 }
 
-std::string Literal(ValueForm form, std::string_view text) {
+void AppendLiteral(ValueForm form, std::string_view text, std::string& out) {
   switch (form) {
-    case ValueForm::kNumber: return std::string(text);
-    case ValueForm::kYesNo: return text == "true" || text == "t" ? "True" : "False";
-    case ValueForm::kYesNoAsNumber: return text == "true" || text == "t" ? "-1" : "0";
-    case ValueForm::kDateTime: return "#" + std::string(text) + "#";
-    case ValueForm::kBinary: return "0x" + std::string(text);
-    case ValueForm::kGuid: return "'{" + std::string(text) + "}'";
+    case ValueForm::kNumber: out += text; return;
+    case ValueForm::kYesNo: out += text == "true" || text == "t" ? "True" : "False"; return;
+    case ValueForm::kYesNoAsNumber: out += text == "true" || text == "t" ? "-1" : "0"; return;
+    case ValueForm::kDateTime: out.append("#").append(text).append("#"); return;
+    case ValueForm::kBinary: out.append("0x").append(text); return;
+    case ValueForm::kGuid: out.append("'{").append(text).append("}'"); return;
     case ValueForm::kText: break;
   }
   // Control characters leave the quotes: 'one' & Chr(13) & Chr(10) & 'two'.
-  std::string out;
+  const size_t start = out.size();
   bool open = false;
   for (char c : text) {
     const auto u = static_cast<unsigned char>(c);
     if (u < 0x20 || u == 0x7F) {
-      if (open) out += "'";
-      out += (out.empty() ? "" : " & ") + fmt::format("Chr({})", u);
+      if (open) out += '\'';
+      if (out.size() > start) out += " & ";
+      fmt::format_to(std::back_inserter(out), "Chr({})", u);
       open = false;
       continue;
     }
     if (!open) {
-      out += out.empty() ? "'" : " & '";
+      out += out.size() > start ? " & '" : "'";
       open = true;
     }
-    out += c == '\'' ? std::string("''") : std::string(1, c);
+    out += c;
+    if (c == '\'') out += c;
   }
-  if (open) out += "'";
-  return out.empty() ? "''" : out;
+  if (open) out += '\'';
+  if (out.size() == start) out += "''";
+}
+
+std::string Literal(ValueForm form, std::string_view text) {
+  std::string out;
+  AppendLiteral(form, text, out);
+  return out;
 }
 
 std::string RowStatement(const TablePlan& plan, const std::vector<std::optional<std::string>>& values) {
-  std::string out = "INSERT INTO " + Bracketed(plan.name) + " VALUES (";
+  std::string out = plan.insert;
   for (size_t i = 0; i < plan.columns.size(); ++i) {
     if (i) out += ", ";
-    out += i < values.size() && values[i] ? Literal(plan.columns[i].form, *values[i]) : "NULL";
+    if (i < values.size() && values[i]) AppendLiteral(plan.columns[i].form, *values[i], out);
+    else out += "NULL";
   }
   return out + ")";
 }

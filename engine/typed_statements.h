@@ -32,6 +32,7 @@ struct TablePlan {
   std::vector<std::string> column_names;  // in Access, per column
   std::string create;
   std::string source_query;
+  std::string insert;  // "INSERT INTO [name] VALUES (", how each row's statement begins
   std::vector<std::string> keys;      // after the rows
   std::vector<std::string> index_names;  // of those keys, unique across the database
   std::vector<std::string> left_out;  // what this table could not carry, and why
@@ -60,5 +61,7 @@ std::string RowStatement(const TablePlan& plan, const std::vector<std::optional<
 
 // A value as an Access SQL literal of its form.
 std::string Literal(ValueForm form, std::string_view text);
+// The same, appended to `out`: a row's statement is written into one buffer.
+void AppendLiteral(ValueForm form, std::string_view text, std::string& out);
 
 }  // namespace engine

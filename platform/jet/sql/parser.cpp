@@ -759,10 +759,11 @@ class Parser {
   }
 
   // The values as the program's statement builders write them (numbers,
-  // 'texts' and NULL, then the closing parenthesis), read with the lexer alone
-  // from `pos` on, without the parser's lookahead: a stream of INSERTs is
-  // mostly this. At anything else it gives up and the full reader starts again
-  // at the first value, so results and messages are the same.
+  // 'texts', #dates#, 0x binaries, True, False and NULL, then the closing
+  // parenthesis), read with the lexer alone from `pos` on, without the
+  // parser's lookahead: a stream of INSERTs is mostly this. At anything else
+  // it gives up and the full reader starts again at the first value, so
+  // results and messages are the same.
   bool ReadPlainValues(size_t pos, InsertInto& insert, size_t* count, size_t* end) {
     Lexer lexer(text_);
     lexer.set_position(pos);
@@ -785,9 +786,18 @@ class Parser {
         out.kind = Literal::Kind::kString;
         token->ValueInto(out.text);
         if (!Utf16Length(out.text)) return false;
+      } else if (token->kind == TokenKind::kDate) {
+        out.kind = Literal::Kind::kDate;
+        token->ValueInto(out.text);
+      } else if (token->kind == TokenKind::kBinary && token->raw.size() % 2 == 0) {
+        out.kind = Literal::Kind::kBinary;
+        token->ValueInto(out.text);
       } else if (token->IsKeyword("NULL")) {
         out.kind = Literal::Kind::kNull;
         out.text.clear();
+      } else if (token->IsKeyword("True") || token->IsKeyword("False")) {
+        out.kind = Literal::Kind::kBoolean;
+        out.text.assign(token->IsKeyword("True") ? "True" : "False");
       } else {
         return false;
       }

@@ -321,14 +321,19 @@ TEST(SqlParser, ValueFormsAndWhereTheyStop) {
   EXPECT_EQ(values("'a''b', '', 'x,y)', NULL, null,'é'"),
             (std::vector<Literal>{{K::kString, "a'b"}, {K::kString, ""}, {K::kString, "x,y)"}, {K::kNull, ""},
                                   {K::kNull, ""}, {K::kString, "é"}}));
-  // Forms only the token reader takes, in the middle of plain ones.
-  EXPECT_EQ(values("1, - 2, True, #2021-08-31#, 0xA1, 'z'"),
+  // The forms the typed statements write, then forms only the token reader
+  // takes, in the middle of plain ones.
+  EXPECT_EQ(values("1, - 2, True, #2021-08-31#, 0xA1, 'z', false"),
             (std::vector<Literal>{{K::kNumber, "1"}, {K::kNumber, "-2"}, {K::kBoolean, "True"},
-                                  {K::kDate, "2021-08-31"}, {K::kBinary, "A1"}, {K::kString, "z"}}));
+                                  {K::kDate, "2021-08-31"}, {K::kBinary, "A1"}, {K::kString, "z"},
+                                  {K::kBoolean, "False"}}));
+  EXPECT_EQ(values("1, Yes, off, 'a' & Chr(10), 2"),
+            (std::vector<Literal>{{K::kNumber, "1"}, {K::kBoolean, "True"}, {K::kBoolean, "False"},
+                                  {K::kString, "a\n"}, {K::kNumber, "2"}}));
   EXPECT_EQ(values(" \n 7 \t,\r\n'q' "), (std::vector<Literal>{{K::kNumber, "7"}, {K::kString, "q"}}));
 
   for (const char* bad : {"12abc", "1.2.3", "1e", "1x", "'abc", "NULLx", "1,", "1 2", "'\xff'", "--1", "1.e5.",
-                          "0xg"}) {
+                          "0xg", "0xABC"}) {
     auto r = Parse("INSERT INTO t VALUES (" + std::string(bad) + ")");
     EXPECT_FALSE(r.has_value()) << bad;
   }
@@ -359,6 +364,9 @@ TEST(SqlParser, OneInsertBufferForAStreamGivesWhatParseGives) {
       "INSERT INTO t (a, b) VALUES (True, 3)",
       "INSERT INTO t (a, b) VALUES (4, 5) extra",
       "INSERT INTO t (a, b) VALUES (6, 'y');",
+      "INSERT INTO t (a, b) VALUES (#2020-01-01 10:00:00.000#, False)",
+      "INSERT INTO t (a, b) VALUES (0xABC, True)",
+      "INSERT INTO t (a, b) VALUES (0x00ff, 'x' & Chr(13))",
       "INSERT INTO t (a, b) VALUES (",
   };
   InsertInto reused;
