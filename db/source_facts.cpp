@@ -97,6 +97,32 @@ int64_t ToInt64(const std::string& text) {
   }
 }
 
+// A numeric, floating or date column whose values Access cannot hold is
+// kept as PostgreSQL's text of them: how long those texts are is asked only
+// then, in a second query over the table. The test is wider than the
+// mapping's (a numeric beyond 28 digits that a Double holds is measured too).
+void MeasureTextForms(ado::Connection& source, const SourceTable& table, std::vector<ColumnFacts>& facts) {
+  std::string select;
+  std::vector<size_t> measured;
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    const ColumnFacts& f = facts[i];
+    const bool wide_numeric = table.columns[i].base_type == "numeric" &&
+                              f.max_integer_digits + f.max_scale > kAccessDecimalDigits;
+    if (!f.special_floats && !f.dates_outside_access && !wide_numeric) continue;
+    // Their texts are ASCII: characters are UTF-16 units.
+    select += (select.empty() ? "" : ", ") + std::string("max(length(") + QuoteIdentifier(table.columns[i].name) +
+              "::text))::text";
+    measured.push_back(i);
+  }
+  if (measured.empty()) return;
+  auto rows = source.Execute(SourceQuery(table, select));
+  for (size_t m = 0; !rows->Eof() && m < measured.size(); ++m) {
+    const ado::Value& value = rows->Fields(m).Value();
+    if (!value.IsNull()) facts[measured[m]].max_utf16_length = ToInt64(value.ToText());
+  }
+  rows->Close();
+}
+
 }  // namespace
 
 std::vector<ColumnFacts> ReadColumnFacts(ado::Connection& source, const SourceTable& table) {
@@ -134,6 +160,7 @@ std::vector<ColumnFacts> ReadColumnFacts(ado::Connection& source, const SourceTa
     }
   }
   rows->Close();
+  MeasureTextForms(source, table, facts);
   return facts;
 }
 

@@ -30,16 +30,18 @@ struct ColumnFacts {
   bool beyond_currency = false;       // money: outside Currency's ±922337203685477.5807
   bool dates_outside_access = false;  // date, timestamp, timestamptz: an infinity or a year outside 100..9999
   int64_t finer_than_millisecond = 0; // timestamp, timestamptz, time, timetz: values with a finer fraction
-  // Everything read as text (text types, json, arrays, enums, interval ...):
-  // the longest value in UTF-16 code units. char(n) values count without
-  // their padding, as PostgreSQL's text of them has none.
+  // Everything read as text (text types, json, arrays, enums, interval ...),
+  // and a numeric, floating or date column holding what Access cannot (NaN,
+  // an infinity, more than 28 digits, a year outside 100..9999), which is
+  // kept as text: the longest value in UTF-16 code units. char(n) values
+  // count without their padding, as PostgreSQL's text of them has none.
   int64_t max_utf16_length = 0;
   int64_t max_octets = 0;             // bytea: the longest value in bytes
 };
 
 // One ColumnFacts per column of `table`, in column order, from one aggregate
 // query over the whole table (only the aggregates each column's base type
-// needs). Dates and times are seen in the session's time zone, which the
+// needs), and a second one only when a column must be kept as text. Dates and times are seen in the session's time zone, which the
 // caller sets beforehand. Raises ado::Error when the query fails.
 std::vector<ColumnFacts> ReadColumnFacts(ado::Connection& source, const SourceTable& table);
 

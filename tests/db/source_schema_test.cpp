@@ -315,7 +315,7 @@ TEST(SourceSchema, TheSchemasAndViewsAskedForAndTheirQueries) {
   EXPECT_TRUE(db::ReadSourceSchema(*source, {"nowhere"}).empty());
 }
 
-TEST(ColumnFacts, WhatTheTypeMappingNeedsInOneQuery) {
+TEST(ColumnFacts, WhatTheTypeMappingNeedsInOneQueryAndTheTextLengthsOfWhatAccessCannotHoldInASecond) {
   REQUIRE_PG(pg);
   const std::string database = "pelmora_db_source_facts";
   Dropped dropped{pg, database};
@@ -343,7 +343,8 @@ CREATE TABLE empty (n int, t text);
   ASSERT_EQ(Names(tables), (std::vector<std::string>{"public.empty", "public.value facts"}));
   sent.clear();
   const auto facts = db::ReadColumnFacts(*source, tables[1]);
-  EXPECT_EQ(sent.size(), 1u);
+  // The aggregates, then the text lengths of the columns kept as text.
+  EXPECT_EQ(sent.size(), 2u);
   ASSERT_EQ(facts.size(), 15u);
   const db::ColumnFacts &big = facts[0], &flag = facts[1], &code = facts[2], &amount = facts[3], &exact = facts[4],
                         &reading = facts[5], &at = facts[6], &stamp = facts[7], &day = facts[8], &clock = facts[9],
@@ -368,6 +369,9 @@ CREATE TABLE empty (n int, t text);
   EXPECT_TRUE(exact.numeric_text_round_trips_as_double);
   EXPECT_FALSE(exact.special_floats);
   EXPECT_TRUE(reading.special_floats);
+  EXPECT_EQ(amount.max_utf16_length, 7);   // -1234.5
+  EXPECT_EQ(reading.max_utf16_length, 9);  // -Infinity
+  EXPECT_EQ(exact.max_utf16_length, 0);    // a Decimal: not measured
 
   EXPECT_TRUE(at.dates_outside_access);  // infinity
   EXPECT_EQ(at.finer_than_millisecond, 1);

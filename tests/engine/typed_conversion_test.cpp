@@ -60,6 +60,9 @@ CREATE TABLE sales."order" (
   PRIMARY KEY (customer, line)
 );
 CREATE TABLE orders (id int PRIMARY KEY, "order" text);
+CREATE TABLE sales.readings (id int PRIMARY KEY, ratio float8, exact numeric, at timestamp, huge numeric(40,0));
+INSERT INTO sales.readings VALUES (1, 'NaN', '-Infinity', 'infinity', 1234567890123456789012345678901234567890),
+  (2, 1.5, 2, '2020-01-01', 1);
 INSERT INTO customers (name, vip, maybe, referred_by, balance, rating, score, joined, wakes, token, notes, feeling,
                        tags, photo) VALUES
   ('Ann 😀', true, NULL, NULL, 1234.56, 1.5, 0.1, '2024-02-29 23:59:59.9996+00', '06:30:00.25',
@@ -88,14 +91,14 @@ TEST(TypedConversion, ARealDatabaseArrivesWithItsTypesKeysAndRelationships) {
       << out;
   auto source = Connect(pg);
   auto tables = db::ReadSourceSchema(*source);
-  ASSERT_EQ(tables.size(), 3u);
+  ASSERT_EQ(tables.size(), 4u);
   std::vector<std::vector<db::ColumnFacts>> facts;
   for (const auto& t : tables) facts.push_back(db::ReadColumnFacts(*source, t));
   auto plans = engine::PlanTables(tables, facts);
   auto relationships = engine::RelationshipStatements(plans);
 
-  // public.customers, public.orders, sales.order: the names as Access takes them.
-  ASSERT_EQ(plans.size(), 3u);
+  // public.customers, public.orders, sales.order, sales.readings: the names as Access takes them.
+  ASSERT_EQ(plans.size(), 4u);
   EXPECT_EQ(plans[0].name, "customers");
   EXPECT_EQ(plans[2].name, "order");
   EXPECT_EQ(plans[0].create,
@@ -103,6 +106,9 @@ TEST(TypedConversion, ARealDatabaseArrivesWithItsTypesKeysAndRelationships) {
             "DEFAULT False, [maybe] SHORT, [referred_by] LONG, [balance] CURRENCY, [rating] DECIMAL(18,4), "
             "[score] DOUBLE, [joined] DATETIME, [wakes] DATETIME, [token] GUID, [notes] MEMO, [feeling] TEXT(5), "
             "[tags] TEXT(5), [photo] LONGBINARY)");
+  // What Access cannot hold is kept as PostgreSQL's text of it, as long as the longest.
+  EXPECT_EQ(plans[3].create,
+            "CREATE TABLE [readings] ([id] LONG NOT NULL, [ratio] TEXT(3), [exact] TEXT(9), [at] TEXT(19), [huge] TEXT(40))");
   bool expression_listed = false;
   for (const auto& l : plans[0].left_out) expression_listed |= l.find("customers_name_key") != std::string::npos;
   EXPECT_TRUE(expression_listed);
@@ -149,6 +155,14 @@ TEST(TypedConversion, ARealDatabaseArrivesWithItsTypesKeysAndRelationships) {
   EXPECT_EQ(ann[11].text, "one\r\ntwo");
   EXPECT_EQ(customers->rows[1][6].text, "12345678901234.5678");
   EXPECT_EQ(customers->rows[2][1].text, "");  // an empty text stays empty
+  auto readings = readers::MdbReaderRows(path, "readings");
+  ASSERT_TRUE(readings);
+  ASSERT_EQ(readings->rows.size(), 2u);
+  EXPECT_EQ(readings->rows[0][1].text, "NaN");
+  EXPECT_EQ(readings->rows[0][2].text, "-Infinity");
+  EXPECT_EQ(readings->rows[0][3].text, "infinity");
+  EXPECT_EQ(readings->rows[0][4].text, "1234567890123456789012345678901234567890");
+  EXPECT_EQ(readings->rows[1][3].text, "2020-01-01 00:00:00");
   // Times to the millisecond (23:59:59.9996 rounds into the next day), on
   // Access's day zero for a time of day; the year 100 as Access allows it.
   {
