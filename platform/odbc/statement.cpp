@@ -330,6 +330,7 @@ ado::Value StatementCursor::ReadWhole(size_t c) {
   const SQLLEN capacity = static_cast<SQLLEN>(chunk_.size() * sizeof(SQLWCHAR));
   const SQLLEN room = capacity - (is_text ? static_cast<SQLLEN>(sizeof(SQLWCHAR)) : 0);
   std::string text;
+  std::vector<SQLWCHAR> wide;  // a text in several pieces, converted once: a piece may end inside a surrogate pair
   ado::Binary bytes;
   for (bool first = true;; first = false) {
     SQLRETURN rc = dm.GetData(statement_.get(), number, column.c_type, chunk_.data(), capacity, &indicator);
@@ -341,14 +342,17 @@ ado::Value StatementCursor::ReadWhole(size_t c) {
     }
     bool more = indicator == SQL_NO_TOTAL || indicator > room;
     SQLLEN got = more ? room : indicator;
-    if (is_text)
+    if (is_text && first && !more)
       AppendFromWide(chunk_.data(), static_cast<size_t>(got) / sizeof(SQLWCHAR), text);
+    else if (is_text)
+      wide.insert(wide.end(), chunk_.data(), chunk_.data() + got / static_cast<SQLLEN>(sizeof(SQLWCHAR)));
     else
       bytes.insert(bytes.end(), reinterpret_cast<const uint8_t*>(chunk_.data()),
                    reinterpret_cast<const uint8_t*>(chunk_.data()) + got);
     if (!more) break;
   }
   if (!is_text) return bytes;
+  if (!wide.empty()) AppendFromWide(wide.data(), wide.size(), text);
   return FromText(column.plan.form, std::move(text));
 }
 
