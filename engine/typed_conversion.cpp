@@ -15,15 +15,19 @@ namespace {
 constexpr size_t kMaxAccessColumns = 255;
 
 // Whether Access would see two rows with the same key where PostgreSQL sees
-// none: its text keys ignore case and trailing spaces, and its Date/Time
-// keys hold milliseconds. Other types compare alike on both sides.
+// none: its text keys ignore case and trailing spaces, its Date/Time keys
+// hold milliseconds, and of a key of several columns only the entries whose
+// columns are all NULL are never duplicates (PostgreSQL lets any NULL
+// differ). Other types compare alike on both sides.
 bool AccessSeesDuplicates(ado::Connection& source, const db::SourceTable& table, const db::SourceIndex& index) {
-  std::string key;
+  std::string key, all_null;
   bool differs = false;
   for (const auto& name : index.columns) {
     auto c = std::find_if(table.columns.begin(), table.columns.end(), [&](const auto& col) { return col.name == name; });
     if (c == table.columns.end()) return false;
     std::string item = db::QuoteIdentifier(name);
+    all_null += (all_null.empty() ? "" : " AND ") + item + " IS NULL";
+    differs |= index.columns.size() > 1 && !c->not_null;
     if (c->category == 'S' || c->category == 'E') {
       item = "lower(rtrim(" + item + "::text))";
       differs = true;
@@ -34,7 +38,8 @@ bool AccessSeesDuplicates(ado::Connection& source, const db::SourceTable& table,
     key += (key.empty() ? "" : ", ") + item;
   }
   if (!differs) return false;
-  auto rows = source.Execute(db::SourceQuery(table, "1") + " GROUP BY " + key + " HAVING count(*) > 1 LIMIT 1");
+  auto rows = source.Execute(db::SourceQuery(table, "1") + " WHERE NOT (" + all_null + ") GROUP BY " + key +
+                             " HAVING count(*) > 1 LIMIT 1");
   const bool found = !rows->Eof();
   rows->Close();
   return found;
@@ -83,8 +88,8 @@ void TypedConversion::Prepare(ado::Connection& source, const TypedOptions& optio
         continue;
       weakened.push_back("changed: key " + index.name + " of " + t.schema + "." + t.name +
                          ": its values are equal for Access (texts but for case or trailing spaces, times but for "
-                         "fractions of a millisecond), so it is a plain index and relationships that need it are "
-                         "left out");
+                         "fractions of a millisecond, keys of several columns partly NULL), so it is a plain index "
+                         "and relationships that need it are left out");
       index.primary = index.unique = false;
     }
   }

@@ -27,6 +27,10 @@ constexpr const char* kSource =
     // Two keys PostgreSQL tells apart and Access does not.
     "CREATE TABLE shop.tags (label text PRIMARY KEY);\n"
     "INSERT INTO shop.tags VALUES ('Red'), ('red ');\n"
+    // Several NULLs in a unique key are no duplicates for Access either;
+    // two-column keys partly NULL are.
+    "CREATE TABLE shop.people (email text UNIQUE, a int, b int, UNIQUE (a, b));\n"
+    "INSERT INTO shop.people VALUES (NULL, 1, NULL), (NULL, 1, NULL), ('x', NULL, NULL), ('y', NULL, NULL);\n"
     // More columns than an Access table holds.
     "DO $$ BEGIN EXECUTE 'CREATE TABLE shop.wide (' || "
     "(SELECT string_agg('c' || i || ' int', ', ') FROM generate_series(1, 256) i) || ')'; END $$;\n";
@@ -87,7 +91,7 @@ TEST_F(TypedRun, DirectAndThroughOnePreviewTheFileHoldsKeysAndRelationships) {
       key_told |= row.table == "tags" && row.source_type == "changed" &&
                   row.access_type.find("key tags_pkey of shop.tags") != std::string::npos;
     EXPECT_TRUE(key_told);
-    if (!preview) EXPECT_EQ(result.tables_created, 3);
+    if (!preview) EXPECT_EQ(result.tables_created, 4);
     // The key Access would refuse on these rows is a plain index, and said so.
     EXPECT_NE(Export(target, "tags"), "");
     bool said = false;
@@ -98,6 +102,17 @@ TEST_F(TypedRun, DirectAndThroughOnePreviewTheFileHoldsKeysAndRelationships) {
     }
     EXPECT_TRUE(said);
     EXPECT_TRUE(wide);
+    bool email_weakened = false, pair_weakened = false;
+    for (const auto& note : result.notes) {
+      email_weakened |= note.find("key people_email_key") != std::string::npos;
+      pair_weakened |= note.find("key people_a_b_key") != std::string::npos;
+    }
+    EXPECT_FALSE(email_weakened);
+    EXPECT_TRUE(pair_weakened);
+    std::string schema;
+    testing_support::RunCommand("mdb-schema -T people " + readers::ShellQuote(target) + " postgres 2>/dev/null",
+                                &schema);
+    EXPECT_NE(schema.find("CREATE UNIQUE INDEX \"people_people_email_key_idx\""), std::string::npos) << schema;
     window = FakeRunWindow{};
   }
 }
