@@ -55,7 +55,7 @@ void AskAbout(const SourceColumn& column, size_t index, std::string& select, std
     // The text as stored: no exponent, the scale's digits after the point.
     const std::string t = "(" + c + "::numeric::text)";
     const std::string special = t + " IN ('NaN', 'Infinity', '-Infinity')";
-    if (column.precision <= 0 || column.precision > kAccessDecimalDigits) {
+    if (const int digits = DeclaredDigits(column).precision; digits <= 0 || digits > kAccessDecimalDigits) {
       add(Fact::kMaxScale, "max(length(split_part(" + t + ", '.', 2)))");
       add(Fact::kIntegerDigits, "max(length(ltrim(split_part(" + t + ", '.', 1), '-0')))");
       // A text this long is no float8's shortest text, and could overflow the cast.

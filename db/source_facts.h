@@ -2,6 +2,7 @@
 // Facts about a source table's values that choosing the Access types needs:
 // ranges, scales, lengths and the values Access cannot hold.
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -14,6 +15,19 @@ namespace db {
 // The most digits an Access Decimal holds: a numeric declared within them
 // is typed by its declaration, and its digits are not counted.
 inline constexpr int kAccessDecimalDigits = 28;
+
+// The digits a numeric(p,s) declaration allows, as an Access Decimal
+// declares them: PostgreSQL 15 takes a scale beyond the precision
+// (numeric(3,5) holds 0.00123) and below zero (numeric(5,-2) holds 9999900).
+// A precision of 0 or less: unconstrained.
+struct DeclaredDecimal {
+  int precision = 0, scale = 0;
+};
+inline DeclaredDecimal DeclaredDigits(const SourceColumn& column) {
+  if (column.precision <= 0) return {};
+  if (column.scale < 0) return {column.precision - column.scale, 0};
+  return {std::max(column.precision, column.scale), column.scale};
+}
 
 struct ColumnFacts {
   bool has_null = false;

@@ -74,9 +74,14 @@ TypedColumn MapColumn(const db::SourceColumn& column, const db::ColumnFacts& fac
       KeptAsText(m, q, facts, "a numeric holding NaN or infinity, kept as text");
       return m;
     }
-    if (column.precision > 0 && column.precision <= kMaxDecimalPrecision) {
+    if (const db::DeclaredDecimal d = db::DeclaredDigits(column); d.precision > 0 && d.precision <= kMaxDecimalPrecision) {
       Fixed(m, "", ValueForm::kNumber, 17);
-      m.access_type = fmt::format("DECIMAL({},{})", column.precision, std::max(0, column.scale));
+      m.access_type = fmt::format("DECIMAL({},{})", d.precision, d.scale);
+      return m;
+    }
+    if (!facts.any_value) {
+      // Nothing to size it by: room for a bigint's digits and ten decimals.
+      Fixed(m, "DECIMAL(28,10)", ValueForm::kNumber, 17);
       return m;
     }
     const int scale = std::max(0, facts.max_scale);
@@ -139,8 +144,12 @@ TypedColumn MapColumn(const db::SourceColumn& column, const db::ColumnFacts& fac
     }
     return m;
   }
-  if (t == "bpchar" || t == "varchar") {
-    AsText(m, column.length, facts.max_utf16_length);
+  // char(n) and varchar(n) up to 255 keep their length (longer when the
+  // values take more UTF-16 units); text and longer ones are TEXT(255) unless
+  // a value is longer.
+  if (t == "bpchar" || t == "varchar" || t == "text") {
+    const bool declared = column.length > 0 && column.length <= kMaxTextLength;
+    AsText(m, declared ? column.length : kMaxTextLength, facts.max_utf16_length);
     return m;
   }
   if (t == "bytea") {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fmt/format.h>
+#include <regex>
 
 #include "db/source_probe.h"
 #include "engine/conversion_run.h"
@@ -57,6 +58,20 @@ constexpr const char* kConnectionHelp =
     "PGPASSWORD, else libpq's password file (PGPASSFILE, or ~/.pgpass; read only when\n"
     "its mode is 0600 or stricter). PGSSLMODE becomes the driver's SSL mode.\n"
     "The Access file's password: PELMORA_ACCESS_PASSWORD.";
+
+// PostgreSQL reads a bare offset as POSIX does: "+05:30" and "UTC+5" lie west
+// of Greenwich, the opposite of what such an option usually means; every
+// timestamp would move by twice the offset, silently.
+CLI::Validator BareOffsetRefused() {
+  return CLI::Validator(
+      [](std::string& zone) -> std::string {
+        static const std::regex bare(R"(^((UTC|GMT)?[+-])?[0-9]{1,2}(:?[0-9]{2})?$)", std::regex::icase);
+        if (!std::regex_match(zone, bare)) return {};
+        return "a bare offset (" + zone +
+               ") is read as POSIX reads it, west of Greenwich: give the zone by name (Asia/Kolkata, UTC)";
+      },
+      "ZONE");
+}
 
 std::string QuotedList(const std::vector<std::string>& names) {
   std::string out;
@@ -116,7 +131,8 @@ int main(int argc, char** argv) {
                "also copy the rows of views (and materialized views), each as a table")
       ->excludes(classic_flag);
   app.add_option("--time-zone", typed.time_zone,
-                 "the time zone timestamps with time zone arrive in (default: this machine's)")
+                 "the time zone timestamps with time zone arrive in, by name (default: this machine's)")
+      ->check(BareOffsetRefused())
       ->excludes(classic_flag);
   // PostgreSQL's own catalogue is the window's classic list.
   all_tables->needs(classic_flag);

@@ -148,7 +148,7 @@ TEST_F(TypedRun, APreviewPerTableEndedAfterOneTableKeepsItsKeysAndItsOwnRelation
   engine::RunConversion(window);
   ASSERT_EQ(window.previews.size(), 1u);
   const auto& shown = window.previews.front();
-  EXPECT_EQ(shown.front(), "CREATE TABLE [customers] ([id] COUNTER, [name] TEXT(3), [boss] LONG)");
+  EXPECT_EQ(shown.front(), "CREATE TABLE [customers] ([id] COUNTER, [name] TEXT(255), [boss] LONG)");
   EXPECT_EQ(shown.back(),
             "ALTER TABLE [customers] ADD CONSTRAINT [customers_boss_fkey] FOREIGN KEY ([boss]) REFERENCES "
             "[customers] ([id])");

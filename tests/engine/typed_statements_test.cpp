@@ -39,6 +39,7 @@ TEST(AccessMapping, EachPostgreSQLTypeAsTheTableSays) {
   small_big.min_integer = -5, small_big.max_integer = 2147483647;
   big.min_integer = 0, big.max_integer = 2147483648LL;
   nulls.has_null = true;
+  wide_numeric.any_value = exact_double.any_value = true;
   wide_numeric.max_integer_digits = 12, wide_numeric.max_scale = 4;
   exact_double.max_integer_digits = 30, exact_double.numeric_text_round_trips_as_double = true;
   special.special_floats = true, special.max_utf16_length = 9;
@@ -51,8 +52,13 @@ TEST(AccessMapping, EachPostgreSQLTypeAsTheTableSays) {
   serial.identity = true;
   db::SourceColumn fixed = Column("n", "numeric", "numeric(10,2)");
   fixed.precision = 10, fixed.scale = 2;
+  // PostgreSQL 15's scales beyond the precision and below zero.
+  db::SourceColumn tiny = Column("n", "numeric", "numeric(3,5)"), hundreds = Column("n", "numeric", "numeric(5,-2)");
+  tiny.precision = 3, tiny.scale = 5, hundreds.precision = 5, hundreds.scale = -2;
   db::SourceColumn varchar20 = Column("v", "varchar", "character varying(20)");
   varchar20.length = 20;
+  db::SourceColumn varchar1000 = Column("v", "varchar", "character varying(1000)");
+  varchar1000.length = 1000;
   const Case cases[] = {
       {Column("a", "int2"), none, "SHORT", ValueForm::kNumber, ""},
       {Column("a", "int4"), none, "LONG", ValueForm::kNumber, ""},
@@ -61,9 +67,12 @@ TEST(AccessMapping, EachPostgreSQLTypeAsTheTableSays) {
       {serial, small_big, "COUNTER", ValueForm::kNumber, ""},
       {serial, big, "DECIMAL(19,0)", ValueForm::kNumber, "beyond 32 bits"},
       {fixed, none, "DECIMAL(10,2)", ValueForm::kNumber, ""},
+      {tiny, none, "DECIMAL(5,5)", ValueForm::kNumber, ""},
+      {hundreds, none, "DECIMAL(7,0)", ValueForm::kNumber, ""},
+      {Column("a", "numeric"), none, "DECIMAL(28,10)", ValueForm::kNumber, ""},  // no values to size it by
       {Column("a", "numeric"), wide_numeric, "DECIMAL(16,4)", ValueForm::kNumber, ""},
       {Column("a", "numeric"), exact_double, "DOUBLE", ValueForm::kNumber, "Double"},
-      {Column("a", "numeric"), [] { db::ColumnFacts f; f.max_integer_digits = 30; f.numeric_text_round_trips_as_double = false; f.max_utf16_length = 31; return f; }(),
+      {Column("a", "numeric"), [] { db::ColumnFacts f; f.any_value = true; f.max_integer_digits = 30; f.numeric_text_round_trips_as_double = false; f.max_utf16_length = 31; return f; }(),
        "TEXT(31)", ValueForm::kText, "exact digits"},
       {Column("a", "float8"), none, "DOUBLE", ValueForm::kNumber, ""},
       {Column("a", "float4"), special, "TEXT(9)", ValueForm::kText, "NaN or infinity"},
@@ -76,7 +85,8 @@ TEST(AccessMapping, EachPostgreSQLTypeAsTheTableSays) {
       {Column("a", "time"), none, "DATETIME", ValueForm::kDateTime, ""},
       {varchar20, emoji, "TEXT(22)", ValueForm::kText, ""},  // UTF-16 units, as Access counts
       {Column("a", "text"), long_text, "MEMO", ValueForm::kText, ""},
-      {Column("a", "text"), none, "TEXT(1)", ValueForm::kText, ""},
+      {Column("a", "text"), none, "TEXT(255)", ValueForm::kText, ""},
+      {varchar1000, emoji, "TEXT(255)", ValueForm::kText, ""},
       {Column("a", "bytea"), none, "LONGBINARY", ValueForm::kBinary, ""},
       {Column("a", "uuid"), none, "GUID", ValueForm::kGuid, ""},
       {Column("a", "_int4", "integer[]"), emoji, "TEXT(22)", ValueForm::kText, ""},

@@ -35,6 +35,15 @@ std::string ReadFile(const std::string& path) {
 TEST(PelmoraConvert, WrongUsageExitsWithTwo) {
   EXPECT_EQ(RunCommand(Convert() + " --server x 2>/dev/null </dev/null"), 2);
   EXPECT_EQ(RunCommand(Convert() + " --user u --database d --target t --overwrite maybe 2>/dev/null </dev/null"), 2);
+  // PostgreSQL would read these as POSIX offsets, west of Greenwich.
+  for (const char* zone : {"+05:30", "UTC+5", "-3"}) {
+    std::string out;
+    EXPECT_EQ(RunCommand(Convert() + " --user u --database d --target t --time-zone " + zone + " 2>&1 </dev/null",
+                         &out),
+              2)
+        << zone;
+    EXPECT_NE(out.find("give the zone by name"), std::string::npos) << out;
+  }
 }
 
 TEST(PelmoraConvert, AnUnreachableSourceIsAFailureNotASilentSuccess) {
