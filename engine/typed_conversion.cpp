@@ -97,6 +97,7 @@ void TypedConversion::Prepare(ado::Connection& source, const TypedOptions& optio
   weakened_ = std::move(weakened);
   relationships_ = RelationshipStatements(plans_);
   relationship_made_.assign(relationships_.size(), false);
+  restore_.clear();
   done_.clear();
 }
 
@@ -177,23 +178,65 @@ std::vector<std::string> TypedConversion::AfterRows(const TablePlan& plan) {
     relationship_made_[r] = true;
     out.push_back(rel.statement);
   }
+  for (auto it = restore_.begin(); it != restore_.end();) {
+    if (NameKey(it->first) != NameKey(plan.name)) {
+      ++it;
+      continue;
+    }
+    out.push_back(std::move(it->second));
+    it = restore_.erase(it);
+  }
   return out;
 }
 
-std::vector<std::string> TypedConversion::DropRelationshipsOf(ado::Connection& target,
-                                                              std::string_view table) const {
-  std::vector<std::string> out, seen;
+std::vector<std::string> TypedConversion::DropRelationshipsOf(ado::Connection& target, std::string_view table) {
+  // MSysRelationships: one row per column pair of each relationship.
+  struct Found {
+    std::string name, child, parent;
+    std::vector<std::pair<int64_t, std::string>> columns, referenced;  // by icolumn
+    int64_t grbit = 0;
+  };
+  std::vector<Found> found;
   auto rows = target.Execute("SELECT * FROM [MSysRelationships]");
   for (; !rows->Eof(); rows->MoveNext()) {
     const std::string name = rows->Fields("szRelationship").Value().ToText();
     const std::string child = rows->Fields("szObject").Value().ToText();
     const std::string parent = rows->Fields("szReferencedObject").Value().ToText();
     if (NameKey(child) != NameKey(table) && NameKey(parent) != NameKey(table)) continue;
-    if (std::find(seen.begin(), seen.end(), NameKey(name)) != seen.end()) continue;
-    seen.push_back(NameKey(name));
-    out.push_back("ALTER TABLE " + Bracketed(child) + " DROP CONSTRAINT " + Bracketed(name));
+    auto at = std::find_if(found.begin(), found.end(), [&](const Found& f) { return NameKey(f.name) == NameKey(name); });
+    if (at == found.end()) at = found.insert(found.end(), Found{name, child, parent, {}, {}, 0});
+    const int64_t column = std::stoll(rows->Fields("icolumn").Value().ToText());
+    at->columns.emplace_back(column, rows->Fields("szColumn").Value().ToText());
+    at->referenced.emplace_back(column, rows->Fields("szReferencedColumn").Value().ToText());
+    at->grbit = std::stoll(rows->Fields("grbit").Value().ToText());
   }
   rows->Close();
+
+  auto in_run = [&](const std::string& name) {
+    return std::any_of(plans_.begin(), plans_.end(), [&](const TablePlan& p) { return NameKey(p.name) == NameKey(name); });
+  };
+  auto list = [](std::vector<std::pair<int64_t, std::string>> columns) {
+    std::sort(columns.begin(), columns.end());
+    std::string out;
+    for (const auto& [n, name] : columns) out += (out.empty() ? "" : ", ") + Bracketed(name);
+    return "(" + out + ")";
+  };
+  std::vector<std::string> out;
+  for (const Found& f : found) {
+    out.push_back("ALTER TABLE " + Bracketed(f.child) + " DROP CONSTRAINT " + Bracketed(f.name));
+    // One whose other table this run does not make again is made again once
+    // this table holds its rows: the plan knows only the run's own tables.
+    const std::string& other = NameKey(f.child) == NameKey(table) ? f.parent : f.child;
+    constexpr int64_t kNotEnforced = 0x2, kCascadeUpdates = 0x100, kCascadeDeletes = 0x1000, kSetNull = 0x2000;
+    if (in_run(other) || (f.grbit & kNotEnforced)) continue;
+    std::string statement = "ALTER TABLE " + Bracketed(f.child) + " ADD CONSTRAINT " + Bracketed(f.name) +
+                            " FOREIGN KEY " + list(f.columns) + " REFERENCES " + Bracketed(f.parent) + " " +
+                            list(f.referenced);
+    if (f.grbit & kCascadeUpdates) statement += " ON UPDATE CASCADE";
+    if (f.grbit & kCascadeDeletes) statement += " ON DELETE CASCADE";
+    else if (f.grbit & kSetNull) statement += " ON DELETE SET NULL";
+    restore_.push_back({std::string(table), std::move(statement)});
+  }
   return out;
 }
 

@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "db/source_schema.h"
@@ -48,8 +49,9 @@ class TypedConversion {
   // The table's keys, then the relationships now ready; each once.
   std::vector<std::string> AfterRows(const TablePlan& plan);
   // Before `table` is dropped to be made again: dropping each relationship of
-  // the target's that it takes part in (Access drops no table in one).
-  std::vector<std::string> DropRelationshipsOf(ado::Connection& target, std::string_view table) const;
+  // the target's that it takes part in (Access drops no table in one). Those
+  // whose other table the run does not convert come back in AfterRows.
+  std::vector<std::string> DropRelationshipsOf(ado::Connection& target, std::string_view table);
   // The session's TimeZone the rows were read in (empty: the server's).
   const std::string& TimeZone() const { return time_zone_; }
   // What could not be carried and what was renamed, one line each.
@@ -61,6 +63,8 @@ class TypedConversion {
   std::vector<RelationshipStatement> relationships_;
   std::set<size_t> done_;                  // plans whose rows are in
   std::vector<bool> relationship_made_;
+  // Relationships dropped with a table to be made again after its rows: the table, the statement.
+  std::vector<std::pair<std::string, std::string>> restore_;
   std::string time_zone_;  // the session's, as set
   std::vector<std::string> weakened_;  // keys made plain indexes, and why
   std::vector<std::string> left_out_tables_;  // tables Access cannot hold, and why
