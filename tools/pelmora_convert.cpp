@@ -182,11 +182,13 @@ int main(int argc, char** argv) {
   if (auto problem = db::PostgreSQLConnectionProblem(source)) return unreachable(*problem);
   const bool keep_types = !classic_types;
   convert::TableSelection selection;
+  std::vector<std::string> unknown_schemas;
   try {
     // Keeping types, the tables come from the catalogue of every schema.
     if (keep_types) {
       typed.tables = request.names;
-      selection.unknown = convert::UnknownTypedTables(source, typed);
+      unknown_schemas = convert::UnknownSchemas(source, typed.schemas);
+      if (unknown_schemas.empty()) selection.unknown = convert::UnknownTypedTables(source, typed);
     } else {
       selection = convert::SelectTables(request, source);
     }
@@ -194,10 +196,16 @@ int main(int argc, char** argv) {
     fmt::print(stderr, "Could not list the tables of database {}: {}\n", source.database, e.Description());
     return 1;
   }
+  if (!unknown_schemas.empty()) {
+    fmt::print(stderr, "No schema{} {} in database {}; nothing done.\n", unknown_schemas.size() > 1 ? "s" : "",
+               QuotedList(unknown_schemas), source.database);
+    return 2;
+  }
   if (!selection.unknown.empty()) {
     fmt::print(stderr, "No table{} {} in database {} ({}); nothing done.\n", selection.unknown.size() > 1 ? "s" : "",
                QuotedList(selection.unknown), source.database,
-               keep_types ? "--tables takes NAME or SCHEMA.NAME of the user's tables"
+               keep_types ? (typed.schemas.empty() ? "--tables takes NAME or SCHEMA.NAME of the user's tables"
+                                                   : "--tables takes NAME or SCHEMA.NAME of the tables of --schemas")
                           : "--tables takes the names --all-tables converts");
     return 2;
   }

@@ -240,6 +240,9 @@ TEST_F(ConvertTables, ByDefaultTypesAreKeptFromEverySchemaWithKeysAfterTheRows) 
   Outcome unknown = Run("--tables extra.nope --overwrite yes");
   EXPECT_EQ(unknown.status, 2);
   EXPECT_NE(unknown.err.find("\"extra.nope\""), std::string::npos) << unknown.err;
+  Outcome no_schema = Run("--schemas extra,Extra --overwrite yes");  // names as PostgreSQL stores them
+  EXPECT_EQ(no_schema.status, 2);
+  EXPECT_NE(no_schema.err.find("No schema \"Extra\" in database"), std::string::npos) << no_schema.err;
   // Views only when asked for, each as a table of its rows.
   ASSERT_EQ(testing_support::Psql(*pg_, database_, "CREATE VIEW extra.rate_list AS SELECT id FROM extra.rates;\n"), 0);
   EXPECT_EQ(Run("--print-sql").out.find("[rate_list]"), std::string::npos);

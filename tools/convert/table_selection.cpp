@@ -65,4 +65,19 @@ std::vector<std::string> UnknownTypedTables(const db::SourceFields& source, cons
   return unknown;
 }
 
+std::vector<std::string> UnknownSchemas(const db::SourceFields& source, const std::vector<std::string>& schemas) {
+  std::vector<std::string> unknown;
+  if (schemas.empty()) return unknown;
+  ado::Connection connection;
+  connection.Open(db::PostgreSQLConnectionString(source));
+  std::vector<std::string> present;
+  auto rows = connection.Execute("SELECT nspname::text FROM pg_catalog.pg_namespace");
+  for (; !rows->Eof(); rows->MoveNext()) present.push_back(rows->Fields(size_t{0}).Value().ToText());
+  rows->Close();
+  connection.Close();
+  for (const auto& name : schemas)
+    if (!Contains(present, name) && !Contains(unknown, name)) unknown.push_back(name);
+  return unknown;
+}
+
 }  // namespace convert

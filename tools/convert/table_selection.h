@@ -30,4 +30,8 @@ TableSelection SelectTables(const TableRequest& request, const db::SourceFields&
 // table of the chosen schemas has. Raises ado::Error when the query fails.
 std::vector<std::string> UnknownTypedTables(const db::SourceFields& source, const engine::TypedOptions& options);
 
+// The names of --schemas the database has no schema of (spelled as
+// PostgreSQL stores them: unquoted names are lower case). Raises ado::Error.
+std::vector<std::string> UnknownSchemas(const db::SourceFields& source, const std::vector<std::string>& schemas);
+
 }  // namespace convert
