@@ -9,11 +9,15 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <fmt/format.h>
 #include <regex>
 
+#include "db/postgresql.h"
 #include "db/source_probe.h"
+#include "db/source_schema.h"
 #include "engine/conversion_run.h"
+#include "platform/ado/connection.h"
 #include "platform/ado/error.h"
 #include "tools/convert/cli_services.h"
 #include "tools/convert/cli_window.h"
@@ -71,6 +75,20 @@ CLI::Validator BareOffsetRefused() {
                ") is read as POSIX reads it, west of Greenwich: give the zone by name (Asia/Kolkata, UTC)";
       },
       "ZONE");
+}
+
+// PostgreSQL's own word on a time zone name, before anything is written.
+std::optional<std::string> TimeZoneRefused(const db::SourceFields& source, const std::string& zone) {
+  ado::Connection connection;
+  connection.Open(db::PostgreSQLConnectionString(source));
+  try {
+    connection.Execute("SET TimeZone = " + db::QuoteLiteral(zone));
+  } catch (const ado::Error& e) {
+    connection.Close();
+    return e.Description();
+  }
+  connection.Close();
+  return std::nullopt;
 }
 
 std::string QuotedList(const std::vector<std::string>& names) {
@@ -186,6 +204,12 @@ int main(int argc, char** argv) {
   try {
     // Keeping types, the tables come from the catalogue of every schema.
     if (keep_types) {
+      if (!typed.time_zone.empty()) {
+        if (auto refused = TimeZoneRefused(source, typed.time_zone)) {
+          fmt::print(stderr, "--time-zone {}: {}; nothing done.\n", typed.time_zone, *refused);
+          return 2;
+        }
+      }
       typed.tables = request.names;
       unknown_schemas = convert::UnknownSchemas(source, typed.schemas);
       if (unknown_schemas.empty()) selection.unknown = convert::UnknownTypedTables(source, typed);

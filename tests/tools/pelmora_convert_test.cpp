@@ -240,6 +240,10 @@ TEST_F(ConvertTables, ByDefaultTypesAreKeptFromEverySchemaWithKeysAfterTheRows) 
   Outcome unknown = Run("--tables extra.nope --overwrite yes");
   EXPECT_EQ(unknown.status, 2);
   EXPECT_NE(unknown.err.find("\"extra.nope\""), std::string::npos) << unknown.err;
+  Outcome no_zone = Run("--time-zone Mars/Olympus --overwrite yes");
+  EXPECT_EQ(no_zone.status, 2);
+  EXPECT_NE(no_zone.err.find("--time-zone Mars/Olympus: "), std::string::npos) << no_zone.err;
+  EXPECT_EQ(no_zone.err.find("Please email"), std::string::npos) << no_zone.err;
   Outcome no_schema = Run("--schemas extra,Extra --overwrite yes");  // names as PostgreSQL stores them
   EXPECT_EQ(no_schema.status, 2);
   EXPECT_NE(no_schema.err.find("No schema \"Extra\" in database"), std::string::npos) << no_schema.err;
