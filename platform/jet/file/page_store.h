@@ -23,6 +23,17 @@ class PageStore {
   virtual Result<std::span<std::byte>> Write(uint32_t page) = 0;
   virtual Result<uint32_t> Append() = 0;
 
+  // A page's writable image, of which the caller changes only bytes
+  // [offset, offset + size): a store may keep just those, not the whole page,
+  // to undo the statement (as for Patch). Several calls may name several
+  // parts of the same page.
+  virtual Result<std::span<std::byte>> WriteBytes(uint32_t page, size_t offset, size_t size) {
+    JET_ASSIGN_OR_RETURN(image, Write(page));
+    if (offset > image.size() || size > image.size() - offset)
+      return MakeError(ErrorCode::kCorruption, "A change reaches beyond the end of its page.");
+    return image;
+  }
+
   // Writes `bytes` into a page at `offset`: a few bytes that a statement
   // changes each time (a table's row count). A store may keep just those
   // bytes, not the whole page, to undo the statement.

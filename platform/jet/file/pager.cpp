@@ -265,6 +265,22 @@ Status Pager::Patch(uint32_t page, size_t offset, std::span<const std::byte> byt
   return {};
 }
 
+Result<std::span<std::byte>> Pager::WriteBytes(uint32_t page, size_t offset, size_t size) {
+  if (!writable_)
+    return MakeError(ErrorCode::kReadOnly, "The database was opened read-only; it cannot be changed.");
+  if (offset > format::kPageSize || size > format::kPageSize - offset)
+    return MakeError(ErrorCode::kCorruption, "A change reaches beyond the end of its page.");
+  JET_ASSIGN_OR_RETURN(slot, Load(page));
+  if (!slot->dirty) return Write(page);  // its original is kept once per commit
+  if (!slot->in_statement && size > 0) {
+    const std::byte* at = slot->image.get() + offset;
+    statement_undo_.push_back(
+        Undo{page, static_cast<uint16_t>(offset), static_cast<uint16_t>(size), statement_undo_bytes_.size()});
+    statement_undo_bytes_.insert(statement_undo_bytes_.end(), at, at + size);
+  }
+  return std::span<std::byte>(slot->image.get(), format::kPageSize);
+}
+
 Result<uint32_t> Pager::Append() {
   JET_TRY(Usable());
   if (!writable_)

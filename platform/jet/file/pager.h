@@ -108,6 +108,8 @@ class Pager final : public PageStore {
   // For a page already changed since the commit and not yet in this
   // statement, keeps only the bytes it replaces to undo the statement.
   Status Patch(uint32_t page, size_t offset, std::span<const std::byte> bytes) override;
+  // The same for bytes the caller changes in place (an index entry spliced in).
+  Result<std::span<std::byte>> WriteBytes(uint32_t page, size_t offset, size_t size) override;
   Result<uint32_t> Append() override;
 
   // Whether pages were changed or appended since the last Commit or Rollback.

@@ -574,41 +574,6 @@ size_t CommonPrefix(const IndexEntryRef& a, const IndexEntryRef& b) {
   return n;
 }
 
-// Moves the mask bits from `from` to `to` by `delta` places (bits pushed past
-// the mask are lost; there are none when the entries fit).
-void ShiftBits(uint64_t* words, size_t from, size_t to, std::ptrdiff_t delta) {
-  // Bits from..to move to from+delta..to+delta: only the words they span change.
-  const size_t first_word = std::min(from, static_cast<size_t>(static_cast<std::ptrdiff_t>(from) + delta)) / 64;
-  const size_t last_word =
-      std::min(kMaskWords - 1, std::max(to, static_cast<size_t>(static_cast<std::ptrdiff_t>(to) + delta)) / 64);
-  uint64_t moving[kMaskWords] = {};
-  for (size_t w = from / 64; w <= std::min(kMaskWords - 1, to / 64); ++w) {
-    const size_t low = w * 64;
-    uint64_t keep = from <= low ? 0 : from >= low + 64 ? ~uint64_t{0} : (uint64_t{1} << (from - low)) - 1;
-    moving[w] = words[w] & ~keep;
-    words[w] &= keep;
-  }
-  const bool up = delta > 0;
-  const size_t d = static_cast<size_t>(up ? delta : -delta);
-  const size_t whole = d / 64, part = d % 64;
-  auto word = [&](std::ptrdiff_t i) {
-    return i < 0 || i >= static_cast<std::ptrdiff_t>(kMaskWords) ? uint64_t{0} : moving[i];
-  };
-  for (size_t w = first_word; w <= last_word; ++w) {
-    const auto i = static_cast<std::ptrdiff_t>(w);
-    const auto k = static_cast<std::ptrdiff_t>(whole);
-    uint64_t v;
-    if (up) {
-      v = word(i - k) << part;
-      if (part) v |= word(i - k - 1) >> (64 - part);
-    } else {
-      v = word(i + k) >> part;
-      if (part) v |= word(i + k + 1) << (64 - part);
-    }
-    words[w] |= v;
-  }
-}
-
 }  // namespace
 
 namespace {
@@ -671,13 +636,22 @@ bool RewriteIndexPage(const IndexPageView& view, size_t start, size_t end, std::
 
 }  // namespace
 
-bool SpliceIndexEntry(const IndexPageView& view, std::span<std::byte> image, size_t start, size_t end,
-                      std::span<const uint8_t> entry) {
+namespace {
+
+// How a splice that fits is made: the page written anew with `new_prefix`,
+// or the entries moved where they lie.
+struct SpliceFit {
+  size_t new_prefix = 0;
+  bool rewrite = false;
+};
+
+// Whether the splice fits the page, and how it is made.
+std::optional<SpliceFit> FitSplice(const IndexPageView& view, size_t start, size_t end,
+                                   std::span<const uint8_t> entry) {
   const bool leaf = view.leaf();
   const size_t pointer_bytes = leaf ? kLeafPointerBytes : kNodePointerBytes;
   const size_t data_end = view.data_end();
-  if (entry.size() < pointer_bytes || start > end || end > data_end) return false;
-  if (!image.empty() && (image.data() != view.image().data() || image.size() != kIndexPageSize)) return false;
+  if (entry.size() < pointer_bytes || start > end || end > data_end) return std::nullopt;
   const size_t prefix = view.prefix();
 
   // The page's entries in whole bytes, as BuildIndexPage counts them, before
@@ -685,7 +659,7 @@ bool SpliceIndexEntry(const IndexPageView& view, std::span<std::byte> image, siz
   size_t removed = 0;
   for (size_t at = start; at < end; ++removed) {
     auto e = view.EntryAt(at);
-    if (!e) return false;
+    if (!e) return std::nullopt;
     at = e->end;
   }
   size_t count = 0;
@@ -721,19 +695,19 @@ bool SpliceIndexEntry(const IndexPageView& view, std::span<std::byte> image, siz
     if (new_count >= 2) {
       const auto key = entry.first(entry.size() - pointer_bytes);
       const bool new_first = start == 0, new_last = end == data_end;
-      if (new_first && new_last) return false;  // one entry replacing all, yet two entries: a damaged mask
+      if (new_first && new_last) return std::nullopt;  // one entry replacing all, yet two entries: a damaged mask
       if (new_first) {
         auto last = view.Last();
-        if (!last) return false;
+        if (!last) return std::nullopt;
         new_prefix = CommonPrefix(*last, key);
       } else if (new_last) {
         auto first = view.First();
-        if (!first) return false;
+        if (!first) return std::nullopt;
         new_prefix = CommonPrefix(*first, key);
       } else {
         auto first = view.First();
         auto last = view.Last();
-        if (!first || !last) return false;
+        if (!first || !last) return std::nullopt;
         new_prefix = CommonPrefix(*first, *last);
       }
     }
@@ -750,48 +724,122 @@ bool SpliceIndexEntry(const IndexPageView& view, std::span<std::byte> image, siz
     }
     new_stored = new_uncompressed - (new_count >= 2 ? (new_count - 1) * new_prefix : 0);
   }
-  if (new_stored > kIndexEntryCapacity) return false;  // the page splits
-  if (image.empty()) return true;
+  if (new_stored > kIndexEntryCapacity) return std::nullopt;  // the page splits
 
   const std::byte* data = view.image().data() + kIndexEntriesOffset;
   const size_t skip = start == 0 ? 0 : prefix;
-  if (new_prefix != prefix || (prefix > 0 && start == 0) ||
-      (skip > 0 && std::memcmp(entry.data(), data, skip) != 0)) {
+  // Unless the stored bytes of the entries after it stay as they are, the page is written anew.
+  const bool rewrite = new_prefix != prefix || (prefix > 0 && start == 0) ||
+                       (skip > 0 && std::memcmp(entry.data(), data, skip) != 0);
+  return SpliceFit{new_prefix, rewrite};
+}
+
+// Where the entry data the in-place splice moves or writes ends (it begins at start).
+size_t SplicedDataEnd(const IndexPageView& view, size_t start, size_t end, std::span<const uint8_t> entry) {
+  const size_t stored = entry.size() - (start == 0 ? 0 : view.prefix());
+  return std::max(view.data_end(), view.data_end() - (end - start) + stored);
+}
+
+bool AllZero(const std::byte* bytes, size_t n) {
+  static constexpr std::byte kZeros[kIndexEntryCapacity] = {};
+  return n == 0 || std::memcmp(bytes, kZeros, n) == 0;
+}
+
+// The entry mask after the entries ending in (start, end] gave way to one
+// ending at `p`, those after moving with it: bits up to `start` stay, those
+// to `p` clear, `p` set, and above it the old bits from `end` on, shifted.
+// Only the mask bytes from bit start + 1 to the highest bit that changes
+// (`top`) are written.
+void SpliceMask(std::byte* mask, size_t start, size_t end, size_t p, size_t top) {
+  uint64_t words[kMaskWords + 1];  // the mask as words, and zeros after it
+  std::memcpy(words, mask, kMaskBytes);
+  std::memset(reinterpret_cast<std::byte*>(words) + kMaskBytes, 0, sizeof words - kMaskBytes);
+  if constexpr (std::endian::native == std::endian::big) {
+    for (auto& w : words) w = __builtin_bswap64(w);
+  }
+  auto word = [&](std::ptrdiff_t i) { return i < 0 || i > static_cast<std::ptrdiff_t>(kMaskWords) ? 0 : words[i]; };
+  const auto delta = static_cast<std::ptrdiff_t>(p) - static_cast<std::ptrdiff_t>(end);
+  const size_t first = (start + 1) / 64, last = top / 64;
+  uint64_t out[kMaskWords];
+  for (size_t w = first; w <= last; ++w) {
+    const size_t low = w * 64;
+    const uint64_t keep = start + 1 <= low ? 0 : start + 1 - low >= 64 ? ~uint64_t{0} : (uint64_t{1} << (start + 1 - low)) - 1;
+    const uint64_t above = p < low ? ~uint64_t{0} : p - low >= 63 ? 0 : ~((uint64_t{2} << (p - low)) - 1);
+    // The 64 old bits from bit low - delta on (zeros below bit 0).
+    const std::ptrdiff_t from = static_cast<std::ptrdiff_t>(low) - delta;
+    const std::ptrdiff_t k = from >= 0 ? from / 64 : (from - 63) / 64;
+    const auto r = static_cast<unsigned>(from - k * 64);
+    uint64_t moved = word(k) >> r;
+    if (r != 0) moved |= word(k + 1) << (64 - r);
+    uint64_t v = (words[w] & keep) | (moved & above);
+    if (p / 64 == w) v |= uint64_t{1} << (p % 64);
+    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+    out[w] = v;
+  }
+  const size_t from = (start + 1) / 8, to = top / 8 + 1;
+  std::memcpy(mask + from, reinterpret_cast<const std::byte*>(out) + from, to - from);
+}
+
+}  // namespace
+
+bool PlanIndexSplice(const IndexPageView& view, size_t start, size_t end, std::span<const uint8_t> entry,
+                     IndexSpliceBytes* bytes) {
+  auto fit = FitSplice(view, start, end, entry);
+  if (!fit) return false;
+  *bytes = IndexSpliceBytes{};
+  bytes->new_prefix = fit->new_prefix;
+  bytes->rewrite = fit->rewrite;
+  if (fit->rewrite) return true;
+  const size_t top = SplicedDataEnd(view, start, end, entry);
+  const std::byte* data = view.image().data() + kIndexEntriesOffset;
+  // Bytes after the entries that BuildIndexPage would clear (a page Access left so): any may change.
+  bytes->junk_after = !AllZero(data + top, kIndexEntryCapacity - top);
+  if (bytes->junk_after) return true;
+  bytes->whole = false;
+  bytes->mask_from = kIndexMaskOffset + (start + 1) / 8;
+  bytes->mask_to = kIndexMaskOffset + top / 8 + 1;
+  bytes->data_from = kIndexEntriesOffset + start;
+  bytes->data_to = kIndexEntriesOffset + top;
+  return true;
+}
+
+bool WriteIndexSplice(const IndexPageView& view, std::span<std::byte> image, size_t start, size_t end,
+                      std::span<const uint8_t> entry, const IndexSpliceBytes& plan) {
+  if (image.data() != view.image().data() || image.size() != kIndexPageSize) return false;
+  if (plan.rewrite) {
     // Every entry's stored bytes change: the page is written anew.
     std::byte rewritten[kIndexPageSize];
-    if (!RewriteIndexPage(view, start, end, entry, new_prefix, rewritten)) return false;
+    if (!RewriteIndexPage(view, start, end, entry, plan.new_prefix, rewritten)) return false;
     std::memcpy(image.data(), rewritten, kIndexPageSize);
     return true;
   }
 
-  const size_t stored = entry.size() - skip;
+  const size_t data_end = view.data_end();
+  const size_t stored = entry.size() - (start == 0 ? 0 : view.prefix());
   const size_t new_end = data_end - (end - start) + stored;
+  const size_t top = std::max(data_end, new_end);
   std::byte* out = image.data() + kIndexEntriesOffset;
   std::memmove(out + start + stored, out + end, data_end - end);
-  std::memcpy(out + start, entry.data() + skip, stored);
+  std::memcpy(out + start, entry.data() + (entry.size() - stored), stored);
   // As BuildIndexPage writes a page: nothing after the entries, and the fixed fields.
-  std::memset(out + new_end, 0, kIndexEntryCapacity - new_end);
+  if (new_end < top) std::memset(out + new_end, 0, top - new_end);
+  if (plan.junk_after) std::memset(out + top, 0, kIndexEntryCapacity - top);
   image[1] = std::byte{0x01};
   std::memset(image.data() + 0x08, 0, 4);
-  if (leaf) std::memset(image.data() + kTailOffset, 0, 4);
+  if (view.leaf()) std::memset(image.data() + kTailOffset, 0, 4);
   image[kPrefixOffset + 2] = std::byte{0};
-
-  uint64_t words[kMaskWords] = {};
-  std::memcpy(words, image.data() + kIndexMaskOffset, kMaskBytes);
-  if constexpr (std::endian::native == std::endian::big) {
-    for (auto& w : words) w = __builtin_bswap64(w);
-  }
-  // The ends of the replaced entries go, those after move, the new one's is set.
-  for (size_t bit = start + 1; bit <= end; ++bit) words[bit / 64] &= ~(uint64_t{1} << (bit % 64));
-  const auto delta = static_cast<std::ptrdiff_t>(start + stored) - static_cast<std::ptrdiff_t>(end);
-  if (end < data_end && delta != 0) ShiftBits(words, end + 1, data_end, delta);
-  words[(start + stored) / 64] |= uint64_t{1} << ((start + stored) % 64);
-  if constexpr (std::endian::native == std::endian::big) {
-    for (auto& w : words) w = __builtin_bswap64(w);
-  }
-  std::memcpy(image.data() + kIndexMaskOffset, words, kMaskBytes);
+  SpliceMask(image.data() + kIndexMaskOffset, start, end, start + stored, top);
   PutLe16(image, kFreeSpaceOffset, static_cast<uint16_t>(kIndexEntryCapacity - new_end));
   return true;
+}
+
+bool SpliceIndexEntry(const IndexPageView& view, std::span<std::byte> image, size_t start, size_t end,
+                      std::span<const uint8_t> entry) {
+  if (image.empty()) return FitSplice(view, start, end, entry).has_value();
+  if (image.data() != view.image().data() || image.size() != kIndexPageSize) return false;
+  IndexSpliceBytes plan;
+  if (!PlanIndexSplice(view, start, end, entry, &plan)) return false;
+  return WriteIndexSplice(view, image, start, end, entry, plan);
 }
 
 }  // namespace jet::format

@@ -164,6 +164,28 @@ class IndexPageView {
 bool SpliceIndexEntry(const IndexPageView& view, std::span<std::byte> image, size_t start, size_t end,
                       std::span<const uint8_t> entry);
 
+// The bytes of the image that SpliceIndexEntry changes for the same
+// arguments: when not `whole`, the fixed fields before the entry mask and the
+// ranges [from, to) of the mask and of the entry data given here, nothing
+// else; `whole` when any byte may change (the page is written anew, or bytes
+// past its entries are cleared). False, as SpliceIndexEntry answers, when the
+// entry does not fit.
+struct IndexSpliceBytes {
+  bool whole = true;
+  size_t mask_from = 0, mask_to = 0;
+  size_t data_from = 0, data_to = 0;
+  // How the splice is made, for WriteIndexSplice.
+  bool rewrite = false;     // the page written anew, with this prefix
+  size_t new_prefix = 0;
+  bool junk_after = false;  // bytes past the entries to clear
+};
+bool PlanIndexSplice(const IndexPageView& view, size_t start, size_t end, std::span<const uint8_t> entry,
+                     IndexSpliceBytes* bytes);
+// Makes the splice PlanIndexSplice planned for the same arguments (what
+// SpliceIndexEntry does, without deciding again).
+bool WriteIndexSplice(const IndexPageView& view, std::span<std::byte> image, size_t start, size_t end,
+                      std::span<const uint8_t> entry, const IndexSpliceBytes& plan);
+
 // The whole stored forms of a page's entries, one after another, appended to
 // `bytes` (`ends` gets where each ends there), with the entries stored in
 // [start, end) replaced by those of `replacement` (given the same way; none

@@ -132,6 +132,10 @@ Result<IndexTree::Descent> IndexTree::DescendTo(const format::IndexProbe& probe,
     if (depth > kMaxDepth) return Corrupt(page_number, "index deeper than any Access writes (a loop?)");
     JET_ASSIGN_OR_RETURN(view, View(page_number));
     if (view.leaf()) {
+      // Leaves are many and mostly out of the cache; the bisection and the
+      // splice read them all over, so their lines are asked for at once
+      // rather than one miss after another.
+      for (size_t line = 64; line < format::kIndexPageSize; line += 64) __builtin_prefetch(view.image().data() + line);
       *leaf_page = page_number;
       Descent leaf;
       leaf.page = page_number;
@@ -319,11 +323,10 @@ Result<bool> IndexTree::InsertInPlace(const format::IndexProbe& probe, const Ind
   if (at < page.data_end()) {
     // Not the leaf's largest: the leaf alone changes, spliced once where it
     // lies (a leaf that must split is rebuilt whole anyway).
-    JET_ASSIGN_OR_RETURN(image, store_.Write(leaf_page));
-    JET_ASSIGN_OR_RETURN(view, WritableView(leaf_page, page, image));
-    if (!format::SpliceIndexEntry(view, image, at, at, entry_)) {
+    JET_ASSIGN_OR_RETURN(spliced, Splice(leaf_page, page, at, at));
+    if (!spliced) {
       JET_TRY(OpenPath());
-      return SplitLeaf(probe, leaf_page, view, at, seen, done);
+      return SplitLeaf(probe, leaf_page, page, at, seen, done);
     }
     *done = true;
     return !seen;
@@ -343,21 +346,40 @@ Result<bool> IndexTree::InsertInPlace(const format::IndexProbe& probe, const Ind
   for (size_t level = path_.size() - changed_nodes; level < path_.size(); ++level) {
     const Descent& step = path_[level];
     if (step.tail) continue;
-    JET_ASSIGN_OR_RETURN(image, store_.Write(step.page));
-    JET_ASSIGN_OR_RETURN(view, WritableView(step.page, step.view, image));
     format::EncodeIndexEntry(probe.key, probe.data_page, probe.data_row, false, step.child, &entry_);
-    if (!format::SpliceIndexEntry(view, image, step.start, step.end, entry_))
-      return Corrupt(step.page, "node page changed during an insert");
+    JET_ASSIGN_OR_RETURN(spliced, Splice(step.page, step.view, step.start, step.end));
+    if (!spliced) return Corrupt(step.page, "node page changed during an insert");
   }
-  {
-    JET_ASSIGN_OR_RETURN(image, store_.Write(leaf_page));
-    JET_ASSIGN_OR_RETURN(view, WritableView(leaf_page, page, image));
-    format::EncodeIndexEntry(probe.key, probe.data_page, probe.data_row, true, 0, &entry_);
-    if (!format::SpliceIndexEntry(view, image, at, at, entry_))
-      return Corrupt(leaf_page, "leaf page changed during an insert");
-  }
+  format::EncodeIndexEntry(probe.key, probe.data_page, probe.data_row, true, 0, &entry_);
+  JET_ASSIGN_OR_RETURN(spliced, Splice(leaf_page, page, at, at));
+  if (!spliced) return Corrupt(leaf_page, "leaf page changed during an insert");
   *done = true;
   return !seen;
+}
+
+// Splices entry_ in place of the entries stored in [start, end) of a page,
+// asking the store for just the bytes that change, so that undoing the
+// statement keeps those rather than the whole page. False, with nothing
+// written, when it does not fit.
+Result<bool> IndexTree::Splice(uint32_t page, const format::IndexPageView& view, size_t start, size_t end) {
+  format::IndexSpliceBytes bytes;
+  if (!format::PlanIndexSplice(view, start, end, entry_, &bytes)) return false;
+  std::span<std::byte> image;
+  if (bytes.whole) {
+    JET_ASSIGN_OR_RETURN(whole, store_.Write(page));
+    image = whole;
+  } else {
+    JET_ASSIGN_OR_RETURN(fixed, store_.WriteBytes(page, 0, format::kIndexMaskOffset));
+    JET_ASSIGN_OR_RETURN(mask, store_.WriteBytes(page, bytes.mask_from, bytes.mask_to - bytes.mask_from));
+    JET_ASSIGN_OR_RETURN(data, store_.WriteBytes(page, bytes.data_from, bytes.data_to - bytes.data_from));
+    if (mask.data() != fixed.data() || data.data() != fixed.data()) return Corrupt(page, "page moved while written");
+    image = fixed;
+  }
+  if (image.size() != format::kIndexPageSize) return Corrupt(page, "page size is not 4096");
+  JET_ASSIGN_OR_RETURN(writable, WritableView(page, view, image));
+  if (!format::WriteIndexSplice(writable, image, start, end, entry_, bytes))
+    return Corrupt(page, "page changed during an insert");
+  return true;
 }
 
 // The pager gives a page's writable image where its read one lies, so a view
@@ -493,11 +515,9 @@ Result<bool> IndexTree::SplitLeaf(const format::IndexProbe& probe, uint32_t leaf
   for (size_t level = path_.size() - 1 - changed_nodes; level + 1 < path_.size(); ++level) {
     const Descent& step = path_[level];
     if (step.tail) continue;
-    JET_ASSIGN_OR_RETURN(image, store_.Write(step.page));
-    JET_ASSIGN_OR_RETURN(view, WritableView(step.page, step.view, image));
     format::EncodeIndexEntry(probe.key, probe.data_page, probe.data_row, false, step.child, &entry_);
-    if (!format::SpliceIndexEntry(view, image, step.start, step.end, entry_))
-      return Corrupt(step.page, "node page changed during an insert");
+    JET_ASSIGN_OR_RETURN(spliced, Splice(step.page, step.view, step.start, step.end));
+    if (!spliced) return Corrupt(step.page, "node page changed during an insert");
   }
   *done = true;
   return !seen;

@@ -116,6 +116,7 @@ class IndexTree {
   Result<format::IndexPageView> WritableView(uint32_t page, const format::IndexPageView& view,
                                              std::span<std::byte> image);
   Status OpenPath();  // opens the views of path_ not opened yet
+  Result<bool> Splice(uint32_t page, const format::IndexPageView& view, size_t start, size_t end);
   Result<bool> InsertInPlace(const format::IndexProbe& probe, const IndexPosition* position, bool* done);
   Result<bool> SplitLeaf(const format::IndexProbe& probe, uint32_t leaf_page, const format::IndexPageView& page,
                          size_t at, bool seen, bool* done);

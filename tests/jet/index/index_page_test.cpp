@@ -106,6 +106,8 @@ void ExpectSpliceAsBuilt(std::span<const std::byte> original, uint32_t number, s
   const auto bytes = WholeEntry(entry, parsed->leaf);
   const bool fits = FitsOnIndexPage(expected);
   EXPECT_EQ(SpliceIndexEntry(*view, {}, start, end, bytes), fits) << where;
+  IndexSpliceBytes changes;
+  EXPECT_EQ(PlanIndexSplice(*view, start, end, bytes, &changes), fits) << where;
   ASSERT_EQ(SpliceIndexEntry(*view, image, start, end, bytes), fits) << where;
   if (!fits) {
     EXPECT_TRUE(std::equal(image.begin(), image.end(), original.begin())) << where << ": declined, yet written";
@@ -114,6 +116,16 @@ void ExpectSpliceAsBuilt(std::span<const std::byte> original, uint32_t number, s
   std::vector<std::byte> built(kIndexPageSize);
   BuildIndexPage(expected, built);
   EXPECT_TRUE(image == built) << where;
+  // Undoing the splice keeps only the bytes the plan names: none other may change.
+  if (!changes.whole) {
+    for (size_t i = kIndexMaskOffset; i < kIndexPageSize; ++i) {
+      const bool named = (i >= changes.mask_from && i < changes.mask_to) || (i >= changes.data_from && i < changes.data_to);
+      if (!named && image[i] != original[i]) {
+        ADD_FAILURE() << where << ": byte " << i << " changed outside the planned ranges";
+        break;
+      }
+    }
+  }
 }
 
 // The in-place reader sees what the parser sees on every page Access wrote

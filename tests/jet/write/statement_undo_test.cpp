@@ -39,6 +39,10 @@ class FailingStore final : public PageStore {
     JET_TRY(Count());
     return store_.Patch(page, offset, bytes);
   }
+  Result<std::span<std::byte>> WriteBytes(uint32_t page, size_t offset, size_t size) override {
+    JET_TRY(Count());
+    return store_.WriteBytes(page, offset, size);
+  }
 
  private:
   Status Count() {
