@@ -22,20 +22,18 @@ Status DecodeRow(ConstBytes row, std::span<const ColumnDef> columns, uint16_t ta
     return number < column_count && (U8(row, mask_at + number / 8) >> (number % 8)) & 1;
   };
 
-  // The variable-offset table, read backwards from the null mask.
+  // The variable-offset table, read backwards from the null mask, where it
+  // lies: var_offset[0..n-1], then eod.
   size_t var_count = 0;
   size_t data_end = mask_at;  // end of the area that column data may use
-  std::vector<uint16_t> offsets;  // var_offset[0..n-1], then eod
   if (table_var_columns > 0) {
     if (mask_at < 4) return corrupt("too short for its variable-column count");
     var_count = U16(row, mask_at - 2);
     size_t table_size = 2 * (var_count + 1) + 2;  // offsets, eod, count
     if (table_size > mask_at - 2) return corrupt("its variable-column table does not fit");
-    offsets.resize(var_count + 1);
-    for (size_t i = 0; i < var_count; ++i) offsets[i] = U16(row, mask_at - 4 - 2 * i);
-    offsets[var_count] = U16(row, mask_at - 4 - 2 * var_count);
     data_end = mask_at - table_size;
   }
+  auto offset = [&](size_t i) -> size_t { return U16(row, mask_at - 4 - 2 * i); };  // i <= var_count
 
   for (size_t i = 0; i < columns.size(); ++i) {
     const ColumnDef& c = columns[i];
@@ -53,8 +51,8 @@ Status DecodeRow(ConstBytes row, std::span<const ColumnDef> columns, uint16_t ta
       f.data = row.subspan(at, c.length);
     } else {
       if (c.var_index >= var_count) continue;  // added after this row was written
-      size_t start = offsets[c.var_index];
-      size_t end = offsets[c.var_index + 1];
+      size_t start = offset(c.var_index);
+      size_t end = offset(c.var_index + 1u);
       if (start > end || end > data_end) return corrupt("a variable column lies outside the row");
       f.null = false;
       f.data = row.subspan(start, end - start);

@@ -1,8 +1,10 @@
 #include "platform/jet/table/index_build.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
+#include "platform/jet/format/data_page.h"
 #include "platform/jet/format/index_key.h"
 #include "platform/jet/format/index_page.h"
 #include "platform/jet/table/key_columns.h"
@@ -13,6 +15,7 @@ namespace {
 
 constexpr size_t kLeafEntryExtra = 4;  // data page and row
 constexpr size_t kNodeEntryExtra = 8;  // data page and row, child page
+constexpr size_t kPrefetchAhead = 16;  // keys asked for ahead of copying them into leaves
 
 // The key columns of `index` over `table`'s columns, with where each value stands in a row.
 Status KeyColumns(PageStore& store, const Table& table, const format::RealIndex& index,
@@ -33,130 +36,218 @@ Status KeyColumns(PageStore& store, const Table& table, const format::RealIndex&
   return {};
 }
 
-// A level of the tree in the making: its pages, each with its page number
-// and the largest entry of its subtree.
-struct Level {
-  std::vector<format::IndexPage> pages;
-  std::vector<uint32_t> numbers;
-  std::vector<format::IndexEntry> largest;
+// One row's entry: its key's bytes in the arena all keys share, and the row
+// as the entry stores it (data page in the top three bytes, row in the
+// lowest), so that entries order as key, then that number. `head` holds the
+// key's bytes [shared, shared + 16) big-endian, zero beyond the key, where
+// `shared` is the prefix every key has in common: most comparisons end there
+// (16 bytes are 8 characters of a text key), without reading the arena.
+struct Record {
+  uint64_t head[2] = {0, 0};
+  uint64_t offset = 0;
+  uint32_t row = 0;
+  uint16_t size = 0;
+  bool all_null = false;  // never a duplicate
 };
+
+class Keys {
+ public:
+  static constexpr size_t kHeadBytes = sizeof(Record::head);
+
+  // Adds the key just encoded into `key`; false when it is too long to be stored.
+  bool Add(const format::IndexKey& key, format::RowPointer at, bool all_null) {
+    if (key.size() > UINT16_MAX) return false;
+    records_.push_back(
+        Record{{0, 0}, bytes_.size(), (at.page << 8) | at.row, static_cast<uint16_t>(key.size()), all_null});
+    bytes_.insert(bytes_.end(), key.begin(), key.end());
+    return true;
+  }
+
+  // Sorts the entries as IndexEntry orders them.
+  void Sort() {
+    shared_ = SharedPrefix();
+    for (auto& r : records_)
+      for (size_t i = 0; i < kHeadBytes; ++i) {
+        const size_t at = shared_ + i;
+        r.head[i / 8] = (r.head[i / 8] << 8) | (at < r.size ? bytes_[r.offset + at] : 0);
+      }
+    // Equal heads leave equal bytes up to the shorter key or past the head.
+    std::sort(records_.begin(), records_.end(), [this](const Record& a, const Record& b) {
+      if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
+      if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
+      if (int c = CompareRest(a, b); c != 0) return c < 0;
+      return a.row < b.row;
+    });
+  }
+
+  bool SameKey(const Record& a, const Record& b) const {
+    return a.head[0] == b.head[0] && a.head[1] == b.head[1] && a.size == b.size && CompareRest(a, b) == 0;
+  }
+
+  const std::vector<Record>& records() const { return records_; }
+  const uint8_t* key(const Record& r) const { return bytes_.data() + r.offset; }
+  void Reserve(size_t rows) { records_.reserve(rows); }
+
+ private:
+  size_t SharedPrefix() const {
+    if (records_.empty()) return 0;
+    const Record& first = records_.front();
+    size_t shared = first.size;
+    for (const auto& r : records_) {
+      shared = std::min<size_t>(shared, r.size);
+      size_t n = 0;
+      while (n < shared && bytes_[r.offset + n] == bytes_[first.offset + n]) ++n;
+      shared = n;
+      if (shared == 0) break;
+    }
+    return shared;
+  }
+
+  // Keys with equal heads compared from past the head: <0, 0 or >0 as CompareKeys.
+  int CompareRest(const Record& a, const Record& b) const {
+    const size_t from = shared_ + kHeadBytes;
+    const size_t n = std::min(a.size, b.size);
+    if (n > from) {
+      if (int c = std::memcmp(bytes_.data() + a.offset + from, bytes_.data() + b.offset + from, n - from); c != 0)
+        return c;
+    }
+    return a.size == b.size ? 0 : a.size < b.size ? -1 : 1;
+  }
+
+  std::vector<Record> records_;
+  std::vector<uint8_t> bytes_;
+  size_t shared_ = 0;
+};
+
+// One level of the tree: entry e stands for record items[e] (the leaves:
+// every record, `items` empty), page p holds entries [ends[p-1], ends[p])
+// and is written at numbers[p]. A node entry points to page e of the level below.
+struct Level {
+  std::vector<size_t> items;
+  std::vector<size_t> ends;
+  std::vector<uint32_t> numbers;
+  size_t Begin(size_t p) const { return p == 0 ? 0 : ends[p - 1]; }
+};
+
+// Splits `count` entries into pages from the left, each as full as the page
+// allows before prefix compression, as Access fills them.
+template <typename SizeOf>
+void Pack(Level* level, size_t count, size_t extra, const SizeOf& key_size) {
+  size_t bytes = 0, on_page = 0;
+  for (size_t e = 0; e < count; ++e) {
+    const size_t size = key_size(e) + extra;
+    if (on_page > 0 && bytes + size > format::kIndexEntryCapacity) {
+      level->ends.push_back(e);
+      bytes = on_page = 0;
+    }
+    bytes += size;
+    ++on_page;
+  }
+  level->ends.push_back(count);
+}
 
 }  // namespace
 
 Result<uint32_t> BuildIndex(PageStore& store, PageAllocator& pages, const Table& table,
                             const format::RealIndex& index) {
-  std::vector<format::KeyColumn> keys;
+  std::vector<format::KeyColumn> columns;
   std::vector<size_t> positions;
-  JET_TRY(KeyColumns(store, table, index, &keys, &positions));
+  JET_TRY(KeyColumns(store, table, index, &columns, &positions));
 
-  std::vector<format::IndexEntry> entries;
-  for (auto cursor = table.Scan(); cursor.Valid(); cursor.Next()) {
-    const auto& row = cursor.row();
+  Keys keys;
+  // The count the definition keeps, unless it claims more rows than the file can hold.
+  keys.Reserve(std::min<size_t>(table.definition().row_count, size_t{store.PageCount()} * format::kMaxRowsPerPage));
+  bool too_long = false;
+  format::IndexKey key;
+  auto cursor = table.Scan(positions);
+  for (; cursor.Valid(); cursor.Next()) {
+    const auto& row = cursor.row();  // the key columns only
     bool all_null = true, any_null = false;
-    for (size_t i = 0; i < keys.size(); ++i) {
-      keys[i].value = &row[positions[i]];
-      const bool null = IsNull(row[positions[i]]);
+    for (size_t i = 0; i < columns.size(); ++i) {
+      columns[i].value = &row[i];
+      const bool null = IsNull(row[i]);
       all_null = all_null && null;
       any_null = any_null || null;
     }
     if ((index.flags & format::kIndexRequired) && any_null)
       return MakeError(ErrorCode::kInvalidValue, kNullInKeyMessage);
     if ((index.flags & format::kIndexIgnoreNulls) && all_null) continue;
-    JET_ASSIGN_OR_RETURN(key, format::EncodeIndexKey(keys));
-    const auto at = cursor.position();
-    entries.push_back(format::IndexEntry{std::move(key), at.page, at.row, 0});
-    if (all_null) entries.back().child = 1;  // marks an all-NULL key: never a duplicate
-    if (!cursor.status()) return cursor.status().error();
+    key.clear();
+    for (const auto& c : columns) JET_TRY(format::AppendKeyColumn(c, &key));
+    if (!keys.Add(key, cursor.position(), all_null)) too_long = true;
   }
-  std::sort(entries.begin(), entries.end());
+  if (!cursor.status()) return cursor.status().error();
+  keys.Sort();
+  const auto& records = keys.records();
   uint32_t distinct = 0;
-  for (size_t i = 0; i < entries.size(); ++i) {
-    const bool same = i > 0 && entries[i].key == entries[i - 1].key;
+  for (size_t i = 0; i < records.size(); ++i) {
+    const bool same = i > 0 && keys.SameKey(records[i], records[i - 1]);
     if (!same) ++distinct;
-    if (same && (index.flags & format::kIndexUnique) && entries[i].child == 0)
+    if (same && (index.flags & format::kIndexUnique) && !records[i].all_null)
       return MakeError(ErrorCode::kInvalidValue, kDuplicateKeyMessage);
   }
-  for (auto& e : entries) e.child = 0;
+  // A key no page can hold is refused after the duplicates, as writing the page refuses it.
+  if (too_long) return MakeError(ErrorCode::kInvalidValue, "an index key is too long for an index page");
 
-  // Leaves from the left, each as full as the page allows.
-  auto allocate = [&]() -> Result<uint32_t> {
-    JET_ASSIGN_OR_RETURN(page, pages.Allocate());
-    JET_TRY(SetMapPage(store, pages, index.usage_map, page, true));
-    return page;
-  };
-  auto pack = [&](std::vector<format::IndexEntry> level_entries, bool leaf, size_t extra) {
-    Level level;
-    format::IndexPage page;
-    page.leaf = leaf;
-    page.tdef_page = table.tdef_page();
-    size_t bytes = 0;
-    for (auto& e : level_entries) {
-      const size_t size = e.key.size() + extra;
-      if (!page.entries.empty() && bytes + size > format::kIndexEntryCapacity) {
-        level.pages.push_back(std::move(page));
-        page = format::IndexPage{};
-        page.leaf = leaf;
-        page.tdef_page = table.tdef_page();
-        bytes = 0;
-      }
-      page.entries.push_back(std::move(e));
-      bytes += size;
+  // The shape first, leaves up: each level's pages get their numbers before
+  // the level above is packed, the top page is the root at the page the
+  // definition names. A node entry is the largest entry of its child.
+  std::vector<Level> levels(1);
+  Pack(&levels[0], records.size(), kLeafEntryExtra, [&](size_t e) { return records[e].size; });
+  while (levels.back().ends.size() > 1) {
+    Level& below = levels.back();
+    Level above;
+    for (size_t p = 0; p < below.ends.size(); ++p) {
+      JET_ASSIGN_OR_RETURN(number, pages.Allocate());
+      JET_TRY(SetMapPage(store, pages, index.usage_map, number, true));
+      below.numbers.push_back(number);
+      const size_t last = below.ends[p] - 1;
+      above.items.push_back(below.items.empty() ? last : below.items[last]);
     }
-    level.pages.push_back(std::move(page));
-    for (const auto& p : level.pages)
-      if (!p.entries.empty()) level.largest.push_back(p.entries.back());
-    return level;
-  };
-  Level level = pack(std::move(entries), true, kLeafEntryExtra);
-  std::vector<Level> levels;
-  while (level.pages.size() > 1) {
-    // Each page of this level has a number; its parent holds its largest entry.
-    for (size_t i = 0; i < level.pages.size(); ++i) {
-      JET_ASSIGN_OR_RETURN(number, allocate());
-      level.numbers.push_back(number);
-    }
-    std::vector<format::IndexEntry> up;
-    for (size_t i = 0; i < level.pages.size(); ++i) {
-      format::IndexEntry top = level.largest[i];
-      top.child = level.numbers[i];
-      up.push_back(std::move(top));
-    }
-    Level parents = pack(std::move(up), false, kNodeEntryExtra);  // `largest` taken before the tails
-    // A node keeps its last child in its tail, unless it has only one.
-    for (auto& p : parents.pages)
-      if (p.entries.size() > 1) {
-        p.tail_page = p.entries.back().child;
-        p.entries.pop_back();
-      }
-    levels.push_back(std::move(level));
-    level = std::move(parents);
+    Pack(&above, above.items.size(), kNodeEntryExtra, [&](size_t e) { return records[above.items[e]].size; });
+    levels.push_back(std::move(above));
   }
-  // Links: leaves across the whole level, nodes only among siblings.
+  levels.back().numbers = {index.root_page};
+
+  // Then the pages, in whole stored form. A node keeps its last child in its
+  // tail, unless it has only one; leaves link across the whole level, nodes
+  // only among siblings.
+  std::vector<uint8_t> bytes;
+  std::vector<size_t> ends;
   for (size_t l = 0; l < levels.size(); ++l) {
-    Level& below = levels[l];
-    const Level& above = l + 1 < levels.size() ? levels[l + 1] : level;
-    std::vector<size_t> parent_of(below.pages.size());
-    size_t child = 0;
-    for (size_t p = 0; p < above.pages.size(); ++p) {
-      const size_t children = above.pages[p].entries.size() + (above.pages[p].tail_page ? 1 : 0);
-      for (size_t k = 0; k < children && child < below.pages.size(); ++k) parent_of[child++] = p;
-    }
-    for (size_t i = 0; i + 1 < below.pages.size(); ++i) {
-      if (!below.pages[i].leaf && parent_of[i] != parent_of[i + 1]) continue;
-      below.pages[i].next_page = below.numbers[i + 1];
-      below.pages[i + 1].prev_page = below.numbers[i];
+    const Level& level = levels[l];
+    const bool leaf = l == 0;
+    const Level* above = l + 1 < levels.size() ? &levels[l + 1] : nullptr;
+    size_t parent = 0;  // the page of `above` holding this page's entry
+    for (size_t p = 0; p < level.ends.size(); ++p) {
+      size_t first = level.Begin(p), last = level.ends[p];
+      format::IndexPageLinks links;
+      links.tdef_page = table.tdef_page();
+      if (!leaf && last - first > 1) links.tail_page = levels[l - 1].numbers[--last];
+      if (above) {
+        while (above->ends[parent] <= p) ++parent;
+        const bool first_child = above->Begin(parent) == p, last_child = above->ends[parent] == p + 1;
+        if (p > 0 && (leaf || !first_child)) links.prev_page = level.numbers[p - 1];
+        if (p + 1 < level.ends.size() && (leaf || !last_child)) links.next_page = level.numbers[p + 1];
+      }
+      bytes.clear();
+      ends.clear();
+      for (size_t e = first; e < last; ++e) {
+        // The records are in key order, their keys in row order: ask for keys ahead.
+        if (leaf && e + kPrefetchAhead < records.size()) __builtin_prefetch(keys.key(records[e + kPrefetchAhead]));
+        const Record& r = records[leaf ? e : level.items[e]];
+        bytes.insert(bytes.end(), keys.key(r), keys.key(r) + r.size);
+        for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<uint8_t>(r.row >> shift));
+        if (!leaf)
+          for (int shift = 24; shift >= 0; shift -= 8)
+            bytes.push_back(static_cast<uint8_t>(levels[l - 1].numbers[e] >> shift));
+        ends.push_back(bytes.size());
+      }
+      JET_ASSIGN_OR_RETURN(image, store.Write(level.numbers[p]));
+      if (!format::BuildIndexPageFrom(leaf, links, bytes, ends, 0, ends.size(), image))
+        return MakeError(ErrorCode::kInvalidValue, "an index key is too long for an index page");
     }
   }
-  // The top page is the root, at the page the definition names.
-  level.numbers = {index.root_page};
-  levels.push_back(std::move(level));
-  for (const Level& l : levels)
-    for (size_t i = 0; i < l.pages.size(); ++i) {
-      if (!format::FitsOnIndexPage(l.pages[i]))
-        return MakeError(ErrorCode::kInvalidValue, "an index key is too long for an index page");
-      JET_ASSIGN_OR_RETURN(image, store.Write(l.numbers[i]));
-      format::BuildIndexPage(l.pages[i], image);
-    }
   return distinct;
 }
 

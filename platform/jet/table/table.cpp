@@ -120,24 +120,34 @@ Result<Cell> ToCell(PageStore& store, const format::ColumnDef& c, const format::
 
 Status Table::DecodeCells(ConstBytes row, std::vector<Cell>& out, const char* where) const {
   std::vector<format::RawField> fields;
-  JET_TRY(format::DecodeRow(row, def_.columns, def_.var_columns, fields, where));
+  return DecodeCells(row, def_.columns, fields, out, where);
+}
+
+Status Table::DecodeCells(ConstBytes row, std::span<const format::ColumnDef> columns,
+                          std::vector<format::RawField>& fields, std::vector<Cell>& out, const char* where) const {
+  JET_TRY(format::DecodeRow(row, columns, def_.var_columns, fields, where));
   out.resize(fields.size());
   for (size_t i = 0; i < fields.size(); ++i) {
-    JET_ASSIGN_OR_RETURN(cell, ToCell(*store_, def_.columns[i], fields[i], where));
+    JET_ASSIGN_OR_RETURN(cell, ToCell(*store_, columns[i], fields[i], where));
     out[i] = std::move(cell);
   }
   return {};
 }
 
-RowCursor Table::Scan() const {
+RowCursor Table::Scan() const { return Scan({}); }
+
+RowCursor Table::Scan(std::span<const size_t> columns) const {
+  std::vector<format::ColumnDef> chosen;
+  for (size_t at : columns) chosen.push_back(def_.columns.at(at));
   std::string what = fmt::format("the owned-pages map of table {}", name_);
   auto pages = ReadUsageMap(*store_, def_.owned_pages, what);
-  if (!pages) return RowCursor(*this, {}, pages.error());
-  return RowCursor(*this, std::move(*pages), Status{});
+  if (!pages) return RowCursor(*this, {}, pages.error(), std::move(chosen));
+  return RowCursor(*this, std::move(*pages), Status{}, std::move(chosen));
 }
 
-RowCursor::RowCursor(const Table& table, std::vector<uint32_t> pages, Status status)
-    : table_(&table), pages_(std::move(pages)), status_(std::move(status)) {
+RowCursor::RowCursor(const Table& table, std::vector<uint32_t> pages, Status status,
+                     std::vector<format::ColumnDef> chosen)
+    : table_(&table), chosen_(std::move(chosen)), pages_(std::move(pages)), status_(std::move(status)) {
   if (status_) Advance();
 }
 
@@ -147,9 +157,14 @@ void RowCursor::Next() {
   Advance();
 }
 
-Status RowCursor::LoadRow(uint32_t page, uint16_t index, format::ConstBytes bytes) {
+Status RowCursor::LoadRow(uint32_t page, uint16_t index) {
+  const std::span<const format::ColumnDef> columns =
+      chosen_.empty() ? std::span<const format::ColumnDef>(table_->columns()) : chosen_;
+  // The row is named only in a message: a row that fails is decoded again
+  // with its name, rather than every row formatting one.
+  if (table_->DecodeCells(bytes_, columns, fields_, row_, "")) return {};
   std::string where = fmt::format("row {} on page {} of table {}", index, page, table_->name());
-  return table_->DecodeCells(bytes, row_, where.c_str());
+  return table_->DecodeCells(bytes_, columns, fields_, row_, where.c_str());
 }
 
 void RowCursor::Advance() {
@@ -187,8 +202,8 @@ void RowCursor::Advance() {
       }
       if (!slot->live()) continue;  // deleted, or moved to the row that lists it as a lookup
       // Long values may read other pages; keep this page's row bytes stable by copying.
-      std::vector<std::byte> bytes(image->begin() + slot->start, image->begin() + slot->end);
-      if (auto ok = LoadRow(page, row_index_, bytes); !ok) {
+      bytes_.assign(image->begin() + slot->start, image->begin() + slot->end);
+      if (auto ok = LoadRow(page, row_index_); !ok) {
         status_ = ok.error();
         return;
       }

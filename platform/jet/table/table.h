@@ -8,10 +8,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "platform/jet/file/page_store.h"
+#include "platform/jet/format/row.h"
 #include "platform/jet/format/tdef.h"
 #include "platform/jet/public/result.h"
 #include "platform/jet/public/value.h"
@@ -30,7 +32,8 @@ class RowCursor {
   bool Valid() const { return valid_; }
   void Next();
   const Status& status() const { return status_; }
-  // The current row, one cell per column in column-number order.
+  // The current row, one cell per column in column-number order, or per
+  // column chosen (Scan's `columns`) in the order chosen.
   const std::vector<Cell>& row() const { return row_; }
   format::RowPointer position() const {
     return {pages_.empty() ? 0 : pages_[page_index_], static_cast<uint8_t>(row_index_)};
@@ -38,11 +41,13 @@ class RowCursor {
 
  private:
   friend class Table;
-  RowCursor(const Table& table, std::vector<uint32_t> pages, Status status);
+  RowCursor(const Table& table, std::vector<uint32_t> pages, Status status,
+            std::vector<format::ColumnDef> chosen = {});
   void Advance();  // moves to the next live row from the current position
-  Status LoadRow(uint32_t page, uint16_t index, format::ConstBytes bytes);
+  Status LoadRow(uint32_t page, uint16_t index);
 
   const Table* table_;
+  std::vector<format::ColumnDef> chosen_;  // none: every column
   std::vector<uint32_t> pages_;
   size_t page_index_ = 0;
   uint16_t row_index_ = 0;
@@ -50,6 +55,9 @@ class RowCursor {
   bool valid_ = false;
   Status status_;
   std::vector<Cell> row_;
+  // Kept from row to row, so that a scan allocates nothing per row.
+  std::vector<std::byte> bytes_;
+  std::vector<format::RawField> fields_;
 };
 
 class Table {
@@ -66,8 +74,16 @@ class Table {
   // Rows in page order; a failure to read the owned-pages map ends at once
   // with that status.
   RowCursor Scan() const;
+  // Rows in page order with only the cells of `columns` (positions in
+  // columns(), at least one): the other columns are neither converted nor,
+  // when long values, read.
+  RowCursor Scan(std::span<const size_t> columns) const;
   // Converts one row's bytes (already split) into cells, reading long values.
   Status DecodeCells(format::ConstBytes row, std::vector<Cell>& out, const char* where) const;
+  // The same for the columns `columns` (definitions from columns(), one cell
+  // each), splitting the row with `fields` as scratch.
+  Status DecodeCells(format::ConstBytes row, std::span<const format::ColumnDef> columns,
+                     std::vector<format::RawField>& fields, std::vector<Cell>& out, const char* where) const;
 
   PageStore& store() const { return *store_; }
 
