@@ -149,6 +149,14 @@ std::vector<TablePlan> PlanTables(const std::vector<db::SourceTable>& tables,
 
   for (auto& plan : plans) {
     plan.create = CreateStatement(plan);
+    // Access stores a literal default only: expressions (now(), a sequence
+    // another column than the AutoNumber draws on) stay behind.
+    for (size_t i = 0; i < plan.columns.size(); ++i) {
+      const std::string& expression = plan.source->columns[i].default_expression;
+      if (!expression.empty() && !plan.columns[i].counter && !DefaultLiteral(expression, plan.columns[i]))
+        plan.left_out.push_back(fmt::format("default {} of column {} of {}: Access stores only a literal default",
+                                            expression, plan.source->columns[i].name, SourceName(*plan.source)));
+    }
     const db::SourceTable& t = *plan.source;
     size_t indexes = 0;
     for (const auto& index : t.indexes) {
@@ -183,6 +191,7 @@ std::vector<TablePlan> PlanTables(const std::vector<db::SourceTable>& tables,
       for (size_t k = 0; k < names.size(); ++k) columns += (k ? ", " : "") + names[k];
       columns += ")";
       const std::string name = index_names.Claim(index.name);
+      if (name != index.name) plan.renamed.push_back(what + " -> " + name);
       plan.index_names.push_back(name);
       if (index.unique || index.primary) {
         std::vector<std::string> key;
@@ -283,7 +292,9 @@ std::vector<RelationshipStatement> RelationshipStatements(std::vector<TablePlan>
       RelationshipStatement made;
       made.table = i;
       made.referenced = r;
-      made.statement = "ALTER TABLE " + Bracketed(plan.name) + " ADD CONSTRAINT " + Bracketed(names.Claim(fk.name)) +
+      const std::string name = names.Claim(fk.name);
+      if (name != fk.name) plan.renamed.push_back(what + " -> " + name);
+      made.statement = "ALTER TABLE " + Bracketed(plan.name) + " ADD CONSTRAINT " + Bracketed(name) +
                        " FOREIGN KEY " + ColumnList(mine) + " REFERENCES " + Bracketed(referenced.name) + " " +
                        ColumnList(theirs) + actions;
       out.push_back(std::move(made));

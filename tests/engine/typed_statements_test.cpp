@@ -184,6 +184,7 @@ TEST(TypedStatements, APlanRunsOnANewFileAsPlanned) {
   db::SourceColumn customer = Column("customer", "int4", "integer");
   db::SourceColumn line = Column("line", "int2", "smallint");
   db::SourceColumn at = Column("placed at", "timestamptz", "timestamp with time zone");
+  at.default_expression = "now()";
   orders.columns = {customer, line, at, Column("note", "text"), Column("token", "uuid")};
   orders.indexes = {{"order_pkey", {"customer", "line"}, {false, false}, true, true, ""}};
   orders.foreign_keys = {{"order_customer", {"customer"}, "public", "customers", {"id"}, 'c', 'c', false},
@@ -220,6 +221,9 @@ TEST(TypedStatements, APlanRunsOnANewFileAsPlanned) {
   EXPECT_TRUE(listed(plans[0], "OLE Object column photo"));
   EXPECT_TRUE(listed(plans[0], "ON UPDATE SET NULL"));
   EXPECT_TRUE(listed(plans[1], "archive.lines, is not converted"));
+  EXPECT_TRUE(listed(plans[1], "default now() of column placed at of sales.order: Access stores only a literal"));
+  // Index and relationship names are one scope across the database: a second one is renamed, and said so.
+  EXPECT_EQ(plans[2].renamed.back(), "index order_pkey of archive.order -> order_pkey_2");
   ASSERT_EQ(relationships.size(), 2u);
   EXPECT_EQ(relationships[0].statement,
             "ALTER TABLE [customers] ADD CONSTRAINT [referral] FOREIGN KEY ([referred by]) REFERENCES [customers] "
