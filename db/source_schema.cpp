@@ -105,6 +105,18 @@ constexpr std::string_view kForeignKeysQuery =
     "WHERE NOT EXISTS (SELECT 1 FROM pg_constraint p WHERE p.oid = k.conparentid AND p.conrelid = k.conrelid) "
     "ORDER BY k.oid, u.position";
 
+// Each table's CHECK constraints, and those of the domains its columns have
+// (the domain's own, not those of a domain it is made from).
+constexpr std::string_view kChecksQuery =
+    " SELECT l.oid::text, k.conname::text, pg_get_constraintdef(k.oid) "
+    "FROM listed l JOIN pg_constraint k ON k.conrelid = l.oid AND k.contype = 'c' "
+    "UNION ALL SELECT l.oid::text, k.conname::text || ' of domain ' || t.typname::text || ' (column ' ||"
+    " a.attname::text || ')', pg_get_constraintdef(k.oid) "
+    "FROM listed l JOIN pg_attribute a ON a.attrelid = l.oid AND a.attnum > 0 AND NOT a.attisdropped"
+    " JOIN pg_type t ON t.oid = a.atttypid AND t.typtype = 'd'"
+    " JOIN pg_constraint k ON k.contypid = t.oid AND k.contype = 'c' "
+    "ORDER BY 1, 2";
+
 // Length, precision and scale as the type modifier encodes them.
 void DecodeTypmod(SourceColumn& column, int32_t typmod) {
   if (typmod < 0) return;
@@ -249,6 +261,13 @@ std::vector<SourceTable> ReadSourceSchema(ado::Connection& source, const std::ve
     }
     keys.back().columns.push_back(Text(*rows, 8));
     keys.back().referenced_columns.push_back(Text(*rows, 9));
+  }
+  rows->Close();
+
+  rows = source.Execute(listed + std::string(kChecksQuery));
+  for (; !rows->Eof(); rows->MoveNext()) {
+    auto table = by_oid.find(Text(*rows, 0));
+    if (table != by_oid.end()) tables[table->second].checks.push_back(Text(*rows, 1) + ": " + Text(*rows, 2));
   }
   rows->Close();
 

@@ -50,6 +50,9 @@ struct SourceTable {
   std::vector<SourceColumn> columns;           // attnum order, no dropped or system columns
   std::vector<SourceIndex> indexes;            // the primary key first, then by name
   std::vector<SourceForeignKey> foreign_keys;  // by name
+  // CHECK constraints, the table's and its columns' domains', as
+  // "name: CHECK (...)"; Access SQL cannot make a validation rule.
+  std::vector<std::string> checks;
 };
 
 // Every ordinary and partitioned table of `schemas` (empty: every schema but
@@ -57,7 +60,7 @@ struct SourceTable {
 // include_views its views and materialized views. A partition or inheritance
 // child of another table listed is left out at any depth, as db::UserTables
 // does: its parent's SELECT returns its rows. Sorted by schema, then name
-// (byte order). Three queries in all, however many tables; PostgreSQL 12 or
+// (byte order). Four queries in all, however many tables; PostgreSQL 12 or
 // later. Raises ado::Error when a query fails.
 std::vector<SourceTable> ReadSourceSchema(ado::Connection& source, const std::vector<std::string>& schemas = {},
                                           bool include_views = false);

@@ -149,6 +149,9 @@ std::vector<TablePlan> PlanTables(const std::vector<db::SourceTable>& tables,
 
   for (auto& plan : plans) {
     plan.create = CreateStatement(plan);
+    for (const auto& check : plan.source->checks)
+      plan.left_out.push_back(fmt::format("check {} of {}: Access SQL cannot make a validation rule", check,
+                                          SourceName(*plan.source)));
     // Access stores a literal default only: expressions (now(), a sequence
     // another column than the AutoNumber draws on) stay behind.
     for (size_t i = 0; i < plan.columns.size(); ++i) {

@@ -74,7 +74,7 @@ const char kOddSchema[] = "Odd \"Q's\\ schema";
 const char kCatalogue[] = R"(
 CREATE TYPE mood AS ENUM ('sad', 'ok', 'happy');
 CREATE DOMAIN us_postal AS varchar(10) NOT NULL;
-CREATE DOMAIN postal_code AS us_postal;
+CREATE DOMAIN postal_code AS us_postal CHECK (VALUE <> '');
 CREATE SEQUENCE shared_seq;
 
 CREATE TABLE customers (
@@ -82,7 +82,7 @@ CREATE TABLE customers (
   email varchar(80) NOT NULL CONSTRAINT customers_email_key UNIQUE,
   nick character(12),
   region int NOT NULL,
-  code int NOT NULL,
+  code int NOT NULL CONSTRAINT customers_code_positive CHECK (code > 0),
   gone int,
   tags integer[]
 );
@@ -188,7 +188,7 @@ std::string Describe(const db::SourceForeignKey& k) {
   return s;
 }
 
-TEST(SourceSchema, ColumnsKeysAndIndexesOfEveryTableInThreeQueries) {
+TEST(SourceSchema, ColumnsKeysIndexesAndChecksOfEveryTableInFourQueries) {
   REQUIRE_PG(pg);
   const std::string database = "pelmora_db_source_schema";
   Dropped dropped{pg, database};
@@ -196,7 +196,7 @@ TEST(SourceSchema, ColumnsKeysAndIndexesOfEveryTableInThreeQueries) {
   std::vector<std::string> sent;
   auto source = Connect(pg, database, sent);
   const auto tables = db::ReadSourceSchema(*source);
-  EXPECT_EQ(sent.size(), 3u);  // columns, indexes, foreign keys: not one per table
+  EXPECT_EQ(sent.size(), 4u);  // columns, indexes, foreign keys, checks: not one per table
 
   // Partitions at every depth and inheritance children are left out; views too.
   const std::string odd = kOddSchema;
@@ -228,8 +228,13 @@ TEST(SourceSchema, ColumnsKeysAndIndexesOfEveryTableInThreeQueries) {
                 "customers_tags(tags): a gin index",
             }));
 
+  EXPECT_EQ(customers->checks, std::vector<std::string>{"customers_code_positive: CHECK ((code > 0))"});
+
   const db::SourceTable* orders = Find(tables, "public", "orders");
   ASSERT_NE(orders, nullptr);
+  EXPECT_EQ(orders->checks,
+            std::vector<std::string>{
+                "postal_code_check of domain postal_code (column zip): CHECK (((VALUE)::text <> ''::text))"});
   EXPECT_EQ(Describe(orders->columns),
             (std::vector<std::string>{
                 "customer_id bigint [int8 N] not null",

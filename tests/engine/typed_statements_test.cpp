@@ -178,6 +178,7 @@ TEST(TypedStatements, APlanRunsOnANewFileAsPlanned) {
                        {"by_name", {"name"}, {true}, false, true, ""},
                        {"lower_name", {}, {}, false, false, "an expression index"},
                        {"by_photo", {"photo"}, {false}, false, false, ""}};
+  customers.checks = {"vip_or_named: CHECK ((vip OR (name IS NOT NULL)))"};
   customers.foreign_keys = {{"referral", {"referred by"}, "public", "customers", {"id"}, 'n', 'n', false}};
   db::SourceTable& orders = tables[1];
   orders.schema = "sales", orders.name = "order";  // a reserved word
@@ -220,6 +221,7 @@ TEST(TypedStatements, APlanRunsOnANewFileAsPlanned) {
   EXPECT_TRUE(listed(plans[0], "lower_name of public.customers: an expression index"));
   EXPECT_TRUE(listed(plans[0], "OLE Object column photo"));
   EXPECT_TRUE(listed(plans[0], "ON UPDATE SET NULL"));
+  EXPECT_TRUE(listed(plans[0], "check vip_or_named: CHECK ((vip OR (name IS NOT NULL))) of public.customers"));
   EXPECT_TRUE(listed(plans[1], "archive.lines, is not converted"));
   EXPECT_TRUE(listed(plans[1], "default now() of column placed at of sales.order: Access stores only a literal"));
   // Index and relationship names are one scope across the database: a second one is renamed, and said so.
