@@ -13,6 +13,7 @@
 #include <fmt/format.h>
 #include <regex>
 
+#include "db/access.h"
 #include "db/postgresql.h"
 #include "db/source_probe.h"
 #include "db/source_schema.h"
@@ -85,6 +86,21 @@ std::optional<std::string> TimeZoneRefused(const db::SourceFields& source, const
     connection.Execute("SET TimeZone = " + db::QuoteLiteral(zone));
   } catch (const ado::Error& e) {
     connection.Close();
+    return e.Description();
+  }
+  connection.Close();
+  return std::nullopt;
+}
+
+// Why the Access file cannot be opened for writing, as the run would open
+// it; nothing when it can. Asked before the run, so that a missing, locked or
+// read-only file is said once instead of by each step that needs it.
+std::optional<std::string> TargetRefused(const db::TargetFields& target) {
+  ado::Connection connection;
+  connection.Mode = ado::adModeReadWrite;
+  try {
+    connection.Open(db::AccessConnectionString(target));
+  } catch (const ado::Error& e) {
     return e.Description();
   }
   connection.Close();
@@ -242,6 +258,13 @@ int main(int argc, char** argv) {
     convert::VerifyTotals totals = convert::VerifyTables(source, target, selection.tables, nullptr, stdout,
                                                          keep_types ? &typed : nullptr);
     return totals.AllVerified() && totals.differences == 0 ? 0 : 1;
+  }
+
+  if (!print_sql) {
+    if (auto refused = TargetRefused(target)) {
+      fmt::print(stderr, "{}: {}\nNothing converted.\n", db::kUnableToAccess, *refused);
+      return 1;
+    }
   }
 
   convert::RefusalLog refusals;

@@ -240,6 +240,15 @@ TEST_F(ConvertTables, ByDefaultTypesAreKeptFromEverySchemaWithKeysAfterTheRows) 
   Outcome unknown = Run("--tables extra.nope --overwrite yes");
   EXPECT_EQ(unknown.status, 2);
   EXPECT_NE(unknown.err.find("\"extra.nope\""), std::string::npos) << unknown.err;
+  // A target that cannot be opened is said once, before the run.
+  const std::string kept = target_;
+  target_ = dir_ + "/missing.accdb";
+  Outcome missing = Run("--overwrite yes");
+  target_ = kept;
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "Unable to access the database: Could not find file '" + dir_ +
+                             "/missing.accdb'.\nNothing converted.\n");
+  EXPECT_EQ(missing.out, "");
   Outcome no_zone = Run("--time-zone Mars/Olympus --overwrite yes");
   EXPECT_EQ(no_zone.status, 2);
   EXPECT_NE(no_zone.err.find("--time-zone Mars/Olympus: "), std::string::npos) << no_zone.err;
