@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
+#include <set>
 
 #include "engine/access_names.h"
 
@@ -119,8 +120,11 @@ std::string CreateStatement(const TablePlan& plan) {
 
 std::vector<TablePlan> PlanTables(const std::vector<db::SourceTable>& tables,
                                   const std::vector<std::vector<db::ColumnFacts>>& facts) {
-  std::map<std::string, int> name_count;
-  for (const auto& t : tables) ++name_count[NameKey(LegalAccessName(t.name))];
+  // A name is shared when tables of more than one schema have it: a schema
+  // prefix then tells them apart. Names equal but for case in one schema get
+  // a number instead (NameScope), the prefix would not part them.
+  std::map<std::string, std::set<std::string>> schemas_of;
+  for (const auto& t : tables) schemas_of[NameKey(LegalAccessName(t.name))].insert(t.schema);
   NameScope table_names, index_names;
   std::vector<TablePlan> plans;
   std::map<std::string, size_t> by_source;
@@ -128,7 +132,7 @@ std::vector<TablePlan> PlanTables(const std::vector<db::SourceTable>& tables,
     const db::SourceTable& t = tables[i];
     TablePlan plan;
     plan.source = &t;
-    const bool shared = name_count[NameKey(LegalAccessName(t.name))] > 1;
+    const bool shared = schemas_of[NameKey(LegalAccessName(t.name))].size() > 1;
     plan.name = table_names.Claim(shared ? t.schema + "_" + t.name : t.name);
     if (plan.name != t.name) plan.renamed.push_back(SourceName(t) + " -> " + plan.name);
     NameScope column_names;

@@ -162,7 +162,7 @@ TEST(TypedStatements, LiteralsAsOurEngineAndAccessReadThem) {
 // file: every statement is accepted, and the keys, relationships and values
 // read back as planned; what cannot be carried is listed.
 TEST(TypedStatements, APlanRunsOnANewFileAsPlanned) {
-  std::vector<db::SourceTable> tables(4);
+  std::vector<db::SourceTable> tables(6);
   db::SourceTable& customers = tables[0];
   customers.schema = "public", customers.name = "customers";
   db::SourceColumn id = Column("id", "int8", "bigint");
@@ -195,6 +195,9 @@ TEST(TypedStatements, APlanRunsOnANewFileAsPlanned) {
   tables[2].foreign_keys.clear();
   tables[3].schema = "public", tables[3].name = "odd[name]";
   tables[3].columns = {Column("x", "int4"), Column("X", "int4")};
+  // Names equal but for case in one schema: a number, since a schema prefix would not part them.
+  tables[4].schema = tables[5].schema = "public", tables[4].name = "Item", tables[5].name = "item";
+  tables[4].columns = tables[5].columns = {Column("x", "int4")};
 
   std::vector<std::vector<db::ColumnFacts>> facts(tables.size());
   for (size_t i = 0; i < tables.size(); ++i) facts[i].resize(tables[i].columns.size());
@@ -204,7 +207,9 @@ TEST(TypedStatements, APlanRunsOnANewFileAsPlanned) {
   auto plans = PlanTables(tables, facts);
   auto relationships = RelationshipStatements(plans);
 
-  ASSERT_EQ(plans.size(), 4u);
+  ASSERT_EQ(plans.size(), 6u);
+  EXPECT_EQ(plans[4].name, "Item");
+  EXPECT_EQ(plans[5].name, "item_2");
   EXPECT_EQ(plans[0].create,
             "CREATE TABLE [customers] ([id] COUNTER, [name] TEXT(40) DEFAULT 'nobody', [vip] YESNO DEFAULT False, "
             "[referred by] LONG, [photo] LONGBINARY)");
