@@ -288,6 +288,14 @@ int main(int argc, char** argv) {
                counts.rows_written, counts.statements_refused);
   else if (!quiet)
     PrintAfterFailedWrites(counts, convert::CountStoredRows(target, window.ConvertedTables()));
+  if (!quiet && !print_sql && !window.KeptTables().empty()) {
+    const auto& kept = window.KeptTables();
+    std::string names;
+    for (size_t i = 0; i < kept.size() && i < 5; ++i) names += (i ? ", " : "") + kept[i];
+    if (kept.size() > 5) names += ", ...";
+    fmt::print("{} table{} the file had already kept as {} (--overwrite yes replaces them): {}\n", kept.size(),
+               kept.size() > 1 ? "s" : "", kept.size() > 1 ? "they were" : "it was", names);
+  }
   int status = counts.statements_refused == 0 && counts.failed_writes == 0 && report::ReportsShown() == reports_before
                    ? 0
                    : 1;

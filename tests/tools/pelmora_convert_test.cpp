@@ -184,6 +184,13 @@ TEST_F(ConvertTables, ByDefaultTheUsersTablesEachOnceWithAllRowsAndExitZero) {
   std::string tables;
   ASSERT_EQ(RunCommand(std::string(PELMORA_RUNTIME_DIR) + "/pelmora-access tables " + target_, &tables), 0);
   EXPECT_EQ(tables, "items\npayment\nrates\n");
+  // Again: every table is there already and kept, which the summary says.
+  Outcome again = Run("--overwrite no");
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_NE(again.out.find("0 tables created, 0 rows written, 0 statements refused\n3 tables the file had already "
+                           "kept as they were (--overwrite yes replaces them): "),
+            std::string::npos)
+      << again.out;
 }
 
 // By default types are kept: every user schema's tables are read schema-qualified: a

@@ -23,6 +23,12 @@ CliWindow::CliWindow(db::SourceFields source, db::TargetFields target, std::vect
       sink_(terminal.out) {}
 
 bool CliWindow::AskToOverwrite(const std::string& table) {
+  const bool overwrite = Overwrite(table);
+  if (!overwrite) kept_.push_back(table);
+  return overwrite;
+}
+
+bool CliWindow::Overwrite(const std::string& table) {
   if (terminal_.overwrite == OverwritePolicy::kYes) return true;
   if (terminal_.overwrite == OverwritePolicy::kNo || !terminal_.in) return false;
   if (progress_) progress_->End();

@@ -79,9 +79,12 @@ class CliWindow : public engine::RunWindow {
   // The tables the run converted, in its order; their refused rows go into
   // the refusal log with the report shown last.
   const std::vector<std::string>& ConvertedTables() const { return converted_; }
+  // The tables the file had already and that were left as they were (overwrite answered no).
+  const std::vector<std::string>& KeptTables() const { return kept_; }
   void SetRefusalLog(RefusalLog* log) { refusals_ = log; }
 
  private:
+  bool Overwrite(const std::string& table);  // the policy, or the answer on the terminal
   void DrawBar(bool final);
 
   db::SourceFields source_;
@@ -98,6 +101,7 @@ class CliWindow : public engine::RunWindow {
 
   std::optional<engine::TypedOptions> keep_types_;
   std::vector<std::string> converted_;
+  std::vector<std::string> kept_;
   RefusalLog* refusals_ = nullptr;
   std::string table_;
   long long rows_ = 0;
