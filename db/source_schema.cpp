@@ -117,6 +117,17 @@ constexpr std::string_view kChecksQuery =
     " JOIN pg_constraint k ON k.contypid = t.oid AND k.contype = 'c' "
     "ORDER BY 1, 2";
 
+// The columns of inheritance children that their listed ancestor lacks: the
+// ancestor's SELECT brings the children's rows without them. (Partitions
+// have their parent's columns.)
+constexpr std::string_view kChildColumnsQuery =
+    " SELECT p.oid::text, c.nspname::text || '.' || c.relname::text, a.attname::text "
+    "FROM ancestry an JOIN listed p ON p.oid = an.ancestor JOIN candidate c ON c.oid = an.child"
+    " JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
+    "WHERE NOT EXISTS (SELECT 1 FROM pg_attribute pa WHERE pa.attrelid = p.oid AND pa.attname = a.attname"
+    " AND NOT pa.attisdropped) "
+    "ORDER BY 1, 2, a.attnum";
+
 // Length, precision and scale as the type modifier encodes them.
 void DecodeTypmod(SourceColumn& column, int32_t typmod) {
   if (typmod < 0) return;
@@ -268,6 +279,14 @@ std::vector<SourceTable> ReadSourceSchema(ado::Connection& source, const std::ve
   for (; !rows->Eof(); rows->MoveNext()) {
     auto table = by_oid.find(Text(*rows, 0));
     if (table != by_oid.end()) tables[table->second].checks.push_back(Text(*rows, 1) + ": " + Text(*rows, 2));
+  }
+  rows->Close();
+
+  rows = source.Execute(listed + std::string(kChildColumnsQuery));
+  for (; !rows->Eof(); rows->MoveNext()) {
+    auto table = by_oid.find(Text(*rows, 0));
+    if (table != by_oid.end())
+      tables[table->second].child_columns.push_back(Text(*rows, 1) + "." + Text(*rows, 2));
   }
   rows->Close();
 

@@ -53,6 +53,9 @@ struct SourceTable {
   // CHECK constraints, the table's and its columns' domains', as
   // "name: CHECK (...)"; Access SQL cannot make a validation rule.
   std::vector<std::string> checks;
+  // Columns of its inheritance children that it lacks, as "schema.child.column":
+  // their rows arrive without them.
+  std::vector<std::string> child_columns;
 };
 
 // Every ordinary and partitioned table of `schemas` (empty: every schema but
@@ -60,7 +63,7 @@ struct SourceTable {
 // include_views its views and materialized views. A partition or inheritance
 // child of another table listed is left out at any depth, as db::UserTables
 // does: its parent's SELECT returns its rows. Sorted by schema, then name
-// (byte order). Four queries in all, however many tables; PostgreSQL 12 or
+// (byte order). Five queries in all, however many tables; PostgreSQL 12 or
 // later. Raises ado::Error when a query fails.
 std::vector<SourceTable> ReadSourceSchema(ado::Connection& source, const std::vector<std::string>& schemas = {},
                                           bool include_views = false);

@@ -153,6 +153,9 @@ std::vector<TablePlan> PlanTables(const std::vector<db::SourceTable>& tables,
 
   for (auto& plan : plans) {
     plan.create = CreateStatement(plan);
+    for (const auto& column : plan.source->child_columns)
+      plan.left_out.push_back(fmt::format("column {} of an inheritance child: its rows arrive in {} without it",
+                                          column, SourceName(*plan.source)));
     for (const auto& check : plan.source->checks)
       plan.left_out.push_back(fmt::format("check {} of {}: Access SQL cannot make a validation rule", check,
                                           SourceName(*plan.source)));

@@ -123,7 +123,7 @@ CREATE MATERIALIZED VIEW order_totals AS SELECT customer_id, sum(amount) AS tota
 
 CREATE SCHEMA sales;
 CREATE TABLE sales.orders (id int PRIMARY KEY, note text);
-CREATE TABLE sales.old_orders () INHERITS (sales.orders);
+CREATE TABLE sales.old_orders (archived date) INHERITS (sales.orders);
 CREATE TABLE sales."select" ("from" int, "my ""quoted"" col" text, "two words" int);
 INSERT INTO sales."select" VALUES (1, 'a', 2);
 
@@ -188,7 +188,7 @@ std::string Describe(const db::SourceForeignKey& k) {
   return s;
 }
 
-TEST(SourceSchema, ColumnsKeysIndexesAndChecksOfEveryTableInFourQueries) {
+TEST(SourceSchema, ColumnsKeysIndexesAndChecksOfEveryTableInFiveQueries) {
   REQUIRE_PG(pg);
   const std::string database = "pelmora_db_source_schema";
   Dropped dropped{pg, database};
@@ -196,7 +196,7 @@ TEST(SourceSchema, ColumnsKeysIndexesAndChecksOfEveryTableInFourQueries) {
   std::vector<std::string> sent;
   auto source = Connect(pg, database, sent);
   const auto tables = db::ReadSourceSchema(*source);
-  EXPECT_EQ(sent.size(), 4u);  // columns, indexes, foreign keys, checks: not one per table
+  EXPECT_EQ(sent.size(), 5u);  // columns, indexes, foreign keys, checks, children's columns: not one per table
 
   // Partitions at every depth and inheritance children are left out; views too.
   const std::string odd = kOddSchema;
@@ -274,6 +274,11 @@ TEST(SourceSchema, ColumnsKeysIndexesAndChecksOfEveryTableInFourQueries) {
   ASSERT_EQ(select->columns.size(), 3u);
   EXPECT_EQ(select->columns[1].name, "my \"quoted\" col");
   EXPECT_EQ(select->columns[2].name, "two words");
+
+  // The column of an inheritance child its parent lacks: its rows come without it.
+  const db::SourceTable* sales_orders = Find(tables, "sales", "orders");
+  ASSERT_NE(sales_orders, nullptr);
+  EXPECT_EQ(sales_orders->child_columns, std::vector<std::string>{"sales.old_orders.archived"});
 }
 
 TEST(SourceSchema, TheSchemasAndViewsAskedForAndTheirQueries) {

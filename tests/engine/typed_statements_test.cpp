@@ -193,6 +193,7 @@ TEST(TypedStatements, APlanRunsOnANewFileAsPlanned) {
   tables[2] = orders;
   tables[2].schema = "archive";  // the same name in another schema
   tables[2].foreign_keys.clear();
+  tables[1].child_columns = {"sales.old_order.archived"};
   tables[3].schema = "public", tables[3].name = "odd[name]";
   tables[3].columns = {Column("x", "int4"), Column("X", "int4")};
   // Names equal but for case in one schema: a number, since a schema prefix would not part them.
@@ -229,6 +230,8 @@ TEST(TypedStatements, APlanRunsOnANewFileAsPlanned) {
   EXPECT_TRUE(listed(plans[0], "check vip_or_named: CHECK ((vip OR (name IS NOT NULL))) of public.customers"));
   EXPECT_TRUE(listed(plans[1], "archive.lines, is not converted"));
   EXPECT_TRUE(listed(plans[1], "default now() of column placed at of sales.order: Access stores only a literal"));
+  EXPECT_TRUE(listed(plans[1], "column sales.old_order.archived of an inheritance child: its rows arrive in "
+                               "sales.order without it"));
   // Index and relationship names are one scope across the database: a second one is renamed, and said so.
   EXPECT_EQ(plans[2].renamed.back(), "index order_pkey of archive.order -> order_pkey_2");
   ASSERT_EQ(relationships.size(), 2u);
