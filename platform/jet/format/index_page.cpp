@@ -332,16 +332,24 @@ Result<IndexEntryRef> IndexPageView::EntryAt(size_t start) const {
   return Ref(start, NextEnd(start));
 }
 
+namespace {
+
+// std::popcount is a library call without the popcnt instruction, which the build does not assume.
+size_t BitsSet(uint64_t w) {
+  w = w - ((w >> 1) & 0x5555555555555555u);
+  w = (w & 0x3333333333333333u) + ((w >> 2) & 0x3333333333333333u);
+  w = (w + (w >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+  return static_cast<size_t>((w * 0x0101010101010101u) >> 56);
+}
+
+}  // namespace
+
 bool IndexPageView::CountAtLeast(size_t n) const {
   if (n == 0) return true;
   if (image_.empty()) return false;
   size_t seen = 0;
   for (size_t byte = 0; byte <= end_ / 8 && byte < kMaskBytes; byte += 8) {
-    uint64_t w = MaskWord(byte);
-    w = w - ((w >> 1) & 0x5555555555555555u);
-    w = (w & 0x3333333333333333u) + ((w >> 2) & 0x3333333333333333u);
-    w = (w + (w >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
-    seen += static_cast<size_t>((w * 0x0101010101010101u) >> 56);
+    seen += BitsSet(MaskWord(byte));
     if (seen >= n) return true;
   }
   return false;
@@ -351,14 +359,7 @@ size_t IndexPageView::Count() const {
   if (image_.empty()) return 0;
   size_t n = 0;
   // No entry ends past the last one.
-  for (size_t byte = 0; byte <= end_ / 8 && byte < kMaskBytes; byte += 8) {
-    // std::popcount is a library call without the popcnt instruction, which the build does not assume.
-    uint64_t w = MaskWord(byte);
-    w = w - ((w >> 1) & 0x5555555555555555u);
-    w = (w & 0x3333333333333333u) + ((w >> 2) & 0x3333333333333333u);
-    w = (w + (w >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
-    n += static_cast<size_t>((w * 0x0101010101010101u) >> 56);
-  }
+  for (size_t byte = 0; byte <= end_ / 8 && byte < kMaskBytes; byte += 8) n += BitsSet(MaskWord(byte));
   return n;
 }
 
