@@ -45,11 +45,12 @@ tables=$(pelmora-access tables "$sample") || fail "pelmora-access cannot read $s
 
 # The installed program, through its launcher, to its first window.
 home=$(mktemp -d)
+# What the program printed is kept, to tell why when no window came.
 HOME=$home xvfb-run -a sh -c '
-  pelmora & pid=$!
+  pelmora >"$HOME/pelmora.log" 2>&1 & pid=$!
   found=$(timeout 20 xdotool search --sync --onlyvisible --class pelmora 2>/dev/null | head -n 1)
   kill $pid 2>/dev/null; wait $pid 2>/dev/null
-  [ -n "$found" ]' || fail "the installed program showed no window"
+  [ -n "$found" ]' || fail "the installed program showed no window; it printed: $(cat "$home/pelmora.log" 2>/dev/null)"
 rm -rf "$home"
 
 files=$(dpkg -L pelmora | grep -v '^/\.$' || true)
