@@ -97,6 +97,18 @@ int64_t ToInt64(const std::string& text) {
   }
 }
 
+// The one row of a query of aggregates, read whole: the server then scans
+// the table in parallel, which it never does for a cursor.
+std::unique_ptr<ado::Recordset> AggregateRow(ado::Connection& source, const std::string& query) {
+  struct Restore {
+    ado::Connection& source;
+    int location;
+    ~Restore() { source.CursorLocation = location; }
+  } restore{source, source.CursorLocation};
+  source.CursorLocation = ado::adUseClient;
+  return source.Execute(query);
+}
+
 // A numeric, floating or date column whose values Access cannot hold is
 // kept as PostgreSQL's text of them: how long those texts are is asked only
 // then, in a second query over the table. The test is wider than the
@@ -115,7 +127,7 @@ void MeasureTextForms(ado::Connection& source, const SourceTable& table, std::ve
     measured.push_back(i);
   }
   if (measured.empty()) return;
-  auto rows = source.Execute(SourceQuery(table, select));
+  auto rows = AggregateRow(source, SourceQuery(table, select));
   for (size_t m = 0; !rows->Eof() && m < measured.size(); ++m) {
     const ado::Value& value = rows->Fields(m).Value();
     if (!value.IsNull()) facts[measured[m]].max_utf16_length = ToInt64(value.ToText());
@@ -125,15 +137,16 @@ void MeasureTextForms(ado::Connection& source, const SourceTable& table, std::ve
 
 }  // namespace
 
-std::vector<ColumnFacts> ReadColumnFacts(ado::Connection& source, const SourceTable& table) {
+std::vector<ColumnFacts> ReadColumnFacts(ado::Connection& source, const SourceTable& table, int64_t* rows_counted) {
   std::string select = "count(*)::text";
   std::vector<Asked> asked;
   for (size_t i = 0; i < table.columns.size(); ++i) AskAbout(table.columns[i], i, select, asked);
 
   std::vector<ColumnFacts> facts(table.columns.size());
-  auto rows = source.Execute(SourceQuery(table, select));
+  auto rows = AggregateRow(source, SourceQuery(table, select));
   if (rows->Eof()) return facts;  // an aggregate always gives a row; nothing to tell without one
   const int64_t total = ToInt64(rows->Fields(size_t{0}).Value().ToText());
+  if (rows_counted) *rows_counted = total;
   for (size_t f = 0; f < asked.size(); ++f) {
     const ado::Value& value = rows->Fields(f + 1).Value();
     if (value.IsNull()) continue;  // no values to aggregate: the defaults hold

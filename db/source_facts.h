@@ -56,7 +56,8 @@ struct ColumnFacts {
 // One ColumnFacts per column of `table`, in column order, from one aggregate
 // query over the whole table (only the aggregates each column's base type
 // needs), and a second one only when a column must be kept as text. Dates and times are seen in the session's time zone, which the
-// caller sets beforehand. Raises ado::Error when the query fails.
-std::vector<ColumnFacts> ReadColumnFacts(ado::Connection& source, const SourceTable& table);
+// caller sets beforehand. `rows`, when given, receives the table's count of
+// rows. Raises ado::Error when the query fails.
+std::vector<ColumnFacts> ReadColumnFacts(ado::Connection& source, const SourceTable& table, int64_t* rows = nullptr);
 
 }  // namespace db

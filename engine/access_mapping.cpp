@@ -135,9 +135,12 @@ TypedColumn MapColumn(const db::SourceColumn& column, const db::ColumnFacts& fac
       return m;
     }
     Fixed(m, "DATETIME", ValueForm::kDateTime, 8);
-    if (t == "date") m.select = "to_char(" + q + ", 'YYYY-MM-DD')";
+    // The session's DateStyle is ISO (psqlODBC sets it): dates as yyyy-mm-dd,
+    // timestamps rounded to the millisecond as yyyy-mm-dd hh:mm:ss[.f[f[f]]],
+    // which costs the server far less than to_char.
+    if (t == "date") m.select = q + "::text";
     else if (t == "time") m.select = "to_char('1899-12-30'::date + " + q + "::time(3), 'YYYY-MM-DD HH24:MI:SS.MS')";
-    else m.select = "to_char(" + q + "::" + t + "(3), 'YYYY-MM-DD HH24:MI:SS.MS')";
+    else m.select = q + "::timestamp(3)::text";
     if (facts.finer_than_millisecond > 0) {
       m.change = "rounded to the millisecond";
       m.changed = facts.finer_than_millisecond;

@@ -23,7 +23,7 @@ enum class ValueForm {
   kNumber,         // as it is: integers, decimals, floating numbers, currency
   kYesNo,          // true / false -> True / False
   kYesNoAsNumber,  // true / false -> -1 / 0 (a Boolean column that holds NULL)
-  kDateTime,       // yyyy-mm-dd hh:mm:ss.fff -> #yyyy-mm-dd hh:mm:ss.fff#
+  kDateTime,       // yyyy-mm-dd [hh:mm:ss[.f..]] -> #yyyy-mm-dd hh:mm:ss.fff# (a date alone stays one)
   kText,           // 'quoted', control characters as Chr(n) joined with &
   kBinary,         // hexadecimal digits -> 0x...
   kGuid,           // a uuid -> '{...}'

@@ -233,7 +233,9 @@ RunResult RunConversion(RunWindow& w) {
 
     long long rows = -1;
     trap(180, [&] {
-      rows = plan ? CountRowsOf(Require(source), typed->SelectCount(*plan)) : CountRows(Require(source), table);
+      // The facts of a planned table counted its rows a moment ago.
+      if (plan) rows = plan->counted_rows >= 0 ? plan->counted_rows : CountRowsOf(Require(source), typed->SelectCount(*plan));
+      else rows = CountRows(Require(source), table);
       Require(records).Open(plan ? plan->source_query : SourceQuery(table), *source);
     });
     w.TableStarted(table, rows);

@@ -79,9 +79,11 @@ void TypedConversion::Prepare(ado::Connection& source, const TypedOptions& optio
     tables_.push_back(std::move(t));
   }
   std::vector<std::vector<db::ColumnFacts>> facts;
+  std::vector<int64_t> counted(tables_.size(), -1);
   std::vector<std::string> weakened;
-  for (auto& t : tables_) {
-    facts.push_back(db::ReadColumnFacts(source, t));
+  for (size_t i = 0; i < tables_.size(); ++i) {
+    db::SourceTable& t = tables_[i];
+    facts.push_back(db::ReadColumnFacts(source, t, &counted[i]));
     // A key Access would refuse on these rows becomes a plain index.
     for (auto& index : t.indexes) {
       if (!(index.primary || index.unique) || !index.left_out.empty() || !AccessSeesDuplicates(source, t, index))
@@ -94,6 +96,7 @@ void TypedConversion::Prepare(ado::Connection& source, const TypedOptions& optio
     }
   }
   plans_ = PlanTables(tables_, facts);
+  for (auto& plan : plans_) plan.counted_rows = counted[static_cast<size_t>(plan.source - tables_.data())];
   weakened_ = std::move(weakened);
   relationships_ = RelationshipStatements(plans_);
   relationship_made_.assign(relationships_.size(), false);

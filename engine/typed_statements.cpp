@@ -318,7 +318,16 @@ void AppendLiteral(ValueForm form, std::string_view text, std::string& out) {
     case ValueForm::kNumber: out += text; return;
     case ValueForm::kYesNo: out += text == "true" || text == "t" ? "True" : "False"; return;
     case ValueForm::kYesNoAsNumber: out += text == "true" || text == "t" ? "-1" : "0"; return;
-    case ValueForm::kDateTime: out.append("#").append(text).append("#"); return;
+    case ValueForm::kDateTime: {
+      // PostgreSQL writes a time's fraction only as far as it is not zero:
+      // the literal always has milliseconds, as the column's values do.
+      out.append("#").append(text);
+      constexpr size_t kSeconds = 19, kMilliseconds = 23;  // yyyy-mm-dd hh:mm:ss[.fff]
+      if (text.size() == kSeconds) out.append(".000");
+      else if (text.size() > kSeconds && text.size() < kMilliseconds) out.append(kMilliseconds - text.size(), '0');
+      out.append("#");
+      return;
+    }
     case ValueForm::kBinary: out.append("0x").append(text); return;
     case ValueForm::kGuid: out.append("'{").append(text).append("}'"); return;
     case ValueForm::kText: break;

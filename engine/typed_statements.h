@@ -38,6 +38,7 @@ struct TablePlan {
   std::vector<std::string> left_out;  // what this table could not carry, and why
   std::vector<std::string> renamed;   // "schema.table.column -> name" for every name made legal
   std::vector<std::vector<std::string>> unique_keys;  // the source columns of each unique key carried, sorted
+  long long counted_rows = -1;  // the source's rows when its facts were read; -1: not counted
 };
 
 // One plan per table, names legal and unique (a table keeps its name unless

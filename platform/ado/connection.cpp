@@ -35,7 +35,8 @@ ProviderConnection& Connection::Provider() {
 }
 
 std::unique_ptr<Recordset> Connection::Execute(std::string_view text) {
-  auto cursor = Provider().Execute(text);
+  // ADO reads CursorLocation at each statement, not only at Open.
+  auto cursor = CursorLocation == adUseClient ? Provider().ExecuteHeld(text) : Provider().Execute(text);
   auto recordset = std::make_unique<Recordset>();
   recordset->Attach(std::move(cursor), CursorLocation);
   return recordset;

@@ -41,6 +41,9 @@ class ProviderConnection {
   // Executes one statement text. A query returns its rows; any other statement
   // returns nullptr once it has taken effect.
   virtual std::unique_ptr<Cursor> Execute(std::string_view text) = 0;
+  // The same for a result the caller holds whole (the client-side cursor): a
+  // provider that streams rows from the server may read this one at once.
+  virtual std::unique_ptr<Cursor> ExecuteHeld(std::string_view text) { return Execute(text); }
   // The tables schema (20) has the text columns TABLE_NAME and TABLE_TYPE.
   virtual std::unique_ptr<Cursor> OpenSchema(int schema) = 0;
   virtual void Close() = 0;

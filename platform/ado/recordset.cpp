@@ -17,7 +17,9 @@ const ado::Value& Field::Value() const {
 
 void Recordset::Open(std::string_view source, Connection& active_connection) {
   if (open_) throw Error(kErrorObjectOpen, "Operation is not allowed when the object is open.");
-  Attach(active_connection.Provider().Execute(source), active_connection.CursorLocation);
+  ProviderConnection& provider = active_connection.Provider();
+  Attach(active_connection.CursorLocation == adUseClient ? provider.ExecuteHeld(source) : provider.Execute(source),
+         active_connection.CursorLocation);
 }
 
 void Recordset::Attach(std::unique_ptr<Cursor> cursor, int cursor_location) {

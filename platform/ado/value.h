@@ -60,6 +60,16 @@ class Value {
   Value(bool b) : v_(b) {}
   Value(Binary b) : v_(std::move(b)) {}
 
+  // Makes this an empty text, keeping the buffer of the text it held: a
+  // cursor refilling rows then allocates once per column, not once per value.
+  std::string& ResetText() {
+    if (auto* text = std::get_if<std::string>(&v_)) {
+      text->clear();
+      return *text;
+    }
+    return v_.emplace<std::string>();
+  }
+
   bool IsNull() const { return std::holds_alternative<Null>(v_); }
   const Storage& Get() const { return v_; }
   template <typename T>

@@ -112,6 +112,21 @@ std::unique_ptr<ado::Cursor> OdbcConnection::Execute(std::string_view text) {
   return cursor;
 }
 
+std::unique_ptr<ado::Cursor> OdbcConnection::ExecuteHeld(std::string_view text) {
+  if (!streaming_ || !session_) return Execute(text);
+  const DriverManager& dm = session_->Dm();
+  SQLHDBC dbc = session_->Connection();
+  // psqlODBC reads the mode when a statement executes, so it can be left for one.
+  if (!Succeeded(dm.SetConnectAttr(dbc, kPgOptUseDeclareFetch, reinterpret_cast<SQLPOINTER>(0), 0)))
+    return Execute(text);
+  struct Restore {
+    const DriverManager& dm;
+    SQLHDBC dbc;
+    ~Restore() { dm.SetConnectAttr(dbc, kPgOptUseDeclareFetch, reinterpret_cast<SQLPOINTER>(1), 0); }
+  } restore{dm, dbc};
+  return Execute(text);
+}
+
 std::unique_ptr<ado::Cursor> OdbcConnection::OpenSchema(int schema) {
   if (schema != ado::adSchemaTables)
     throw ado::Error(3251, "Object or provider is not capable of performing requested operation.");

@@ -28,6 +28,9 @@ class OdbcConnection final : public ado::ProviderConnection {
   ~OdbcConnection() override;
 
   std::unique_ptr<ado::Cursor> Execute(std::string_view text) override;
+  // Without declare/fetch: the server may then plan the query in parallel,
+  // which it never does for a cursor.
+  std::unique_ptr<ado::Cursor> ExecuteHeld(std::string_view text) override;
   std::unique_ptr<ado::Cursor> OpenSchema(int schema) override;
   void Close() override;
 

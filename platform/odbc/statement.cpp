@@ -258,8 +258,26 @@ bool StatementCursor::Fetch(std::vector<ado::Value>& row) {
   }
   size_t r = next_row_++;
   row.resize(plan_.size());
-  for (size_t c = 0; c < plan_.size(); ++c) row[c] = bound_ ? BoundValue(c, r) : ReadWhole(c);
+  for (size_t c = 0; c < plan_.size(); ++c) {
+    if (bound_) ReadBound(c, r, row[c]);
+    else row[c] = ReadWhole(c);
+  }
   return true;
+}
+
+void StatementCursor::ReadBound(size_t c, size_t r, ado::Value& out) {
+  const Column& column = plan_[c];
+  const SQLLEN indicator = column.indicators[r];
+  constexpr SQLLEN kTerminator = sizeof(SQLWCHAR);
+  // Most values of most tables: a text that fit its buffer, read into the
+  // text the row held before.
+  if (column.plan.form == ValueForm::kText && column.bound_type == SQL_C_WCHAR && indicator >= 0 &&
+      indicator <= column.element_bytes - kTerminator) {
+    AppendFromWide(reinterpret_cast<const SQLWCHAR*>(column.Element(r)),
+                   static_cast<size_t>(indicator) / sizeof(SQLWCHAR), out.ResetText());
+    return;
+  }
+  out = BoundValue(c, r);
 }
 
 void StatementCursor::Finish() {

@@ -56,6 +56,7 @@ class StatementCursor final : public ado::Cursor, public SessionMember {
   std::string LocalTypeName(SQLUSMALLINT number) const;
   void Bind();
   bool NextBlock();
+  void ReadBound(size_t column, size_t row, ado::Value& out);
   ado::Value BoundValue(size_t column, size_t row);
   ado::Value ReadWhole(size_t column);  // SQLGetData on the current row
   ado::Value ReadAgain(size_t column, size_t row);  // the value whole, in its text form

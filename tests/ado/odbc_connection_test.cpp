@@ -92,6 +92,24 @@ TEST_F(OdbcConnection, ServerCursorStreamsThroughADeclaredCursor) {
   EXPECT_LT(largest_fetch, 25003);
 }
 
+// CursorLocation counts per statement, as in ADO: a client-side statement on a
+// connection opened server-side is read whole, without a cursor (so the
+// server may plan it in parallel), and the next server-side one streams again.
+TEST_F(OdbcConnection, ClientSideStatementOnAStreamingConnectionHasNoCursor) {
+  auto connection = database_->Connect(ado::adUseServer);
+  auto sent = [&] {
+    auto rs = connection->Execute("SELECT lower(current_query())::varchar(400)");
+    return rs->Fields(size_t{0}).Value().ToText();
+  };
+  EXPECT_NE(sent().find("fetch"), std::string::npos);
+  connection->CursorLocation = ado::adUseClient;
+  const std::string held = sent();
+  EXPECT_EQ(held.find("fetch"), std::string::npos) << held;
+  EXPECT_EQ(held.find("declare"), std::string::npos) << held;
+  connection->CursorLocation = ado::adUseServer;
+  EXPECT_NE(sent().find("fetch"), std::string::npos);
+}
+
 TEST_F(OdbcConnection, ClientCursorHoldsRowsAndKnowsTheCount) {
   auto connection = database_->Connect(ado::adUseClient);
   auto rs = connection->Execute("select tablename from pg_tables;");  // the catalogue query, as written

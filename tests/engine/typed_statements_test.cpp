@@ -153,6 +153,11 @@ TEST(TypedStatements, LiteralsAsOurEngineAndAccessReadThem) {
   EXPECT_EQ(Literal(ValueForm::kYesNo, "true"), "True");
   EXPECT_EQ(Literal(ValueForm::kYesNoAsNumber, "false"), "0");
   EXPECT_EQ(Literal(ValueForm::kDateTime, "2024-02-29 23:59:59.999"), "#2024-02-29 23:59:59.999#");
+  // PostgreSQL's text of a timestamp stops where its fraction's zeros begin.
+  EXPECT_EQ(Literal(ValueForm::kDateTime, "0100-01-01 00:00:00"), "#0100-01-01 00:00:00.000#");
+  EXPECT_EQ(Literal(ValueForm::kDateTime, "2024-02-29 23:59:59.5"), "#2024-02-29 23:59:59.500#");
+  EXPECT_EQ(Literal(ValueForm::kDateTime, "2024-02-29 23:59:59.05"), "#2024-02-29 23:59:59.050#");
+  EXPECT_EQ(Literal(ValueForm::kDateTime, "2024-02-29"), "#2024-02-29#");
   EXPECT_EQ(Literal(ValueForm::kBinary, "00ff"), "0x00ff");
   EXPECT_EQ(Literal(ValueForm::kGuid, "a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11"),
             "'{a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11}'");
