@@ -4,8 +4,8 @@
 // statement would make a conversion of a million rows crawl; grouping bounds
 // what a crash can lose instead. A group is committed once it holds
 // `statements` statements, or once `delay` has passed since its first
-// statement ended, whichever comes first (checked as each statement ends),
-// and always at Close.
+// statement ended, or once it has changed `dirty_pages` pages, whichever
+// comes first (checked as each statement ends), and always at Close.
 //
 // A database opened through jet::Database uses 1,000,000 statements or 500 ms
 // (OpenOptions): at INSERT speeds the time limit decides, so a crash or power
@@ -31,10 +31,11 @@ class CommitPolicy {
   void StatementDone() {
     if (pending_++ == 0) group_start_ = clock_();
   }
-  // Whether the pending group should be committed now.
-  bool Due() const {
+  // Whether the pending group, which has changed `dirty_pages` pages, should be committed now.
+  bool Due(size_t dirty_pages = 0) const {
     if (pending_ == 0) return false;
-    return pending_ >= limits_.statements || clock_() - group_start_ >= limits_.delay;
+    return pending_ >= limits_.statements || dirty_pages >= limits_.dirty_pages ||
+           clock_() - group_start_ >= limits_.delay;
   }
   // The group was committed or rolled back: a new one starts.
   void Reset() { pending_ = 0; }

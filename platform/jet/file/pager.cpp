@@ -182,7 +182,11 @@ void Pager::MakeClean(uint32_t page, Slot& slot) {
 }
 
 void Pager::Evict() {
-  while (clean_lru_.size() > cache_pages_) {
+  // Changed pages stay until their commit and count against the cache, so
+  // that a statement changing thousands of pages does not hold as many
+  // clean ones beside them; kMinResidentPages clean pages always stay.
+  const size_t room = cache_pages_ - std::min(dirty_.size(), cache_pages_ - kMinResidentPages);
+  while (clean_lru_.size() > room) {
     uint32_t victim = clean_lru_.back();
     clean_lru_.pop_back();
     if (victim == last_page_) last_slot_ = nullptr;
@@ -244,6 +248,7 @@ Result<std::span<std::byte>> Pager::Write(uint32_t page) {
     slot->dirty = true;
     clean_lru_.erase(slot->lru);
     dirty_.push_back(page);
+    Evict();
   }
   return std::span<std::byte>(slot->image.get(), format::kPageSize);
 }
@@ -298,6 +303,7 @@ Result<uint32_t> Pager::Append() {
   slots_.emplace(page, std::move(slot));
   dirty_.push_back(page);
   statement_pages_.push_back(page);
+  Evict();  // a new page takes a clean one's room
   return page;
 }
 
@@ -334,7 +340,7 @@ Status Pager::StatementDone() {
 }
 
 Status Pager::CommitIfDue() {
-  if (policy_.Due()) return Commit();
+  if (policy_.Due(dirty_.size())) return Commit();
   return {};
 }
 

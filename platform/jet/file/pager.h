@@ -73,7 +73,7 @@ struct PagerOptions {
   bool writable = false;
   std::string password;
   Env* env = nullptr;                          // nullptr: Env::Default()
-  size_t cache_pages = 4096;                   // clean pages kept (16 MiB)
+  size_t cache_pages = 4096;                   // pages kept (16 MiB), changed ones first, at least 1024 clean
   uint64_t max_file_bytes = kMaxAccessFileBytes;  // Append refuses to grow past it (lowered in tests)
   CommitLimits commit_limits = {};
   CommitPolicy::Clock clock = {};              // empty: the steady clock

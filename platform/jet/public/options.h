@@ -14,6 +14,10 @@ class Env;  // file/env.h: the operating system as the engine sees it (tests inj
 struct CommitLimits {
   size_t statements = 1000;
   std::chrono::milliseconds delay{500};
+  // Pages changed since the last commit are held in memory (with the
+  // originals of those the file had): past this many the group is committed,
+  // which bounds memory however fast statements come.
+  size_t dirty_pages = 4096;
 };
 
 struct OpenOptions {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "platform/jet/format/data_page.h"
@@ -39,26 +41,38 @@ Status KeyColumns(PageStore& store, const Table& table, const format::RealIndex&
 // One row's entry: its key's bytes in the arena all keys share, and the row
 // as the entry stores it (data page in the top three bytes, row in the
 // lowest), so that entries order as key, then that number. `head` holds the
-// key's bytes [shared, shared + 16) big-endian, zero beyond the key, where
+// key's bytes [shared, shared + 12) big-endian, zero beyond the key, where
 // `shared` is the prefix every key has in common: most comparisons end there
-// (16 bytes are 8 characters of a text key), without reading the arena.
+// (12 bytes are 6 characters of a text key), without reading the arena.
+// 24 bytes: a million of them are most of what a build holds.
 struct Record {
-  uint64_t head[2] = {0, 0};
-  uint64_t offset = 0;
+  Record() = default;
+  Record(uint64_t at, uint32_t stored_row, uint16_t key_size, bool null)
+      : row(stored_row), offset_low(static_cast<uint32_t>(at)), size(key_size),
+        offset_high(static_cast<uint8_t>(at >> 32)), all_null(null) {}
+  uint64_t offset() const { return (uint64_t{offset_high} << 32) | offset_low; }
+
+  uint64_t head = 0;       // the head's first 8 bytes
+  uint32_t head_rest = 0;  // the head's last 4 bytes
   uint32_t row = 0;
+  uint32_t offset_low = 0;  // the arena offset: 40 bits
   uint16_t size = 0;
+  uint8_t offset_high = 0;
   bool all_null = false;  // never a duplicate
 };
+static_assert(sizeof(Record) == 24);
 
 class Keys {
  public:
-  static constexpr size_t kHeadBytes = sizeof(Record::head);
+  static constexpr size_t kHeadBytes = 12;
+  static constexpr uint64_t kMaxArenaBytes = uint64_t{1} << 40;
+  static constexpr size_t kParallelSortRecords = size_t{1} << 16;
+  static constexpr size_t kSortSample = 255;  // records whose median splits the sort
 
   // Adds the key just encoded into `key`; false when it is too long to be stored.
   bool Add(const format::IndexKey& key, format::RowPointer at, bool all_null) {
-    if (key.size() > UINT16_MAX) return false;
-    records_.push_back(
-        Record{{0, 0}, bytes_.size(), (at.page << 8) | at.row, static_cast<uint16_t>(key.size()), all_null});
+    if (key.size() > UINT16_MAX || bytes_.size() >= kMaxArenaBytes) return false;
+    records_.emplace_back(bytes_.size(), (at.page << 8) | at.row, static_cast<uint16_t>(key.size()), all_null);
     bytes_.insert(bytes_.end(), key.begin(), key.end());
     return true;
   }
@@ -66,26 +80,52 @@ class Keys {
   // Sorts the entries as IndexEntry orders them.
   void Sort() {
     shared_ = SharedPrefix();
-    for (auto& r : records_)
-      for (size_t i = 0; i < kHeadBytes; ++i) {
-        const size_t at = shared_ + i;
-        r.head[i / 8] = (r.head[i / 8] << 8) | (at < r.size ? bytes_[r.offset + at] : 0);
-      }
+    for (auto& r : records_) {
+      const uint8_t* key = bytes_.data() + r.offset();
+      auto byte = [&](size_t i) -> uint64_t { return shared_ + i < r.size ? key[shared_ + i] : 0; };
+      for (size_t i = 0; i < 8; ++i) r.head = (r.head << 8) | byte(i);
+      for (size_t i = 8; i < kHeadBytes; ++i) r.head_rest = static_cast<uint32_t>((r.head_rest << 8) | byte(i));
+    }
     // Equal heads leave equal bytes up to the shorter key or past the head.
-    std::sort(records_.begin(), records_.end(), [this](const Record& a, const Record& b) {
-      if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
-      if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
+    auto less = [this](const Record& a, const Record& b) {
+      if (a.head != b.head) return a.head < b.head;
+      if (a.head_rest != b.head_rest) return a.head_rest < b.head_rest;
       if (int c = CompareRest(a, b); c != 0) return c < 0;
       return a.row < b.row;
-    });
+    };
+    // Keys often arrive in order (an ascending key inserted as it grew).
+    if (std::is_sorted(records_.begin(), records_.end(), less)) return;
+    // A large index is split around a sampled median and sorts its two parts
+    // on two threads (no merge, so no second copy of the records): the build
+    // is all the statement does, and a second core is usually idle.
+    std::thread first;
+    auto middle = records_.begin();
+    if (records_.size() >= kParallelSortRecords) {
+      std::vector<Record> sample;
+      for (size_t i = 0; i < records_.size(); i += records_.size() / kSortSample) sample.push_back(records_[i]);
+      std::nth_element(sample.begin(), sample.begin() + static_cast<std::ptrdiff_t>(sample.size() / 2), sample.end(), less);
+      const Record pivot = sample[sample.size() / 2];
+      middle = std::partition(records_.begin(), records_.end(), [&](const Record& r) { return less(r, pivot); });
+      try {
+        first = std::thread([&] { std::sort(records_.begin(), middle, less); });
+      } catch (const std::system_error&) {
+        // No thread to be had: one sort does it all.
+      }
+    }
+    if (!first.joinable()) {
+      std::sort(records_.begin(), records_.end(), less);
+      return;
+    }
+    std::sort(middle, records_.end(), less);
+    first.join();
   }
 
   bool SameKey(const Record& a, const Record& b) const {
-    return a.head[0] == b.head[0] && a.head[1] == b.head[1] && a.size == b.size && CompareRest(a, b) == 0;
+    return a.head == b.head && a.head_rest == b.head_rest && a.size == b.size && CompareRest(a, b) == 0;
   }
 
   const std::vector<Record>& records() const { return records_; }
-  const uint8_t* key(const Record& r) const { return bytes_.data() + r.offset; }
+  const uint8_t* key(const Record& r) const { return bytes_.data() + r.offset(); }
   void Reserve(size_t rows) { records_.reserve(rows); }
 
  private:
@@ -96,7 +136,7 @@ class Keys {
     for (const auto& r : records_) {
       shared = std::min<size_t>(shared, r.size);
       size_t n = 0;
-      while (n < shared && bytes_[r.offset + n] == bytes_[first.offset + n]) ++n;
+      while (n < shared && bytes_[r.offset() + n] == bytes_[first.offset() + n]) ++n;
       shared = n;
       if (shared == 0) break;
     }
@@ -108,7 +148,7 @@ class Keys {
     const size_t from = shared_ + kHeadBytes;
     const size_t n = std::min(a.size, b.size);
     if (n > from) {
-      if (int c = std::memcmp(bytes_.data() + a.offset + from, bytes_.data() + b.offset + from, n - from); c != 0)
+      if (int c = std::memcmp(bytes_.data() + a.offset() + from, bytes_.data() + b.offset() + from, n - from); c != 0)
         return c;
     }
     return a.size == b.size ? 0 : a.size < b.size ? -1 : 1;

@@ -201,6 +201,23 @@ TEST(CommitTest, AStatementRollsBackAloneAndTheGroupCommitsWhenDue) {
   EXPECT_EQ(s.env.Contents(kDb), committed);
 }
 
+// Changed pages stay in memory until their commit: a group that has changed
+// enough of them is committed as its statement ends, whatever the time.
+TEST(CommitTest, AGroupThatHasChangedEnoughPagesCommits) {
+  REQUIRE_FIXTURES("engine-empty-jet4.mdb");
+  Scene s;
+  ASSERT_TRUE(s.ok);
+  s.options.commit_limits = {.statements = 1000, .delay = std::chrono::hours(1), .dirty_pages = 6};
+  auto pager = s.Open();
+  ASSERT_TRUE(ApplyStatement(*pager, 3));  // pages 4 and 12, and an appended page
+  ASSERT_TRUE(pager->StatementDone());
+  EXPECT_TRUE(pager->HasChanges());
+  ASSERT_TRUE(ApplyStatement(*pager, 7));  // pages 10 and 14, another appended page: six
+  ASSERT_TRUE(pager->StatementDone());
+  EXPECT_FALSE(pager->HasChanges());
+  EXPECT_NE(s.env.Contents(kDb), s.fixture);
+}
+
 TEST(CommitTest, ACommitWithoutAJournalNeverCreatesOneAndSyncsTheDatabase) {
   REQUIRE_FIXTURES("engine-empty-jet4.mdb");
   Scene s;
