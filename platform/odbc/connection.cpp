@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string_view>
 
 #include "platform/ado/data_type.h"
 #include "platform/ado/error.h"
@@ -49,6 +50,26 @@ class ReadAheadOfSession final : public ado::Cursor, public SessionMember {
   std::atomic<bool> closed_ = false;
 };
 
+// Whether a text with letters beyond ASCII, an emoji and a line break comes
+// back bound as SQL_C_CHAR byte for byte as its UTF-8.
+bool NarrowTextArrivesAsUtf8(const DriverManager& dm, Session& session) {
+  static constexpr char kUtf8[] = "\xC3\x84\xE2\x82\xAC\xF0\x9F\x98\x80\r\n x";
+  Handle statement;
+  try {
+    statement = session.NewStatement();
+  } catch (const ado::Error&) {
+    return false;
+  }
+  WideString query = ToWide("SELECT E'\\u00C4\\u20AC\\U0001F600\\r\\n x'::text");
+  if (!Succeeded(dm.ExecDirect(statement.get(), query.data(), static_cast<SQLINTEGER>(query.size())))) return false;
+  char text[64] = {};
+  SQLLEN length = 0;
+  if (!Succeeded(dm.BindCol(statement.get(), 1, SQL_C_CHAR, text, sizeof text, &length)) ||
+      !Succeeded(dm.Fetch(statement.get())))
+    return false;
+  return length == static_cast<SQLLEN>(sizeof kUtf8 - 1) && std::string_view(text, sizeof kUtf8 - 1) == kUtf8;
+}
+
 }  // namespace
 
 OdbcConnection::OdbcConnection(const DriverManager& dm, const std::string& connection_string,
@@ -82,6 +103,7 @@ OdbcConnection::OdbcConnection(const DriverManager& dm, const std::string& conne
     streaming_ = Succeeded(dm.SetConnectAttr(dbc, kPgOptUseDeclareFetch, reinterpret_cast<SQLPOINTER>(1), 0)) &&
                  Succeeded(dm.SetConnectAttr(dbc, kPgOptFetch, reinterpret_cast<SQLPOINTER>(kDeclareFetchRows), 0));
   }
+  if (IsPsqlOdbc(dm, session_->Connection())) session_->SetNarrowTextIsUtf8(NarrowTextArrivesAsUtf8(dm, *session_));
 }
 
 OdbcConnection::~OdbcConnection() { Close(); }

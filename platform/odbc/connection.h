@@ -38,6 +38,9 @@ class OdbcConnection final : public ado::ProviderConnection {
   bool Streaming() const { return streaming_; }
   // See Session::UseRowByRowFetch.
   void UseRowByRowFetch() { if (session_) session_->UseRowByRowFetch(); }
+  // See Session::NarrowTextIsUtf8; for tests, which also turn it off.
+  bool NarrowTextIsUtf8() const { return session_ && session_->NarrowTextIsUtf8(); }
+  void UseWideTexts() { if (session_) session_->SetNarrowTextIsUtf8(false); }
 
  private:
   Handle NewStatement();

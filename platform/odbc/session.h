@@ -39,6 +39,12 @@ class Session {
   // Reads later statements one row at a time with SQLGetData alone, as for a
   // driver without that support; the two ways must give the same values.
   void UseRowByRowFetch() { block_fetch_ = false; }
+  // Whether the driver gives texts bound as SQL_C_CHAR in UTF-8, exactly:
+  // psqlODBC converts them to the locale's encoding, so this holds only in a
+  // UTF-8 locale, which a probe at connecting tells (connection.cpp). Such
+  // texts skip the driver's conversion to UTF-16 and ours back.
+  bool NarrowTextIsUtf8() const { return narrow_utf8_; }
+  void SetNarrowTextIsUtf8(bool yes) { narrow_utf8_ = yes; }
 
   void Join(SessionMember* member);
   void Leave(SessionMember* member);
@@ -50,6 +56,7 @@ class Session {
   Handle environment_;
   Handle connection_;
   bool block_fetch_ = false;
+  bool narrow_utf8_ = false;
   std::vector<SessionMember*> members_;
 };
 

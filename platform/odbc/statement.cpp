@@ -147,6 +147,12 @@ void StatementCursor::Describe(const std::vector<std::string>& names) {
     column.bound_type = BoundTypeFor(column.plan.form, column.c_type);
     SQLLEN fixed = FixedSize(column.bound_type);
     column.element_bytes = fixed ? fixed : InlineBytes(column.plan.form, size) + (column.bound_type == SQL_C_WCHAR ? 2 : 0);
+    if (column.plan.form == ValueForm::kText && column.bound_type == SQL_C_WCHAR && session_->NarrowTextIsUtf8()) {
+      // UTF-8 takes at most three bytes where UTF-16 takes two (four for a
+      // pair of two units); a longer value is read again whole, as UTF-16.
+      column.bound_type = SQL_C_CHAR;
+      column.element_bytes = InlineBytes(column.plan.form, size) / 2 * 3 + 1;
+    }
     columns_[i].name = i < names.size() ? names[i] : FromWide(name.data(), std::min<size_t>(name_length, name.size() - 1));
     columns_[i].type = column.plan.ado_type;
   }
@@ -271,6 +277,13 @@ void StatementCursor::ReadBound(size_t c, size_t r, ado::Value& out) {
   constexpr SQLLEN kTerminator = sizeof(SQLWCHAR);
   // Most values of most tables: a text that fit its buffer, read into the
   // text the row held before.
+  if (column.bound_type == SQL_C_CHAR) {
+    if (indicator == SQL_NULL_DATA) out = ado::Null{};
+    else if (indicator >= 0 && indicator < column.element_bytes)
+      out.ResetText().assign(reinterpret_cast<const char*>(column.Element(r)), static_cast<size_t>(indicator));
+    else out = ReadAgain(c, r);
+    return;
+  }
   if (column.plan.form == ValueForm::kText && column.bound_type == SQL_C_WCHAR && indicator >= 0 &&
       indicator <= column.element_bytes - kTerminator) {
     AppendFromWide(reinterpret_cast<const SQLWCHAR*>(column.Element(r)),

@@ -200,28 +200,38 @@ TEST_F(OdbcConnection, LongValuesArriveWhole) {
   EXPECT_EQ(rows, 3);
 }
 
-TEST_F(OdbcConnection, BlockAndRowByRowReadingAgree) {
-  // Bound row arrays with whole re-reads of long values, and SQLGetData alone
-  // (for drivers that cannot combine the two), over every value form.
+TEST_F(OdbcConnection, BlockNarrowWideAndRowByRowReadingAgree) {
+  // Bound row arrays with whole re-reads of long values, texts bound as UTF-8
+  // or as UTF-16, and SQLGetData alone (for drivers that cannot combine the
+  // two), over every value form.
   const char* query =
       "SELECT i, i::numeric / 3 AS n, (i * 1.5)::float8 AS d, (i * 100)::money AS m, "
       "date '2021-08-31' + i AS dt, time '10:00' + i * interval '1 second' AS tm, "
       "timestamp '2021-08-31' + i * interval '1 hour' AS ts, repeat('é', i * 700) AS t, "
       "decode(repeat('ab', i * 200), 'hex') AS b, md5(i::text)::uuid AS u, "
-      "CASE WHEN i % 2 = 0 THEN NULL ELSE 'x' END AS maybe "
+      "CASE WHEN i % 2 = 0 THEN NULL ELSE 'x' END AS maybe, "
+      "repeat(E'\\u00C4\\U0001F600\\r\\n', i * 60)::varchar(500) AS e "
       "FROM generate_series(1, 7) AS i";
   const auto* dm = odbc::LoadDriverManager();
   ASSERT_NE(dm, nullptr);
+  // psqlODBC converts narrow texts to the locale's encoding, which it takes
+  // from the environment as it connects: a UTF-8 one, for the narrow way.
+  const char* locale = std::getenv("LC_ALL");
+  const std::string saved = locale ? locale : "";
+  setenv("LC_ALL", "C.UTF-8", 1);
+  enum Way { kNarrow, kWide, kRowByRow };
   std::vector<std::vector<std::string>> results;
-  for (bool row_by_row : {false, true}) {
+  for (Way way : {kNarrow, kWide, kRowByRow}) {
     ado::ConnectionOptions options;
     odbc::OdbcConnection connection(*dm, database_->ConnectionString(), options);
-    if (row_by_row) connection.UseRowByRowFetch();
+    EXPECT_TRUE(connection.NarrowTextIsUtf8());
+    if (way != kNarrow) connection.UseWideTexts();
+    if (way == kRowByRow) connection.UseRowByRowFetch();
     auto cursor = connection.Execute(query);
     // Block reading comes read ahead on a second thread; row-by-row reading does not.
     const bool read_ahead = dynamic_cast<odbc::StatementCursor*>(cursor.get()) == nullptr;
-    EXPECT_EQ(read_ahead, !row_by_row);
-    if (row_by_row) {
+    EXPECT_EQ(read_ahead, way != kRowByRow);
+    if (way == kRowByRow) {
       EXPECT_EQ(dynamic_cast<odbc::StatementCursor&>(*cursor).RowsetSize(), 1u);
     }
     std::vector<std::string> texts;
@@ -230,10 +240,16 @@ TEST_F(OdbcConnection, BlockAndRowByRowReadingAgree) {
       for (const auto& value : row) texts.push_back(value.IsNull() ? "(null)" : value.ToText());
     results.push_back(texts);
   }
-  ASSERT_EQ(results[0].size(), 7u * 11u);
+  if (locale) setenv("LC_ALL", saved.c_str(), 1);
+  else unsetenv("LC_ALL");
+  ASSERT_EQ(results[0].size(), 7u * 12u);
   EXPECT_EQ(results[0], results[1]);
+  EXPECT_EQ(results[0], results[2]);
   EXPECT_EQ(results[0][3], "100");          // money
   EXPECT_EQ(results[0][7].size(), 1400u);  // 700 two-byte characters
+  std::string repeated;
+  for (int i = 0; i < 60; ++i) repeated += "\xC3\x84\xF0\x9F\x98\x80\r\n";
+  EXPECT_EQ(results[0][11], repeated);  // the later rows outgrow a narrow buffer: read again whole
 }
 
 TEST_F(OdbcConnection, ClosingTheConnectionClosesItsRecordsets) {
