@@ -217,6 +217,7 @@ int main(int argc, char** argv) {
   const bool keep_types = !classic_types;
   convert::TableSelection selection;
   std::vector<std::string> unknown_schemas;
+  std::vector<std::string> parts_of;  // "child -> schema.ancestor" for --tables naming a partition
   try {
     // Keeping types, the tables come from the catalogue of every schema.
     if (keep_types) {
@@ -228,7 +229,7 @@ int main(int argc, char** argv) {
       }
       typed.tables = request.names;
       unknown_schemas = convert::UnknownSchemas(source, typed.schemas);
-      if (unknown_schemas.empty()) selection.unknown = convert::UnknownTypedTables(source, typed);
+      if (unknown_schemas.empty()) selection.unknown = convert::UnknownTypedTables(source, typed, &parts_of);
     } else {
       selection = convert::SelectTables(request, source);
     }
@@ -242,6 +243,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!selection.unknown.empty()) {
+    // A partition or inheritance child: its rows come with its ancestor's.
+    for (const auto& part : parts_of) {
+      const size_t arrow = part.find(" -> ");
+      fmt::print(stderr, "--tables {}: a partition or inheritance child, whose rows come with those of {}: name {}.\n",
+                 part.substr(0, arrow), part.substr(arrow + 4), part.substr(arrow + 4));
+    }
     fmt::print(stderr, "No table{} {} in database {} ({}); nothing done.\n", selection.unknown.size() > 1 ? "s" : "",
                QuotedList(selection.unknown), source.database,
                keep_types ? (typed.schemas.empty() ? "--tables takes NAME or SCHEMA.NAME of the user's tables"

@@ -247,6 +247,13 @@ TEST_F(ConvertTables, ByDefaultTypesAreKeptFromEverySchemaWithKeysAfterTheRows) 
   Outcome unknown = Run("--tables extra.nope --overwrite yes");
   EXPECT_EQ(unknown.status, 2);
   EXPECT_NE(unknown.err.find("\"extra.nope\""), std::string::npos) << unknown.err;
+  // A partition's rows come with its parent's: the refusal says which to name.
+  Outcome part = Run("--tables payment_north --overwrite yes");
+  EXPECT_EQ(part.status, 2);
+  EXPECT_NE(part.err.find("--tables payment_north: a partition or inheritance child, whose rows come with those of "
+                          "public.payment: name public.payment.\n"),
+            std::string::npos)
+      << part.err;
   // A target that cannot be opened is said once, before the run.
   const std::string kept = target_;
   target_ = dir_ + "/missing.accdb";

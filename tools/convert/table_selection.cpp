@@ -49,19 +49,39 @@ TableSelection SelectTables(const TableRequest& request, const db::SourceFields&
 
 namespace convert {
 
-std::vector<std::string> UnknownTypedTables(const db::SourceFields& source, const engine::TypedOptions& options) {
+std::vector<std::string> UnknownTypedTables(const db::SourceFields& source, const engine::TypedOptions& options,
+                                            std::vector<std::string>* parents) {
   std::vector<std::string> unknown;
   if (options.tables.empty()) return unknown;
   ado::Connection connection;
   connection.Open(db::PostgreSQLConnectionString(source));
   const auto tables = db::ReadSourceSchema(connection, options.schemas, options.include_views);
-  connection.Close();
-  for (const auto& wanted : options.tables) {
-    const bool found = std::any_of(tables.begin(), tables.end(), [&](const db::SourceTable& t) {
-      return wanted == t.name || wanted == t.schema + "." + t.name;
+  auto converted = [&](const std::string& name) {
+    return std::any_of(tables.begin(), tables.end(), [&](const db::SourceTable& t) {
+      return name == t.name || name == t.schema + "." + t.name;
     });
-    if (!found) unknown.push_back(wanted);
+  };
+  for (const auto& wanted : options.tables)
+    if (!converted(wanted)) unknown.push_back(wanted);
+  if (parents && !unknown.empty()) {
+    // Each child with the ancestor that has none above it.
+    auto rows = connection.Execute(
+        "WITH RECURSIVE up(child, ancestor) AS (SELECT inhrelid, inhparent FROM pg_catalog.pg_inherits "
+        "UNION SELECT u.child, i.inhparent FROM up u JOIN pg_catalog.pg_inherits i ON i.inhrelid = u.ancestor) "
+        "SELECT cn.nspname::text, c.relname::text, an.nspname::text, a.relname::text FROM up "
+        "JOIN pg_catalog.pg_class c ON c.oid = up.child JOIN pg_catalog.pg_namespace cn ON cn.oid = c.relnamespace "
+        "JOIN pg_catalog.pg_class a ON a.oid = up.ancestor JOIN pg_catalog.pg_namespace an ON an.oid = a.relnamespace "
+        "WHERE NOT EXISTS (SELECT 1 FROM pg_catalog.pg_inherits i WHERE i.inhrelid = up.ancestor)");
+    for (; !rows->Eof(); rows->MoveNext()) {
+      auto field = [&](size_t i) { return rows->Fields(i).Value().ToText(); };
+      const std::string schema = field(0), name = field(1), ancestor = field(2) + "." + field(3);
+      for (const auto& wanted : unknown)
+        if ((wanted == name || wanted == schema + "." + name) && converted(ancestor))
+          parents->push_back(wanted + " -> " + ancestor);
+    }
+    rows->Close();
   }
+  connection.Close();
   return unknown;
 }
 
