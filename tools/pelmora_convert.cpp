@@ -217,7 +217,7 @@ int main(int argc, char** argv) {
   const bool keep_types = !classic_types;
   convert::TableSelection selection;
   std::vector<std::string> unknown_schemas;
-  std::vector<std::string> parts_of;  // "child -> schema.ancestor" for --tables naming a partition
+  std::vector<std::pair<std::string, std::string>> parts_of;  // --tables naming a partition: it, its ancestor
   try {
     // Keeping types, the tables come from the catalogue of every schema.
     if (keep_types) {
@@ -244,11 +244,9 @@ int main(int argc, char** argv) {
   }
   if (!selection.unknown.empty()) {
     // A partition or inheritance child: its rows come with its ancestor's.
-    for (const auto& part : parts_of) {
-      const size_t arrow = part.find(" -> ");
+    for (const auto& [part, ancestor] : parts_of)
       fmt::print(stderr, "--tables {}: a partition or inheritance child, whose rows come with those of {}: name {}.\n",
-                 part.substr(0, arrow), part.substr(arrow + 4), part.substr(arrow + 4));
-    }
+                 part, ancestor, ancestor);
     fmt::print(stderr, "No table{} {} in database {} ({}); nothing done.\n", selection.unknown.size() > 1 ? "s" : "",
                QuotedList(selection.unknown), source.database,
                keep_types ? (typed.schemas.empty() ? "--tables takes NAME or SCHEMA.NAME of the user's tables"

@@ -34,9 +34,12 @@ ProviderConnection& Connection::Provider() {
   return *provider_;
 }
 
+std::unique_ptr<Cursor> Connection::ExecuteCursor(std::string_view text) {
+  return CursorLocation == adUseClient ? Provider().ExecuteHeld(text) : Provider().Execute(text);
+}
+
 std::unique_ptr<Recordset> Connection::Execute(std::string_view text) {
-  // ADO reads CursorLocation at each statement, not only at Open.
-  auto cursor = CursorLocation == adUseClient ? Provider().ExecuteHeld(text) : Provider().Execute(text);
+  auto cursor = ExecuteCursor(text);
   auto recordset = std::make_unique<Recordset>();
   recordset->Attach(std::move(cursor), CursorLocation);
   return recordset;

@@ -42,6 +42,9 @@ class Connection {
 
   // For Recordset::Open; raises 3704 when the connection is closed.
   ProviderConnection& Provider();
+  // The provider's rows of `text`, read as CursorLocation now says (ADO reads
+  // it at each statement, not only at Open).
+  std::unique_ptr<Cursor> ExecuteCursor(std::string_view text);
   const ConnectionOptions& Options() const { return options_; }
 
  private:

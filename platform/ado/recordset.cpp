@@ -17,9 +17,7 @@ const ado::Value& Field::Value() const {
 
 void Recordset::Open(std::string_view source, Connection& active_connection) {
   if (open_) throw Error(kErrorObjectOpen, "Operation is not allowed when the object is open.");
-  ProviderConnection& provider = active_connection.Provider();
-  Attach(active_connection.CursorLocation == adUseClient ? provider.ExecuteHeld(source) : provider.Execute(source),
-         active_connection.CursorLocation);
+  Attach(active_connection.ExecuteCursor(source), active_connection.CursorLocation);
 }
 
 void Recordset::Attach(std::unique_ptr<Cursor> cursor, int cursor_location) {

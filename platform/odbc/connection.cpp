@@ -97,13 +97,15 @@ OdbcConnection::OdbcConnection(const DriverManager& dm, const std::string& conne
         dm, connection, "SQLDriverConnectW");
   session_ = std::make_shared<Session>(dm, std::move(environment), std::move(connection));
 
-  if (options.cursor_location == ado::adUseServer && IsPsqlOdbc(dm, session_->Connection())) {
+  const bool psqlodbc = IsPsqlOdbc(dm, session_->Connection());
+  // Before declare/fetch is on: the probe is then one plain round trip.
+  if (psqlodbc) session_->SetNarrowTextIsUtf8(NarrowTextArrivesAsUtf8(dm, *session_));
+  if (options.cursor_location == ado::adUseServer && psqlodbc) {
     // Attributes of psqlODBC only: another driver could read these numbers otherwise.
     SQLHDBC dbc = session_->Connection();
     streaming_ = Succeeded(dm.SetConnectAttr(dbc, kPgOptUseDeclareFetch, reinterpret_cast<SQLPOINTER>(1), 0)) &&
                  Succeeded(dm.SetConnectAttr(dbc, kPgOptFetch, reinterpret_cast<SQLPOINTER>(kDeclareFetchRows), 0));
   }
-  if (IsPsqlOdbc(dm, session_->Connection())) session_->SetNarrowTextIsUtf8(NarrowTextArrivesAsUtf8(dm, *session_));
 }
 
 OdbcConnection::~OdbcConnection() { Close(); }

@@ -50,7 +50,7 @@ TableSelection SelectTables(const TableRequest& request, const db::SourceFields&
 namespace convert {
 
 std::vector<std::string> UnknownTypedTables(const db::SourceFields& source, const engine::TypedOptions& options,
-                                            std::vector<std::string>* parents) {
+                                            std::vector<std::pair<std::string, std::string>>* parents) {
   std::vector<std::string> unknown;
   if (options.tables.empty()) return unknown;
   ado::Connection connection;
@@ -77,7 +77,7 @@ std::vector<std::string> UnknownTypedTables(const db::SourceFields& source, cons
       const std::string schema = field(0), name = field(1), ancestor = field(2) + "." + field(3);
       for (const auto& wanted : unknown)
         if ((wanted == name || wanted == schema + "." + name) && converted(ancestor))
-          parents->push_back(wanted + " -> " + ancestor);
+          parents->emplace_back(wanted, ancestor);
     }
     rows->Close();
   }

@@ -5,6 +5,7 @@
 // --print-sql) takes this one selection.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "db/source_fields.h"
@@ -29,10 +30,10 @@ TableSelection SelectTables(const TableRequest& request, const db::SourceFields&
 // Keeping types: the names of `options.tables` (NAME or SCHEMA.NAME) that no
 // table of the chosen schemas has. A partition or inheritance child (whose
 // rows come with its topmost ancestor's) is one of them, and `parents`, when
-// given, receives "name -> schema.ancestor" for it where that ancestor is a
+// given, receives (name, "schema.ancestor") for it where that ancestor is a
 // table of the chosen schemas. Raises ado::Error when a query fails.
 std::vector<std::string> UnknownTypedTables(const db::SourceFields& source, const engine::TypedOptions& options,
-                                            std::vector<std::string>* parents = nullptr);
+                                            std::vector<std::pair<std::string, std::string>>* parents = nullptr);
 
 // The names of --schemas the database has no schema of (spelled as
 // PostgreSQL stores them: unquoted names are lower case). Raises ado::Error.

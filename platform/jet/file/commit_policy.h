@@ -32,7 +32,7 @@ class CommitPolicy {
     if (pending_++ == 0) group_start_ = clock_();
   }
   // Whether the pending group, which has changed `dirty_pages` pages, should be committed now.
-  bool Due(size_t dirty_pages = 0) const {
+  bool Due(size_t dirty_pages) const {
     if (pending_ == 0) return false;
     return pending_ >= limits_.statements || dirty_pages >= limits_.dirty_pages ||
            clock_() - group_start_ >= limits_.delay;
