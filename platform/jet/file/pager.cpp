@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/jet/file/codec.h"
@@ -167,6 +168,19 @@ void Pager::Recycle(std::unique_ptr<std::byte[]> image) {
   if (spare_images_.size() < 64) spare_images_.push_back(std::move(image));
 }
 
+Pager::Slot& Pager::SlotTable::at(uint32_t page) {
+  Slot* slot = find(page);
+  if (!slot) std::abort();  // only pages known to be held are asked for
+  return *slot;
+}
+
+Pager::Slot& Pager::SlotTable::emplace(uint32_t page, Slot slot, bool* moved) {
+  *moved = page >= slots_.size();
+  if (*moved) slots_.resize(std::max<size_t>(page + 1, slots_.size() * 2));
+  slots_[page] = std::move(slot);
+  return slots_[page];
+}
+
 void Pager::Touch(Slot& slot) {
   if (slot.dirty) return;
   clean_lru_.splice(clean_lru_.begin(), clean_lru_, slot.lru);
@@ -195,19 +209,18 @@ void Pager::Evict() {
 }
 
 Result<Pager::Slot*> Pager::Load(uint32_t page) {
-  JET_TRY(Usable());
+  if (broken_) [[unlikely]] return *broken_;  // Usable(), without a Status on every page asked for
   // Statements come back to the same page again and again (a table's current
   // page); a slot's address stays put until it is erased.
   if (last_slot_ && page == last_page_) {
     Touch(*last_slot_);
     return last_slot_;
   }
-  auto it = slots_.find(page);
-  if (it != slots_.end()) {
-    Touch(it->second);
+  if (Slot* found = slots_.find(page)) {
+    Touch(*found);
     last_page_ = page;
-    last_slot_ = &it->second;
-    return &it->second;
+    last_slot_ = found;
+    return found;
   }
   if (page >= page_count_)
     return MakeError(ErrorCode::kCorruption,
@@ -220,7 +233,9 @@ Result<Pager::Slot*> Pager::Load(uint32_t page) {
   if (cipher_ && page != 0) JET_TRY(cipher_->Decrypt(page, image));
   clean_lru_.push_front(page);
   slot.lru = clean_lru_.begin();
-  Slot& placed = slots_.emplace(page, std::move(slot)).first->second;
+  bool moved = false;
+  Slot& placed = slots_.emplace(page, std::move(slot), &moved);
+  if (moved) last_slot_ = nullptr;
   Evict();
   return &placed;
 }
@@ -300,7 +315,9 @@ Result<uint32_t> Pager::Append() {
   slot.image.reset(new std::byte[format::kPageSize]());
   slot.dirty = true;
   slot.in_statement = true;
-  slots_.emplace(page, std::move(slot));
+  bool moved = false;
+  slots_.emplace(page, std::move(slot), &moved);
+  if (moved) last_slot_ = nullptr;
   dirty_.push_back(page);
   statement_pages_.push_back(page);
   Evict();  // a new page takes a clean one's room
@@ -314,17 +331,17 @@ std::vector<uint32_t> Pager::DirtyPages() const {
 }
 
 std::span<const std::byte> Pager::Original(uint32_t page) const {
-  auto it = slots_.find(page);
-  if (it == slots_.end() || !it->second.original) return {};
-  return std::span<const std::byte>(it->second.original.get(), format::kPageSize);
+  const Slot* slot = slots_.find(page);
+  if (!slot || !slot->original) return {};
+  return std::span<const std::byte>(slot->original.get(), format::kPageSize);
 }
 
 void Pager::EndStatement() {
   for (uint32_t page : statement_pages_) {
-    auto it = slots_.find(page);
-    if (it == slots_.end()) continue;
-    if (it->second.statement) Recycle(std::move(it->second.statement));
-    it->second.in_statement = false;
+    Slot* slot = slots_.find(page);
+    if (!slot) continue;
+    if (slot->statement) Recycle(std::move(slot->statement));
+    slot->in_statement = false;
   }
   statement_pages_.clear();
   statement_undo_.clear();
@@ -349,20 +366,20 @@ void Pager::RollbackStatement() {
   // the statement holds the patch.
   auto undo_patches = [&] {
     for (auto it = statement_undo_.rbegin(); it != statement_undo_.rend(); ++it) {
-      auto slot = slots_.find(it->page);
-      if (slot != slots_.end() && it->page < statement_page_count_)
-        std::memcpy(slot->second.image.get() + it->offset, statement_undo_bytes_.data() + it->at, it->size);
+      Slot* slot = slots_.find(it->page);
+      if (slot && it->page < statement_page_count_)
+        std::memcpy(slot->image.get() + it->offset, statement_undo_bytes_.data() + it->at, it->size);
     }
     statement_undo_.clear();
     statement_undo_bytes_.clear();
   };
   for (uint32_t page : statement_pages_) {
-    auto it = slots_.find(page);
-    if (it == slots_.end()) continue;
-    Slot& slot = it->second;
+    Slot* found = slots_.find(page);
+    if (!found) continue;
+    Slot& slot = *found;
     if (page >= statement_page_count_) {  // appended by this statement: gone
       last_slot_ = nullptr;
-      slots_.erase(it);
+      slots_.erase(page);
     } else if (slot.statement) {  // dirty before: back to its image then
       std::memcpy(slot.image.get(), slot.statement.get(), format::kPageSize);
       Recycle(std::move(slot.statement));
@@ -373,8 +390,8 @@ void Pager::RollbackStatement() {
     }
   }
   std::erase_if(dirty_, [&](uint32_t page) {
-    auto it = slots_.find(page);
-    return it == slots_.end() || !it->second.dirty;
+    const Slot* slot = slots_.find(page);
+    return !slot || !slot->dirty;
   });
   undo_patches();
   statement_pages_.clear();
@@ -384,12 +401,12 @@ void Pager::RollbackStatement() {
 
 void Pager::DropChanges() {
   for (uint32_t page : dirty_) {
-    auto it = slots_.find(page);
-    if (it == slots_.end()) continue;
-    Slot& slot = it->second;
+    Slot* found = slots_.find(page);
+    if (!found) continue;
+    Slot& slot = *found;
     if (!slot.original) {  // appended: gone
       last_slot_ = nullptr;
-      slots_.erase(it);
+      slots_.erase(page);
       continue;
     }
     std::memcpy(slot.image.get(), slot.original.get(), format::kPageSize);

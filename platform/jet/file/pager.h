@@ -54,7 +54,6 @@
 #include <optional>
 #include <random>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/jet/file/commit_policy.h"
@@ -147,6 +146,26 @@ class Pager final : public PageStore {
     bool in_statement = false;               // written or appended by the statement under way
     std::list<uint32_t>::iterator lru;       // position among clean pages
   };
+  // Slots by page number, held in place. Pages are numbered densely from 0,
+  // so finding a slot is one load, without hashing or a pointer to follow:
+  // every index lookup asks for several pages. A slot holds a page while it
+  // has an image. Adding a page may move every slot (emplace says when).
+  class SlotTable {
+   public:
+    Slot* find(uint32_t page) {
+      return page < slots_.size() && slots_[page].image ? &slots_[page] : nullptr;
+    }
+    const Slot* find(uint32_t page) const { return const_cast<SlotTable*>(this)->find(page); }
+    Slot& at(uint32_t page);  // a slot that is there
+    // The slot placed; *moved is set when earlier slots changed address.
+    Slot& emplace(uint32_t page, Slot slot, bool* moved);
+    void erase(uint32_t page) {
+      if (page < slots_.size()) slots_[page] = Slot{};
+    }
+
+   private:
+    std::vector<Slot> slots_;
+  };
 
   Pager(Env* env, std::unique_ptr<File> file, std::unique_ptr<LockFile> lock, format::Header header,
         uint32_t pages, const PagerOptions& options);
@@ -186,7 +205,7 @@ class Pager final : public PageStore {
   CommitPolicy policy_;
   std::optional<Error> broken_;  // set when a failed commit could not put the file back
   std::mt19937 nonces_;
-  std::unordered_map<uint32_t, Slot> slots_;
+  SlotTable slots_;
   std::list<uint32_t> clean_lru_;  // front = most recently used
   std::vector<uint32_t> dirty_;
   std::vector<uint32_t> statement_pages_;

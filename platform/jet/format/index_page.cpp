@@ -334,12 +334,23 @@ Result<IndexEntryRef> IndexPageView::EntryAt(size_t start) const {
 
 namespace {
 
-// std::popcount is a library call without the popcnt instruction, which the build does not assume.
-size_t BitsSet(uint64_t w) {
-  w = w - ((w >> 1) & 0x5555555555555555u);
-  w = (w & 0x3333333333333333u) + ((w >> 2) & 0x3333333333333333u);
-  w = (w + (w >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
-  return static_cast<size_t>((w * 0x0101010101010101u) >> 56);
+// Bits set in the mask's words from `byte` (a multiple of 8) on, to the word
+// holding `last_byte`, stopping once `enough` are seen. The build does not
+// assume the popcnt instruction, so the loop is made twice and the one the
+// processor runs is chosen at load time.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("popcnt", "default")))
+#endif
+size_t CountMaskBits(const std::byte* mask, size_t last_byte, size_t enough) {
+  size_t seen = 0;
+  for (size_t byte = 0; byte <= last_byte && byte < kMaskBytes && seen < enough; byte += 8) {
+    uint64_t w;
+    std::memcpy(&w, mask + byte, 8);  // the page goes on after the mask
+    if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+    if (byte + 8 > kMaskBytes) w &= (uint64_t{1} << (8 * (kMaskBytes - byte))) - 1;
+    seen += static_cast<size_t>(__builtin_popcountll(w));
+  }
+  return seen;
 }
 
 }  // namespace
@@ -347,20 +358,13 @@ size_t BitsSet(uint64_t w) {
 bool IndexPageView::CountAtLeast(size_t n) const {
   if (n == 0) return true;
   if (image_.empty()) return false;
-  size_t seen = 0;
-  for (size_t byte = 0; byte <= end_ / 8 && byte < kMaskBytes; byte += 8) {
-    seen += BitsSet(MaskWord(byte));
-    if (seen >= n) return true;
-  }
-  return false;
+  return CountMaskBits(image_.data() + kIndexMaskOffset, end_ / 8, n) >= n;
 }
 
 size_t IndexPageView::Count() const {
   if (image_.empty()) return 0;
-  size_t n = 0;
   // No entry ends past the last one.
-  for (size_t byte = 0; byte <= end_ / 8 && byte < kMaskBytes; byte += 8) n += BitsSet(MaskWord(byte));
-  return n;
+  return CountMaskBits(image_.data() + kIndexMaskOffset, end_ / 8, SIZE_MAX);
 }
 
 namespace {
@@ -390,11 +394,31 @@ Result<size_t> IndexPageView::LowerBound(const IndexProbe& probe) const {
     const size_t end = NextEnd(mid);
     const size_t shared = start == 0 ? 0 : prefix_;
     const size_t size = shared + (end - start);
+    if (size < pointer_bytes) {
+      return MakeError(ErrorCode::kCorruption, fmt::format("index page {}: entry shorter than its row pointer", page_));
+    }
     if (size < pointer_bytes + shared) {
-      // Too short, or the shared prefix reaches into the row pointer: the general road.
-      JET_ASSIGN_OR_RETURN(e, Ref(start, end));
-      if (e.Compare(probe) < 0) {
-        lo = e.end;
+      // The shared prefix reaches into the row pointer (keys of a few bytes
+      // on a full page): the entry's whole bytes are data[0, shared) ‖
+      // data[start, end), its key the first entry_key of them.
+      const size_t entry_key = size - pointer_bytes;
+      int c = CompareBytes(data, key, std::min(entry_key, key_size));
+      if (c == 0 && entry_key != key_size) c = entry_key < key_size ? -1 : 1;
+      if (c == 0) {
+        uint8_t p[kLeafPointerBytes];
+        for (size_t i = 0; i < kLeafPointerBytes; ++i) {
+          const size_t at = entry_key + i;
+          p[i] = at < shared ? data[at] : data[start + at - shared];
+        }
+        const uint32_t page = static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
+        if (page != probe.data_page) {
+          c = page < probe.data_page ? -1 : 1;
+        } else if (p[3] != probe.data_row) {
+          c = p[3] < probe.data_row ? -1 : 1;
+        }
+      }
+      if (c < 0) {
+        lo = end;
       } else {
         hi = start;
       }
@@ -602,11 +626,21 @@ bool RewriteIndexPage(const IndexPageView& view, size_t start, size_t end, std::
     const size_t skip = first ? prefix : 0;
     if (size < skip || stored + size - skip > kIndexEntryCapacity) return false;
     const std::byte* begin = to + stored;
-    for (size_t i = skip; i < size; ++i) to[stored++] = i < a.size() ? a[i] : b[i - a.size()];
+    // Bytes [skip, size) of a ‖ b, in at most two pieces.
+    if (skip < a.size()) {
+      std::memcpy(to + stored, a.data() + skip, a.size() - skip);
+      stored += a.size() - skip;
+    }
+    const size_t b_from = std::max(skip, a.size()) - a.size();
+    if (b_from < b.size()) {
+      std::memcpy(to + stored, b.data() + b_from, b.size() - b_from);
+      stored += b.size() - b_from;
+    }
     if (first) {
       // The bytes left out must be the first entry's.
-      for (size_t i = 0; i < skip; ++i)
-        if ((i < a.size() ? a[i] : b[i - a.size()]) != first[i]) return false;
+      const size_t in_a = std::min(skip, a.size());
+      if (in_a > 0 && std::memcmp(a.data(), first, in_a) != 0) return false;
+      if (skip > in_a && std::memcmp(b.data(), first + in_a, skip - in_a) != 0) return false;
     } else {
       first = begin;
       if (size < prefix) return false;
@@ -752,33 +786,44 @@ bool AllZero(const std::byte* bytes, size_t n) {
 // Only the mask bytes from bit start + 1 to the highest bit that changes
 // (`top`) are written.
 void SpliceMask(std::byte* mask, size_t start, size_t end, size_t p, size_t top) {
-  uint64_t words[kMaskWords + 1];  // the mask as words, and zeros after it
-  std::memcpy(words, mask, kMaskBytes);
-  std::memset(reinterpret_cast<std::byte*>(words) + kMaskBytes, 0, sizeof words - kMaskBytes);
-  if constexpr (std::endian::native == std::endian::big) {
-    for (auto& w : words) w = __builtin_bswap64(w);
-  }
-  auto word = [&](std::ptrdiff_t i) { return i < 0 || i > static_cast<std::ptrdiff_t>(kMaskWords) ? 0 : words[i]; };
+  // Word i of the old mask, zeros outside it. The page goes on after the
+  // mask (entry data), so eight bytes can always be loaded.
+  auto word = [&](std::ptrdiff_t i) -> uint64_t {
+    if (i < 0 || i >= static_cast<std::ptrdiff_t>(kMaskWords)) return 0;
+    uint64_t w;
+    std::memcpy(&w, mask + i * 8, 8);
+    if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+    if (static_cast<size_t>(i) == kMaskWords - 1) w &= (uint64_t{1} << (8 * (kMaskBytes % 8))) - 1;
+    return w;
+  };
   const auto delta = static_cast<std::ptrdiff_t>(p) - static_cast<std::ptrdiff_t>(end);
   const size_t first = (start + 1) / 64, last = top / 64;
   uint64_t out[kMaskWords];
+  // Every word of the range as the old bits from delta below it: one shift
+  // across neighbouring words, the same for all of them.
+  const std::ptrdiff_t from = static_cast<std::ptrdiff_t>(first * 64) - delta;
+  std::ptrdiff_t k = from >= 0 ? from / 64 : (from - 63) / 64;
+  const auto r = static_cast<unsigned>(from - k * 64);
+  uint64_t low_word = word(k);
   for (size_t w = first; w <= last; ++w) {
+    const uint64_t high_word = word(++k);
+    out[w] = r == 0 ? low_word : low_word >> r | high_word << (64 - r);
+    low_word = high_word;
+  }
+  // The words holding bits start + 1 to p: bits up to start stay, those to p
+  // clear, p set.
+  for (size_t w = first; w <= p / 64 && w <= last; ++w) {
     const size_t low = w * 64;
     const uint64_t keep = start + 1 <= low ? 0 : start + 1 - low >= 64 ? ~uint64_t{0} : (uint64_t{1} << (start + 1 - low)) - 1;
     const uint64_t above = p < low ? ~uint64_t{0} : p - low >= 63 ? 0 : ~((uint64_t{2} << (p - low)) - 1);
-    // The 64 old bits from bit low - delta on (zeros below bit 0).
-    const std::ptrdiff_t from = static_cast<std::ptrdiff_t>(low) - delta;
-    const std::ptrdiff_t k = from >= 0 ? from / 64 : (from - 63) / 64;
-    const auto r = static_cast<unsigned>(from - k * 64);
-    uint64_t moved = word(k) >> r;
-    if (r != 0) moved |= word(k + 1) << (64 - r);
-    uint64_t v = (words[w] & keep) | (moved & above);
-    if (p / 64 == w) v |= uint64_t{1} << (p % 64);
-    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
-    out[w] = v;
+    out[w] = (word(static_cast<std::ptrdiff_t>(w)) & keep) | (out[w] & above);
+    if (p / 64 == w) out[w] |= uint64_t{1} << (p % 64);
   }
-  const size_t from = (start + 1) / 8, to = top / 8 + 1;
-  std::memcpy(mask + from, reinterpret_cast<const std::byte*>(out) + from, to - from);
+  if constexpr (std::endian::native == std::endian::big) {
+    for (size_t w = first; w <= last; ++w) out[w] = __builtin_bswap64(out[w]);
+  }
+  const size_t from_byte = (start + 1) / 8, to = top / 8 + 1;
+  std::memcpy(mask + from_byte, reinterpret_cast<const std::byte*>(out) + from_byte, to - from_byte);
 }
 
 }  // namespace
