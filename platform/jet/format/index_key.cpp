@@ -169,6 +169,23 @@ std::optional<TextSortOrder> SortOrderOfCollation(uint16_t lcid, uint8_t sort_ve
   return std::nullopt;
 }
 
+namespace {
+
+// The codes of the first 128 units, looked up once per sort order: most key
+// text is ASCII, and a key is encoded for every row an indexed table gets.
+const CharCode& AsciiCode(TextSortOrder order, char16_t unit) {
+  struct Table {
+    CharCode codes[128];
+    explicit Table(TextSortOrder order) {
+      for (char16_t c = 0; c < 128; ++c) codes[c] = LookUpCharCode(order, c);
+    }
+  };
+  static const Table legacy(TextSortOrder::kGeneralLegacy), general(TextSortOrder::kGeneral);
+  return (order == TextSortOrder::kGeneralLegacy ? legacy : general).codes[unit];
+}
+
+}  // namespace
+
 void AppendTextKey(std::u16string_view text, TextSortOrder order, bool ascending, IndexKey* key) {
   if (text.size() > kMaxTextKeyUnits) text = text.substr(0, kMaxTextKeyUnits);
   while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
@@ -199,7 +216,7 @@ void AppendTextKey(std::u16string_view text, TextSortOrder order, bool ascending
   };
 
   for (char16_t c : text) {
-    const CharCode code = LookUpCharCode(order, c);
+    const CharCode code = c < 128 ? AsciiCode(order, c) : LookUpCharCode(order, c);
     const size_t current = pos;
     switch (code.type) {
       case CharCodeType::kIgnored:

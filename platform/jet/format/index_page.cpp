@@ -370,7 +370,7 @@ size_t IndexPageView::Count() const {
 namespace {
 
 // memcmp's sign for the short runs keys are, without the library call.
-int CompareBytes(const uint8_t* a, const uint8_t* b, size_t n) {
+[[gnu::always_inline]] inline int CompareBytes(const uint8_t* a, const uint8_t* b, size_t n) {
   if (n > 16) {
     const int c = std::memcmp(a, b, n);
     return c < 0 ? -1 : c > 0 ? 1 : 0;
@@ -388,10 +388,28 @@ Result<size_t> IndexPageView::LowerBound(const IndexProbe& probe) const {
   const uint8_t* key = probe.key.data();
   const size_t key_size = probe.key.size();
   size_t lo = 0, hi = end_;  // entry boundaries: those before lo are below the probe, those from hi on are not
+  const auto* mask = reinterpret_cast<const uint8_t*>(image_.data() + kIndexMaskOffset);
   while (lo < hi) {
     const size_t mid = lo + (hi - lo) / 2;
-    const size_t start = StartOf(mid);
-    const size_t end = NextEnd(mid);
+    // The entry holding byte mid: its start and end are mostly within the
+    // eight mask bytes around mid's bit, read at once; else StartOf/NextEnd.
+    size_t start, end;
+    const size_t b0 = mid / 8 >= 3 ? mid / 8 - 3 : 0;
+    uint64_t w = 0;
+    if (b0 + 8 <= kMaskBytes) {
+      std::memcpy(&w, mask + b0, 8);
+      if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+    }
+    const size_t bit = mid - b0 * 8;  // below 64
+    const uint64_t upto = bit >= 63 ? ~uint64_t{0} : (uint64_t{2} << bit) - 1;
+    const uint64_t below = w & upto, above = w & ~upto;
+    if (above != 0 && (below != 0 || b0 == 0)) {
+      start = below == 0 ? 0 : b0 * 8 + 63 - static_cast<size_t>(std::countl_zero(below));
+      end = b0 * 8 + static_cast<size_t>(std::countr_zero(above));
+    } else {
+      start = StartOf(mid);
+      end = NextEnd(mid);
+    }
     const size_t shared = start == 0 ? 0 : prefix_;
     const size_t size = shared + (end - start);
     if (size < pointer_bytes) {
@@ -469,6 +487,7 @@ Status AppendWholeEntries(const IndexPageView& view, size_t start, size_t end, s
     return MakeError(ErrorCode::kInvalidValue, "entries to replace outside the page");
   }
   const auto* data = reinterpret_cast<const uint8_t*>(view.image().data() + kIndexEntriesOffset);
+  const size_t pointer_bytes = view.leaf() ? kLeafPointerBytes : kNodePointerBytes;
   auto put_replacement = [&] {
     const size_t base = bytes->size();
     bytes->insert(bytes->end(), replacement.begin(), replacement.end());
@@ -484,11 +503,15 @@ Status AppendWholeEntries(const IndexPageView& view, size_t start, size_t end, s
         continue;
       }
     }
-    JET_ASSIGN_OR_RETURN(e, view.EntryAt(at));
-    if (at > 0) bytes->insert(bytes->end(), data, data + view.prefix());
-    bytes->insert(bytes->end(), data + at, data + e.end);
+    const size_t e_end = view.EndOf(at);
+    const size_t shared = at > 0 ? view.prefix() : 0;
+    if (shared + (e_end - at) < pointer_bytes) {
+      return MakeError(ErrorCode::kCorruption, "index page: entry shorter than its row pointer");
+    }
+    bytes->insert(bytes->end(), data, data + shared);
+    bytes->insert(bytes->end(), data + at, data + e_end);
     ends->push_back(bytes->size());
-    at = e.end;
+    at = e_end;
   }
   if (!placed) put_replacement();
   return {};
@@ -650,6 +673,7 @@ bool RewriteIndexPage(const IndexPageView& view, size_t start, size_t end, std::
   };
   const std::span<const std::byte> new_entry(reinterpret_cast<const std::byte*>(entry.data()), entry.size());
   const size_t old_prefix = view.prefix();
+  const size_t pointer_bytes = view.leaf() ? kLeafPointerBytes : kNodePointerBytes;
   size_t at = 0;
   bool placed = false;
   while (at < view.data_end() || !placed) {
@@ -659,11 +683,12 @@ bool RewriteIndexPage(const IndexPageView& view, size_t start, size_t end, std::
       at = end;
       continue;
     }
-    auto e = view.EntryAt(at);
-    if (!e) return false;
+    // Entries are taken as their bytes only (no EntryAt): a page is rewritten often.
+    const size_t e_end = view.EndOf(at);
     const std::span<const std::byte> shared(data, at == 0 ? 0 : old_prefix);
-    if (!put(shared, std::span<const std::byte>(data + at, e->end - at))) return false;
-    at = e->end;
+    if (shared.size() + (e_end - at) < pointer_bytes) return false;  // shorter than its row pointer
+    if (!put(shared, std::span<const std::byte>(data + at, e_end - at))) return false;
+    at = e_end;
   }
   PutLe16(out, kFreeSpaceOffset, static_cast<uint16_t>(kIndexEntryCapacity - stored));
   return true;

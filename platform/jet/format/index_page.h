@@ -135,6 +135,8 @@ class IndexPageView {
   Result<IndexEntryRef> Last() const { return EntryAt(StartOf(end_ - 1)); }
   // The entry that ends where the one at `start` begins (start > 0).
   Result<IndexEntryRef> Before(size_t start) const { return EntryAt(StartOf(start - 1)); }
+  // Where the entry at `start` (below data_end()) ends, without reading it.
+  size_t EndOf(size_t start) const { return NextEnd(start); }
   // Where the first entry not below `probe` begins; data_end() when every
   // entry is below it.
   Result<size_t> LowerBound(const IndexProbe& probe) const;
