@@ -446,7 +446,7 @@ Result<std::unique_ptr<File>> Pager::WriteJournal(const std::vector<uint32_t>& p
   JET_ASSIGN_OR_RETURN(journal, env_->OpenOrCreate(journal_path));
   JET_TRY(journal::Write(*journal, format::kPageSize, disk_page_count_, static_cast<uint32_t>(nonces_()), records));
   JET_TRY(env_->SyncFolderOf(journal_path));
-  return std::move(journal);
+  return journal;
 }
 
 Status Pager::WritePages(const std::vector<uint32_t>& pages) {

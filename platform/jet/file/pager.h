@@ -72,7 +72,10 @@ struct PagerOptions {
   bool writable = false;
   std::string password;
   Env* env = nullptr;                          // nullptr: Env::Default()
-  size_t cache_pages = 4096;                   // pages kept (16 MiB), changed ones first, at least 1024 clean
+  // Pages kept (256 MiB), changed ones first, at least 1024 clean. Random
+  // keys touch every leaf of a table's indexes: a cache smaller than them
+  // reads each leaf back from the file again and again.
+  size_t cache_pages = 65536;
   uint64_t max_file_bytes = kMaxAccessFileBytes;  // Append refuses to grow past it (lowered in tests)
   CommitLimits commit_limits = {};
   CommitPolicy::Clock clock = {};              // empty: the steady clock

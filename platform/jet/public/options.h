@@ -16,8 +16,12 @@ struct CommitLimits {
   std::chrono::milliseconds delay{500};
   // Pages changed since the last commit are held in memory (with the
   // originals of those the file had): past this many the group is committed,
-  // which bounds memory however fast statements come.
-  size_t dirty_pages = 4096;
+  // which bounds memory however fast statements come (128 MiB, and as much
+  // for the originals). Once a table's index leaves outnumber it, INSERTs in
+  // no key order change a new leaf with almost every row and commit far more
+  // often than the delay says (each commit writes every changed page twice):
+  // 4,096 pages cut such INSERTs into a 1,000,000-row table fourfold.
+  size_t dirty_pages = 32768;
 };
 
 struct OpenOptions {
