@@ -70,7 +70,9 @@ TEST(AceSystemTables, AreTheTablesOfAccessMadeEmptyFiles) {
         EXPECT_EQ(a.sort_version, b.sort_version);
         EXPECT_EQ(std::tie(a.precision, a.scale), std::tie(b.precision, b.scale));
         // Access leaves whatever was there in a variable column's fixed offset.
-        if (a.fixed()) EXPECT_EQ(a.fixed_offset, b.fixed_offset);
+        if (a.fixed()) {
+          EXPECT_EQ(a.fixed_offset, b.fixed_offset);
+        }
       }
       EXPECT_EQ(Shapes(d), Shapes(ours));
     }

@@ -125,7 +125,7 @@ class FixtureFile {
 
   // One column's value from a row (Text, Long, Integer, Byte, Double, Date/Time, Currency, Yes/No,
   // Binary, GUID).
-  Cell Value(const FixtureTable& t, const FixtureColumn& c, std::span<const uint8_t> r) const {
+  Cell Value(const FixtureTable& /*table*/, const FixtureColumn& c, std::span<const uint8_t> r) const {
     auto u16 = [&](size_t at) { return static_cast<uint16_t>(r[at] | r[at + 1] << 8); };
     const uint16_t ncol = u16(0);
     const size_t nm = (ncol + 7) / 8;

@@ -79,7 +79,9 @@ TEST(IndexKey, NumbersSortAsUnsignedBytes) {
     const Cell cell{DateTimeValue{values[i]}};
     auto k = EncodeIndexKey(std::vector<KeyColumn>{{&cell, ColumnType::kDateTime, true}});
     ASSERT_TRUE(k.has_value());
-    if (i > 0) EXPECT_LT(CompareKeys(previous, *k), 0) << values[i];
+    if (i > 0) {
+      EXPECT_LT(CompareKeys(previous, *k), 0) << values[i];
+    }
     previous = *k;
   }
   EXPECT_EQ(SortOrderOfCollation(1033, 0), TextSortOrder::kGeneralLegacy);
@@ -234,7 +236,9 @@ TEST(IndexKey, ReproducesEveryKeyAccessWrote) {
           ASSERT_TRUE(leaf->leaf) << file << " page " << page;
           for (size_t i = 0; i < leaf->entries.size(); ++i) {
             const IndexEntry& e = leaf->entries[i];
-            if (i > 0) EXPECT_TRUE(leaf->entries[i - 1] < e) << file << " page " << page << " entry " << i;
+            if (i > 0) {
+              EXPECT_TRUE(leaf->entries[i - 1] < e) << file << " page " << page << " entry " << i;
+            }
             auto row = db.Row(e.data_page, e.data_row);
             if (!row) continue;
             std::vector<Cell> cells;

@@ -150,7 +150,9 @@ TEST(AccessLayoutTest, IndexPagesWeRewriteKeepNoSharedPrefixUnlessTheyNeedOne) {
     ++index_pages;
     uint16_t prefix = static_cast<uint16_t>(static_cast<uint8_t>(image[0x18]) | static_cast<uint8_t>(image[0x19]) << 8);
     if (prefix != 0) ++prefixed;
-    if (PlainEntryBytes(*page) <= format::kIndexEntryCapacity) EXPECT_EQ(prefix, 0) << "page " << p;
+    if (PlainEntryBytes(*page) <= format::kIndexEntryCapacity) {
+      EXPECT_EQ(prefix, 0) << "page " << p;
+    }
   }
   EXPECT_GT(index_pages, 6u);
   EXPECT_EQ(readers::CheckReport(path), "");

@@ -238,7 +238,9 @@ TEST(EncryptedFilesTest, EveryAccdbSchemeOurWriterMakesReadsBackAfterAFreshOpen)
     EncryptInPlace(path, *scheme.made, password);
     EXPECT_EQ(Database::Open(path, {.password = "wrong"}).error().code, ErrorCode::kWrongPassword);
     for (const auto& name : names) EXPECT_EQ(OurRows(path, password, name), plain_rows[name]) << name;
-    if (judge && scheme.mdb_reader_reads) EXPECT_EQ(MdbReaderDump(path, password), plain_dump);
+    if (judge && scheme.mdb_reader_reads) {
+      EXPECT_EQ(MdbReaderDump(path, password), plain_dump);
+    }
     WriteTheTable(path, password);
     EXPECT_EQ(OurRows(path, password, "Written"), Expected());
     EXPECT_EQ(readers::CheckReport(path, password), "");
