@@ -18,6 +18,7 @@ class MemoryEnv : public jet::Env {
   std::map<std::string, std::vector<std::byte>> files;
   bool fail_writes = false;
   bool fail_syncs = false;
+  size_t reads = 0;  // ReadAt calls, of every file
 
   jet::Result<std::unique_ptr<jet::File>> Open(const std::string& path, bool) override {
     auto it = files.find(path);
@@ -41,6 +42,7 @@ class MemoryEnv : public jet::Env {
     jet::Result<uint64_t> Size() override { return static_cast<uint64_t>(Data().size()); }
     jet::Status ReadAt(uint64_t offset, std::span<std::byte> out) override {
       auto& d = Data();
+      ++env_->reads;
       if (offset > d.size() || out.size() > d.size() - offset)
         return jet::MakeError(jet::ErrorCode::kIoError, "read beyond the end");
       std::memcpy(out.data(), d.data() + offset, out.size());

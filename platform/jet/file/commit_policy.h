@@ -4,8 +4,9 @@
 // statement would make a conversion of a million rows crawl; grouping bounds
 // what a crash can lose instead. A group is committed once it holds
 // `statements` statements, or once `delay` has passed since its first
-// statement ended, or once it has changed `dirty_pages` pages, whichever
-// comes first (checked as each statement ends), and always at Close.
+// statement ended, or once it has changed `dirty_pages` pages or added
+// `appended_pages`, whichever comes first (checked as each statement ends),
+// and always at Close.
 //
 // A database opened through jet::Database uses 1,000,000 statements or 500 ms
 // (OpenOptions): at INSERT speeds the time limit decides, so a crash or power
@@ -31,10 +32,12 @@ class CommitPolicy {
   void StatementDone() {
     if (pending_++ == 0) group_start_ = clock_();
   }
-  // Whether the pending group, which has changed `dirty_pages` pages, should be committed now.
-  bool Due(size_t dirty_pages) const {
+  // Whether the pending group, which has changed `dirty_pages` pages (of
+  // them `appended_pages` new ones), should be committed now.
+  bool Due(size_t dirty_pages, size_t appended_pages) const {
     if (pending_ == 0) return false;
     return pending_ >= limits_.statements || dirty_pages >= limits_.dirty_pages ||
+           appended_pages >= limits_.appended_pages ||
            clock_() - group_start_ >= limits_.delay;
   }
   // The group was committed or rolled back: a new one starts.

@@ -8,6 +8,7 @@
 
 #include "platform/jet/file/codec.h"
 #include "platform/jet/file/journal.h"
+#include "platform/jet/format/index_page.h"
 #include "platform/jet/crypto/page_cipher.h"
 
 namespace jet {
@@ -143,6 +144,7 @@ Pager::Pager(Env* env, std::unique_ptr<File> file, std::unique_ptr<LockFile> loc
       writable_(options.writable),
       journal_(options.journal),
       cache_pages_(std::max(options.cache_pages, kMinResidentPages)),
+      index_cache_pages_(std::max(options.index_cache_pages, kMinResidentPages)),
       max_pages_(static_cast<uint32_t>(std::min(options.max_file_bytes, kMaxAccessFileBytes) / format::kPageSize)),
       max_file_bytes_(options.max_file_bytes),
       policy_(options.commit_limits,
@@ -183,7 +185,8 @@ Pager::Slot& Pager::SlotTable::emplace(uint32_t page, Slot slot, bool* moved) {
 
 void Pager::Touch(Slot& slot) {
   if (slot.dirty) return;
-  clean_lru_.splice(clean_lru_.begin(), clean_lru_, slot.lru);
+  std::list<uint32_t>& list = CleanList(slot);
+  list.splice(list.begin(), list, slot.lru);
 }
 
 void Pager::MakeClean(uint32_t page, Slot& slot) {
@@ -191,21 +194,27 @@ void Pager::MakeClean(uint32_t page, Slot& slot) {
   slot.statement.reset();
   slot.dirty = false;
   slot.in_statement = false;
-  clean_lru_.push_front(page);
-  slot.lru = clean_lru_.begin();
+  std::list<uint32_t>& list = CleanList(slot);
+  list.push_front(page);
+  slot.lru = list.begin();
 }
 
 void Pager::Evict() {
   // Changed pages stay until their commit and count against the cache, so
   // that a statement changing thousands of pages does not hold as many
   // clean ones beside them; kMinResidentPages clean pages always stay.
-  const size_t room = cache_pages_ - std::min(dirty_.size(), cache_pages_ - kMinResidentPages);
-  while (clean_lru_.size() > room) {
-    uint32_t victim = clean_lru_.back();
-    clean_lru_.pop_back();
-    if (victim == last_page_) last_slot_ = nullptr;
-    slots_.erase(victim);
-  }
+  // Index pages read from the file have a room of their own.
+  auto trim = [&](std::list<uint32_t>& list, size_t pages) {
+    const size_t room = pages - std::min(dirty_.size(), pages - kMinResidentPages);
+    while (list.size() > room) {
+      uint32_t victim = list.back();
+      list.pop_back();
+      if (victim == last_page_) last_slot_ = nullptr;
+      slots_.erase(victim);
+    }
+  };
+  trim(clean_lru_, cache_pages_);
+  trim(index_lru_, index_cache_pages_);
 }
 
 Result<Pager::Slot*> Pager::Load(uint32_t page) {
@@ -231,8 +240,13 @@ Result<Pager::Slot*> Pager::Load(uint32_t page) {
   std::span<std::byte> image(slot.image.get(), format::kPageSize);
   JET_TRY(file_->ReadAt(static_cast<uint64_t>(page) * format::kPageSize, image));
   if (cipher_ && page != 0) JET_TRY(cipher_->Decrypt(page, image));
-  clean_lru_.push_front(page);
-  slot.lru = clean_lru_.begin();
+  // Only pages read back join the index room: those of an index built in
+  // one pass are written once and need not stay.
+  const auto type = static_cast<uint8_t>(image[0]);
+  slot.index_page = page != 0 && (type == format::kIndexNodePage || type == format::kIndexLeafPage);
+  std::list<uint32_t>& list = CleanList(slot);
+  list.push_front(page);
+  slot.lru = list.begin();
   bool moved = false;
   Slot& placed = slots_.emplace(page, std::move(slot), &moved);
   if (moved) last_slot_ = nullptr;
@@ -261,7 +275,7 @@ Result<std::span<std::byte>> Pager::Write(uint32_t page) {
     slot->original.reset(new std::byte[format::kPageSize]);
     std::memcpy(slot->original.get(), slot->image.get(), format::kPageSize);
     slot->dirty = true;
-    clean_lru_.erase(slot->lru);
+    CleanList(*slot).erase(slot->lru);
     dirty_.push_back(page);
     Evict();
   }
@@ -357,7 +371,7 @@ Status Pager::StatementDone() {
 }
 
 Status Pager::CommitIfDue() {
-  if (policy_.Due(dirty_.size())) return Commit();
+  if (policy_.Due(dirty_.size(), page_count_ - disk_page_count_)) return Commit();
   return {};
 }
 

@@ -72,10 +72,12 @@ struct PagerOptions {
   bool writable = false;
   std::string password;
   Env* env = nullptr;                          // nullptr: Env::Default()
-  // Pages kept (256 MiB), changed ones first, at least 1024 clean. Random
-  // keys touch every leaf of a table's indexes: a cache smaller than them
-  // reads each leaf back from the file again and again.
-  size_t cache_pages = 65536;
+  size_t cache_pages = 4096;                   // pages kept (16 MiB), changed ones first, at least 1024 clean
+  // Index pages read from the file are kept besides, up to this many with
+  // the changed ones (240 MiB): INSERTs whose keys come in no order visit
+  // every leaf of a large index, which the pages above could not hold, while
+  // a table's rows, read or written once, stay within them.
+  size_t index_cache_pages = 61440;
   uint64_t max_file_bytes = kMaxAccessFileBytes;  // Append refuses to grow past it (lowered in tests)
   CommitLimits commit_limits = {};
   CommitPolicy::Clock clock = {};              // empty: the steady clock
@@ -147,7 +149,8 @@ class Pager final : public PageStore {
     std::unique_ptr<std::byte[]> statement;  // the image before this statement, for pages dirty before it
     bool dirty = false;
     bool in_statement = false;               // written or appended by the statement under way
-    std::list<uint32_t>::iterator lru;       // position among clean pages
+    bool index_page = false;                 // read from the file as an index page: kept with index_lru_
+    std::list<uint32_t>::iterator lru;       // position among clean pages (of its list)
   };
   // Slots by page number, held in place. Pages are numbered densely from 0,
   // so finding a slot is one load, without hashing or a pointer to follow:
@@ -175,6 +178,7 @@ class Pager final : public PageStore {
   Status Usable() const;
   Result<Slot*> Load(uint32_t page);
   void Touch(Slot& slot);
+  std::list<uint32_t>& CleanList(const Slot& slot) { return slot.index_page ? index_lru_ : clean_lru_; }
   // Page buffers for before-statement images, reused between statements.
   std::unique_ptr<std::byte[]> SpareImage();
   void Recycle(std::unique_ptr<std::byte[]> image);
@@ -203,6 +207,7 @@ class Pager final : public PageStore {
   bool writable_;
   bool journal_;
   size_t cache_pages_;
+  size_t index_cache_pages_;
   uint32_t max_pages_;
   uint64_t max_file_bytes_;
   CommitPolicy policy_;
@@ -210,6 +215,7 @@ class Pager final : public PageStore {
   std::mt19937 nonces_;
   SlotTable slots_;
   std::list<uint32_t> clean_lru_;  // front = most recently used
+  std::list<uint32_t> index_lru_;  // the same for clean index pages read from the file
   std::vector<uint32_t> dirty_;
   std::vector<uint32_t> statement_pages_;
   uint32_t last_page_ = 0;        // the page Load found last, and its slot

@@ -17,11 +17,15 @@ struct CommitLimits {
   // Pages changed since the last commit are held in memory (with the
   // originals of those the file had): past this many the group is committed,
   // which bounds memory however fast statements come (128 MiB, and as much
-  // for the originals). Once a table's index leaves outnumber it, INSERTs in
-  // no key order change a new leaf with almost every row and commit far more
-  // often than the delay says (each commit writes every changed page twice):
-  // 4,096 pages cut such INSERTs into a 1,000,000-row table fourfold.
+  // for the originals). INSERTs whose keys come in no order change a leaf of
+  // each index with almost every row; with fewer pages than a large table's
+  // leaves such a group would commit every few thousand rows, each commit
+  // writing every changed leaf twice (journal and file).
   size_t dirty_pages = 32768;
+  // Of those, pages added to the file: a table's new rows fill new pages
+  // that nothing reads again before the commit, so their group is kept as
+  // small as before (16 MiB).
+  size_t appended_pages = 4096;
 };
 
 struct OpenOptions {

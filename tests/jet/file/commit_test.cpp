@@ -202,20 +202,28 @@ TEST(CommitTest, AStatementRollsBackAloneAndTheGroupCommitsWhenDue) {
 }
 
 // Changed pages stay in memory until their commit: a group that has changed
-// enough of them is committed as its statement ends, whatever the time.
-TEST(CommitTest, AGroupThatHasChangedEnoughPagesCommits) {
+// enough of them, or added enough, is committed as its statement ends,
+// whatever the time.
+TEST(CommitTest, AGroupThatHasChangedOrAddedEnoughPagesCommits) {
   REQUIRE_FIXTURES("engine-empty-jet4.mdb");
-  Scene s;
-  ASSERT_TRUE(s.ok);
-  s.options.commit_limits = {.statements = 1000, .delay = std::chrono::hours(1), .dirty_pages = 6};
-  auto pager = s.Open();
-  ASSERT_TRUE(ApplyStatement(*pager, 3));  // pages 4 and 12, and an appended page
-  ASSERT_TRUE(pager->StatementDone());
-  EXPECT_TRUE(pager->HasChanges());
-  ASSERT_TRUE(ApplyStatement(*pager, 7));  // pages 10 and 14, another appended page: six
-  ASSERT_TRUE(pager->StatementDone());
-  EXPECT_FALSE(pager->HasChanges());
-  EXPECT_NE(s.env.Contents(kDb), s.fixture);
+  const CommitLimits limits[] = {
+      {.statements = 1000, .delay = std::chrono::hours(1), .dirty_pages = 6, .appended_pages = 1000},
+      {.statements = 1000, .delay = std::chrono::hours(1), .dirty_pages = 1000, .appended_pages = 2},
+  };
+  for (const CommitLimits& limit : limits) {
+    SCOPED_TRACE(limit.dirty_pages);
+    Scene s;
+    ASSERT_TRUE(s.ok);
+    s.options.commit_limits = limit;
+    auto pager = s.Open();
+    ASSERT_TRUE(ApplyStatement(*pager, 3));  // pages 4 and 12, and an appended page
+    ASSERT_TRUE(pager->StatementDone());
+    EXPECT_TRUE(pager->HasChanges());
+    ASSERT_TRUE(ApplyStatement(*pager, 7));  // pages 10 and 14, another appended page: six, two of them new
+    ASSERT_TRUE(pager->StatementDone());
+    EXPECT_FALSE(pager->HasChanges());
+    EXPECT_NE(s.env.Contents(kDb), s.fixture);
+  }
 }
 
 TEST(CommitTest, ACommitWithoutAJournalNeverCreatesOneAndSyncsTheDatabase) {

@@ -60,6 +60,37 @@ TEST(PagerTest, WritesStayInMemoryUntilCommit) {
   EXPECT_TRUE((*pager)->DirtyPages().empty());
 }
 
+// Clean pages are dropped least recently used first, each kind within its
+// own room: index pages read from the file stay while many more rows are
+// read, and their room has a bound too.
+TEST(PagerTest, IndexPagesReadFromTheFileHaveARoomOfTheirOwn) {
+  REQUIRE_FIXTURES("engine-empty-jet4.mdb");
+  Env e("engine-empty-jet4.mdb", /*writable=*/false);
+  auto& bytes = e.env.files["db"];
+  const uint32_t first = static_cast<uint32_t>(bytes.size() / 4096);
+  constexpr uint32_t kIndexPages = 1500, kDataPages = 2500;
+  bytes.resize(bytes.size() + size_t{kIndexPages + kDataPages} * 4096);
+  for (uint32_t k = 0; k < kIndexPages + kDataPages; ++k)
+    bytes[size_t{first + k} * 4096] = std::byte{k < kIndexPages ? uint8_t{0x04} : uint8_t{0x01}};
+  e.options.cache_pages = 1024;
+  e.options.index_cache_pages = 1024;
+  auto pager = Pager::Open("db", e.options);
+  ASSERT_TRUE(pager) << pager.error().message;
+  auto read = [&](uint32_t page) {
+    const size_t before = e.env.reads;
+    EXPECT_TRUE((*pager)->Read(page));
+    return e.env.reads - before;  // 1: it came from the file
+  };
+  const uint32_t data = first + kIndexPages;
+  for (uint32_t k = 0; k < 10; ++k) read(first + k);
+  for (uint32_t k = 0; k < kDataPages; ++k) read(data + k);
+  for (uint32_t k = 0; k < 10; ++k) EXPECT_EQ(read(first + k), 0u) << "index page " << k << " was dropped for rows";
+  EXPECT_EQ(read(data), 1u) << "the first data page stayed beyond its room";
+  for (uint32_t k = 0; k < kIndexPages; ++k) read(first + k);
+  EXPECT_EQ(read(first), 1u) << "the index room holds more than it may";
+  EXPECT_EQ(read(first + kIndexPages - 1), 0u);
+}
+
 TEST(PagerTest, ReadOnlyRefusesChangesAndFailedWritesAreReported) {
   REQUIRE_FIXTURES("engine-empty-jet4.mdb");
   Env ro("engine-empty-jet4.mdb", false);
