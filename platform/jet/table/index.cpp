@@ -130,12 +130,22 @@ Result<IndexTree::Descent> IndexTree::DescendTo(const format::IndexProbe& probe,
   if (path) path->clear();
   for (int depth = 0;; ++depth) {
     if (depth > kMaxDepth) return Corrupt(page_number, "index deeper than any Access writes (a loop?)");
-    JET_ASSIGN_OR_RETURN(view, View(page_number));
+    if (page_number == 0 || page_number >= store_.PageCount()) return Corrupt(page_number, "page number outside the file");
+    JET_ASSIGN_OR_RETURN(image, store_.Read(page_number));
+    // Leaves are many and mostly out of the processor's caches; opening one
+    // and the bisection and the splice read it all over, so its lines are
+    // asked for at once, before the first is needed, rather than one miss
+    // after another. Leaves lie as deep as the last search found them.
+    const bool prefetched = depth == leaf_depth_;
+    if (prefetched) {
+      for (size_t line = 0; line < image.size(); line += 64) __builtin_prefetch(image.data() + line);
+    }
+    JET_ASSIGN_OR_RETURN(view, format::IndexPageView::Open(image, page_number));
     if (view.leaf()) {
-      // Leaves are many and mostly out of the cache; the bisection and the
-      // splice read them all over, so their lines are asked for at once
-      // rather than one miss after another.
-      for (size_t line = 64; line < format::kIndexPageSize; line += 64) __builtin_prefetch(view.image().data() + line);
+      if (!prefetched) {
+        for (size_t line = 64; line < image.size(); line += 64) __builtin_prefetch(image.data() + line);
+      }
+      leaf_depth_ = depth;
       *leaf_page = page_number;
       Descent leaf;
       leaf.page = page_number;

@@ -135,6 +135,7 @@ class IndexTree {
 
   PageStore& store_;
   uint64_t version_ = 0;  // counts changes, which end an IndexPosition
+  int leaf_depth_ = 0;     // how deep the last search found the leaves
   uint32_t root_;
   uint32_t tdef_page_;
   IndexCallbacks callbacks_;
