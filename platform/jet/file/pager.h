@@ -26,10 +26,13 @@
 //     (page_cipher.h), so the journal holds pages as the file held them.
 //     Page 0 is never encrypted and keeps its header mask, which format/header
 //     readers remove on a copy (file/codec.h).
-//  7. A span from Read() or Write() stays valid until Rollback(),
-//     RollbackStatement() or a failed commit, or until kMinResidentPages other
+//  7. A span from Read() or Write() stays valid until the statement ends
+//     (StatementDone() may commit, and a commit makes thousands of pages clean
+//     at once, which may push it out), until Commit(), CommitIfDue(),
+//     Rollback() or RollbackStatement(), or until kMinResidentPages other
 //     pages have been read since (clean pages are evicted least-recently-used
-//     first; dirty pages never).
+//     first, index pages read from the file and other pages each within their
+//     own room; dirty pages never).
 //
 // Statements and lazy commits. The caller ends each statement with
 // StatementDone(), which commits the pending group when the CommitPolicy says

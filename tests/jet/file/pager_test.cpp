@@ -61,8 +61,8 @@ TEST(PagerTest, WritesStayInMemoryUntilCommit) {
 }
 
 // Clean pages are dropped least recently used first, each kind within its
-// own room: index pages read from the file stay while many more rows are
-// read, and their room has a bound too.
+// own room: index pages (nodes and leaves) read from the file stay while many
+// more rows are read, and their room has a bound too.
 TEST(PagerTest, IndexPagesReadFromTheFileHaveARoomOfTheirOwn) {
   REQUIRE_FIXTURES("engine-empty-jet4.mdb");
   Env e("engine-empty-jet4.mdb", /*writable=*/false);
@@ -71,7 +71,7 @@ TEST(PagerTest, IndexPagesReadFromTheFileHaveARoomOfTheirOwn) {
   constexpr uint32_t kIndexPages = 1500, kDataPages = 2500;
   bytes.resize(bytes.size() + size_t{kIndexPages + kDataPages} * 4096);
   for (uint32_t k = 0; k < kIndexPages + kDataPages; ++k)
-    bytes[size_t{first + k} * 4096] = std::byte{k < kIndexPages ? uint8_t{0x04} : uint8_t{0x01}};
+    bytes[size_t{first + k} * 4096] = std::byte{k >= kIndexPages ? uint8_t{0x01} : k % 2 ? uint8_t{0x03} : uint8_t{0x04}};
   e.options.cache_pages = 1024;
   e.options.index_cache_pages = 1024;
   auto pager = Pager::Open("db", e.options);

@@ -180,17 +180,17 @@ TEST(SqlParser, KeysAndIndexes) {
   EXPECT_FALSE(made.index.columns[1].ascending);
   EXPECT_TRUE(std::get<CreateIndex>(*Parse("CREATE INDEX p ON t (a) WITH PRIMARY")).index.primary);
   EXPECT_TRUE(std::get<CreateIndex>(*Parse("CREATE INDEX p ON t (a) WITH DISALLOW NULL")).index.disallow_null);
-  const auto& drop = std::get<DropIndex>(*Parse("DROP INDEX by_name ON t"));
+  const auto drop = std::get<DropIndex>(*Parse("DROP INDEX by_name ON t"));
   EXPECT_EQ(drop.index, "by_name");
   EXPECT_EQ(drop.table, "t");
 
-  const auto& added = std::get<CreateIndex>(*Parse("ALTER TABLE t ADD CONSTRAINT pk PRIMARY KEY (a, b DESC)"));
+  const auto added = std::get<CreateIndex>(*Parse("ALTER TABLE t ADD CONSTRAINT pk PRIMARY KEY (a, b DESC)"));
   EXPECT_EQ(added.table, "t");
   EXPECT_EQ(added.index.name, "pk");
   EXPECT_TRUE(added.index.primary);
   EXPECT_EQ(added.index.columns.size(), 2u);
   EXPECT_TRUE(std::get<CreateIndex>(*Parse("alter table t add constraint u unique (a);")).index.unique);
-  const auto& dropped = std::get<DropIndex>(*Parse("ALTER TABLE [t] DROP CONSTRAINT pk"));
+  const auto dropped = std::get<DropIndex>(*Parse("ALTER TABLE [t] DROP CONSTRAINT pk"));
   EXPECT_EQ(dropped.index, "pk");
   EXPECT_EQ(MustFail("ALTER TABLE t ADD COLUMN c LONG").code, ErrorCode::kNotSupported);
   EXPECT_EQ(MustFail("CREATE INDEX p ON t (a) WITH NOTHING").code, ErrorCode::kSyntax);
@@ -220,7 +220,7 @@ TEST(SqlParser, Relationships) {
   EXPECT_EQ(pair.referenced_columns, (std::vector<std::string>{"x", "y"}));
   EXPECT_TRUE(pair.cascade_update && pair.cascade_delete);
 
-  const auto& added = std::get<AddForeignKey>(
+  const auto added = std::get<AddForeignKey>(
       MustParse("alter table c add constraint f foreign key (a) references p (id) on delete no action;"));
   EXPECT_EQ(added.table, "c");
   EXPECT_EQ(added.key.name, "f");
