@@ -8,7 +8,7 @@
 
 #include "platform/jet/file/codec.h"
 #include "platform/jet/file/journal.h"
-#include "platform/jet/format/index_page.h"
+#include "platform/jet/format/data_page.h"
 #include "platform/jet/crypto/page_cipher.h"
 
 namespace jet {
@@ -242,8 +242,8 @@ Result<Pager::Slot*> Pager::Load(uint32_t page) {
   if (cipher_ && page != 0) JET_TRY(cipher_->Decrypt(page, image));
   // Only pages read back join the index room: those of an index built in
   // one pass are written once and need not stay.
-  const auto type = static_cast<uint8_t>(image[0]);
-  slot.index_page = page != 0 && (type == format::kIndexNodePage || type == format::kIndexLeafPage);
+  const uint8_t type = format::PageType(image);
+  slot.index_page = page != 0 && (type == format::kPageTypeIndexNode || type == format::kPageTypeIndexLeaf);
   std::list<uint32_t>& list = CleanList(slot);
   list.push_front(page);
   slot.lru = list.begin();

@@ -32,6 +32,11 @@ constexpr int kMaxDepth = 16;
 constexpr size_t kMaxKeyBytes = format::kIndexEntryCapacity / 3 - 8;
 constexpr size_t kTail = static_cast<size_t>(-1);
 
+// Asks for every line of a page without waiting for any.
+void PrefetchPage(std::span<const std::byte> image) {
+  for (size_t line = 0; line < image.size(); line += 64) __builtin_prefetch(image.data() + line);
+}
+
 Error Corrupt(uint32_t page, std::string_view why) {
   return MakeError(ErrorCode::kCorruption, fmt::format("index page {}: {}", page, why));
 }
@@ -116,9 +121,13 @@ Result<uint32_t> IndexTree::Allocate() {
   return callbacks_.allocate_page();
 }
 
-Result<format::IndexPageView> IndexTree::View(uint32_t page) {
+Result<std::span<const std::byte>> IndexTree::PageImage(uint32_t page) {
   if (page == 0 || page >= store_.PageCount()) return Corrupt(page, "page number outside the file");
-  JET_ASSIGN_OR_RETURN(image, store_.Read(page));
+  return store_.Read(page);
+}
+
+Result<format::IndexPageView> IndexTree::View(uint32_t page) {
+  JET_ASSIGN_OR_RETURN(image, PageImage(page));
   return format::IndexPageView::Open(image, page);
 }
 
@@ -130,21 +139,16 @@ Result<IndexTree::Descent> IndexTree::DescendTo(const format::IndexProbe& probe,
   if (path) path->clear();
   for (int depth = 0;; ++depth) {
     if (depth > kMaxDepth) return Corrupt(page_number, "index deeper than any Access writes (a loop?)");
-    if (page_number == 0 || page_number >= store_.PageCount()) return Corrupt(page_number, "page number outside the file");
-    JET_ASSIGN_OR_RETURN(image, store_.Read(page_number));
+    JET_ASSIGN_OR_RETURN(image, PageImage(page_number));
     // Leaves are many and mostly out of the processor's caches; opening one
     // and the bisection and the splice read it all over, so its lines are
     // asked for at once, before the first is needed, rather than one miss
     // after another. Leaves lie as deep as the last search found them.
     const bool prefetched = depth == leaf_depth_;
-    if (prefetched) {
-      for (size_t line = 0; line < image.size(); line += 64) __builtin_prefetch(image.data() + line);
-    }
+    if (prefetched) PrefetchPage(image);
     JET_ASSIGN_OR_RETURN(view, format::IndexPageView::Open(image, page_number));
     if (view.leaf()) {
-      if (!prefetched) {
-        for (size_t line = 64; line < image.size(); line += 64) __builtin_prefetch(image.data() + line);
-      }
+      if (!prefetched) PrefetchPage(image);
       leaf_depth_ = depth;
       *leaf_page = page_number;
       Descent leaf;

@@ -110,6 +110,7 @@ class IndexTree {
   };
 
   Result<format::IndexPage> Load(uint32_t page);
+  Result<std::span<const std::byte>> PageImage(uint32_t page);  // a page of the file, checked to be one
   Result<format::IndexPageView> View(uint32_t page);
   // The leaf a search for `probe` ends on, and the path there.
   Result<Descent> DescendTo(const format::IndexProbe& probe, uint32_t* leaf_page, std::vector<Descent>* path);
