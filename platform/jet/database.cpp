@@ -100,6 +100,7 @@ Status Database::RequireOpen() const {
 
 Result<std::vector<format::ColumnDef>> Database::TableColumns(std::string_view name) {
   JET_TRY(RequireOpen());
+  JET_TRY(SettleIndexes());
   JET_ASSIGN_OR_RETURN(object, FindTable(name));
   JET_ASSIGN_OR_RETURN(t, table::Table::Open(*pager_, object->tdef_page(), object->name));
   return t->columns();
@@ -107,6 +108,7 @@ Result<std::vector<format::ColumnDef>> Database::TableColumns(std::string_view n
 
 Result<std::vector<RelationshipInfo>> Database::Relationships() {
   JET_TRY(RequireOpen());
+  JET_TRY(SettleIndexes());
   JET_ASSIGN_OR_RETURN(stored, table::ReadRelationships(*pager_, objects_));
   std::vector<RelationshipInfo> out;
   for (auto& r : stored) {
@@ -127,6 +129,7 @@ Result<std::vector<RelationshipInfo>> Database::Relationships() {
 
 Result<std::vector<IndexInfo>> Database::TableIndexes(std::string_view name) {
   JET_TRY(RequireOpen());
+  JET_TRY(SettleIndexes());
   JET_ASSIGN_OR_RETURN(object, FindTable(name));
   JET_ASSIGN_OR_RETURN(t, table::Table::Open(*pager_, object->tdef_page(), object->name));
   const format::TableDefinition& def = t->definition();
@@ -156,6 +159,7 @@ Result<std::vector<IndexInfo>> Database::TableIndexes(std::string_view name) {
 
 Result<std::unique_ptr<TableReader>> Database::ReadTable(std::string_view name) {
   JET_TRY(RequireOpen());
+  JET_TRY(SettleIndexes());
   JET_ASSIGN_OR_RETURN(object, FindTable(name));
   JET_ASSIGN_OR_RETURN(t, table::Table::Open(*pager_, object->tdef_page(), object->name));
   return std::make_unique<TableReader>(std::move(t));
@@ -163,7 +167,13 @@ Result<std::unique_ptr<TableReader>> Database::ReadTable(std::string_view name) 
 
 Result<std::vector<std::string>> Database::Check() {
   JET_TRY(RequireOpen());
+  JET_TRY(SettleIndexes());
   return table::CheckDatabase(*pager_, objects_);
+}
+
+Status Database::SettleIndexes() {
+  if (!executor_) return {};
+  return executor_->SettleIndexes();
 }
 
 Status Database::Execute(std::string_view sql) {

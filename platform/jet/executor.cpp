@@ -80,9 +80,42 @@ struct Executor::TableWriter {
 };
 
 Executor::Executor(Pager& pager, std::vector<table::CatalogObject>& objects)
-    : pager_(pager), objects_(objects), allocator_(pager) {}
+    : pager_(pager), objects_(objects), allocator_(pager) {
+  pager_.SetBeforeCommit([this] { return WritePendingEntries(); });
+}
 
-Executor::~Executor() = default;
+Executor::~Executor() { pager_.SetBeforeCommit(nullptr); }
+
+bool Executor::HasPendingEntries() const {
+  for (const auto& [tdef, w] : writers_)
+    if (w->appender->HasPending()) return true;
+  return false;
+}
+
+Status Executor::WritePendingEntries(uint32_t except) {
+  for (auto& [tdef, w] : writers_) {
+    if (tdef == except || !w->appender->HasPending()) continue;
+    if (std::find(touched_.begin(), touched_.end(), w.get()) == touched_.end()) touched_.push_back(w.get());
+    JET_TRY(w->appender->WritePending());
+  }
+  return {};
+}
+
+Status Executor::SettleIndexes() {
+  if (!HasPendingEntries()) return {};
+  return AsStatement(nullptr, [&] { return WritePendingEntries(); });
+}
+
+Error Executor::DropGroup(const Error& why) {
+  const size_t lost = pager_.PendingStatements();
+  pager_.Rollback();
+  return AfterFailedCommit(Error{
+      why.code,
+      fmt::format("the rows inserted since the last commit could not be added to their indexes ({}). {} lost",
+                  why.message, lost == 1 ? std::string("The 1 statement since then was")
+                                         : fmt::format("The {} statements since then were", lost)),
+      ErrorKind::kWriteFailed, lost});
+}
 
 Status Executor::Execute(std::string_view text) {
   if (sql::IsInsertStatement(text)) {
@@ -95,6 +128,8 @@ Status Executor::Execute(std::string_view text) {
   if (std::holds_alternative<sql::Select>(*parsed))
     return SqlError(ErrorCode::kNotSupported, "A SELECT statement returns rows; it is read, not executed.");
   if (!pager_.writable()) return ReadOnlyError();
+  // Every other statement finds the indexes whole.
+  JET_TRY(SettleIndexes());
   if (auto* create = std::get_if<sql::CreateTable>(&*parsed)) return Create(*create);
   if (auto* insert = std::get_if<sql::InsertInto>(&*parsed)) return Insert(*insert);
   if (auto* index = std::get_if<sql::CreateIndex>(&*parsed)) return CreateIndex(*index);
@@ -112,8 +147,12 @@ Error Executor::ReadOnlyError() const {
 
 template <typename Body>
 Status Executor::AsStatement(TableWriter* writer, Body&& body) {
+  touched_.clear();
+  if (writer) touched_.push_back(writer);
   Status done = body();
   if (done) {
+    for (TableWriter* w : touched_) w->appender->KeepStatement();
+    touched_.clear();
     auto committed = pager_.StatementDone();
     if (!committed) return AfterFailedCommit(committed.error());
     return {};
@@ -121,10 +160,15 @@ Status Executor::AsStatement(TableWriter* writer, Body&& body) {
   Error failure = StatementError(done.error());
   pager_.RollbackStatement();
   allocator_.Reset();
-  if (writer) {
-    // The definition is back as before the statement; the appender reads it again.
-    if (auto reloaded = writer->appender->Reload(); !reloaded) {
-      writers_.erase(writer->tdef);
+  std::vector<TableWriter*> touched = std::move(touched_);
+  touched_.clear();
+  for (TableWriter* w : touched) {
+    // The definition is back as before the statement; the appender reads it
+    // again, and the statement's entries leave those still waiting.
+    w->appender->DiscardStatement();
+    if (auto reloaded = w->appender->Reload(); !reloaded) {
+      if (w->appender->HasPending()) return DropGroup(reloaded.error());
+      writers_.erase(w->tdef);
       by_name_.clear();
     }
   }
@@ -158,7 +202,7 @@ Result<Executor::TableWriter*> Executor::WriterFor(const std::string& name) {
   uint32_t tdef = object->tdef_page();
   auto& slot = writers_[tdef];
   if (!slot) {
-    auto appender = table::TableAppender::Open(pager_, allocator_, tdef);
+    auto appender = table::TableAppender::Open(pager_, allocator_, tdef, {.defer_index_entries = true});
     if (!appender) {
       writers_.erase(tdef);
       return StatementError(appender.error());
@@ -230,8 +274,17 @@ Status Executor::Insert(sql::InsertInto& s) {
     w->cells[at] = std::move(*cell);
   }
   return AsStatement(w, [&]() -> Status {
+    // Another table's waiting entries first: this row's foreign key may need them.
+    JET_TRY(WritePendingEntries(w->tdef));
     auto stored = w->appender->Insert(w->cells);
     if (!stored) return stored.error();
+    // Waiting entries may need new pages: near the size limit, or once they
+    // take much memory, they go in now, as part of this statement.
+    if (w->appender->HasPending()) {
+      const size_t bytes = w->appender->PendingBytes();
+      const uint64_t room = pager_.MaxPageCount() - std::min<uint64_t>(pager_.MaxPageCount(), pager_.PageCount());
+      if (bytes >= kMaxPendingBytes || room < bytes / 1024 + 64) JET_TRY(w->appender->WritePending());
+    }
     return w->appender->Finish();
   });
 }
@@ -464,6 +517,7 @@ Status Executor::Drop(const sql::DropTable& s) {
 
 Status Executor::Flush() {
   if (!pager_.writable() || !pager_.HasChanges()) return {};
+  // (The pager's hook puts waiting index entries in first.)
   if (auto committed = pager_.Commit(); !committed) return AfterFailedCommit(committed.error());
   return {};
 }

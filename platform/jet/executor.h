@@ -16,6 +16,11 @@
 // Inserts keep a TableAppender per table between statements (its definition
 // parsed once, its current page remembered); each insert also writes the row
 // count into the definition, so that every commit holds consistent tables.
+// Their index entries wait in the appender (AppendOptions) while INSERTs into
+// that table follow one another, and go into the trees, in key order, before
+// anything else: every commit (the pager's hook), any other statement, an
+// INSERT into another table, and SettleIndexes() for readers. They also go
+// once they take kMaxPendingBytes, or when the file nears its size limit.
 
 #include <memory>
 #include <string>
@@ -45,6 +50,10 @@ class Executor {
   // Commits the statements since the last commit when the commit policy says
   // it is due; for a caller that waits between statements.
   Status CommitIfDue();
+  // Puts waiting index entries into their trees, for a reader of the file.
+  Status SettleIndexes();
+
+  static constexpr size_t kMaxPendingBytes = size_t{64} << 20;
 
  private:
   struct TableWriter;
@@ -70,12 +79,18 @@ class Executor {
   // (if any) reloads.
   template <typename Body>
   Status AsStatement(TableWriter* writer, Body&& body);
+  bool HasPendingEntries() const;
+  // Inside a statement: every writer's waiting entries, but `except`'s.
+  Status WritePendingEntries(uint32_t except = 0);
+  // The group's rows can no longer get their index entries: it is dropped.
+  Error DropGroup(const Error& why);
 
   Pager& pager_;
   std::vector<table::CatalogObject>& objects_;
   table::PageAllocator allocator_;
   std::unordered_map<uint32_t, std::unique_ptr<TableWriter>> writers_;  // by definition page
   std::unordered_map<std::string, TableWriter*> by_name_;               // by the name as statements write it
+  std::vector<TableWriter*> touched_;  // writers whose pages the statement under way changed
   sql::InsertInto insert_;  // reused by every INSERT: parsing allocates nothing once it has grown
 };
 

@@ -520,6 +520,16 @@ std::string Pager::LostStatements(size_t lost) const {
 
 Status Pager::Commit() {
   JET_TRY(Usable());
+  if (before_commit_) {
+    if (Status done = before_commit_(); !done) {
+      const size_t lost = policy_.pending();
+      DropChanges();
+      return CommitFailed(lost, done.error().code,
+                          fmt::format("Could not save the changes to '{}': {}. {}; the file is as it was after that "
+                                      "commit.",
+                                      path_, done.error().message, LostStatements(lost)));
+    }
+  }
   if (dirty_.empty()) {
     EndStatement();
     policy_.Reset();

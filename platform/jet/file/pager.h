@@ -52,6 +52,7 @@
 // unrestored would show a half-written commit.
 
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <optional>
@@ -135,6 +136,12 @@ class Pager final : public PageStore {
   // Commits the pending group if the commit policy says it is due (for an
   // idle timer; StatementDone does this itself).
   Status CommitIfDue();
+  // Work the layers above keep aside until a commit (index entries waiting
+  // for their trees): every Commit runs `hook` first, whatever calls it, and
+  // a hook that fails fails the commit as a failed write does (invariant 5).
+  void SetBeforeCommit(std::function<Status()> hook) { before_commit_ = std::move(hook); }
+  // The most pages the file may grow to (PagerOptions::max_file_bytes).
+  uint32_t MaxPageCount() const { return max_pages_; }
   // Statements ended with StatementDone since the last commit.
   size_t PendingStatements() const { return policy_.pending(); }
 
@@ -212,6 +219,7 @@ class Pager final : public PageStore {
   size_t cache_pages_;
   size_t index_cache_pages_;
   uint32_t max_pages_;
+  std::function<Status()> before_commit_;
   uint64_t max_file_bytes_;
   CommitPolicy policy_;
   std::optional<Error> broken_;  // set when a failed commit could not put the file back

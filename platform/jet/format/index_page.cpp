@@ -517,6 +517,41 @@ Status AppendWholeEntries(const IndexPageView& view, size_t start, size_t end, s
   return {};
 }
 
+Status MergeWholeEntries(const IndexPageView& view, std::span<const IndexProbe> added, std::vector<uint8_t>* bytes,
+                         std::vector<size_t>* ends, std::vector<size_t>* added_at) {
+  if (!view.leaf()) return MakeError(ErrorCode::kInvalidValue, "entries merged into a node page");
+  const auto* data = reinterpret_cast<const uint8_t*>(view.image().data() + kIndexEntriesOffset);
+  size_t next = 0;
+  auto put_added = [&] {
+    const IndexProbe& p = added[next++];
+    bytes->insert(bytes->end(), p.key.begin(), p.key.end());
+    const uint8_t pointer[kLeafPointerBytes] = {static_cast<uint8_t>(p.data_page >> 16),
+                                                static_cast<uint8_t>(p.data_page >> 8),
+                                                static_cast<uint8_t>(p.data_page), p.data_row};
+    bytes->insert(bytes->end(), pointer, pointer + kLeafPointerBytes);
+    ends->push_back(bytes->size());
+    added_at->push_back(ends->size() - 1);
+  };
+  for (size_t at = 0; at < view.data_end();) {
+    JET_ASSIGN_OR_RETURN(e, view.EntryAt(at));
+    for (int order; next < added.size() && (order = e.Compare(added[next])) >= 0;) {
+      if (order == 0) {
+        return MakeError(ErrorCode::kAlreadyExists,
+                         fmt::format("index page already holds the entry for row {} of page {}",
+                                     added[next].data_row, added[next].data_page));
+      }
+      put_added();
+    }
+    const size_t shared = at > 0 ? view.prefix() : 0;
+    bytes->insert(bytes->end(), data, data + shared);
+    bytes->insert(bytes->end(), data + at, data + e.end);
+    ends->push_back(bytes->size());
+    at = e.end;
+  }
+  while (next < added.size()) put_added();
+  return {};
+}
+
 namespace {
 
 size_t CommonPrefix(const IndexEntryRef& a, const IndexEntryRef& b);

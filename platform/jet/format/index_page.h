@@ -197,6 +197,13 @@ Status AppendWholeEntries(const IndexPageView& view, size_t start, size_t end, s
                           std::span<const size_t> replacement_ends, std::vector<uint8_t>* bytes,
                           std::vector<size_t>* ends);
 
+// The whole stored forms of a leaf's entries with the `added` ones (sorted as
+// entries sort) merged in among them, appended to `bytes` as for
+// AppendWholeEntries; `added_at` gets where each added entry lies in `ends`.
+// An added entry the page holds already is kAlreadyExists.
+Status MergeWholeEntries(const IndexPageView& view, std::span<const IndexProbe> added, std::vector<uint8_t>* bytes,
+                         std::vector<size_t>* ends, std::vector<size_t>* added_at);
+
 // The fixed fields of a page written anew.
 struct IndexPageLinks {
   uint32_t tdef_page = 0;

@@ -143,6 +143,8 @@ class Database {
   Database(std::unique_ptr<Pager> pager, std::vector<table::CatalogObject> objects);
 
   Status RequireOpen() const;
+  // Index entries that wait for their trees go in before the file is read.
+  Status SettleIndexes();
 
   std::unique_ptr<Pager> pager_;
   std::vector<table::CatalogObject> objects_;

@@ -272,6 +272,90 @@ Result<bool> IndexTree::Insert(const IndexKey& key, uint32_t data_page, uint8_t 
   return new_key;
 }
 
+Status IndexTree::InsertSorted(std::span<const format::IndexProbe> entries, size_t* new_keys) {
+  *new_keys = 0;
+  for (const auto& e : entries) {
+    if (e.key.size() > kMaxKeyBytes) {
+      return MakeError(ErrorCode::kNotSupported,
+                       fmt::format("an index key of {} bytes is longer than {} bytes", e.key.size(), kMaxKeyBytes));
+    }
+    if (e.data_page > 0xFFFFFF) return MakeError(ErrorCode::kInvalidValue, "data page number beyond 24 bits");
+  }
+  auto insert_one = [&](const format::IndexProbe& e) -> Status {
+    JET_ASSIGN_OR_RETURN(fresh, Insert(IndexKey(e.key.begin(), e.key.end()), e.data_page, e.data_row));
+    *new_keys += fresh;
+    return {};
+  };
+  for (size_t i = 0; i < entries.size();) {
+    uint32_t leaf_page = 0;
+    JET_ASSIGN_OR_RETURN(leaf, DescendTo(entries[i], &leaf_page, nullptr));
+    const format::IndexPageView& page = leaf.view;
+    // The entries below the leaf's largest go into it: neither its largest
+    // entry nor the nodes above change. A new largest entry, or a leaf that
+    // must split, takes the road of one entry.
+    size_t j = i;
+    if (!page.empty()) {
+      JET_ASSIGN_OR_RETURN(last, page.Last());
+      // As many as the leaf seems to have room for: an entry that sorts
+      // between the first and the last shares their prefix, so it takes its
+      // size less the stored prefix. (Checked once merged.)
+      size_t bytes = page.data_end();
+      while (j < entries.size() && last.Compare(entries[j]) > 0 &&
+             (bytes += entries[j].key.size() + 4 - std::min(page.prefix(), entries[j].key.size())) <=
+                 format::kIndexEntryCapacity)
+        ++j;
+    }
+    size_t count = 0;
+    for (;; j = i + (j - i) / 2) {
+      if (j - i < 2) break;
+      flat_.clear();
+      flat_ends_.clear();
+      added_at_.clear();
+      JET_TRY(format::MergeWholeEntries(page, entries.subspan(i, j - i), &flat_, &flat_ends_, &added_at_));
+      count = flat_ends_.size();
+      if (format::IndexEntryBytes(true, flat_, flat_ends_, 0, count) <= format::kIndexEntryCapacity) break;
+    }
+    if (j - i < 2) {
+      JET_TRY(insert_one(entries[i]));
+      ++i;
+      continue;
+    }
+    // Keys new to the index: runs of equal keys made only of added entries,
+    // unless the leaf before ends with that key. (A run that reaches the
+    // leaf's end holds its largest entry, which was there before.)
+    auto key_of = [&](size_t n) {
+      const size_t begin = n == 0 ? 0 : flat_ends_[n - 1];
+      return std::span<const uint8_t>(flat_.data() + begin, flat_ends_[n] - begin - 4);
+    };
+    auto same = [](std::span<const uint8_t> a, std::span<const uint8_t> b) {
+      return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+    };
+    for (size_t k = 0; k < added_at_.size();) {
+      const size_t run = added_at_[k];
+      if (run > 0 && same(key_of(run - 1), key_of(run))) {
+        ++k;
+        continue;
+      }
+      size_t end = run + 1, n = k + 1;
+      while (n < added_at_.size() && added_at_[n] == end && same(key_of(end), key_of(run))) ++end, ++n;
+      bool fresh = end == count || !same(key_of(end), key_of(run));
+      if (fresh && run == 0 && page.prev_page() != 0) {
+        JET_ASSIGN_OR_RETURN(has, HasKey(page.prev_page(), true, key_of(run)));
+        fresh = !has;
+      }
+      *new_keys += fresh;
+      k = n;
+    }
+    const format::IndexPageLinks links{page.tdef_page(), page.prev_page(), page.next_page(), 0};
+    JET_ASSIGN_OR_RETURN(image, store_.Write(leaf_page));
+    if (!format::BuildIndexPageFrom(true, links, flat_, flat_ends_, 0, count, image))
+      return Corrupt(leaf_page, "merged entries do not fit the page");
+    ++version_;
+    i = j;
+  }
+  return {};
+}
+
 // The common insert, made where the entries lie: the leaf gets the entry
 // spliced in, and when it becomes the leaf's largest, the node entries that
 // copy it are replaced the same way. Nothing is written unless every one of

@@ -79,6 +79,12 @@ class IndexTree {
   Result<bool> Insert(const format::IndexKey& key, uint32_t data_page, uint8_t data_row,
                       const IndexPosition* position = nullptr);
 
+  // Adds the entries for many rows, sorted as entries sort (key, then data
+  // page and row), as Insert would one after another; a leaf that takes
+  // several of them is written once. `new_keys` gets how many keys no entry
+  // had before. An error may leave some of them added.
+  Status InsertSorted(std::span<const format::IndexProbe> entries, size_t* new_keys);
+
   // Removes the entry for a row; kNotFound when there is none.
   Status Remove(const format::IndexKey& key, uint32_t data_page, uint8_t data_row);
 
@@ -145,6 +151,7 @@ class IndexTree {
   // Scratch of SplitLeaf: entries in whole stored form, and where each ends.
   std::vector<uint8_t> flat_, parent_flat_, node_entries_;
   std::vector<size_t> flat_ends_, parent_ends_;
+  std::vector<size_t> added_at_;  // scratch of InsertSorted
 };
 
 }  // namespace jet::table

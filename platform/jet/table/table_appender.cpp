@@ -15,8 +15,10 @@
 #include "platform/jet/table/cell_encoding.h"
 #include "platform/jet/table/index.h"
 #include "platform/jet/table/key_columns.h"
+#include "platform/jet/table/key_filter.h"
 #include "platform/jet/table/catalog.h"
 #include "platform/jet/table/long_value_writer.h"
+#include "platform/jet/table/pending_entries.h"
 #include "platform/jet/table/relationships.h"
 #include "platform/jet/table/row_access.h"
 #include "platform/jet/table/table.h"
@@ -54,13 +56,18 @@ Guid RandomGuid() {
 
 class TableAppender::Impl {
  public:
-  Impl(PageStore& store, PageAllocator& pages, uint32_t tdef_page)
-      : store_(store), pages_(pages), tdef_page_(tdef_page) {}
+  Impl(PageStore& store, PageAllocator& pages, uint32_t tdef_page, AppendOptions options)
+      : store_(store), pages_(pages), tdef_page_(tdef_page), options_(options) {}
 
   Status Load();
   Result<RowPointer> Insert(std::span<const Cell> cells);
   Status Delete(RowPointer row);
   Status Finish();
+  bool HasPending() const;
+  size_t PendingBytes() const;
+  Status WritePending();
+  void KeepStatement();
+  void DiscardStatement();
 
   const format::TableDefinition& def() const { return table_->definition(); }
   uint32_t tdef_page() const { return tdef_page_; }
@@ -99,6 +106,11 @@ class TableAppender::Impl {
   // The key into `key`, whose buffer is reused from row to row.
   Status KeyOf(IndexPlan& plan, std::span<const Cell* const> cells, bool* all_null, bool* any_null,
                format::IndexKey* key);
+  Status PlanDeferred();
+  // Whether a unique index holds `key` already, among its pending entries
+  // or in its tree.
+  Result<bool> DeferredHolds(size_t index, const format::IndexKey& key, uint64_t hash);
+  Status FillFilter(size_t index, size_t keys);
   Status PlaceRow(ConstBytes row, RowPointer* at);
   Status RetireCandidate(uint32_t page);
   Status ReleaseDataPage(uint32_t page);
@@ -106,7 +118,16 @@ class TableAppender::Impl {
   PageStore& store_;
   PageAllocator& pages_;
   uint32_t tdef_page_;
+  AppendOptions options_;
   std::unique_ptr<Table> table_;
+
+  // Entries waiting for their trees, by real index (options_.defer_index_entries).
+  struct Deferred {
+    uint32_t root = 0;  // the tree they wait for
+    PendingEntries pending;
+    std::optional<KeyFilter> filter;  // unique indexes: the keys the tree and `pending` may hold
+  };
+  std::vector<Deferred> deferred_;  // empty: entries go straight in
 
   // Layout of a row of this table.
   size_t fixed_end_ = 2;
@@ -133,6 +154,7 @@ class TableAppender::Impl {
   std::vector<format::IndexKey> keys_;
   std::vector<uint8_t> skip_index_;
   std::vector<IndexPosition> positions_;  // where a unique index's check found room for the key
+  std::vector<uint64_t> hashes_;          // each key's HashKey, when deferred
   format::IndexKey delete_key_;
 };
 
@@ -178,6 +200,7 @@ Status TableAppender::Impl::Load() {
   for (const auto& r : d.real_indexes) unique_counts_.push_back(r.unique_entries);
   JET_TRY(PlanIndexes());
   JET_TRY(PlanReferenceChecks());
+  JET_TRY(PlanDeferred());
 
   // Candidate pages: owned pages the free-space map still lists.
   std::string label = fmt::format("the usage maps of the table on page {}", tdef_page_);
@@ -384,6 +407,7 @@ Result<RowPointer> TableAppender::Impl::Insert(std::span<const Cell> cells) {
 
   // Unique indexes refuse a key they hold already, before anything is written.
   keys_.resize(indexes_.size());
+  hashes_.resize(indexes_.size());
   skip_index_.assign(indexes_.size(), 0);
   positions_.resize(indexes_.size());
   for (size_t x = 0; x < indexes_.size(); ++x) {
@@ -395,7 +419,13 @@ Result<RowPointer> TableAppender::Impl::Insert(std::span<const Cell> cells) {
     // Access's own messages (errors 3058 and 3022).
     if ((plan.flags & kIndexRequired) && any_null) return Invalid(kNullInKeyMessage);
     if ((plan.flags & kIndexIgnoreNulls) && all_null) skip_index_[x] = 1;
-    if ((plan.flags & kIndexUnique) && !all_null) {
+    if (!deferred_.empty()) {
+      hashes_[x] = HashKey(key);
+      if ((plan.flags & kIndexUnique) && !all_null) {
+        JET_ASSIGN_OR_RETURN(held, DeferredHolds(x, key, hashes_[x]));
+        if (held) return Invalid(kDuplicateKeyMessage);
+      }
+    } else if ((plan.flags & kIndexUnique) && !all_null) {
       // The check keeps where the key goes: the insert below needs no search of its own.
       JET_ASSIGN_OR_RETURN(held, plan.tree->Contains(key, &positions_[x]));
       if (held) return Invalid(kDuplicateKeyMessage);
@@ -463,6 +493,12 @@ Result<RowPointer> TableAppender::Impl::Insert(std::span<const Cell> cells) {
   JET_TRY(PlaceRow(row_, &at));
   for (size_t x = 0; x < indexes_.size(); ++x) {
     if (skip_index_[x]) continue;
+    if (!deferred_.empty()) {
+      Deferred& d = deferred_[x];
+      d.pending.Add(keys_[x], hashes_[x], at.page, at.row);
+      if (d.filter) d.filter->Add(hashes_[x]);
+      continue;
+    }
     JET_ASSIGN_OR_RETURN(fresh, indexes_[x].tree->Insert(keys_[x], at.page, at.row, &positions_[x]));
     if (fresh) ++unique_counts_[x];
   }
@@ -558,6 +594,7 @@ Status TableAppender::Impl::Delete(RowPointer at) {
     if (!slot.live()) return MakeError(ErrorCode::kNotFound, fmt::format("{} is deleted already", where));
     bytes.assign(image.begin() + slot.start, image.begin() + slot.end);
   }
+  JET_TRY(WritePending());  // the row's entries may still be waiting
   const auto& cols = def().columns;
   // Index entries first (their keys need the row's values), then long values.
   if (!indexes_.empty()) {
@@ -610,12 +647,95 @@ Status TableAppender::Impl::Finish() {
   return {};
 }
 
+Status TableAppender::Impl::PlanDeferred() {
+  bool defer = options_.defer_index_entries;
+  for (const auto& r : references_) defer = defer && r.own_index < 0;
+  for (const auto& plan : indexes_) defer = defer && plan.problem.empty();
+  bool same = deferred_.size() == indexes_.size();
+  for (size_t x = 0; same && x < indexes_.size(); ++x) same = deferred_[x].root == def().real_indexes[x].root_page;
+  if (defer && same) return {};  // a reload after a statement was undone: the entries still wait
+  for (const auto& d : deferred_)
+    if (!d.pending.empty())
+      return MakeError(ErrorCode::kCorruption,
+                       fmt::format("the indexes of the table on page {} changed while entries waited for them",
+                                   tdef_page_));
+  deferred_.clear();
+  if (!defer) return {};
+  for (size_t x = 0; x < indexes_.size(); ++x) {
+    const bool unique = indexes_[x].flags & kIndexUnique;
+    deferred_.push_back(Deferred{def().real_indexes[x].root_page, PendingEntries(unique), std::nullopt});
+  }
+  return {};
+}
+
+// The filter answers "no" for most keys new to the index; a "maybe" asks the
+// pending entries and then the tree. It is made on first use and made anew,
+// twice as large, once it holds as many keys as it was made for.
+Result<bool> TableAppender::Impl::DeferredHolds(size_t x, const format::IndexKey& key, uint64_t hash) {
+  Deferred& d = deferred_[x];
+  if (!d.filter || d.filter->keys() >= d.filter->capacity()) {
+    JET_TRY(FillFilter(x, d.filter ? 2 * d.filter->capacity() : 0));
+  }
+  if (!d.filter->MayHold(hash)) return false;
+  if (d.pending.Holds(key, hash)) return true;
+  return indexes_[x].tree->Contains(key);
+}
+
+Status TableAppender::Impl::FillFilter(size_t x, size_t keys) {
+  Deferred& d = deferred_[x];
+  std::vector<uint64_t> hashes;
+  JET_TRY(indexes_[x].tree->Walk([&](const format::IndexEntry& e) -> Status {
+    hashes.push_back(HashKey(e.key));
+    return {};
+  }));
+  d.filter.emplace(std::max({keys, 2 * (hashes.size() + d.pending.size()), size_t{1} << 16}));
+  for (uint64_t h : hashes) d.filter->Add(h);
+  for (const auto& e : d.pending.Sorted()) d.filter->Add(HashKey(e.key));
+  return {};
+}
+
+bool TableAppender::Impl::HasPending() const {
+  for (const auto& d : deferred_)
+    if (!d.pending.empty()) return true;
+  return false;
+}
+
+size_t TableAppender::Impl::PendingBytes() const {
+  size_t n = 0;
+  for (const auto& d : deferred_) n += d.pending.bytes();
+  return n;
+}
+
+Status TableAppender::Impl::WritePending() {
+  if (!HasPending()) return {};
+  std::vector<uint32_t> counts = unique_counts_;
+  for (size_t x = 0; x < deferred_.size(); ++x) {
+    if (deferred_[x].pending.empty()) continue;
+    size_t fresh = 0;
+    JET_TRY(indexes_[x].tree->InsertSorted(deferred_[x].pending.Sorted(), &fresh));
+    counts[x] += static_cast<uint32_t>(fresh);
+  }
+  unique_counts_ = std::move(counts);
+  dirty_ = true;
+  JET_TRY(Finish());
+  for (auto& d : deferred_) d.pending.Clear();
+  return {};
+}
+
+void TableAppender::Impl::KeepStatement() {
+  for (auto& d : deferred_) d.pending.Keep();
+}
+
+void TableAppender::Impl::DiscardStatement() {
+  for (auto& d : deferred_) d.pending.Discard();
+}
+
 TableAppender::TableAppender(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 TableAppender::~TableAppender() = default;
 
 Result<std::unique_ptr<TableAppender>> TableAppender::Open(PageStore& store, PageAllocator& pages,
-                                                           uint32_t tdef_page) {
-  auto impl = std::make_unique<Impl>(store, pages, tdef_page);
+                                                           uint32_t tdef_page, AppendOptions options) {
+  auto impl = std::make_unique<Impl>(store, pages, tdef_page, options);
   JET_TRY(impl->Load());
   return std::unique_ptr<TableAppender>(new TableAppender(std::move(impl)));
 }
@@ -626,5 +746,10 @@ Result<format::RowPointer> TableAppender::Insert(std::span<const Cell> cells) { 
 Status TableAppender::Delete(format::RowPointer row) { return impl_->Delete(row); }
 Status TableAppender::Finish() { return impl_->Finish(); }
 Status TableAppender::Reload() { return impl_->Load(); }
+bool TableAppender::HasPending() const { return impl_->HasPending(); }
+size_t TableAppender::PendingBytes() const { return impl_->PendingBytes(); }
+Status TableAppender::WritePending() { return impl_->WritePending(); }
+void TableAppender::KeepStatement() { impl_->KeepStatement(); }
+void TableAppender::DiscardStatement() { impl_->DiscardStatement(); }
 
 }  // namespace jet::table

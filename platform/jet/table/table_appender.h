@@ -38,9 +38,20 @@
 
 namespace jet::table {
 
+struct AppendOptions {
+  // Index entries wait (pending_entries.h) and reach their trees by
+  // WritePending(), in key order, many to a leaf. Whoever reads the indexes
+  // or commits calls WritePending() first; statements are told apart with
+  // KeepStatement() and DiscardStatement(). Unique indexes still refuse a
+  // duplicate at once. (Not for a table whose foreign key references the
+  // table itself: its rows must find their own pending keys.)
+  bool defer_index_entries = false;
+};
+
 class TableAppender {
  public:
-  static Result<std::unique_ptr<TableAppender>> Open(PageStore& store, PageAllocator& pages, uint32_t tdef_page);
+  static Result<std::unique_ptr<TableAppender>> Open(PageStore& store, PageAllocator& pages, uint32_t tdef_page,
+                                                     AppendOptions options = {});
   ~TableAppender();
 
   const format::TableDefinition& definition() const;
@@ -56,8 +67,20 @@ class TableAppender {
   Status Finish();
 
   // Re-reads the definition and forgets remembered pages (after a rollback or
-  // after another writer changed the table).
+  // after another writer changed the table). Pending entries stay.
   Status Reload();
+
+  // Deferred index entries: whether any wait, about how many bytes they
+  // take, and putting them into their trees (with the table definition's
+  // counts), after which none wait. A failure leaves them waiting and may
+  // leave pages written: undo the statement, then Reload().
+  bool HasPending() const;
+  size_t PendingBytes() const;
+  Status WritePending();
+  // The statement under way succeeded, or failed: its pending entries stay,
+  // or go.
+  void KeepStatement();
+  void DiscardStatement();
 
   class Impl;
 

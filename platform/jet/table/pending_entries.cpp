@@ -1,0 +1,109 @@
+#include "platform/jet/table/pending_entries.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <string_view>
+
+namespace jet::table {
+
+uint64_t HashKey(std::span<const uint8_t> key) {
+  return std::hash<std::string_view>{}(std::string_view(reinterpret_cast<const char*>(key.data()), key.size()));
+}
+
+void PendingEntries::Add(std::span<const uint8_t> key, uint64_t hash, uint32_t data_page, uint8_t data_row) {
+  entries_.push_back(Entry{hash, static_cast<uint32_t>(keys_.size()), static_cast<uint32_t>(key.size()), data_page,
+                           data_row});
+  keys_.insert(keys_.end(), key.begin(), key.end());
+  if (!exact_) return;
+  if (2 * entries_.size() > table_.size()) Grow();
+  else Place(static_cast<uint32_t>(entries_.size() - 1));
+}
+
+void PendingEntries::Place(uint32_t entry) {
+  const size_t mask = table_.size() - 1;
+  size_t slot = entries_[entry].hash & mask;
+  while (table_[slot] != 0) slot = (slot + 1) & mask;
+  table_[slot] = entry + 1;
+}
+
+void PendingEntries::Grow() {
+  table_.assign(std::max<size_t>(1024, std::bit_ceil(4 * entries_.size())), 0);
+  for (uint32_t e = 0; e < entries_.size(); ++e) Place(e);  // in the order they came
+}
+
+bool PendingEntries::Holds(std::span<const uint8_t> key, uint64_t hash) const {
+  if (table_.empty()) return false;
+  const size_t mask = table_.size() - 1;
+  for (size_t slot = hash & mask; table_[slot] != 0; slot = (slot + 1) & mask) {
+    const Entry& e = entries_[table_[slot] - 1];
+    if (e.hash == hash && e.key_size == key.size() && std::equal(key.begin(), key.end(), keys_.begin() + e.key_at))
+      return true;
+  }
+  return false;
+}
+
+void PendingEntries::Discard() {
+  while (entries_.size() > kept_) {
+    const Entry& e = entries_.back();
+    if (exact_) {
+      // The newest entry is the last of its probe run: free its slot.
+      const size_t mask = table_.size() - 1;
+      size_t slot = e.hash & mask;
+      while (table_[slot] != entries_.size()) slot = (slot + 1) & mask;
+      table_[slot] = 0;
+    }
+    keys_.resize(e.key_at);
+    entries_.pop_back();
+  }
+}
+
+void PendingEntries::Clear() {
+  keys_.clear();
+  entries_.clear();
+  kept_ = 0;
+  std::fill(table_.begin(), table_.end(), 0u);
+  sorted_.clear();
+}
+
+std::span<const format::IndexProbe> PendingEntries::Sorted() {
+  // Most comparisons end in the eight key bytes after the prefix every key
+  // shares, read as one number (zero-padded, which keeps the order).
+  size_t shared = entries_.empty() ? 0 : entries_[0].key_size;
+  for (const Entry& e : entries_) {
+    const auto a = KeyOf(entries_[0]), b = KeyOf(e);
+    size_t n = 0;
+    const size_t limit = std::min(shared, b.size());
+    while (n < limit && a[n] == b[n]) ++n;
+    shared = n;
+  }
+  struct Item {
+    uint64_t word;
+    uint32_t entry;
+  };
+  std::vector<Item> items(entries_.size());
+  for (uint32_t i = 0; i < entries_.size(); ++i) {
+    const auto key = KeyOf(entries_[i]);
+    uint64_t word = 0;
+    for (size_t k = 0; k < 8; ++k) word = word << 8 | (shared + k < key.size() ? key[shared + k] : 0);
+    items[i] = Item{word, i};
+  }
+  std::sort(items.begin(), items.end(), [&](const Item& x, const Item& y) {
+    if (x.word != y.word) return x.word < y.word;
+    const Entry& a = entries_[x.entry];
+    const Entry& b = entries_[y.entry];
+    const size_t n = std::min(a.key_size, b.key_size);
+    if (int c = n ? std::memcmp(keys_.data() + a.key_at, keys_.data() + b.key_at, n) : 0; c != 0) return c < 0;
+    if (a.key_size != b.key_size) return a.key_size < b.key_size;
+    if (a.data_page != b.data_page) return a.data_page < b.data_page;
+    return a.data_row < b.data_row;
+  });
+  sorted_.resize(items.size());
+  for (size_t i = 0; i < items.size(); ++i) {
+    const Entry& e = entries_[items[i].entry];
+    sorted_[i] = format::IndexProbe{KeyOf(e), e.data_page, e.data_row};
+  }
+  return sorted_;
+}
+
+}  // namespace jet::table
