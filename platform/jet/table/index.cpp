@@ -1,6 +1,7 @@
 #include "platform/jet/table/index.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include <fmt/format.h>
@@ -288,22 +289,29 @@ Status IndexTree::InsertSorted(std::span<const format::IndexProbe> entries, size
   };
   for (size_t i = 0; i < entries.size();) {
     uint32_t leaf_page = 0;
-    JET_ASSIGN_OR_RETURN(leaf, DescendTo(entries[i], &leaf_page, nullptr));
+    JET_ASSIGN_OR_RETURN(leaf, DescendTo(entries[i], &leaf_page, &path_));
     const format::IndexPageView& page = leaf.view;
     // The entries below the leaf's largest go into it: neither its largest
-    // entry nor the nodes above change. A new largest entry, or a leaf that
-    // must split, takes the road of one entry.
-    size_t j = i;
+    // entry nor the nodes above change. So may larger ones when no node
+    // stores the leaf's largest entry (the tree's last leaf, reached through
+    // tails alone). Otherwise a new largest entry, like an entry for a leaf
+    // that must split, takes the road of one entry.
+    const bool unbounded =
+        std::all_of(path_.begin(), path_.end(), [](const Descent& step) { return step.tail; });
+    std::optional<format::IndexEntryRef> last;
     if (!page.empty()) {
-      JET_ASSIGN_OR_RETURN(last, page.Last());
-      // As many as the leaf seems to have room for: an entry that sorts
-      // between the first and the last shares their prefix, so it takes its
-      // size less the stored prefix. (Checked once merged.)
-      size_t bytes = page.data_end();
-      while (j < entries.size() && last.Compare(entries[j]) > 0 &&
-             (bytes += entries[j].key.size() + 4 - std::min(page.prefix(), entries[j].key.size())) <=
-                 format::kIndexEntryCapacity)
-        ++j;
+      JET_ASSIGN_OR_RETURN(found, page.Last());
+      last = found;
+    }
+    // As many as the leaf seems to have room for: an entry that sorts
+    // between the first and the last shares their prefix, so it takes its
+    // size less the stored prefix. (Checked once merged.)
+    size_t j = i;
+    for (size_t bytes = page.data_end(); j < entries.size(); ++j) {
+      const bool inside = last && last->Compare(entries[j]) > 0;
+      if (!inside && !unbounded) break;
+      bytes += entries[j].key.size() + 4 - std::min(inside ? page.prefix() : 0, entries[j].key.size());
+      if (bytes > format::kIndexEntryCapacity) break;
     }
     size_t count = 0;
     for (;; j = i + (j - i) / 2) {
@@ -322,7 +330,8 @@ Status IndexTree::InsertSorted(std::span<const format::IndexProbe> entries, size
     }
     // Keys new to the index: runs of equal keys made only of added entries,
     // unless the leaf before ends with that key. (A run that reaches the
-    // leaf's end holds its largest entry, which was there before.)
+    // leaf's end either holds its largest entry, which was there before, or
+    // ends the tree's last leaf.)
     auto key_of = [&](size_t n) {
       const size_t begin = n == 0 ? 0 : flat_ends_[n - 1];
       return std::span<const uint8_t>(flat_.data() + begin, flat_ends_[n] - begin - 4);
@@ -888,6 +897,29 @@ Status IndexTree::Walk(const std::function<Status(const IndexEntry&)>& visit) {
     }
     previous_page = page_number;
     page_number = page.next_page;
+  }
+  return {};
+}
+
+Status IndexTree::WalkKeys(const std::function<void(std::span<const uint8_t>)>& visit) {
+  JET_ASSIGN_OR_RETURN(first, LeftmostLeaf());
+  std::vector<uint8_t> key;
+  std::vector<bool> seen(store_.PageCount(), false);
+  for (uint32_t page_number = first; page_number != 0;) {
+    if (page_number >= seen.size()) return Corrupt(page_number, "leaf chain leaves the file");
+    if (seen[page_number]) return Corrupt(page_number, "leaf chain loops");
+    seen[page_number] = true;
+    JET_ASSIGN_OR_RETURN(page, View(page_number));
+    if (!page.leaf()) return Corrupt(page_number, "leaf chain reaches a node page");
+    for (size_t at = 0; at < page.data_end();) {
+      JET_ASSIGN_OR_RETURN(e, page.EntryAt(at));
+      key.resize(e.key_size());
+      std::memcpy(key.data(), e.head.data(), e.head.size());
+      std::memcpy(key.data() + e.head.size(), e.tail.data(), e.tail.size());
+      visit(key);
+      at = e.end;
+    }
+    page_number = page.next_page();
   }
   return {};
 }

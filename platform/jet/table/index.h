@@ -93,6 +93,11 @@ class IndexTree {
   // Corruption naming the page.
   Status Walk(const std::function<Status(const format::IndexEntry&)>& visit);
 
+  // Visits every leaf entry's key in order along the leaf chain, read where
+  // it lies (the span lasts for the call); a loop or a page that is not a
+  // leaf is a Corruption. Order is not checked (Walk does).
+  Status WalkKeys(const std::function<void(std::span<const uint8_t>)>& visit);
+
   // Walk, plus the tree's structure: every node entry equals its child's
   // largest entry, tails are where they belong, the leaves reached from the
   // root are exactly the leaf chain.

@@ -77,30 +77,29 @@ std::span<const format::IndexProbe> PendingEntries::Sorted() {
     while (n < limit && a[n] == b[n]) ++n;
     shared = n;
   }
-  struct Item {
-    uint64_t word;
-    uint32_t entry;
-  };
-  std::vector<Item> items(entries_.size());
+  items_.resize(entries_.size());
   for (uint32_t i = 0; i < entries_.size(); ++i) {
     const auto key = KeyOf(entries_[i]);
     uint64_t word = 0;
     for (size_t k = 0; k < 8; ++k) word = word << 8 | (shared + k < key.size() ? key[shared + k] : 0);
-    items[i] = Item{word, i};
+    items_[i] = Item{word, i};
   }
-  std::sort(items.begin(), items.end(), [&](const Item& x, const Item& y) {
+  std::sort(items_.begin(), items_.end(), [&](const Item& x, const Item& y) {
     if (x.word != y.word) return x.word < y.word;
     const Entry& a = entries_[x.entry];
     const Entry& b = entries_[y.entry];
-    const size_t n = std::min(a.key_size, b.key_size);
-    if (int c = n ? std::memcmp(keys_.data() + a.key_at, keys_.data() + b.key_at, n) : 0; c != 0) return c < 0;
-    if (a.key_size != b.key_size) return a.key_size < b.key_size;
+    // Equal words of keys no longer than them: equal keys (many rows of one key).
+    if (a.key_size != b.key_size || a.key_size > shared + 8) {
+      const size_t n = std::min(a.key_size, b.key_size);
+      if (int c = n ? std::memcmp(keys_.data() + a.key_at, keys_.data() + b.key_at, n) : 0; c != 0) return c < 0;
+      if (a.key_size != b.key_size) return a.key_size < b.key_size;
+    }
     if (a.data_page != b.data_page) return a.data_page < b.data_page;
     return a.data_row < b.data_row;
   });
-  sorted_.resize(items.size());
-  for (size_t i = 0; i < items.size(); ++i) {
-    const Entry& e = entries_[items[i].entry];
+  sorted_.resize(items_.size());
+  for (size_t i = 0; i < items_.size(); ++i) {
+    const Entry& e = entries_[items_[i].entry];
     sorted_[i] = format::IndexProbe{KeyOf(e), e.data_page, e.data_row};
   }
   return sorted_;

@@ -41,6 +41,11 @@ class PendingEntries {
   void Discard();
   void Clear();
 
+  // Appends every entry's hash to `out`.
+  void Hashes(std::vector<uint64_t>* out) const {
+    for (const Entry& e : entries_) out->push_back(e.hash);
+  }
+
   // Every entry, sorted as index entries sort (key, data page, row); valid
   // until the next change.
   std::span<const format::IndexProbe> Sorted();
@@ -63,8 +68,12 @@ class PendingEntries {
   // Open addressing, linear probing: entry number + 1, 0 for a free slot.
   // Entries leave only newest first (Discard), which linear probing allows.
   std::vector<uint32_t> table_;
+  struct Item {  // what Sorted() sorts
+    uint64_t word;
+    uint32_t entry;
+  };
+  std::vector<Item> items_;
   std::vector<format::IndexProbe> sorted_;
-  std::vector<uint32_t> order_;
 };
 
 }  // namespace jet::table

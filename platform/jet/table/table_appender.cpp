@@ -670,11 +670,11 @@ Status TableAppender::Impl::PlanDeferred() {
 
 // The filter answers "no" for most keys new to the index; a "maybe" asks the
 // pending entries and then the tree. It is made on first use and made anew,
-// twice as large, once it holds as many keys as it was made for.
+// four times as large, once it holds as many keys as it was made for.
 Result<bool> TableAppender::Impl::DeferredHolds(size_t x, const format::IndexKey& key, uint64_t hash) {
   Deferred& d = deferred_[x];
   if (!d.filter || d.filter->keys() >= d.filter->capacity()) {
-    JET_TRY(FillFilter(x, d.filter ? 2 * d.filter->capacity() : 0));
+    JET_TRY(FillFilter(x, d.filter ? 4 * d.filter->capacity() : 0));
   }
   if (!d.filter->MayHold(hash)) return false;
   if (d.pending.Holds(key, hash)) return true;
@@ -684,13 +684,10 @@ Result<bool> TableAppender::Impl::DeferredHolds(size_t x, const format::IndexKey
 Status TableAppender::Impl::FillFilter(size_t x, size_t keys) {
   Deferred& d = deferred_[x];
   std::vector<uint64_t> hashes;
-  JET_TRY(indexes_[x].tree->Walk([&](const format::IndexEntry& e) -> Status {
-    hashes.push_back(HashKey(e.key));
-    return {};
-  }));
-  d.filter.emplace(std::max({keys, 2 * (hashes.size() + d.pending.size()), size_t{1} << 16}));
+  JET_TRY(indexes_[x].tree->WalkKeys([&](std::span<const uint8_t> key) { hashes.push_back(HashKey(key)); }));
+  d.pending.Hashes(&hashes);
+  d.filter.emplace(std::max({keys, 2 * hashes.size(), size_t{1} << 16}));
   for (uint64_t h : hashes) d.filter->Add(h);
-  for (const auto& e : d.pending.Sorted()) d.filter->Add(HashKey(e.key));
   return {};
 }
 
