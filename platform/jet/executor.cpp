@@ -81,7 +81,12 @@ struct Executor::TableWriter {
 
 Executor::Executor(Pager& pager, std::vector<table::CatalogObject>& objects)
     : pager_(pager), objects_(objects), allocator_(pager) {
-  pager_.SetBeforeCommit([this] { return WritePendingEntries(); });
+  // Every commit takes the waiting index entries with it.
+  pager_.SetBeforeCommit([this]() -> Status {
+    JET_TRY(WritePendingEntries());
+    for (auto& [tdef, w] : writers_) w->appender->KeepStatement();
+    return {};
+  });
 }
 
 Executor::~Executor() { pager_.SetBeforeCommit(nullptr); }
@@ -273,19 +278,24 @@ Status Executor::Insert(sql::InsertInto& s) {
     if (!cell) return StatementError(cell.error());
     w->cells[at] = std::move(*cell);
   }
+  // Another table's waiting entries first, in a statement of their own:
+  // this row's foreign key may need them.
+  for (const auto& [tdef, other] : writers_) {
+    if (tdef == w->tdef || !other->appender->HasPending()) continue;
+    JET_TRY(AsStatement(nullptr, [&] { return WritePendingEntries(w->tdef); }));
+    break;
+  }
   return AsStatement(w, [&]() -> Status {
-    // Another table's waiting entries first: this row's foreign key may need them.
-    JET_TRY(WritePendingEntries(w->tdef));
     auto stored = w->appender->Insert(w->cells);
     if (!stored) return stored.error();
+    JET_TRY(w->appender->Finish());
     // Waiting entries may need new pages: near the size limit, or once they
-    // take much memory, they go in now, as part of this statement.
-    if (w->appender->HasPending()) {
-      const size_t bytes = w->appender->PendingBytes();
-      const uint64_t room = pager_.MaxPageCount() - std::min<uint64_t>(pager_.MaxPageCount(), pager_.PageCount());
-      if (bytes >= kMaxPendingBytes || room < bytes / 1024 + 64) JET_TRY(w->appender->WritePending());
-    }
-    return w->appender->Finish();
+    // take much memory, they go in now, last in this statement.
+    if (!w->appender->HasPending()) return {};
+    const size_t bytes = w->appender->PendingBytes();
+    const uint64_t room = pager_.MaxPageCount() - std::min<uint64_t>(pager_.MaxPageCount(), pager_.PageCount());
+    if (bytes >= kMaxPendingBytes || room < bytes / 1024 + 64) return w->appender->WritePending();
+    return {};
   });
 }
 
@@ -529,6 +539,7 @@ Status Executor::CommitIfDue() {
 }
 
 Error Executor::AfterFailedCommit(const Error& e) {
+  touched_.clear();
   writers_.clear();
   by_name_.clear();
   allocator_.Reset();

@@ -128,6 +128,9 @@ class TableAppender::Impl {
     std::optional<KeyFilter> filter;  // unique indexes: the keys the tree and `pending` may hold
   };
   std::vector<Deferred> deferred_;  // empty: entries go straight in
+  // WritePending put the entries into their trees in the statement under
+  // way: they leave once it is kept, and wait again if it is undone.
+  bool written_ = false;
 
   // Layout of a row of this table.
   size_t fixed_end_ = 2;
@@ -406,6 +409,8 @@ Result<RowPointer> TableAppender::Impl::Insert(std::span<const Cell> cells) {
   }
 
   // Unique indexes refuse a key they hold already, before anything is written.
+  // (Once this statement has put the waiting entries in, its row's go straight in too.)
+  const bool deferring = !deferred_.empty() && !written_;
   keys_.resize(indexes_.size());
   hashes_.resize(indexes_.size());
   skip_index_.assign(indexes_.size(), 0);
@@ -419,7 +424,7 @@ Result<RowPointer> TableAppender::Impl::Insert(std::span<const Cell> cells) {
     // Access's own messages (errors 3058 and 3022).
     if ((plan.flags & kIndexRequired) && any_null) return Invalid(kNullInKeyMessage);
     if ((plan.flags & kIndexIgnoreNulls) && all_null) skip_index_[x] = 1;
-    if (!deferred_.empty()) {
+    if (deferring) {
       hashes_[x] = HashKey(key);
       if ((plan.flags & kIndexUnique) && !all_null) {
         JET_ASSIGN_OR_RETURN(held, DeferredHolds(x, key, hashes_[x]));
@@ -493,7 +498,7 @@ Result<RowPointer> TableAppender::Impl::Insert(std::span<const Cell> cells) {
   JET_TRY(PlaceRow(row_, &at));
   for (size_t x = 0; x < indexes_.size(); ++x) {
     if (skip_index_[x]) continue;
-    if (!deferred_.empty()) {
+    if (deferring) {
       Deferred& d = deferred_[x];
       d.pending.Add(keys_[x], hashes_[x], at.page, at.row);
       if (d.filter) d.filter->Add(hashes_[x]);
@@ -692,6 +697,7 @@ Status TableAppender::Impl::FillFilter(size_t x, size_t keys) {
 }
 
 bool TableAppender::Impl::HasPending() const {
+  if (written_) return false;
   for (const auto& d : deferred_)
     if (!d.pending.empty()) return true;
   return false;
@@ -715,16 +721,21 @@ Status TableAppender::Impl::WritePending() {
   unique_counts_ = std::move(counts);
   dirty_ = true;
   JET_TRY(Finish());
-  for (auto& d : deferred_) d.pending.Clear();
+  written_ = true;
   return {};
 }
 
 void TableAppender::Impl::KeepStatement() {
-  for (auto& d : deferred_) d.pending.Keep();
+  for (auto& d : deferred_) {
+    if (written_) d.pending.Clear();
+    else d.pending.Keep();
+  }
+  written_ = false;
 }
 
 void TableAppender::Impl::DiscardStatement() {
   for (auto& d : deferred_) d.pending.Discard();
+  written_ = false;
 }
 
 TableAppender::TableAppender(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}

@@ -72,13 +72,16 @@ class TableAppender {
 
   // Deferred index entries: whether any wait, about how many bytes they
   // take, and putting them into their trees (with the table definition's
-  // counts), after which none wait. A failure leaves them waiting and may
-  // leave pages written: undo the statement, then Reload().
+  // counts) as part of the statement under way, after which none wait.
+  // Rows that statement inserts afterwards go straight into the trees.
+  // A failure may leave pages written: undo the statement, DiscardStatement()
+  // and Reload().
   bool HasPending() const;
   size_t PendingBytes() const;
   Status WritePending();
-  // The statement under way succeeded, or failed: its pending entries stay,
-  // or go.
+  // The statement under way succeeded: its entries wait with the others, or
+  // leave once WritePending put them in. Or it was undone: its entries go,
+  // and those WritePending had put in wait again.
   void KeepStatement();
   void DiscardStatement();
 

@@ -212,6 +212,36 @@ TEST(KeysOnAccessRelationships, IndexesOfATableInARelationshipStayAsTheyAre) {
   EXPECT_EQ(FileBytes(s.path), before);
 }
 
+// Rows inserted one after another keep their index entries aside until
+// something reads or commits: a duplicate of a waiting key is refused all the
+// same, a refused row's other keys leave with it, a foreign key finds parent
+// rows whose entries still wait, and a reader in the middle finds every row
+// through the indexes.
+TEST(WaitingIndexEntries, RefusedAndReadAsIfInTheTrees) {
+  REQUIRE_FIXTURES("empty-2003.mdb");
+  REQUIRE_READERS();
+  Session s;
+  ASSERT_TRUE(s.Open("empty-2003.mdb", "WaitingIndexEntries"));
+  s.Run("CREATE TABLE p (id LONG PRIMARY KEY, name TEXT(20) UNIQUE, code LONG)");
+  s.Run("CREATE INDEX by_code ON p (code)");
+  s.Run("CREATE TABLE c (id COUNTER PRIMARY KEY, p LONG REFERENCES p (id))");
+  for (int i = 0; i < 3000; ++i) s.Run(fmt::format("INSERT INTO p VALUES ({}, 'n{}', {})", i * 7 % 3001, i, i % 10));
+  EXPECT_NE(s.Refused("INSERT INTO p VALUES (7, 'fresh', 0)").find(kDuplicate), std::string::npos);
+  EXPECT_NE(s.Refused("INSERT INTO p VALUES (5000, 'N12', 0)").find(kDuplicate), std::string::npos);
+  s.Run("INSERT INTO p VALUES (5000, 'fresh', 0)");  // neither key stayed behind
+  s.Run("INSERT INTO c (p) VALUES (7)");
+  EXPECT_NE(s.Refused("INSERT INTO c (p) VALUES (4000)").find("a related record is required in table 'p'"),
+            std::string::npos);
+  for (int i = 0; i < 500; ++i) s.Run(fmt::format("INSERT INTO p VALUES ({}, 'm{}', 1)", 10000 - i, i));
+  auto problems = s.db->Check();
+  ASSERT_TRUE(problems.has_value()) << problems.error().message;
+  EXPECT_TRUE(problems->empty()) << problems->front();
+  for (int i = 0; i < 500; ++i) s.Run(fmt::format("INSERT INTO p VALUES ({}, 'o{}', {})", 20000 + i * 13 % 500, i, i));
+  EXPECT_NE(s.Refused("INSERT INTO p VALUES (20013, 'again', 0)").find(kDuplicate), std::string::npos);
+  s.Close();
+  s.ExpectReadersAgree();
+}
+
 TEST(KeysInANewFile, PrimaryKeysAndUniqueIndexesAsAccessStoresThem) {
   REQUIRE_READERS();
   const std::string path = testing_support::ScratchFolder("KeysInANewFile") + "/new.accdb";

@@ -98,6 +98,46 @@ TEST(CommitTest, AFailedCommitLeavesTheLastCommitAndCountsTheLostStatements) {
   }
 }
 
+// Work kept aside until a commit (the executor's waiting index entries) goes
+// in first, whatever commits; when it fails, the commit fails as a failed
+// write does: the file as at the last commit, the statements counted lost.
+TEST(CommitTest, TheHookBeforeACommitGoesInFirstOrFailsTheCommit) {
+  REQUIRE_FIXTURES("engine-empty-jet4.mdb");
+  Scene s;
+  ASSERT_TRUE(s.ok);
+  auto pager = s.Open();
+  const std::byte mark[] = {std::byte{0x5A}};
+  Status hook_result;
+  int calls = 0;
+  pager->SetBeforeCommit([&]() -> Status {
+    ++calls;
+    JET_TRY(hook_result);
+    return pager->Patch(12, 200, mark);
+  });
+  ASSERT_TRUE(ApplyStatement(*pager, 0));
+  ASSERT_TRUE(pager->StatementDone());
+  ASSERT_TRUE(pager->Commit());
+  EXPECT_EQ(calls, 1);
+  auto committed = s.env.Contents(kDb);
+  EXPECT_EQ(committed[12 * 4096 + 200], mark[0]) << "the hook's write was not committed";
+
+  for (int k = 1; k < 4; ++k) {
+    ASSERT_TRUE(ApplyStatement(*pager, k));
+    ASSERT_TRUE(pager->StatementDone());
+  }
+  hook_result = MakeError(ErrorCode::kIoError, "entries could not go in");
+  auto failed = pager->Commit();
+  ASSERT_FALSE(failed);
+  EXPECT_EQ(failed.error().kind, ErrorKind::kWriteFailed);
+  EXPECT_EQ(failed.error().statements_lost, 3u);
+  EXPECT_NE(failed.error().message.find("entries could not go in"), std::string::npos) << failed.error().message;
+  EXPECT_NE(failed.error().message.find("The 3 statements since the last commit were lost"), std::string::npos);
+  EXPECT_EQ(s.env.Contents(kDb), committed);
+  EXPECT_FALSE(pager->HasChanges());
+  EXPECT_EQ(pager->PendingStatements(), 0u);
+  pager->SetBeforeCommit(nullptr);
+}
+
 TEST(CommitTest, ACommitThatCannotPutTheFileBackLeavesItsJournalForTheNextOpen) {
   REQUIRE_FIXTURES("engine-empty-jet4.mdb");
   Scene s;

@@ -242,6 +242,56 @@ TEST(IndexTree, InsertsAtThePlaceContainsFoundOnlyWhileItHolds) {
   EXPECT_EQ(none.tree, nullptr);
 }
 
+// Batches of sorted entries, as INSERTs leave them waiting: into an empty
+// root, below, among and above the entries there (new largest ones through
+// the last leaf's tails), with keys that repeat within a batch, across
+// batches and across leaves, and long keys that split pages and grow the
+// tree. The tree ends as sound as one filled entry by entry, each page as
+// BuildIndexPage writes it, and each batch counts the keys it made new.
+TEST(IndexTree, SortedBatchesGoInAsOneAtATimeWould) {
+  Harness h = EmptyTree();
+  std::set<Row> expected;
+  std::set<IndexKey> keys;
+  std::mt19937 random(5);
+  int next_row = 0;
+  for (int batch = 0; batch < 12; ++batch) {
+    std::vector<Row> rows;
+    const int count = batch == 0 ? 40 : 150 + batch * 60;
+    for (int i = 0; i < count; ++i) {
+      // Keys from a range that grows each batch; every fifth text long enough
+      // for about 25 entries to a page; some values many times.
+      const int n = static_cast<int>(random() % (400 + batch * 300));
+      const std::string text = fmt::format("{:0>{}}", n % 7 == 0 ? n % 11 : n, n % 5 ? 12 : 140);
+      const int row = (next_row++ * 7919) % 100000;  // rows of a key not in order of arrival
+      rows.push_back(Row{CatalogKey(n % 4, text, format::TextSortOrder::kGeneral),
+                         static_cast<uint32_t>(row / 200 + 10), static_cast<uint8_t>(row % 200)});
+    }
+    std::sort(rows.begin(), rows.end());
+    size_t fresh_keys = 0;
+    for (const Row& r : rows) {
+      fresh_keys += keys.insert(r.key).second;
+      expected.insert(r);
+    }
+    std::vector<format::IndexProbe> probes;
+    for (const Row& r : rows) probes.push_back(format::IndexProbe{r.key, r.page, r.row});
+    size_t new_keys = 0;
+    auto inserted = h.tree.InsertSorted(probes, &new_keys);
+    ASSERT_TRUE(inserted.has_value()) << "batch " << batch << ": " << inserted.error().message;
+    EXPECT_EQ(new_keys, fresh_keys) << "batch " << batch;
+    h.ExpectSound(expected);
+  }
+  auto pages = h.tree.Pages();
+  ASSERT_TRUE(pages.has_value());
+  EXPECT_GT(pages->size(), 40u);
+  for (int n = 0; n < 4000; n += 97) h.ExpectFound(expected, CatalogKey(n % 4, fmt::format("{:0>12}", n), format::TextSortOrder::kGeneral));
+
+  // An entry the tree holds already is refused.
+  const Row& held = *std::next(expected.begin(), static_cast<long>(expected.size() / 2));
+  const format::IndexProbe again[] = {{held.key, held.page, held.row}};
+  size_t new_keys = 0;
+  EXPECT_EQ(h.tree.InsertSorted(again, &new_keys).error().code, ErrorCode::kAlreadyExists);
+}
+
 TEST(IndexTree, DamagedTreesAreReportedNotFollowed) {
   Harness h = EmptyTree();
   std::set<Row> expected;

@@ -105,4 +105,61 @@ TEST(StatementUndo, AnInsertFailingAtAnyPageOperationLeavesEveryPageAsBefore) {
   EXPECT_EQ(write_test::CheckReport(db.path), "");
 }
 
+// The same for an appender whose index entries wait: a statement that adds a
+// row and then puts the waiting entries into their trees, failing at any page
+// operation, leaves every page as before and the earlier rows' entries still
+// waiting, its own gone; the one that completes leaves a sound file.
+TEST(StatementUndo, PuttingWaitingEntriesInFailingAtAnyOperationLeavesEveryPageAsBefore) {
+  WritableCopy db;
+  REQUIRE_FIXTURES("indexes-2000.mdb");
+  ASSERT_TRUE(db.Open("indexes-2000.mdb", "StatementUndoWaiting"));
+  FailingStore store(*db.pager);
+  table::PageAllocator pages(store);
+  auto appender = table::TableAppender::Open(store, pages, db.Tdef("Table2"), {.defer_index_entries = true});
+  ASSERT_TRUE(appender) << appender.error().message;
+  db.pager->SetBeforeCommit([&]() -> Status {  // as the executor does
+    JET_TRY((*appender)->WritePending());
+    (*appender)->KeepStatement();
+    return {};
+  });
+
+  for (int64_t id = 1000; id < 1300; ++id) {
+    ASSERT_TRUE((*appender)->Insert(Row{id * 37 % 1301 + 1000, std::string("before ") + std::to_string(id)}));
+    ASSERT_TRUE((*appender)->Finish());
+    (*appender)->KeepStatement();
+    ASSERT_TRUE(db.pager->StatementDone());
+  }
+  ASSERT_TRUE((*appender)->HasPending());
+  const auto before = Pages(*db.pager);
+
+  size_t failures = 0;
+  for (size_t fail_at = 0; fail_at < 2000; ++fail_at) {
+    store.calls = 0;
+    store.fail_at = fail_at;
+    Status done = [&]() -> Status {
+      JET_TRY((*appender)->Insert(Row{int64_t{8050}, std::string(50, 'x')}));
+      JET_TRY((*appender)->WritePending());
+      return (*appender)->Finish();
+    }();
+    if (done) break;
+    ASSERT_NE(done.error().message.find("injected"), std::string::npos) << done.error().message;
+    ++failures;
+    db.pager->RollbackStatement();
+    pages.Reset();
+    (*appender)->DiscardStatement();
+    ASSERT_TRUE((*appender)->Reload());
+    ASSERT_TRUE((*appender)->HasPending()) << "failing at operation " << fail_at;
+    ASSERT_EQ(Pages(*db.pager), before) << "failing at operation " << fail_at;
+  }
+  ASSERT_LT(failures, 2000u) << "the statement never completed";
+  EXPECT_GE(failures, 5u) << "a row and 300 entries into two trees take several page operations";
+  EXPECT_FALSE((*appender)->HasPending());
+  (*appender)->KeepStatement();
+  ASSERT_TRUE(db.pager->StatementDone());
+  ASSERT_TRUE(db.pager->Commit());
+  db.pager->SetBeforeCommit(nullptr);
+  db.Close();
+  EXPECT_EQ(write_test::CheckReport(db.path), "");
+}
+
 }  // namespace
