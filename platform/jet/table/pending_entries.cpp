@@ -15,9 +15,6 @@ void PendingEntries::Add(std::span<const uint8_t> key, uint64_t hash, uint32_t d
   entries_.push_back(Entry{hash, static_cast<uint32_t>(keys_.size()), static_cast<uint32_t>(key.size()), data_page,
                            data_row});
   keys_.insert(keys_.end(), key.begin(), key.end());
-  if (!exact_) return;
-  if (2 * entries_.size() > table_.size()) Grow();
-  else Place(static_cast<uint32_t>(entries_.size() - 1));
 }
 
 void PendingEntries::Place(uint32_t entry) {
@@ -27,12 +24,17 @@ void PendingEntries::Place(uint32_t entry) {
   table_[slot] = entry + 1;
 }
 
-void PendingEntries::Grow() {
-  table_.assign(std::max<size_t>(1024, std::bit_ceil(4 * entries_.size())), 0);
-  for (uint32_t e = 0; e < entries_.size(); ++e) Place(e);  // in the order they came
+void PendingEntries::Grow(size_t entries) {
+  table_.assign(std::max<size_t>(1024, std::bit_ceil(4 * entries)), 0);
+  for (uint32_t e = 0; e < placed_; ++e) Place(e);  // in the order they came
 }
 
-bool PendingEntries::Holds(std::span<const uint8_t> key, uint64_t hash) const {
+bool PendingEntries::Holds(std::span<const uint8_t> key, uint64_t hash) {
+  if (!exact_) return false;
+  if (placed_ < entries_.size()) {
+    if (2 * entries_.size() > table_.size()) Grow(entries_.size());
+    for (; placed_ < entries_.size(); ++placed_) Place(static_cast<uint32_t>(placed_));
+  }
   if (table_.empty()) return false;
   const size_t mask = table_.size() - 1;
   for (size_t slot = hash & mask; table_[slot] != 0; slot = (slot + 1) & mask) {
@@ -46,12 +48,13 @@ bool PendingEntries::Holds(std::span<const uint8_t> key, uint64_t hash) const {
 void PendingEntries::Discard() {
   while (entries_.size() > kept_) {
     const Entry& e = entries_.back();
-    if (exact_) {
+    if (placed_ == entries_.size()) {
       // The newest entry is the last of its probe run: free its slot.
       const size_t mask = table_.size() - 1;
       size_t slot = e.hash & mask;
       while (table_[slot] != entries_.size()) slot = (slot + 1) & mask;
       table_[slot] = 0;
+      --placed_;
     }
     keys_.resize(e.key_at);
     entries_.pop_back();
@@ -62,13 +65,14 @@ void PendingEntries::Clear() {
   keys_.clear();
   entries_.clear();
   kept_ = 0;
-  std::fill(table_.begin(), table_.end(), 0u);
+  if (placed_ > 0) std::fill(table_.begin(), table_.end(), 0u);
+  placed_ = 0;
   sorted_.clear();
 }
 
 std::span<const format::IndexProbe> PendingEntries::Sorted() {
-  // Most comparisons end in the eight key bytes after the prefix every key
-  // shares, read as one number (zero-padded, which keeps the order).
+  // Most comparisons end in the sixteen key bytes after the prefix every
+  // key shares, read as two numbers (zero-padded, which keeps the order).
   size_t shared = entries_.empty() ? 0 : entries_[0].key_size;
   for (const Entry& e : entries_) {
     const auto a = KeyOf(entries_[0]), b = KeyOf(e);
@@ -80,16 +84,21 @@ std::span<const format::IndexProbe> PendingEntries::Sorted() {
   items_.resize(entries_.size());
   for (uint32_t i = 0; i < entries_.size(); ++i) {
     const auto key = KeyOf(entries_[i]);
-    uint64_t word = 0;
-    for (size_t k = 0; k < 8; ++k) word = word << 8 | (shared + k < key.size() ? key[shared + k] : 0);
-    items_[i] = Item{word, i};
+    Item& item = items_[i];
+    for (size_t w = 0; w < 2; ++w) {
+      uint64_t word = 0;
+      for (size_t k = shared + 8 * w; k < shared + 8 * w + 8; ++k) word = word << 8 | (k < key.size() ? key[k] : 0);
+      item.words[w] = word;
+    }
+    item.entry = i;
   }
   std::sort(items_.begin(), items_.end(), [&](const Item& x, const Item& y) {
-    if (x.word != y.word) return x.word < y.word;
+    if (x.words[0] != y.words[0]) return x.words[0] < y.words[0];
+    if (x.words[1] != y.words[1]) return x.words[1] < y.words[1];
     const Entry& a = entries_[x.entry];
     const Entry& b = entries_[y.entry];
     // Equal words of keys no longer than them: equal keys (many rows of one key).
-    if (a.key_size != b.key_size || a.key_size > shared + 8) {
+    if (a.key_size != b.key_size || a.key_size > shared + 16) {
       const size_t n = std::min(a.key_size, b.key_size);
       if (int c = n ? std::memcmp(keys_.data() + a.key_at, keys_.data() + b.key_at, n) : 0; c != 0) return c < 0;
       if (a.key_size != b.key_size) return a.key_size < b.key_size;

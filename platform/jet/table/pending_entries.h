@@ -28,8 +28,9 @@ class PendingEntries {
 
   void Add(std::span<const uint8_t> key, uint64_t hash, uint32_t data_page, uint8_t data_row);
   // Whether a pending entry has this key (`hash` as HashKey gives it); only
-  // for an index made `exact`.
-  bool Holds(std::span<const uint8_t> key, uint64_t hash) const;
+  // for an index made `exact`. (Entries join the key table here, when first
+  // asked: most keys never need it.)
+  bool Holds(std::span<const uint8_t> key, uint64_t hash);
 
   size_t size() const { return entries_.size(); }
   bool empty() const { return entries_.empty(); }
@@ -59,7 +60,7 @@ class PendingEntries {
   };
   std::span<const uint8_t> KeyOf(const Entry& e) const { return {keys_.data() + e.key_at, e.key_size}; }
   void Place(uint32_t entry);  // into the key table
-  void Grow();
+  void Grow(size_t entries);     // a table for this many entries, holding the placed ones
 
   bool exact_;
   std::vector<uint8_t> keys_;
@@ -68,8 +69,9 @@ class PendingEntries {
   // Open addressing, linear probing: entry number + 1, 0 for a free slot.
   // Entries leave only newest first (Discard), which linear probing allows.
   std::vector<uint32_t> table_;
+  size_t placed_ = 0;  // entries [0, placed_) are in the table
   struct Item {  // what Sorted() sorts
-    uint64_t word;
+    uint64_t words[2];
     uint32_t entry;
   };
   std::vector<Item> items_;

@@ -158,6 +158,11 @@ class TableAppender::Impl {
   std::vector<uint8_t> skip_index_;
   std::vector<IndexPosition> positions_;  // where a unique index's check found room for the key
   std::vector<uint64_t> hashes_;          // each key's HashKey, when deferred
+  struct KeyState {
+    bool all_null = false, any_null = false;  // of the key's columns
+    bool made = false;                        // keys_ holds it, and hashes_ its hash
+  };
+  std::vector<KeyState> key_states_;
   format::IndexKey delete_key_;
 };
 
@@ -415,17 +420,31 @@ Result<RowPointer> TableAppender::Impl::Insert(std::span<const Cell> cells) {
   hashes_.resize(indexes_.size());
   skip_index_.assign(indexes_.size(), 0);
   positions_.resize(indexes_.size());
+  key_states_.assign(indexes_.size(), KeyState{});
+  if (deferring) {
+    // The filters' lines are asked for at once, before the first is read.
+    for (size_t x = 0; x < indexes_.size(); ++x) {
+      KeyState& k = key_states_[x];
+      if (!deferred_[x].filter || !KeyOf(indexes_[x], effective_, &k.all_null, &k.any_null, &keys_[x])) continue;
+      k.made = true;
+      hashes_[x] = HashKey(keys_[x]);
+      deferred_[x].filter->Prefetch(hashes_[x]);
+    }
+  }
   for (size_t x = 0; x < indexes_.size(); ++x) {
     IndexPlan& plan = indexes_[x];
-    bool all_null = false, any_null = false;
     format::IndexKey& key = keys_[x];
+    KeyState& k = key_states_[x];
     positions_[x].tree = nullptr;
-    JET_TRY(KeyOf(plan, effective_, &all_null, &any_null, &key));
+    if (!k.made) {
+      JET_TRY(KeyOf(plan, effective_, &k.all_null, &k.any_null, &key));
+      if (deferring) hashes_[x] = HashKey(key);
+    }
+    const bool all_null = k.all_null, any_null = k.any_null;
     // Access's own messages (errors 3058 and 3022).
     if ((plan.flags & kIndexRequired) && any_null) return Invalid(kNullInKeyMessage);
     if ((plan.flags & kIndexIgnoreNulls) && all_null) skip_index_[x] = 1;
     if (deferring) {
-      hashes_[x] = HashKey(key);
       if ((plan.flags & kIndexUnique) && !all_null) {
         JET_ASSIGN_OR_RETURN(held, DeferredHolds(x, key, hashes_[x]));
         if (held) return Invalid(kDuplicateKeyMessage);

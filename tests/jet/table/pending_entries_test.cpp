@@ -19,8 +19,8 @@ Key KeyOf(const std::string& text) { return Key(text.begin(), text.end()); }
 // Entries come out sorted as the index sorts them: key bytes unsigned,
 // shorter first on a common prefix (however long the prefix every key
 // shares), then data page and row; keys that differ only past their first
-// eight bytes after that prefix, or only in their ninth, and many rows of
-// one key.
+// sixteen bytes after that prefix, or only in their ninth or seventeenth,
+// and many rows of one key.
 TEST(PendingEntries, SortAsTheIndexSortsEntries) {
   for (bool with_prefixes : {false, true}) {  // with keys that begin the others, nothing is shared
     PendingEntries pending;
@@ -32,7 +32,8 @@ TEST(PendingEntries, SortAsTheIndexSortsEntries) {
       if (i % 7 == 0) text += std::string(1, '\0');
       if (i % 11 == 0) text += "0123456789 later" + std::to_string(i % 3);
       if (i % 13 == 0) text += "\xff";
-      if (i % 19 == 0) text = shared + "12345678" + char('a' + i % 3);  // alike for nine bytes
+      if (i % 19 == 0) text = shared + "12345678" + char('a' + i % 3);  // alike for eight bytes
+      if (i % 23 == 0) text = shared + "1234567812345678" + char('a' + i % 3);  // and for sixteen
       if (with_prefixes && i % 17 == 0) text = shared.substr(0, 3 + i % 5);
       const Key key = KeyOf(text);
       const uint32_t page = random() % 50;
