@@ -521,6 +521,7 @@ Status MergeWholeEntries(const IndexPageView& view, std::span<const IndexProbe> 
                          std::vector<size_t>* ends, std::vector<size_t>* added_at) {
   if (!view.leaf()) return MakeError(ErrorCode::kInvalidValue, "entries merged into a node page");
   const auto* data = reinterpret_cast<const uint8_t*>(view.image().data() + kIndexEntriesOffset);
+  bytes->reserve(bytes->size() + 2 * kIndexEntryCapacity);
   size_t next = 0;
   auto put_added = [&] {
     const IndexProbe& p = added[next++];

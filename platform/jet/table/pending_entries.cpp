@@ -92,7 +92,7 @@ std::span<const format::IndexProbe> PendingEntries::Sorted() {
     }
     item.entry = i;
   }
-  std::sort(items_.begin(), items_.end(), [&](const Item& x, const Item& y) {
+  auto before = [&](const Item& x, const Item& y) {
     if (x.words[0] != y.words[0]) return x.words[0] < y.words[0];
     if (x.words[1] != y.words[1]) return x.words[1] < y.words[1];
     const Entry& a = entries_[x.entry];
@@ -105,7 +105,27 @@ std::span<const format::IndexProbe> PendingEntries::Sorted() {
     }
     if (a.data_page != b.data_page) return a.data_page < b.data_page;
     return a.data_row < b.data_row;
-  });
+  };
+  // By the first word, a byte at a time from the last (a stable counting
+  // sort each, skipping the bytes all items share); then each run of equal
+  // first words by the rest.
+  uint64_t any = 0, all = ~uint64_t{0};
+  for (const Item& item : items_) any |= item.words[0], all &= item.words[0];
+  spare_.resize(items_.size());
+  for (int shift = 0; shift < 64; shift += 8) {
+    if (((any ^ all) >> shift & 0xFF) == 0) continue;
+    size_t starts[257] = {};
+    for (const Item& item : items_) ++starts[(item.words[0] >> shift & 0xFF) + 1];
+    for (size_t b = 1; b < 257; ++b) starts[b] += starts[b - 1];
+    for (const Item& item : items_) spare_[starts[item.words[0] >> shift & 0xFF]++] = item;
+    items_.swap(spare_);
+  }
+  for (size_t run = 0; run < items_.size();) {
+    size_t end = run + 1;
+    while (end < items_.size() && items_[end].words[0] == items_[run].words[0]) ++end;
+    if (end - run > 1) std::sort(items_.begin() + run, items_.begin() + end, before);
+    run = end;
+  }
   sorted_.resize(items_.size());
   for (size_t i = 0; i < items_.size(); ++i) {
     const Entry& e = entries_[items_[i].entry];

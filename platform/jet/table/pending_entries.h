@@ -74,7 +74,7 @@ class PendingEntries {
     uint64_t words[2];
     uint32_t entry;
   };
-  std::vector<Item> items_;
+  std::vector<Item> items_, spare_;
   std::vector<format::IndexProbe> sorted_;
 };
 

@@ -147,6 +147,7 @@ class TableAppender::Impl {
   uint32_t row_count_ = 0;
   uint32_t autonumber_ = 0;
   std::vector<uint32_t> unique_counts_;
+  std::vector<uint32_t> stored_counts_;  // as the definition holds them
   bool dirty_ = false;
 
   // Scratch kept between rows.
@@ -206,6 +207,7 @@ Status TableAppender::Impl::Load() {
   autonumber_ = d.autonumber;
   unique_counts_.clear();
   for (const auto& r : d.real_indexes) unique_counts_.push_back(r.unique_entries);
+  stored_counts_ = unique_counts_;
   JET_TRY(PlanIndexes());
   JET_TRY(PlanReferenceChecks());
   JET_TRY(PlanDeferred());
@@ -525,6 +527,7 @@ Result<RowPointer> TableAppender::Impl::Insert(std::span<const Cell> cells) {
     }
     JET_ASSIGN_OR_RETURN(fresh, indexes_[x].tree->Insert(keys_[x], at.page, at.row, &positions_[x]));
     if (fresh) ++unique_counts_[x];
+    if (!deferred_.empty() && deferred_[x].filter) deferred_[x].filter->Add(HashKey(keys_[x]));  // it must know every key
   }
   ++row_count_;
   autonumber_ = autonumber;
@@ -661,11 +664,15 @@ Status TableAppender::Impl::Finish() {
     format::Put32(bytes, 0, value);
     return store_.Patch(tdef_page_, at, bytes);
   };
+  // Only what changed (while entries wait, the unique counts stay).
   JET_TRY(put(format::kTdefRowCountOffset, row_count_));
-  JET_TRY(put(format::kTdefAutonumberOffset, autonumber_));
+  if (autonumber_ != def().autonumber) JET_TRY(put(format::kTdefAutonumberOffset, autonumber_));
   for (size_t x = 0; x < unique_counts_.size(); ++x) {
     size_t at = kTdefUniqueCountOffset + kRealIndexBlock * x;
-    if (at + 4 <= store_.PageSize()) JET_TRY(put(at, unique_counts_[x]));
+    if (at + 4 <= store_.PageSize() && unique_counts_[x] != stored_counts_[x]) {
+      JET_TRY(put(at, unique_counts_[x]));
+      stored_counts_[x] = unique_counts_[x];
+    }
   }
   dirty_ = false;
   return {};
