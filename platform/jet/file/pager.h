@@ -18,7 +18,8 @@
 //     commit once a journal left behind is played back, and Open plays it back
 //     before reading anything (or refuses the file while it cannot).
 //  5. A commit that fails puts the file back from the originals in memory,
-//     drops the pending changes and says how many statements were lost. If the
+//     drops the pending changes and says how many statements were lost (so
+//     does a hook set with SetBeforeCommit that fails). If the
 //     file cannot be put back either, the journal stays for the next open and
 //     the pager refuses all further use: it must be closed and reopened.
 //  6. Page images are plain: pages of an encrypted file are decrypted as they

@@ -17,10 +17,11 @@ struct CommitLimits {
   // Pages changed since the last commit are held in memory (with the
   // originals of those the file had): past this many the group is committed,
   // which bounds memory however fast statements come (128 MiB, and as much
-  // for the originals). INSERTs whose keys come in no order change a leaf of
-  // each index with almost every row; with fewer pages than a large table's
-  // leaves such a group would commit every few thousand rows, each commit
-  // writing every changed leaf twice (journal and file).
+  // for the originals). INSERTs whose keys come in no order change nearly
+  // every leaf of a large table's indexes in each group (their entries go in
+  // at the commit); with fewer pages than those leaves a group would commit
+  // every few thousand rows, each commit writing every leaf twice (journal
+  // and file).
   size_t dirty_pages = 32768;
   // Of those, pages added to the file: a table's new rows fill new pages
   // that nothing reads again before the commit, so their group is kept as
