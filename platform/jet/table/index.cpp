@@ -249,13 +249,18 @@ Result<bool> IndexTree::HasKey(uint32_t page_number, bool last, std::span<const 
   return e.CompareKey(key) == 0;
 }
 
-Result<bool> IndexTree::Insert(const IndexKey& key, uint32_t data_page, uint8_t data_row,
-                               const IndexPosition* position) {
+Status IndexTree::CheckEntry(std::span<const uint8_t> key, uint32_t data_page) {
   if (key.size() > kMaxKeyBytes) {
     return MakeError(ErrorCode::kNotSupported,
                      fmt::format("an index key of {} bytes is longer than {} bytes", key.size(), kMaxKeyBytes));
   }
   if (data_page > 0xFFFFFF) return MakeError(ErrorCode::kInvalidValue, "data page number beyond 24 bits");
+  return {};
+}
+
+Result<bool> IndexTree::Insert(const IndexKey& key, uint32_t data_page, uint8_t data_row,
+                               const IndexPosition* position) {
+  JET_TRY(CheckEntry(key, data_page));
   const format::IndexProbe probe{key, data_page, data_row};
   if (position && (position->tree != this || position->version != version_)) position = nullptr;
   ++version_;
@@ -275,13 +280,7 @@ Result<bool> IndexTree::Insert(const IndexKey& key, uint32_t data_page, uint8_t 
 
 Status IndexTree::InsertSorted(std::span<const format::IndexProbe> entries, size_t* new_keys) {
   *new_keys = 0;
-  for (const auto& e : entries) {
-    if (e.key.size() > kMaxKeyBytes) {
-      return MakeError(ErrorCode::kNotSupported,
-                       fmt::format("an index key of {} bytes is longer than {} bytes", e.key.size(), kMaxKeyBytes));
-    }
-    if (e.data_page > 0xFFFFFF) return MakeError(ErrorCode::kInvalidValue, "data page number beyond 24 bits");
-  }
+  for (const auto& e : entries) JET_TRY(CheckEntry(e.key, e.data_page));
   auto insert_one = [&](const format::IndexProbe& e) -> Status {
     JET_ASSIGN_OR_RETURN(fresh, Insert(IndexKey(e.key.begin(), e.key.end()), e.data_page, e.data_row));
     *new_keys += fresh;

@@ -79,6 +79,11 @@ class IndexTree {
   Result<bool> Insert(const format::IndexKey& key, uint32_t data_page, uint8_t data_row,
                       const IndexPosition* position = nullptr);
 
+  // Whether Insert takes an entry of this key for a row on `data_page` (a
+  // key too long for a page, a page number beyond 24 bits), for entries
+  // that wait before they go in.
+  static Status CheckEntry(std::span<const uint8_t> key, uint32_t data_page = 0);
+
   // Adds the entries for many rows, sorted as entries sort (key, then data
   // page and row), as Insert would one after another; a leaf that takes
   // several of them is written once. `new_keys` gets how many keys no entry

@@ -62,9 +62,15 @@ void PendingEntries::Discard() {
 }
 
 void PendingEntries::Clear() {
+  kept_ = 0;
+  // A table whose rows have stopped coming (a conversion moves on to the
+  // next one) should not hold its last batch's memory.
+  if (entries_.capacity() > 4096) {
+    *this = PendingEntries(exact_);
+    return;
+  }
   keys_.clear();
   entries_.clear();
-  kept_ = 0;
   if (placed_ > 0) std::fill(table_.begin(), table_.end(), 0u);
   placed_ = 0;
   sorted_.clear();

@@ -34,12 +34,14 @@ class PendingEntries {
 
   size_t size() const { return entries_.size(); }
   bool empty() const { return entries_.empty(); }
-  size_t bytes() const { return keys_.size() + entries_.size() * sizeof(Entry); }
+  // What they take, with the key table and what sorting them takes.
+  size_t bytes() const { return keys_.size() + entries_.size() * (sizeof(Entry) + 16 + 3 * sizeof(Item)); }
 
   // The statement under way succeeded: its entries stay.
   void Keep() { kept_ = entries_.size(); }
   // The statement under way failed: its entries go.
   void Discard();
+  // None wait any more; a large batch's memory goes back.
   void Clear();
 
   // Appends every entry's hash to `out`.

@@ -447,6 +447,8 @@ Result<RowPointer> TableAppender::Impl::Insert(std::span<const Cell> cells) {
     if ((plan.flags & kIndexRequired) && any_null) return Invalid(kNullInKeyMessage);
     if ((plan.flags & kIndexIgnoreNulls) && all_null) skip_index_[x] = 1;
     if (deferring) {
+      // What the tree would refuse is refused now, not when the entries go in.
+      if (!skip_index_[x]) JET_TRY(IndexTree::CheckEntry(key));
       if ((plan.flags & kIndexUnique) && !all_null) {
         JET_ASSIGN_OR_RETURN(held, DeferredHolds(x, key, hashes_[x]));
         if (held) return Invalid(kDuplicateKeyMessage);
@@ -521,6 +523,7 @@ Result<RowPointer> TableAppender::Impl::Insert(std::span<const Cell> cells) {
     if (skip_index_[x]) continue;
     if (deferring) {
       Deferred& d = deferred_[x];
+      JET_TRY(IndexTree::CheckEntry(keys_[x], at.page));
       d.pending.Add(keys_[x], hashes_[x], at.page, at.row);
       if (d.filter) d.filter->Add(hashes_[x]);
       continue;
@@ -717,7 +720,7 @@ Status TableAppender::Impl::FillFilter(size_t x, size_t keys) {
   std::vector<uint64_t> hashes;
   JET_TRY(indexes_[x].tree->WalkKeys([&](std::span<const uint8_t> key) { hashes.push_back(HashKey(key)); }));
   d.pending.Hashes(&hashes);
-  d.filter.emplace(std::max({keys, 2 * hashes.size(), size_t{1} << 16}));
+  d.filter.emplace(std::max({keys, 2 * hashes.size(), size_t{1} << 12}));
   for (uint64_t h : hashes) d.filter->Add(h);
   return {};
 }

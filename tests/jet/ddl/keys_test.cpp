@@ -238,6 +238,17 @@ TEST(WaitingIndexEntries, RefusedAndReadAsIfInTheTrees) {
   EXPECT_TRUE(problems->empty()) << problems->front();
   for (int i = 0; i < 500; ++i) s.Run(fmt::format("INSERT INTO p VALUES ({}, 'o{}', {})", 20000 + i * 13 % 500, i, i));
   EXPECT_NE(s.Refused("INSERT INTO p VALUES (20013, 'again', 0)").find(kDuplicate), std::string::npos);
+  // A key too long for an index page is refused with its row, not when the
+  // entries go in (which would cost every statement since the last commit).
+  s.Run("CREATE TABLE wide (n LONG PRIMARY KEY, a TEXT(255), b TEXT(255), c TEXT(255), d TEXT(255), e TEXT(255))");
+  s.Run("CREATE INDEX by_all ON wide (a, b, c, d, e)");
+  s.Run("INSERT INTO wide VALUES (1, 'a', 'b', 'c', 'd', 'e')");
+  const std::string w(255, 'w');
+  EXPECT_NE(s.Refused(fmt::format("INSERT INTO wide VALUES (2, '{0}', '{0}', '{0}', '{0}', '{0}')", w))
+                .find("is longer than"),
+            std::string::npos);
+  s.Run("INSERT INTO wide VALUES (3, 'a', 'b', 'c', 'd', 'f')");
+  s.Run("INSERT INTO c (p) VALUES (5000)");
   s.Close();
   s.ExpectReadersAgree();
 }
