@@ -90,13 +90,15 @@ std::span<const format::IndexProbe> PendingEntries::Sorted() {
   items_.resize(entries_.size());
   for (uint32_t i = 0; i < entries_.size(); ++i) {
     const auto key = KeyOf(entries_[i]);
-    Item& item = items_[i];
-    for (size_t w = 0; w < 2; ++w) {
-      uint64_t word = 0;
-      for (size_t k = shared + 8 * w; k < shared + 8 * w + 8; ++k) word = word << 8 | (k < key.size() ? key[k] : 0);
-      item.words[w] = word;
+    uint8_t bytes[16] = {};
+    std::memcpy(bytes, key.data() + shared, std::min<size_t>(16, key.size() - shared));
+    uint64_t words[2];
+    std::memcpy(words, bytes, 16);
+    if constexpr (std::endian::native == std::endian::little) {
+      words[0] = __builtin_bswap64(words[0]);
+      words[1] = __builtin_bswap64(words[1]);
     }
-    item.entry = i;
+    items_[i] = Item{{words[0], words[1]}, i};
   }
   auto before = [&](const Item& x, const Item& y) {
     if (x.words[0] != y.words[0]) return x.words[0] < y.words[0];
