@@ -286,21 +286,42 @@ Status IndexTree::InsertSorted(std::span<const format::IndexProbe> entries, size
     *new_keys += fresh;
     return {};
   };
+  // The leaf after the last one written, when the next entry sorts above
+  // that one's largest: if it sorts below this leaf's largest, the leaf is
+  // its place, with no descent from the root.
+  uint32_t after = 0;
   for (size_t i = 0; i < entries.size();) {
     uint32_t leaf_page = 0;
-    JET_ASSIGN_OR_RETURN(leaf, DescendTo(entries[i], &leaf_page, &path_));
-    const format::IndexPageView& page = leaf.view;
-    // The entries below the leaf's largest go into it: neither its largest
-    // entry nor the nodes above change. So may larger ones when no node
-    // stores the leaf's largest entry (the tree's last leaf, reached through
-    // tails alone). Otherwise a new largest entry, like an entry for a leaf
-    // that must split, takes the road of one entry.
-    const bool unbounded =
-        std::all_of(path_.begin(), path_.end(), [](const Descent& step) { return step.tail; });
+    format::IndexPageView page;
     std::optional<format::IndexEntryRef> last;
-    if (!page.empty()) {
-      JET_ASSIGN_OR_RETURN(found, page.Last());
-      last = found;
+    bool unbounded = false;
+    if (after != 0) {
+      JET_ASSIGN_OR_RETURN(next, View(after));
+      if (!next.leaf()) return Corrupt(after, "leaf chain reaches a node page");
+      if (!next.empty()) {
+        JET_ASSIGN_OR_RETURN(found, next.Last());
+        if (found.Compare(entries[i]) > 0) {
+          PrefetchPage(next.image());
+          leaf_page = after;
+          page = next;
+          last = found;
+        }
+      }
+      after = 0;
+    }
+    if (leaf_page == 0) {
+      JET_ASSIGN_OR_RETURN(leaf, DescendTo(entries[i], &leaf_page, &path_));
+      page = leaf.view;
+      // The entries below the leaf's largest go into it: neither its largest
+      // entry nor the nodes above change. So may larger ones when no node
+      // stores the leaf's largest entry (the tree's last leaf, reached through
+      // tails alone). Otherwise a new largest entry, like an entry for a leaf
+      // that must split, takes the road of one entry.
+      unbounded = std::all_of(path_.begin(), path_.end(), [](const Descent& step) { return step.tail; });
+      if (!page.empty()) {
+        JET_ASSIGN_OR_RETURN(found, page.Last());
+        last = found;
+      }
     }
     // As many as the leaf seems to have room for: an entry that sorts
     // between the first and the last shares their prefix, so it takes its
@@ -353,6 +374,15 @@ Status IndexTree::InsertSorted(std::span<const format::IndexProbe> entries, size
       }
       *new_keys += fresh;
       k = n;
+    }
+    // The next entry belongs to a later leaf when it sorts above this one's
+    // largest (equal would be the same row twice).
+    if (j < entries.size() && !unbounded && last) {
+      const int order = last->Compare(entries[j]);
+      if (order == 0) return MakeError(ErrorCode::kAlreadyExists, fmt::format("index page {} already holds the entry "
+                                                                              "for row {} of page {}", leaf_page,
+                                                                              entries[j].data_row, entries[j].data_page));
+      if (order < 0) after = page.next_page();
     }
     const format::IndexPageLinks links{page.tdef_page(), page.prev_page(), page.next_page(), 0};
     JET_ASSIGN_OR_RETURN(image, store_.Write(leaf_page));
