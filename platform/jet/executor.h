@@ -53,7 +53,7 @@ class Executor {
   // Puts waiting index entries into their trees, for a reader of the file.
   Status SettleIndexes();
 
-  static constexpr size_t kMaxPendingBytes = size_t{64} << 20;
+  static constexpr size_t kMaxPendingBytes = size_t{128} << 20;
 
  private:
   struct TableWriter;
