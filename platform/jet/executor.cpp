@@ -278,12 +278,13 @@ Status Executor::Insert(sql::InsertInto& s) {
     if (!cell) return StatementError(cell.error());
     w->cells[at] = std::move(*cell);
   }
-  // Another table's waiting entries first, in a statement of their own:
-  // this row's foreign key may need them.
-  for (const auto& [tdef, other] : writers_) {
-    if (tdef == w->tdef || !other->appender->HasPending()) continue;
-    JET_TRY(AsStatement(nullptr, [&] { return WritePendingEntries(w->tdef); }));
-    break;
+  // Only the table of the last INSERT can hold waiting entries. Another
+  // table's go in first, in a statement of their own: this row's foreign key
+  // may need them.
+  if (last_insert_ != w->tdef) {
+    if (auto it = writers_.find(last_insert_); it != writers_.end() && it->second->appender->HasPending())
+      JET_TRY(AsStatement(nullptr, [&] { return WritePendingEntries(w->tdef); }));
+    last_insert_ = w->tdef;
   }
   return AsStatement(w, [&]() -> Status {
     auto stored = w->appender->Insert(w->cells);

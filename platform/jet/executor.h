@@ -91,6 +91,7 @@ class Executor {
   std::unordered_map<uint32_t, std::unique_ptr<TableWriter>> writers_;  // by definition page
   std::unordered_map<std::string, TableWriter*> by_name_;               // by the name as statements write it
   std::vector<TableWriter*> touched_;  // writers whose pages the statement under way changed
+  uint32_t last_insert_ = 0;            // the definition page of the table the last INSERT went to
   sql::InsertInto insert_;  // reused by every INSERT: parsing allocates nothing once it has grown
 };
 

@@ -480,13 +480,26 @@ void EncodeIndexEntry(std::span<const uint8_t> key, uint32_t data_page, uint8_t 
   }
 }
 
+namespace {
+
+// Appends the whole stored form of the page's entry stored in [at, end):
+// the shared prefix it omits (entries after the first), then its bytes.
+void AppendWholeEntry(const IndexPageView& view, size_t at, size_t end, std::vector<uint8_t>* bytes,
+                      std::vector<size_t>* ends) {
+  const auto* data = reinterpret_cast<const uint8_t*>(view.image().data() + kIndexEntriesOffset);
+  bytes->insert(bytes->end(), data, data + (at > 0 ? view.prefix() : 0));
+  bytes->insert(bytes->end(), data + at, data + end);
+  ends->push_back(bytes->size());
+}
+
+}  // namespace
+
 Status AppendWholeEntries(const IndexPageView& view, size_t start, size_t end, std::span<const uint8_t> replacement,
                           std::span<const size_t> replacement_ends, std::vector<uint8_t>* bytes,
                           std::vector<size_t>* ends) {
   if (start > end || end > view.data_end()) {
     return MakeError(ErrorCode::kInvalidValue, "entries to replace outside the page");
   }
-  const auto* data = reinterpret_cast<const uint8_t*>(view.image().data() + kIndexEntriesOffset);
   const size_t pointer_bytes = view.leaf() ? kLeafPointerBytes : kNodePointerBytes;
   auto put_replacement = [&] {
     const size_t base = bytes->size();
@@ -508,9 +521,7 @@ Status AppendWholeEntries(const IndexPageView& view, size_t start, size_t end, s
     if (shared + (e_end - at) < pointer_bytes) {
       return MakeError(ErrorCode::kCorruption, "index page: entry shorter than its row pointer");
     }
-    bytes->insert(bytes->end(), data, data + shared);
-    bytes->insert(bytes->end(), data + at, data + e_end);
-    ends->push_back(bytes->size());
+    AppendWholeEntry(view, at, e_end, bytes, ends);
     at = e_end;
   }
   if (!placed) put_replacement();
@@ -520,7 +531,6 @@ Status AppendWholeEntries(const IndexPageView& view, size_t start, size_t end, s
 Status MergeWholeEntries(const IndexPageView& view, std::span<const IndexProbe> added, std::vector<uint8_t>* bytes,
                          std::vector<size_t>* ends, std::vector<size_t>* added_at) {
   if (!view.leaf()) return MakeError(ErrorCode::kInvalidValue, "entries merged into a node page");
-  const auto* data = reinterpret_cast<const uint8_t*>(view.image().data() + kIndexEntriesOffset);
   bytes->reserve(bytes->size() + 2 * kIndexEntryCapacity);
   size_t next = 0;
   auto put_added = [&] {
@@ -543,10 +553,7 @@ Status MergeWholeEntries(const IndexPageView& view, std::span<const IndexProbe> 
       }
       put_added();
     }
-    const size_t shared = at > 0 ? view.prefix() : 0;
-    bytes->insert(bytes->end(), data, data + shared);
-    bytes->insert(bytes->end(), data + at, data + e.end);
-    ends->push_back(bytes->size());
+    AppendWholeEntry(view, at, e.end, bytes, ends);
     at = e.end;
   }
   while (next < added.size()) put_added();

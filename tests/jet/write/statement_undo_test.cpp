@@ -62,6 +62,29 @@ std::vector<std::vector<std::byte>> Pages(Pager& pager) {
   return pages;
 }
 
+// Runs `statement` with the store failing at its first page operation, then
+// its second, and so on, until it completes or `limit` failures; after each
+// failure `undo(fail_at)` puts things back and checks them. The number of
+// failures (`limit` if a failure was not the injected one).
+template <typename Statement, typename Undo>
+size_t FailAtEachOperation(FailingStore& store, size_t limit, Statement statement, Undo undo) {
+  size_t failures = 0;
+  for (size_t fail_at = 0; fail_at < limit; ++fail_at) {
+    store.calls = 0;
+    store.fail_at = fail_at;
+    Status done = statement();
+    if (done) return failures;  // every operation passed: the statement is complete
+    if (done.error().message.find("injected") == std::string::npos) {
+      ADD_FAILURE() << done.error().message;
+      return limit;
+    }
+    ++failures;
+    undo(fail_at);
+    if (::testing::Test::HasFatalFailure()) return limit;
+  }
+  return failures;
+}
+
 TEST(StatementUndo, AnInsertFailingAtAnyPageOperationLeavesEveryPageAsBefore) {
   WritableCopy db;
   REQUIRE_FIXTURES("indexes-2000.mdb");
@@ -80,23 +103,19 @@ TEST(StatementUndo, AnInsertFailingAtAnyPageOperationLeavesEveryPageAsBefore) {
   }
   const auto before = Pages(*db.pager);
 
-  size_t failures = 0;
-  for (size_t fail_at = 0; fail_at < 200; ++fail_at) {
-    store.calls = 0;
-    store.fail_at = fail_at;
-    // The longest text the column takes; an id in the middle of the index.
-    Status done = [&]() -> Status {
-      JET_TRY((*appender)->Insert(Row{int64_t{1150} * 7, std::string(50, 'x')}));
-      return (*appender)->Finish();
-    }();
-    if (done) break;  // every operation passed: the statement is complete
-    ASSERT_NE(done.error().message.find("injected"), std::string::npos) << done.error().message;
-    ++failures;
-    db.pager->RollbackStatement();
-    pages.Reset();
-    ASSERT_TRUE((*appender)->Reload());
-    ASSERT_EQ(Pages(*db.pager), before) << "failing at operation " << fail_at;
-  }
+  const size_t failures = FailAtEachOperation(
+      store, 200,
+      [&]() -> Status {
+        // The longest text the column takes; an id in the middle of the index.
+        JET_TRY((*appender)->Insert(Row{int64_t{1150} * 7, std::string(50, 'x')}));
+        return (*appender)->Finish();
+      },
+      [&](size_t fail_at) {
+        db.pager->RollbackStatement();
+        pages.Reset();
+        ASSERT_TRUE((*appender)->Reload());
+        ASSERT_EQ(Pages(*db.pager), before) << "failing at operation " << fail_at;
+      });
   ASSERT_LT(failures, 200u) << "the statement never completed";
   EXPECT_GE(failures, 3u) << "the statement should take several page operations";
   ASSERT_TRUE(db.pager->StatementDone());
@@ -132,25 +151,21 @@ TEST(StatementUndo, PuttingWaitingEntriesInFailingAtAnyOperationLeavesEveryPageA
   ASSERT_TRUE((*appender)->HasPending());
   const auto before = Pages(*db.pager);
 
-  size_t failures = 0;
-  for (size_t fail_at = 0; fail_at < 2000; ++fail_at) {
-    store.calls = 0;
-    store.fail_at = fail_at;
-    Status done = [&]() -> Status {
-      JET_TRY((*appender)->Insert(Row{int64_t{8050}, std::string(50, 'x')}));
-      JET_TRY((*appender)->WritePending());
-      return (*appender)->Finish();
-    }();
-    if (done) break;
-    ASSERT_NE(done.error().message.find("injected"), std::string::npos) << done.error().message;
-    ++failures;
-    db.pager->RollbackStatement();
-    pages.Reset();
-    (*appender)->DiscardStatement();
-    ASSERT_TRUE((*appender)->Reload());
-    ASSERT_TRUE((*appender)->HasPending()) << "failing at operation " << fail_at;
-    ASSERT_EQ(Pages(*db.pager), before) << "failing at operation " << fail_at;
-  }
+  const size_t failures = FailAtEachOperation(
+      store, 2000,
+      [&]() -> Status {
+        JET_TRY((*appender)->Insert(Row{int64_t{8050}, std::string(50, 'x')}));
+        JET_TRY((*appender)->WritePending());
+        return (*appender)->Finish();
+      },
+      [&](size_t fail_at) {
+        db.pager->RollbackStatement();
+        pages.Reset();
+        (*appender)->DiscardStatement();
+        ASSERT_TRUE((*appender)->Reload());
+        ASSERT_TRUE((*appender)->HasPending()) << "failing at operation " << fail_at;
+        ASSERT_EQ(Pages(*db.pager), before) << "failing at operation " << fail_at;
+      });
   ASSERT_LT(failures, 2000u) << "the statement never completed";
   EXPECT_GE(failures, 5u) << "a row and 300 entries into two trees take several page operations";
   EXPECT_FALSE((*appender)->HasPending());
